@@ -1,0 +1,213 @@
+#include "MediaFile.h"
+
+#include "LibraryFunctions.h"
+#include "MediaUtils.h"
+#include "UnicodeProtocol.h"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kBufferSize = 65536;
+
+using IoOpen = int (*)(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**);
+using IoClose2 = int (*)(AVFormatContext*, AVIOContext*);
+
+// The libraries' own openers, taken from the first context we see.
+std::atomic<IoOpen> gDefaultOpen{nullptr};
+std::atomic<IoClose2> gDefaultClose{nullptr};
+
+struct UnicodeFile {
+    int fd = -1;
+};
+
+int UnicodeRead(void* opaque, uint8_t* buffer, int size) {
+    auto* file = static_cast<UnicodeFile*>(opaque);
+    const ssize_t n = ::read(file->fd, buffer, static_cast<size_t>(size));
+    if (n < 0) {
+        return AVERROR(errno);
+    }
+    return n == 0 ? AVERROR_EOF : static_cast<int>(n);
+}
+
+int UnicodeWrite(void* opaque, uint8_t* buffer, int size) {
+    auto* file = static_cast<UnicodeFile*>(opaque);
+    int written = 0;
+    while (written < size) {
+        const ssize_t n = ::write(file->fd, buffer + written, static_cast<size_t>(size - written));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return AVERROR(errno);
+        }
+        written += static_cast<int>(n);
+    }
+    return written;
+}
+
+int64_t UnicodeSeek(void* opaque, int64_t offset, int whence) {
+    auto* file = static_cast<UnicodeFile*>(opaque);
+    if (whence & AVSEEK_SIZE) {
+        struct stat st {};
+        return ::fstat(file->fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : AVERROR(errno);
+    }
+    const off_t pos = ::lseek(file->fd, offset, whence & ~AVSEEK_FORCE);
+    return pos < 0 ? AVERROR(errno) : static_cast<int64_t>(pos);
+}
+
+bool IsUnicodeStream(const AVIOContext* stream) {
+    return stream != nullptr &&
+           (stream->read_packet == &UnicodeRead || stream->seek == &UnicodeSeek);
+}
+
+int OpenUnicodeStream(AVIOContext** stream, const std::string& libraryName, int flags) {
+    if (!UnicodeProtocolRegistered()) {
+        return AVERROR_PROTOCOL_NOT_FOUND;
+    }
+    const std::string path = FromLibraryFileName(libraryName);
+    int mode = O_RDONLY;
+    if ((flags & AVIO_FLAG_READ_WRITE) == AVIO_FLAG_READ_WRITE) {
+        mode = O_RDWR | O_CREAT | O_TRUNC;
+    } else if (flags & AVIO_FLAG_WRITE) {
+        mode = O_WRONLY | O_CREAT | O_TRUNC;
+    }
+    const int fd = ::open(path.c_str(), mode | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return AVERROR(errno);
+    }
+    auto* buffer = static_cast<unsigned char*>(fn::av_malloc(kBufferSize));
+    auto* file = new UnicodeFile{fd};
+    const bool writing = (flags & AVIO_FLAG_WRITE) != 0;
+    AVIOContext* io =
+        buffer ? fn::avio_alloc_context(buffer, kBufferSize, writing ? 1 : 0, file, &UnicodeRead,
+                                        writing ? &UnicodeWrite : nullptr, &UnicodeSeek)
+               : nullptr;
+    if (io == nullptr) {
+        fn::av_free(buffer);
+        ::close(fd);
+        delete file;
+        return AVERROR(ENOMEM);
+    }
+    io->seekable = AVIO_SEEKABLE_NORMAL;
+    *stream = io;
+    return 0;
+}
+
+void CloseUnicodeStream(AVIOContext** stream) {
+    AVIOContext* io = *stream;
+    if (io == nullptr) {
+        return;
+    }
+    if (io->write_flag) {
+        fn::avio_flush(io);
+    }
+    auto* file = static_cast<UnicodeFile*>(io->opaque);
+    fn::av_freep(&io->buffer);
+    fn::avio_context_free(stream);
+    if (file != nullptr) {
+        ::close(file->fd);
+        delete file;
+    }
+}
+
+int OpenerHook(AVFormatContext* context, AVIOContext** stream, const char* url, int flags,
+               AVDictionary** options) {
+    if (IsUnicodeName(url)) {
+        return OpenUnicodeStream(stream, url, flags);
+    }
+    return gDefaultOpen.load()(context, stream, url, flags, options);
+}
+
+int CloserHook(AVFormatContext* context, AVIOContext* stream) {
+    if (IsUnicodeStream(stream)) {
+        CloseUnicodeStream(&stream);
+        return 0;
+    }
+    if (IoClose2 close = gDefaultClose.load()) {
+        return close(context, stream);
+    }
+    return fn::avio_closep(&stream);
+}
+
+} // namespace
+
+void TMediaFile::InstallOpeners(AVFormatContext* context) {
+    if (context->io_open != &OpenerHook) {
+        IoOpen expected = nullptr;
+        gDefaultOpen.compare_exchange_strong(expected, context->io_open);
+        IoClose2 expectedClose = nullptr;
+        gDefaultClose.compare_exchange_strong(expectedClose, context->io_close2);
+        context->io_open = &OpenerHook;
+        context->io_close2 = &CloserHook;
+    }
+}
+
+int TMediaFile::OpenInput(AVFormatContext** context, const std::string& fileName,
+                          const AVInputFormat* format, AVDictionary** options) {
+    if (*context == nullptr) {
+        *context = fn::avformat_alloc_context();
+        if (*context == nullptr) {
+            return AVERROR(ENOMEM);
+        }
+    }
+    InstallOpeners(*context);
+    const std::string libraryName = ToLibraryFileName(fileName);
+    AVIOContext* own = nullptr;
+    if (IsUnicodeName(libraryName)) {
+        // The libraries close an input's main stream with avio_close, past any hook: the stream
+        // is handed over as a custom one and closed by CloseInput.
+        const int result = OpenUnicodeStream(&own, libraryName, AVIO_FLAG_READ);
+        if (result < 0) {
+            fn::avformat_free_context(*context);
+            *context = nullptr;
+            return result;
+        }
+        (*context)->pb = own;
+        (*context)->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
+    const int result = fn::avformat_open_input(context, libraryName.c_str(), format, options);
+    if (result < 0 && own != nullptr) {
+        CloseUnicodeStream(&own);
+    }
+    return result;
+}
+
+void TMediaFile::CloseInput(AVFormatContext** context) {
+    if (*context == nullptr) {
+        return;
+    }
+    AVIOContext* own = IsUnicodeStream((*context)->pb) ? (*context)->pb : nullptr;
+    fn::avformat_close_input(context);
+    if (own != nullptr) {
+        CloseUnicodeStream(&own);
+    }
+}
+
+int TMediaFile::OpenOutput(AVFormatContext* context) {
+    InstallOpeners(context);
+    return OpenStream(&context->pb, context->url ? context->url : "", AVIO_FLAG_WRITE);
+}
+
+void TMediaFile::CloseOutput(AVFormatContext* context) {
+    CloseStream(&context->pb);
+}
+
+int TMediaFile::OpenStream(AVIOContext** stream, const std::string& libraryName, int flags) {
+    if (IsUnicodeName(libraryName)) {
+        return OpenUnicodeStream(stream, libraryName, flags);
+    }
+    return fn::avio_open(stream, libraryName.c_str(), flags);
+}
+
+void TMediaFile::CloseStream(AVIOContext** stream) {
+    if (IsUnicodeStream(*stream)) {
+        CloseUnicodeStream(stream);
+    } else if (*stream != nullptr) {
+        fn::avio_closep(stream);
+    }
+}

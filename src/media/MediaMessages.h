@@ -1,0 +1,18 @@
+#pragma once
+
+// Message texts of the media foundation, kept in one place so that tests can quote them.
+namespace msg {
+inline constexpr const char* LoadLibraryError = "Load library %s error: %s";
+inline constexpr const char* LoadFunctionError = "Load function %s@%s error: %s";
+inline constexpr const char* LoadVariableError = "Load variable %s@%s error: %s";
+inline constexpr const char* SecondLogger = "Allow creating only one instance of TFFLogger.";
+inline constexpr const char* NotAnInteger = "'%s' is not a valid integer value";
+inline constexpr const char* NotAFloat = "'%s' is not a valid floating point value";
+inline constexpr const char* InvalidOptionValue = "Invalid value \"%s\" for option \"%s\"\n";
+inline constexpr const char* LibAVCodecNotLoaded = "LibAVCodec not loaded.";
+inline constexpr const char* LibAVFormatNotLoaded = "LibAVFormat not loaded.";
+inline constexpr const char* LibAVUtilNotLoaded = "LibAVUtil not loaded.";
+inline constexpr const char* LibSwScaleNotLoaded = "LibSwScale not loaded.";
+inline constexpr const char* UnicodeNotRegistered =
+    "%s: the unicode file protocol is not available (libavformat not loaded)";
+} // namespace msg

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct AVCodecParameters;
+struct AVDictionary;
+
+// The libraries' missing-timestamp value: time values of the media layer use it for "not set".
+inline constexpr std::int64_t NoTimestamp = INT64_MIN;
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatV(const char* format, va_list args);
+
+bool SameText(const std::string& a, const std::string& b);
+std::string LowerCase(std::string text);
+std::string UpperCase(std::string text);
+std::string Trim(const std::string& text);
+
+// Whole-text decimal conversions; malformed text raises FFmpegException with the platform's
+// conversion message.
+int StrToInt(const std::string& text);
+std::int64_t StrToInt64(const std::string& text);
+double StrToFloat(const std::string& text);
+// Whole-text conversions that report failure instead of raising.
+bool TryStrToInt(const std::string& text, int& value);
+bool TryStrToFloat(const std::string& text, double& value);
+
+// "%.2d:%.2d:%.2d.%.3d" (hours not wrapped), "N/A" for NoTimestamp.
+std::string FormatDuration(std::int64_t microseconds);
+std::string FormatSize(std::int64_t bytes);
+// prefix + ": " + the message for an error code of the libraries.
+std::string ErrorText(const std::string& prefix, int code);
+std::string ErrorMessage(int code);
+// Name (and long name) of the codec a stream carries, for reports and the probe.
+std::string CodecDescription(const AVCodecParameters* parameters, bool encoder);
+std::string CodecDescription(int codecId, unsigned int codecTag, bool encoder);
+std::string CodecTypeName(int mediaType);
+std::string MetadataValue(const AVDictionary* metadata, const std::string& key,
+                          const std::string& defaultValue);
+
+// Calendar date-times count days since 1899-12-30 in local time.
+double UnixToLocalDateTime(std::int64_t seconds);
+std::int64_t LocalDateTimeToUnix(double dateTime);
+double NowLocalDateTime();
+// "yyyy-mm-dd hh:nn:ss" is the form used.
+std::string FormatDateTime(const std::string& format, double dateTime);
+// Minutes to add to local time to get UTC at the given moment.
+int TimeZoneBiasMinutes(std::int64_t unixSeconds);
+
+// The part before the first delimiter; with remove, text keeps what follows it.
+std::string SplitFirst(std::string& text, char delimiter, bool remove);
+std::vector<std::string> SplitText(const std::string& text, char delimiter);
+
+bool FileExists(const std::string& path);
+// Size of an existing file, -1 when missing or unreadable.
+std::int64_t FileSizeOf(const std::string& path);
+// The whole file plus a terminating zero: 0, -1 (cannot open) or -12 (no memory).
+int ReadWholeFile(const std::string& path, std::vector<char>& buffer);

@@ -1,0 +1,75 @@
+#include "MainThread.h"
+#include "Event.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+TEST(MainThread, CallFromAWorkerWaitsUntilTheMainThreadRanIt) {
+    ASSERT_TRUE(TMainThread::IsCurrent());
+    std::atomic<bool> returned{false};
+    std::thread::id ranOn;
+    std::thread worker([&] {
+        CallInMainThread([&] { ranOn = std::this_thread::get_id(); });
+        returned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(returned.load()); // nobody served the queue yet
+    ASSERT_TRUE(testing_support::PumpUntil([&] { return returned.load(); }));
+    worker.join();
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+}
+
+TEST(MainThread, CallOnTheMainThreadIsDirect) {
+    bool ran = false;
+    CallInMainThread([&] { ran = true; });
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(TMainThread::HasPending());
+}
+
+TEST(MainThread, ExceptionReachesTheCaller) {
+    std::string caught;
+    std::thread worker([&] {
+        try {
+            CallInMainThread([] { throw std::runtime_error("handler failed"); });
+        } catch (const std::runtime_error& e) {
+            caught = e.what();
+        }
+    });
+    ASSERT_TRUE(testing_support::PumpUntil([&] { return !caught.empty(); }));
+    worker.join();
+    EXPECT_EQ(caught, "handler failed");
+}
+
+TEST(MainThread, PostedAndBlockingCallsKeepTheirOrderAndWakeTheOwner) {
+    std::atomic<int> wakes{0};
+    TMainThread::SetWakeHook([&] { ++wakes; });
+    std::vector<int> order;
+    std::thread worker([&] {
+        TMainThread::Post([&] { order.push_back(1); });
+        TMainThread::Post([&] { order.push_back(2); });
+        CallInMainThread([&] { order.push_back(3); });
+    });
+    ASSERT_TRUE(testing_support::PumpUntil([&] { return order.size() == 3; }));
+    worker.join();
+    TMainThread::SetWakeHook({});
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(wakes.load(), 3);
+}
+
+TEST(MainThread, WaitPumpingServesWorkersThatWaitForTheMainThread) {
+    TEvent done;
+    std::thread worker([&] {
+        for (int i = 0; i < 20; ++i) {
+            CallInMainThread([] {});
+        }
+        done.Set();
+    });
+    TMainThread::WaitPumping(done); // would never return without serving the queue
+    worker.join();
+    EXPECT_TRUE(done.IsSet());
+}

@@ -1,0 +1,116 @@
+#include "TestSupport.h"
+
+#include "FFmpegLoader.h"
+#include "LibrarySet.h"
+#include "MainThread.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/wait.h>
+
+namespace testing_support {
+
+TempDir::TempDir() {
+    char pattern[] = "/tmp/vantre-test-XXXXXX";
+    const char* made = ::mkdtemp(pattern);
+    if (made == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+    path_ = made;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+CommandResult RunCommand(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
+        return result;
+    }
+    std::array<char, 4096> buffer{};
+    size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+        result.output.append(buffer.data(), n);
+    }
+    const int status = ::pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+void Ffmpeg(const std::string& arguments) {
+    const CommandResult r =
+        RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y " + arguments);
+    ASSERT_EQ(r.exitCode, 0) << "ffmpeg " << arguments << "\n" << r.output;
+}
+
+void MakeClip(const std::string& path, double seconds, int width, int height, int fps,
+              int audioRate, const std::string& extra) {
+    std::string args = "-f lavfi -i testsrc=duration=" + std::to_string(seconds) +
+                       ":size=" + std::to_string(width) + "x" + std::to_string(height) +
+                       ":rate=" + std::to_string(fps);
+    if (audioRate > 0) {
+        args += " -f lavfi -i sine=frequency=440:sample_rate=" + std::to_string(audioRate) +
+                ":duration=" + std::to_string(seconds);
+    }
+    args += " " + extra + " " + ShellQuote(path);
+    Ffmpeg(args);
+}
+
+std::string ProbeEntry(const std::string& path, const std::string& selector,
+                       const std::string& entry) {
+    std::string cmd = "ffprobe -v error";
+    if (!selector.empty()) {
+        cmd += " -select_streams " + selector;
+    }
+    cmd += " -show_entries " + entry + " -of default=nw=1:nk=1 " + ShellQuote(path);
+    CommandResult r = RunCommand(cmd);
+    std::string out = r.output;
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) {
+        out.pop_back();
+    }
+    return out;
+}
+
+double ProbeDuration(const std::string& path) {
+    return std::atof(ProbeEntry(path, "", "format=duration").c_str());
+}
+
+void RequireEncoderLibraries() {
+    TFFmpegLoader& loader = TFFmpegLoader::Instance();
+    if (!loader.Loaded(EncoderLibraries)) {
+        loader.SetLibraryFolder("");
+        ASSERT_TRUE(loader.Load(EncoderLibraries)) << loader.LastErrorText();
+    }
+}
+
+bool PumpUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+} // namespace testing_support
