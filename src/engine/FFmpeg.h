@@ -1,0 +1,240 @@
+#pragma once
+
+// The transcoding engine: one instance converts one set of input files into one set of output
+// files, driven by named options in the command-line transcoder's vocabulary.
+
+#include "Bitmap24.h"
+#include "ConvertThread.h"
+#include "EngineTypes.h"
+#include "Event.h"
+#include "FrameHook.h"
+#include "OptionContexts.h"
+#include "RGBConverter.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class TCustomFFmpeg;
+class TPreviewer;
+struct TTranscodeState;
+
+using TProgressHandler = std::function<void(
+    TCustomFFmpeg& sender, int fileIndex, int frameNumber, int fps, float quality, float bitRate,
+    std::int64_t totalSize, std::int64_t currentTime, std::int64_t totalDuration)>;
+using TTerminateHandler = std::function<void(TCustomFFmpeg& sender)>;
+// The handler paints on the bitmap; it may set stopHook, or clear update to discard its work.
+using TCustomHookHandler =
+    std::function<void(TCustomFFmpeg& sender, TBitmap24& bitmap, bool& stopHook, bool& update,
+                       std::int64_t pts, int frameNumber)>;
+using TPreviewBitmapHandler = std::function<void(TCustomFFmpeg& sender, const TBitmap24& bitmap,
+                                                 std::int64_t pts, int frameNumber)>;
+
+inline constexpr std::uint8_t PreviewWindowFlag = 1; // bit 0: preview window
+inline constexpr std::uint8_t PreviewBitmapFlag = 2; // bit 1: preview bitmaps
+
+class TCustomFFmpeg {
+public:
+    TCustomFFmpeg();
+    virtual ~TCustomFFmpeg();
+    TCustomFFmpeg(const TCustomFFmpeg&) = delete;
+    TCustomFFmpeg& operator=(const TCustomFFmpeg&) = delete;
+
+    // ---- life cycle ----
+    // Returns to Idle with every default; does nothing unless the encoder libraries are loaded.
+    void Reset();
+    // Without useThread the conversion runs to its end inside this call and null is returned;
+    // with it a suspended worker is returned for the caller to resume. Null also when the task
+    // is working or terminated, or lacks files (then it has terminated already).
+    TConvertThread* Start(bool useThread, TThreadPriority priority = TThreadPriority::tpNormal);
+    void Stop(bool wait);
+    void Pause();
+    void Resume();
+    void SetPreviewFlags(std::uint8_t flags);
+
+    // ---- configuration ----
+    // Raises FFmpegException on invalid input; unknown names go to the generic option handler.
+    void SetOption(const std::string& name, const std::string& value);
+    bool OpenInputFile(const std::string& fileName);
+    // Returns the new number of output files, or -1 with LastErrorText set.
+    int OpenOutputFile(const std::string& fileName, bool join = false);
+
+    // Typed setters: the effect of the option named, with the guards noted.
+    void SetFormat(const std::string& name);        // f
+    void SetVideoCodec(const std::string& name);    // vcodec; empty ignored
+    void SetAudioCodec(const std::string& name);    // acodec; empty ignored
+    void SetSubtitleCodec(const std::string& name); // scodec; empty ignored
+    void ApplyPreset(const std::string& optionName, const std::string& presetName);
+    void SetFrameSize(const std::string& text);   // s; empty ignored
+    void SetFrameRate(const std::string& text);   // r; empty ignored
+    void SetAspectRatio(const std::string& text); // aspect; empty ignored
+    void SetCropTop(int pixels);
+    void SetCropBottom(int pixels);
+    void SetCropLeft(int pixels);
+    void SetCropRight(int pixels);
+    void SetVideoFilters(const std::string& text); // vf; empty ignored
+    void SetVideoTag(const std::string& text);     // empty ignored
+    void SetAudioTag(const std::string& text);
+    void SetSubtitleTag(const std::string& text);
+    bool SetIntOption(const std::string& name, int value); // generic; never raises
+    void SetAudioSampleRate(int rate);                     // <= 0 ignored
+    void SetAudioChannels(int channels);                   // <= 0 ignored
+    void SetAudioVolume(int volume);                       // < 0 ignored
+    void SetAudioSyncMethod(int method);
+    void SetVideoSyncMethod(int method);
+    void SetMuxDelay(float seconds);                  // <= 0 ignored
+    void SetMuxPreload(float seconds);                // <= 0 ignored
+    void SetStartTime(std::int64_t microseconds);     // NoTimestamp ignored
+    void SetRecordingTime(std::int64_t microseconds); // also TotalDuration
+    void SetTimestamp(std::int64_t seconds);
+    void SetProgramId(int id); // < 0 ignored
+    void SetVerbose(int level);
+    void AddMetadata(const std::string& key, const std::string& value);
+    void SetTarget(const std::string& kind, const std::string& norm,
+                   const std::string& fallbackNorm);
+    void SetVideoDisable(bool value);
+    void SetAudioDisable(bool value);
+    void SetSubtitleDisable(bool value);
+    void SetInputSync(bool value);
+    void SetCopyTimestamps(bool value);
+    void SetVideoLanguage(const std::string& language);
+    void SetAudioLanguage(const std::string& language);
+    void SetSubtitleLanguage(const std::string& language);
+
+    // ---- status ----
+    bool Working() const { return working_.load(); }
+    bool StopRequested() const { return stop_requested_.load(); }
+    bool Finished() const { return finished_.load(); }
+    bool Terminated() const { return terminated_.load(); }
+    bool HasError() const;
+    std::string ErrorMessage() const;
+    std::string LastErrorText() const;
+    bool JoinMode() const { return join_mode_; }
+    std::uint8_t PreviewFlags() const;
+    std::int64_t TotalDuration() const { return total_duration_; }
+    int Verbose() const { return switches_.verbose; }
+    int FrameCounter() const { return frame_counter_; }
+    int InputFileCount() const { return static_cast<int>(input_files_.size()); }
+    int OutputFileCount() const { return static_cast<int>(output_files_.size()); }
+    AVFormatContext* InputContext(int index) const;
+    const TPendingSettings& Pending() const { return pending_; }
+    const TTaskSwitches& Switches() const { return switches_; }
+
+    std::int64_t ReportInterval() const { return report_interval_; }
+    void SetReportInterval(std::int64_t microseconds) { report_interval_ = microseconds; }
+    std::int64_t PreviewInterval() const { return preview_interval_; }
+
+    // ---- callbacks (an unassigned one is skipped) ----
+    TProgressHandler ProgressHandler;
+    TTerminateHandler TerminateHandler;
+    TCustomHookHandler CustomHookHandler;
+    TPreviewBitmapHandler PreviewBitmapHandler;
+
+protected:
+    // ---- option table (FFmpegOptions.cpp, OptionPresets.cpp) ----
+    bool opt_default(const std::string& name, const std::string& value);
+    void opt_target(const std::string& value);
+    void SetTargetNorm(const std::string& kind, const std::string& norm,
+                       const std::string& fallbackNorm);
+    void opt_preset(const std::string& optionName, const std::string& presetName);
+    // Codec lookup by name; on failure sets LastErrorText and returns false.
+    bool find_codec(const std::string& name, AVMediaType type, bool encoder, int strict,
+                    const AVCodec*& codec);
+
+    // ---- files and streams (InputFile.cpp, OutputFile.cpp) ----
+    bool opt_input_file(const std::string& fileName);
+    int opt_output_file(const std::string& fileName, bool join);
+    // newvideo, newaudio, newsubtitle: add a stream to the last output file.
+    void new_video_stream(TOutputFile& file, int fileIndex);
+    void new_audio_stream(TOutputFile& file, int fileIndex);
+    void new_subtitle_stream(TOutputFile& file, int fileIndex);
+    TOutputFile& LastOutputFile();
+
+    // ---- conversion (TranscodeSetup.cpp, Transcode.cpp, VideoOutput.cpp, AudioOutput.cpp) ----
+    // Runs the whole conversion; raises FFmpegException on failure.
+    void transcode();
+    // Frees what a conversion allocated at run time (also after an exception).
+    void ReleaseTranscodeState();
+    // Called by the conversion between packets: holds the worker while paused.
+    void CheckPause();
+
+    // ---- life-cycle internals (CustomFFmpeg.cpp) ----
+    void ConversionBody();
+    void DoTerminate();
+    void CleanUp();
+    void RecordError(const std::string& message);
+    void SetLastErrorText(const std::string& text);
+    bool EncoderLibrariesLoaded() const;
+
+    // ---- state ----
+    TPendingSettings pending_;
+    TTaskSwitches switches_;
+    TOptionContexts opt_ctx_;
+
+    std::vector<TInputFileSlot> input_files_;
+    std::vector<const AVCodec*> input_codecs_; // forced decoder per input stream, or null
+    std::vector<std::shared_ptr<TOutputFile>> owned_outputs_;
+    std::vector<TOutputFile*> output_files_; // the output table; join mode repeats one file
+    std::vector<TStreamMap> stream_maps_;
+    std::vector<TMetaDataMap> meta_data_maps_;
+    std::array<int, MAX_STREAMS> streamid_map_{};
+    // Pending bitstream filters per media type (video, audio, subtitle): names with arguments.
+    std::vector<std::string> video_bitstream_filters_;
+    std::vector<std::string> audio_bitstream_filters_;
+    std::vector<std::string> subtitle_bitstream_filters_;
+    TMetadataEntries metadata_;
+    TFrameHookChain frame_hooks_;
+    // Argument strings of vhook options, kept for the task's life (plug-ins may keep pointers).
+    std::vector<std::vector<std::string>> vhook_args_;
+    bool use_filter_graph_ = false; // a video filter text was set when an output was opened
+
+    // Counters and run-time state, reset by Reset.
+    std::int64_t video_size_ = 0;
+    std::int64_t audio_size_ = 0;
+    std::int64_t extra_size_ = 0;
+    int nb_frames_dup_ = 0;
+    int nb_frames_drop_ = 0;
+    bool do_log_status_ = false; // the next status line is logged
+    std::int64_t timer_start_ = 0;
+    int frame_counter_ = 0; // decoded pictures through the picture hooks
+    std::int64_t last_preview_time_ = 0;
+    TRGBConverter hook_converter_;
+    TRGBConverter preview_converter_;
+    std::unique_ptr<TPreviewer> previewer_;
+    std::unique_ptr<TTranscodeState> transcode_state_;
+
+    // Status.
+    std::atomic<bool> working_{false};
+    std::atomic<bool> stop_requested_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> terminated_{false};
+    std::atomic<bool> termination_claimed_{false};
+    bool join_mode_ = false;
+    std::int64_t total_duration_ = -1;
+    std::int64_t report_interval_ = 500000;
+    std::int64_t preview_interval_ = 100000;
+    std::uint8_t preview_flags_ = 0; // under the process-wide preview lock
+
+private:
+    mutable std::mutex status_mutex_; // error texts and thread handles
+    bool has_error_ = false;
+    std::string error_message_;
+    std::string last_error_text_;
+
+    std::mutex state_mutex_; // serialises Start, Stop and the termination
+    std::unique_ptr<TConvertThread> convert_thread_;
+    std::unique_ptr<std::thread> terminate_thread_;
+    TEvent convert_done_{true};
+    TEvent terminate_done_{true};
+
+    std::mutex pause_mutex_;
+    std::condition_variable pause_cv_;
+    bool paused_ = false;
+};
+
+// The process-wide lock around preview flags and the preview hand-off.
+std::mutex& PreviewLock();

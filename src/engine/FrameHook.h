@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct TFrameHookEntry;
+
+// The frame-hook plug-in chain of one task: libraries exporting "Configure", "Process" and
+// "Release", run on every decoded picture while the chain is active.
+class TFrameHookChain {
+public:
+    TFrameHookChain();
+    ~TFrameHookChain();
+    TFrameHookChain(const TFrameHookChain&) = delete;
+    TFrameHookChain& operator=(const TFrameHookChain&) = delete;
+
+    // args[0] is the library file; 0 or a negative error code.
+    int AddFrameHook(const std::vector<std::string>& args);
+    // Runs every entry's Process on the picture, in the order added.
+    void ProcessFrameHooks(std::uint8_t* const data[4], const int linesize[4], int pixFmt,
+                           int width, int height, std::int64_t pts);
+    // Calls Release of every entry and empties the chain.
+    void ReleaseFrameHooks();
+    bool Empty() const { return entries_.empty(); }
+    int Count() const { return static_cast<int>(entries_.size()); }
+
+private:
+    std::vector<std::unique_ptr<TFrameHookEntry>> entries_;
+};
