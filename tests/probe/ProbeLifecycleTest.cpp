@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -337,4 +338,73 @@ TEST(ProbeAttach, AdoptedContextIsNeverClosed) {
     }
     EXPECT_GT(packets, 50);
     TMediaFile::CloseInput(&context);
+}
+
+TEST(ProbeAttach, HandMadeContextWithFaultyRecords) {
+    RequireEncoderLibraries();
+    media::FormatContextPtr context(fn::avformat_alloc_context());
+    ASSERT_TRUE(context);
+    AVStream* video = fn::avformat_new_stream(context.get(), nullptr);
+    AVStream* audio = fn::avformat_new_stream(context.get(), nullptr);
+    ASSERT_TRUE(video != nullptr && audio != nullptr);
+    video->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+    video->codecpar->width = 64;
+    video->codecpar->height = 48;
+    video->time_base = AVRational{5, 0}; // a broken record from some demuxer
+    video->r_frame_rate = AVRational{25, 1};
+    video->start_time = 10;
+    audio->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+    audio->codecpar->sample_rate = 8000;
+    audio->time_base = AVRational{1, 8000};
+
+    // A program that names its streams in an older manner, and a stream that does not exist.
+    auto* program = static_cast<AVProgram*>(fn::av_mallocz(sizeof(AVProgram)));
+    ASSERT_NE(program, nullptr);
+    program->id = 7;
+    program->stream_index = static_cast<unsigned*>(fn::av_malloc(2 * sizeof(unsigned)));
+    program->stream_index[0] = 9;
+    program->stream_index[1] = 0;
+    program->nb_stream_indexes = 2;
+    fn::av_dict_set(&program->metadata, "provider_name", "Old", 0);
+    fn::av_dict_set(&program->metadata, "name", "Chan", 0);
+    int programs = 0;
+    ASSERT_GE(fn::av_dynarray_add_nofree(&context->programs, &programs, program), 0);
+    ASSERT_EQ(programs, 1);
+    context->nb_programs = 1;
+
+    TAVProbe probe;
+    probe.AttachContext(context.get());
+    EXPECT_EQ(probe.StreamCount(), 2);
+    EXPECT_EQ(probe.ProgramCount(), 1);
+    EXPECT_EQ(probe.FileName(), "");
+    EXPECT_EQ(probe.FormatName(), "");
+
+    TVideoStreamInfo info;
+    ASSERT_TRUE(probe.GetVideoStreamInfo(0, info));
+    EXPECT_EQ(info.StartTime, 10);
+    EXPECT_EQ(info.StartTimeUS, 10000000); // counted in a 5/5 time base
+    EXPECT_EQ(info.FrameRateNum, 25);
+    EXPECT_EQ(info.DisplayAspectRatio, 0.0f); // no aspect ratio known
+    EXPECT_EQ(probe.PrimaryStartTime(), 10000000);
+    // The adopted record itself is left as it was.
+    EXPECT_EQ(video->time_base.num, 5);
+    EXPECT_EQ(video->time_base.den, 0);
+
+    const std::vector<std::string> lines = probe_testing::SplitLines(probe.GetInfoText());
+    const auto program7 = std::find(lines.begin(), lines.end(), "Program 7 Old@Chan");
+    ASSERT_NE(program7, lines.end());
+    ASSERT_LT(program7 + 4, lines.end());
+    EXPECT_EQ(*(program7 + 1), "  Metadata:");
+    EXPECT_EQ(*(program7 + 2), "    provider_name   : Old");
+    EXPECT_EQ(*(program7 + 3), "    name            : Chan");
+    const std::string& first = *(program7 + 4);
+    EXPECT_EQ(first.rfind("Stream #0, 1/0: ", 0), 0u) << first;
+    EXPECT_NE(first.find(", 25 tbr, StartTime: 10.000000, Duration: N/A"), std::string::npos)
+        << first;
+    EXPECT_EQ(lines.back().rfind("Stream #1, 1/8000: ", 0), 0u) << lines.back();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.rfind("Stream #", 0) == 0; }),
+              2);
+    probe.Close();
+    EXPECT_EQ(context->nb_streams, 2u);
 }
