@@ -95,9 +95,13 @@ bool TCustomFFEncoder::LoadLibraries(const std::string& folder) {
     return false;
 }
 
-bool TCustomFFEncoder::LibrariesLoaded() const { return LibrarySetLoaded(EncoderLibraries); }
+bool TCustomFFEncoder::LibrariesLoaded() const {
+    return LibrarySetLoaded(EncoderLibraries);
+}
 
-std::string TCustomFFEncoder::Version() { return msg::EncoderVersion; }
+std::string TCustomFFEncoder::Version() {
+    return msg::EncoderVersion;
+}
 
 std::string TCustomFFEncoder::LastErrorText() const {
     std::lock_guard lock(errorMutex_);
@@ -239,17 +243,18 @@ bool TCustomFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
 
         // Per-stream defaults: the record's fields, else the first ExtOptions line of the name.
         std::map<std::string, std::string> defaults = {
-            {"acodec", options.AudioCodec}, {"vcodec", options.VideoCodec},
+            {"acodec", options.AudioCodec},    {"vcodec", options.VideoCodec},
             {"scodec", options.SubtitleCodec}, {"apre", options.AudioPreset},
-            {"vpre", options.VideoPreset},   {"spre", options.SubtitlePreset},
-            {"s", options.FrameSize},        {"vf", options.VideoFilters}};
+            {"vpre", options.VideoPreset},     {"spre", options.SubtitlePreset},
+            {"s", options.FrameSize},          {"vf", options.VideoFilters}};
         std::vector<std::pair<std::string, std::string>> pendingLines;
         for (auto [name, value] : ParseExtOptions(options.ExtOptions)) {
             if (name == "vfilters") {
                 name = "vf";
             }
-            if (value.empty() || std::find(std::begin(kOutputStreamLines), std::end(kOutputStreamLines),
-                                           name) == std::end(kOutputStreamLines)) {
+            if (value.empty() ||
+                std::find(std::begin(kOutputStreamLines), std::end(kOutputStreamLines), name) ==
+                    std::end(kOutputStreamLines)) {
                 continue;
             }
             if (defaults[name].empty()) {
@@ -590,16 +595,16 @@ void TCustomFFEncoder::DeliverTerminate(const TTerminateInfo& info) {
     auto done = std::make_shared<std::atomic<bool>>(false);
     TTerminateEvent handler = OnTerminate;
     std::lock_guard lock(terminateThreadsMutex_);
-    terminateThreads_.push_back(TerminateThread{
-        std::thread([this, handler, info, done] {
-            try {
-                handler(*this, info);
-            } catch (...) {
-                // A failing handler must not take the process down from a worker thread.
-            }
-            *done = true;
-        }),
-        done});
+    terminateThreads_.push_back(TerminateThread{std::thread([this, handler, info, done] {
+                                                    try {
+                                                        handler(*this, info);
+                                                    } catch (...) {
+                                                        // A failing handler must not take the
+                                                        // process down from a worker thread.
+                                                    }
+                                                    *done = true;
+                                                }),
+                                                done});
 }
 
 void TCustomFFEncoder::ReapTerminateThreads(bool all) {
@@ -664,8 +669,9 @@ void TCustomFFEncoder::DoProgress(TCustomFFmpeg& task, int fileIndex, int frameN
         return;
     }
     std::lock_guard lock(progressLock_);
-    progressInfo_ = TProgressInfo{IndexOf(task), fileIndex,   frameNumber,     fps,          quality,
-                                  bitRate,       currentSize, currentDuration, totalDuration};
+    progressInfo_ =
+        TProgressInfo{IndexOf(task), fileIndex,   frameNumber,     fps,          quality,
+                      bitRate,       currentSize, currentDuration, totalDuration};
     if (triggerInMainThread_) {
         CallInMainThread([this] { OnProgress(*this, &progressInfo_); });
     } else {

@@ -24,4 +24,6 @@ std::unique_ptr<TFFmpeg> TFFmpegList::Extract(int index) {
     return task;
 }
 
-std::vector<std::unique_ptr<TFFmpeg>> TFFmpegList::TakeAll() { return std::exchange(tasks_, {}); }
+std::vector<std::unique_ptr<TFFmpeg>> TFFmpegList::TakeAll() {
+    return std::exchange(tasks_, {});
+}

@@ -54,7 +54,8 @@ protected:
     bool WaitForBatchEnd() {
         return PumpUntil([this] {
             std::lock_guard lock(mutex);
-            return std::any_of(events.begin(), events.end(), [](const Event& e) { return e.task == -1; });
+            return std::any_of(events.begin(), events.end(),
+                               [](const Event& e) { return e.task == -1; });
         });
     }
     std::vector<Event> Events() {
@@ -141,7 +142,8 @@ TEST_F(Component, VideoCodecDefaultsAndPendingLines) {
     encoder.StartTask(0);
     ASSERT_TRUE(WaitForBatchEnd());
     EXPECT_EQ(testing_support::ProbeEntry(dir.File("a.mkv"), "v:0", "stream=codec_name"), "mpeg4");
-    EXPECT_EQ(testing_support::ProbeEntry(dir.File("b.mkv"), "v:0", "stream=codec_name"), "mpeg1video");
+    EXPECT_EQ(testing_support::ProbeEntry(dir.File("b.mkv"), "v:0", "stream=codec_name"),
+              "mpeg1video");
     EXPECT_EQ(testing_support::ProbeEntry(dir.File("b.mkv"), "v:1", "stream=codec_name"), "mpeg4");
     // "vfilters" works as "vf": the first video stream took it as its default.
     EXPECT_EQ(testing_support::ProbeEntry(dir.File("b.mkv"), "v:0", "stream=width"), "96");
@@ -150,7 +152,8 @@ TEST_F(Component, VideoCodecDefaultsAndPendingLines) {
 TEST_F(Component, TwentyOutputsAtMost) {
     const int index = encoder.AddTask(clip, nullptr);
     for (int i = 0; i < 20; ++i) {
-        ASSERT_TRUE(encoder.SetOutputFile(index, dir.File("o" + std::to_string(i) + ".mkv"), nullptr))
+        ASSERT_TRUE(
+            encoder.SetOutputFile(index, dir.File("o" + std::to_string(i) + ".mkv"), nullptr))
             << encoder.LastErrorText();
     }
     EXPECT_FALSE(encoder.SetOutputFile(index, dir.File("o20.mkv"), nullptr));
@@ -180,12 +183,15 @@ TEST_F(Component, TimestampNowAndUnset) {
     char year[8];
     std::strftime(year, sizeof year, "%Y", &utc);
     EXPECT_EQ(stamp.substr(0, 4), year) << stamp;
-    EXPECT_EQ(testing_support::ProbeEntry(dir.File("now.mkv"), "", "format_tags=artist"), "Someone");
-    EXPECT_EQ(testing_support::ProbeEntry(dir.File("unset.mkv"), "", "format_tags=creation_time"), "");
+    EXPECT_EQ(testing_support::ProbeEntry(dir.File("now.mkv"), "", "format_tags=artist"),
+              "Someone");
+    EXPECT_EQ(testing_support::ProbeEntry(dir.File("unset.mkv"), "", "format_tags=creation_time"),
+              "");
 }
 
 TEST_F(Component, GuardedOperationsWhileWorking) {
     const int index = AddConversion(dir.File("out.mkv"));
+    ASSERT_EQ(index, 0);
     encoder.StartTask(1);
     EXPECT_EQ(ErrorOf([&] { encoder.AddTask(clip, nullptr); }), "Cannot AddTask while working.");
     EXPECT_EQ(ErrorOf([&] { encoder.SetOutputFile(index, dir.File("b.mkv"), nullptr); }),
@@ -210,10 +216,12 @@ TEST_F(Component, ThreeTasksOneAfterAnotherWithAFailureInTheMiddle) {
     std::vector<Event> got = Events();
     ASSERT_EQ(got.size(), 4u);
     for (const Event& e : got) {
-        EXPECT_NE(e.thread, std::this_thread::get_id()) << "threaded runs never notify on the caller";
+        EXPECT_NE(e.thread, std::this_thread::get_id())
+            << "threaded runs never notify on the caller";
     }
     // Handlers run on threads of their own; their order of arrival may vary, not their content.
-    std::sort(got.begin(), got.end(), [](const Event& a, const Event& b) { return a.task < b.task; });
+    std::sort(got.begin(), got.end(),
+              [](const Event& a, const Event& b) { return a.task < b.task; });
     EXPECT_EQ(got[0].task, -1);
     EXPECT_TRUE(got[0].finished);
     EXPECT_TRUE(got[1].finished);
@@ -256,7 +264,8 @@ TEST_F(Component, ClearTasksFromTheEndOfBatchHandler) {
         events.clear();
         encoder.OnTerminate = [this](TCustomFFEncoder& sender, const TTerminateInfo& info) {
             std::lock_guard lock(mutex);
-            events.push_back({info.TaskIndex, info.Finished, info.Exception, info.ExceptionMsg, {}});
+            events.push_back(
+                {info.TaskIndex, info.Finished, info.Exception, info.ExceptionMsg, {}});
             if (info.TaskIndex == -1) {
                 sender.ClearTasks();
             }
@@ -289,7 +298,8 @@ TEST_F(Component, StopDuringTheFirstOfThree) {
     ASSERT_TRUE(WaitForBatchEnd());
     std::vector<Event> got = Events();
     ASSERT_EQ(got.size(), 4u);
-    std::sort(got.begin(), got.end(), [](const Event& a, const Event& b) { return a.task < b.task; });
+    std::sort(got.begin(), got.end(),
+              [](const Event& a, const Event& b) { return a.task < b.task; });
     for (int i = 1; i < 4; ++i) {
         EXPECT_FALSE(got[i].finished) << got[i].task;
         EXPECT_FALSE(got[i].exception) << got[i].message;

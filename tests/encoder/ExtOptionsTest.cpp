@@ -1,5 +1,5 @@
-#include "EncoderOptions.h"
 #include "ExtOptions.h"
+#include "EncoderOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,10 @@ TEST(ExtOptions, EveryLineBreakStyleAndTheCrlfLiteral) {
     EXPECT_EQ(ParseExtOptions("vn=1<CRLF>b=800k"), (Lines{{"vn", "1"}, {"b", "800k"}}));
     EXPECT_EQ(ParseExtOptions("a=1\r\nb=2\rc=3\nd=4"),
               (Lines{{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}}));
-    EXPECT_EQ(ParseExtOptions("  \n VCodec=mpeg4=x \n\n"), (Lines{{"vcodec", "mpeg4=x "}}));
-    EXPECT_EQ(ParseExtOptions("newvideo<CRLF>S=320x240"), (Lines{{"newvideo", ""}, {"s", "320x240"}}));
+    EXPECT_EQ(ParseExtOptions("  \n VCodec=mpeg4=x \n\nb=1 "),
+              (Lines{{"vcodec", "mpeg4=x "}, {"b", "1"}}));
+    EXPECT_EQ(ParseExtOptions("newvideo<CRLF>S=320x240"),
+              (Lines{{"newvideo", ""}, {"s", "320x240"}}));
     EXPECT_TRUE(ParseExtOptions("   ").empty());
 }
 

@@ -35,7 +35,8 @@ TEST(EncoderStress, RandomPauseResumeStopKeepsOneTerminationPerTask) {
             TOutputOptions o;
             o.VideoCodec = "mpeg4";
             o.AudioCodec = "mp2";
-            ASSERT_TRUE(encoder.SetOutputFile(index, dir.File("o" + std::to_string(i) + ".mkv"), &o));
+            ASSERT_TRUE(
+                encoder.SetOutputFile(index, dir.File("o" + std::to_string(i) + ".mkv"), &o));
         }
         encoder.StartTask(1 + static_cast<int>(random() % 2));
         const int actions = static_cast<int>(random() % 6);
