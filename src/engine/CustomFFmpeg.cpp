@@ -83,9 +83,6 @@ void TCustomFFmpeg::Reset() {
     stream_maps_.clear();
     meta_data_maps_.clear();
     streamid_map_.fill(0);
-    for (auto& scales : input_files_ts_scale_) {
-        scales.fill(0);
-    }
     video_bitstream_filters_.clear();
     audio_bitstream_filters_.clear();
     subtitle_bitstream_filters_.clear();

@@ -52,40 +52,41 @@ struct TPendingSettings {
     std::vector<std::uint16_t> inter_matrix;
     bool has_intra_matrix = false;
     bool has_inter_matrix = false;
-    std::string video_rc_override_string;    // rc_override
-    bool video_disable = false;              // vn
-    int video_discard = 0;                   // vdt
-    std::string video_codec_name;            // vcodec; empty = none
-    std::uint32_t video_codec_tag = 0;       // vtag
-    std::string video_language;              // vlang
-    bool same_quality = false;               // sameq
-    bool do_deinterlace = false;             // deinterlace
-    int top_field_first = -1;                // top
-    int me_threshold = 0;                    // me_threshold
-    int intra_dc_precision = 8;              // dc
-    bool loop_input = false;                 // loop_input
-    int loop_output = -1;                    // loop_output
-    bool qp_hist = false;                    // qphist
-    std::string vfilters;                    // vf, vfilters
-    bool intra_only = false;                 // intra
-    int audio_sample_rate = 44100;           // ar
-    std::int64_t channel_layout = 0;         // channel mask of the last input's audio
-    float audio_qscale = -99999;             // aq; -99999 = none
-    bool audio_disable = false;              // an
-    int audio_channels = 2;                  // ac
-    std::string audio_codec_name;            // acodec
-    std::uint32_t audio_codec_tag = 0;       // atag
-    std::string audio_language;              // alang
-    bool subtitle_disable = false;           // sn
-    std::string subtitle_codec_name;         // scodec
-    std::string subtitle_language;           // slang
-    std::uint32_t subtitle_codec_tag = 0;    // stag
-    float mux_preload = 0.5f;                // muxpreload, seconds
-    float mux_max_delay = 0.7f;              // muxdelay, seconds
-    std::int64_t recording_time = INT64_MAX; // t, microseconds
-    std::int64_t start_time = 0;             // ss, microseconds
-    std::int64_t recording_timestamp = 0;    // timestamp, seconds
-    std::int64_t input_ts_offset = 0;        // itsoffset, microseconds
+    std::string video_rc_override_string;             // rc_override
+    bool video_disable = false;                       // vn
+    int video_discard = 0;                            // vdt
+    std::string video_codec_name;                     // vcodec; empty = none
+    std::uint32_t video_codec_tag = 0;                // vtag
+    std::string video_language;                       // vlang
+    bool same_quality = false;                        // sameq
+    bool do_deinterlace = false;                      // deinterlace
+    int top_field_first = -1;                         // top
+    int me_threshold = 0;                             // me_threshold
+    int intra_dc_precision = 8;                       // dc
+    bool loop_input = false;                          // loop_input
+    int loop_output = -1;                             // loop_output
+    bool qp_hist = false;                             // qphist
+    std::string vfilters;                             // vf, vfilters
+    bool intra_only = false;                          // intra
+    int audio_sample_rate = 44100;                    // ar
+    std::int64_t channel_layout = 0;                  // channel mask of the last input's audio
+    float audio_qscale = -99999;                      // aq; -99999 = none
+    bool audio_disable = false;                       // an
+    int audio_channels = 2;                           // ac
+    std::string audio_codec_name;                     // acodec
+    std::uint32_t audio_codec_tag = 0;                // atag
+    std::string audio_language;                       // alang
+    bool subtitle_disable = false;                    // sn
+    std::string subtitle_codec_name;                  // scodec
+    std::string subtitle_language;                    // slang
+    std::uint32_t subtitle_codec_tag = 0;             // stag
+    float mux_preload = 0.5f;                         // muxpreload, seconds
+    float mux_max_delay = 0.7f;                       // muxdelay, seconds
+    std::int64_t recording_time = INT64_MAX;          // t, microseconds
+    std::int64_t start_time = 0;                      // ss, microseconds
+    std::int64_t recording_timestamp = 0;             // timestamp, seconds
+    std::int64_t input_ts_offset = 0;                 // itsoffset, microseconds
+    std::array<double, MAX_STREAMS> input_ts_scale{}; // itsscale, for the next input only
     bool video_stream_copy = false;
     bool audio_stream_copy = false;
     bool subtitle_stream_copy = false;

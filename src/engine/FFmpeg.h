@@ -139,6 +139,23 @@ public:
 
 protected:
     // ---- option table (FFmpegOptions.cpp, OptionPresets.cpp) ----
+    std::int64_t parse_time_or_die(const std::string& name, const std::string& value,
+                                   bool isDuration);
+    void opt_map(const std::string& value);
+    void opt_map_meta_data(const std::string& value);
+    void opt_itsscale(const std::string& value);
+    void opt_metadata(const std::string& value);
+    void opt_streamid(const std::string& name, const std::string& value);
+    void opt_bitrate(const std::string& name, const std::string& value);
+    void opt_frame_aspect_ratio(const std::string& value);
+    void opt_frame_pix_fmt(const std::string& value);
+    void opt_audio_sample_fmt(const std::string& value);
+    void opt_frame_crop(const std::string& name, const std::string& value);
+    static void opt_codec(bool& streamCopy, std::string& codecName, const std::string& value);
+    static void opt_matrix(std::vector<std::uint16_t>& matrix, bool& present,
+                           const std::string& value);
+    void opt_bsf(const std::string& name, const std::string& value);
+    void opt_vhook(const std::string& value);
     bool opt_default(const std::string& name, const std::string& value);
     void opt_target(const std::string& value);
     void SetTargetNorm(const std::string& kind, const std::string& norm,
@@ -243,8 +260,6 @@ protected:
     std::vector<TStreamMap> stream_maps_;
     std::vector<TMetaDataMap> meta_data_maps_;
     std::array<int, MAX_STREAMS> streamid_map_{};
-    // itsscale: time-stamp scale factors per stream of each input file, by file index.
-    std::array<std::array<double, MAX_STREAMS>, MaxFiles> input_files_ts_scale_{};
     // Pending bitstream filters per media type (video, audio, subtitle): names with arguments.
     std::vector<std::string> video_bitstream_filters_;
     std::vector<std::string> audio_bitstream_filters_;

@@ -109,7 +109,6 @@ inline constexpr const char* DefaultPassLogPrefix = "ffmpeg2pass";
 inline constexpr const char* StreamMapping = "Stream mapping:";
 inline constexpr const char* StreamMappingLine = "  Stream #%d.%d -> #%d.%d (%s)";
 inline constexpr const char* StreamMappingSync = " [sync #%d.%d (%s)]";
-inline constexpr const char* UnknownBitstreamFilter = "Unknown bitstream filter %s";
 } // namespace msg
 
 // The conversion loop, packets and status.
@@ -147,8 +146,6 @@ inline constexpr const char* FrameSizeChanged =
 inline constexpr const char* FopenFail = "fopen fail: ";
 inline constexpr const char* Drop = "*** drop!";
 inline constexpr const char* Dup = "*** %d dup!";
-inline constexpr const char* S16Intermediate =
-    "Warning, using s16 intermediate sample format for resampling";
 inline constexpr const char* CannotResample =
     "Can not resample %d channels @ %d Hz to %d channels @ %d Hz";
 inline constexpr const char* DiscardingSamples = "discarding %d audio samples";
@@ -157,4 +154,42 @@ inline constexpr const char* CompensatingDrift =
     "compensating audio timestamp drift:%f compensation:%d in:%d";
 inline constexpr const char* OutOfMemoryAudio = "Out of memory in do_audio_out";
 inline constexpr const char* ConvertFailed = "av_audio_convert() failed";
+} // namespace msg
+
+// Option table.
+namespace msg {
+inline constexpr const char* DoNothing = "Do nothing: option - ";
+inline constexpr const char* TodoOption = "TODO: option - ";
+inline constexpr const char* UseVfiltersPad = "Please use vfilters=pad";
+inline constexpr const char* PgmyuvDeprecated = "pgmyuv format is deprecated, use image2";
+inline constexpr const char* TimelimitNotImplemented =
+    "Warning: -timelimit not implemented on Windows";
+inline constexpr const char* InvalidTimeSpec = "Invalid %s specification for %s: %s";
+inline constexpr const char* TooManyStreamMaps = "Too many stream maps (at most %d)";
+inline constexpr const char* TooManyMetaDataMaps = "Too many meta-data maps (at most %d)";
+inline constexpr const char* StreamIndexOverMax = "stream index over MAX_STREAMS(%d)";
+inline constexpr const char* MissingEquals = "Missing =";
+inline constexpr const char* StreamIdSyntax =
+    "Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"";
+inline constexpr const char* BitrateTooLow =
+    "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s";
+inline constexpr const char* IncorrectFrameRate = "Incorrect frame rate";
+inline constexpr const char* IncorrectFrameSize = "Incorrect frame size";
+inline constexpr const char* IncorrectAspect = "Incorrect aspect ratio specification.";
+inline constexpr const char* UnknownPixelFormat = "Unknown pixel format requested: %s";
+inline constexpr const char* VerticalCrop =
+    "Vertical crop dimensions are outside the range of the original image.\nRemember to crop "
+    "first and scale second.";
+inline constexpr const char* HorizontalCrop =
+    "Horizontal crop dimensions are outside the range of the original image.\nRemember to crop "
+    "first and scale second.";
+inline constexpr const char* CropDeprecated = "CropXXX is deprecated in favor of the crop avfilter";
+inline constexpr const char* QscaleRange = "qscale must be > 0.0 and <= 255";
+inline constexpr const char* PassNumber = "pass number can be only 1 or 2";
+inline constexpr const char* VideoTagLength = "video tag parameter must be 4 chars";
+inline constexpr const char* AudioTagLength = "audio tag parameter must be 4 chars";
+inline constexpr const char* SubtitleTagLength = "subtitle tag parameter must be 4 chars";
+inline constexpr const char* MatrixSyntax = "Syntax error in matrix \"%s\" at coeff %d";
+inline constexpr const char* UnknownBitstreamFilter = "Unknown bitstream filter %s";
+inline constexpr const char* VhookAddFailed = "Failed to add video hook function: ";
 } // namespace msg

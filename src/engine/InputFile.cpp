@@ -298,7 +298,8 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
     }
     const int index = InputFileCount();
     slot.ts_offset = pending_.input_ts_offset - (switches_.copy_ts ? 0 : timestamp);
-    slot.ts_scale = input_files_ts_scale_[index];
+    slot.ts_scale = pending_.input_ts_scale;
+    pending_.input_ts_scale.fill(0); // for this input only
     struct stat st {};
     if (::stat(fileName.c_str(), &st) == 0) {
         slot.has_identity = true;
