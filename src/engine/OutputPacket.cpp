@@ -298,7 +298,11 @@ int TCustomFFmpeg::encode_frame(AVOutputStream& ost, const AVFrame* frame) {
             const std::uint8_t* side =
                 fn::av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &sideSize);
             if (side != nullptr && sideSize >= 6) {
-                ost.coded_quality = static_cast<int>(ReadLE(side, 4));
+                // Some encoders mark the frames they flush with no quantizer: keep the last.
+                const int quality = static_cast<int>(ReadLE(side, 4));
+                if (quality >= 0) {
+                    ost.coded_quality = quality;
+                }
                 ost.coded_pict_type = side[4];
                 const int errors = std::min<int>(side[5], 4);
                 for (int i = 0; i < errors && 8 + 8 * (i + 1) <= static_cast<int>(sideSize); ++i) {
