@@ -116,8 +116,6 @@ namespace msg {
 inline constexpr const char* TimestampDiscontinuity =
     "timestamp discontinuity %" PRId64 ", new offset= %" PRId64;
 inline constexpr const char* ErrorWhileDecoding = "Error while decoding stream #%d.%d (%s)";
-inline constexpr const char* MultipleFrames = "Multiple frames in a packet from stream %d";
-inline constexpr const char* InvalidCodecTypeLoop = "invalid codec_type";
 inline constexpr const char* SubtitleNeedsPts = "Subtitle packets must have a pts";
 inline constexpr const char* SubtitleEncodingFailed = "Subtitle encoding failed";
 inline constexpr const char* AudioEncodingFailed = "Audio encoding failed";

@@ -132,7 +132,13 @@ int TVideoFilter::Push(AVFrame* frame) {
 }
 
 int TVideoFilter::Pull(AVFrame* frame) {
-    return fn::av_buffersink_get_frame(sink_, frame);
+    const int ret = fn::av_buffersink_get_frame(sink_, frame);
+    // Filters may change the time base (yadif halves it): hand back microseconds.
+    if (ret >= 0 && frame->pts != AV_NOPTS_VALUE) {
+        frame->pts =
+            fn::av_rescale_q(frame->pts, fn::av_buffersink_get_time_base(sink_), AV_TIME_BASE_Q);
+    }
+    return ret;
 }
 
 int TVideoFilter::OutputWidth() const {

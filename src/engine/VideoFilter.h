@@ -36,7 +36,8 @@ public:
 
     // frame null closes the source (end of stream). Returns a negative code on failure.
     int Push(AVFrame* frame);
-    // 0 with a picture, AVERROR(EAGAIN) when none is ready, AVERROR_EOF after the end.
+    // 0 with a picture (time stamp in microseconds), AVERROR(EAGAIN) when none is ready,
+    // AVERROR_EOF after the end.
     int Pull(AVFrame* frame);
 
     int OutputWidth() const;

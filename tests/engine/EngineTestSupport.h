@@ -27,6 +27,12 @@ public:
     std::vector<std::string>& VideoBitstreamFilters() { return video_bitstream_filters_; }
     std::vector<std::string>& AudioBitstreamFilters() { return audio_bitstream_filters_; }
 
+    // The encoder context of stream k of output file m (before the conversion).
+    const AVCodecContext* Encoder(int m, int k) const {
+        return output_files_.at(m)->streams.at(k).enc.get();
+    }
+    int StreamCount(int m) const { return static_cast<int>(output_files_.at(m)->streams.size()); }
+
     void VideoCodec(const std::string& name) {
         if (name == "copy") {
             pending_.video_stream_copy = true;
