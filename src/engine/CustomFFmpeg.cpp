@@ -21,6 +21,13 @@ std::mutex& PreviewLock() {
     return lock;
 }
 
+void CodecContextCloser::operator()(AVCodecContext* c) const {
+    // The libraries leave the two-pass statistics input to the caller.
+    fn::av_freep(&c->stats_in);
+    std::lock_guard lock(CodecLock());
+    fn::avcodec_free_context(&c);
+}
+
 TOutputFile::~TOutputFile() {
     if (ctx == nullptr) {
         return;
@@ -76,6 +83,9 @@ void TCustomFFmpeg::Reset() {
     stream_maps_.clear();
     meta_data_maps_.clear();
     streamid_map_.fill(0);
+    for (auto& scales : input_files_ts_scale_) {
+        scales.fill(0);
+    }
     video_bitstream_filters_.clear();
     audio_bitstream_filters_.clear();
     subtitle_bitstream_filters_.clear();

@@ -136,11 +136,38 @@ struct TMetaDataMap {
     int in_file = 0;
 };
 
+// Decoder and encoder contexts are opened and closed under CodecLock; the deleter takes it too
+// and frees the two-pass statistics input the libraries leave to their caller.
+struct CodecContextCloser {
+    void operator()(AVCodecContext* c) const;
+};
+using TCodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextCloser>;
+
 // An opened input file.
 struct TInputFileSlot {
     AVFormatContext* ctx = nullptr; // owned; closed by the clean-up
     std::int64_t ts_offset = 0;     // microseconds
     std::array<double, MAX_STREAMS> ts_scale{};
+    std::string file_name; // the caller's name
+    // Identity of the file on disk, to refuse it as an output.
+    bool has_identity = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    // One decoder context per stream (null for data and attachment streams), filled from the
+    // stream's parameters when the file is opened and opened by the conversion set-up.
+    std::vector<TCodecContextPtr> decoders;
+};
+
+// One stream of an output file with its own encoder context (the libraries' streams carry
+// parameters only). For a copied stream the context just holds the settings given for it.
+struct TOutputStreamSlot {
+    AVStream* st = nullptr; // owned by the file's context
+    TCodecContextPtr enc;
+    const AVCodec* codec = nullptr; // encoder found by name, or the default one; may be null
+    bool codec_by_name = false;
+    bool stream_copy = false;
+    float quality = 0;                          // 118 x the fixed quantizer, 0 when none
+    std::vector<std::string> bitstream_filters; // "name" or "name=args", in order
 };
 
 // An opened output file. In join mode several slots of the output table refer to one file.
@@ -152,6 +179,14 @@ struct TOutputFile {
 
     AVFormatContext* ctx = nullptr; // owned
     std::string file_name;          // the caller's name, not the library form
+    std::vector<TOutputStreamSlot> streams;
+    int preload = 0;      // microseconds, handed to muxers that know "preload"
+    int loop_output = -1; // handed to muxers that know "loop"
+    bool header_written = false;
+    // Bytes known to be in the file: the header, then every packet given to the muxer. Muxers
+    // that gather packets in memory (clusters) show a byte position far behind.
+    std::int64_t header_bytes = 0;
+    std::int64_t muxed_bytes = 0;
 };
 
 using TMetadataEntries = std::vector<std::pair<std::string, std::string>>;

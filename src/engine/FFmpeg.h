@@ -10,6 +10,7 @@
 #include "FrameHook.h"
 #include "OptionContexts.h"
 #include "RGBConverter.h"
+#include "VideoFilter.h"
 
 #include <atomic>
 #include <cstdint>
@@ -21,6 +22,8 @@
 
 class TCustomFFmpeg;
 class TPreviewer;
+struct AVInputStream;
+struct AVOutputStream;
 struct TTranscodeState;
 
 using TProgressHandler = std::function<void(
@@ -171,13 +174,71 @@ protected:
     void new_subtitle_stream(TOutputFile& file, int fileIndex);
     TOutputFile& LastOutputFile();
 
-    // ---- conversion (TranscodeSetup.cpp, Transcode.cpp, VideoOutput.cpp, AudioOutput.cpp) ----
+    // Whether the file is one of the opened inputs (same file on disk); its index or -1.
+    int FindInputFile(const std::string& fileName) const;
+    void ParseRcOverride(AVCodecContext* enc);
+
+    // ---- conversion (TranscodeSetup.cpp, StreamSetup.cpp, Transcode.cpp, ...) ----
     // Runs the whole conversion; raises FFmpegException on failure.
     void transcode();
     // Frees what a conversion allocated at run time (also after an exception).
     void ReleaseTranscodeState();
     // Called by the conversion between packets: holds the worker while paused.
     void CheckPause();
+
+    // Set-up: working tables, stream choice, codecs, headers.
+    void transcode_init();
+    void choose_output_sources(TTranscodeState& ts);
+    void print_stream_mapping(const TTranscodeState& ts);
+    [[noreturn]] void setup_fail(const TTranscodeState& ts, const std::string& message);
+    void copy_metadata_and_chapters(TTranscodeState& ts);
+    void write_headers(TTranscodeState& ts);
+    void prepare_copy_stream(AVOutputStream& ost, const AVInputStream& ist);
+    void prepare_video_encoding(AVOutputStream& ost, const AVInputStream& ist);
+    void prepare_audio_encoding(AVOutputStream& ost, AVInputStream& ist);
+    void open_pass_log(AVOutputStream& ost, int ostIndex, AVDictionary** options);
+    int configure_video_filters(AVOutputStream& ost, const TVideoFilter::TInput& input);
+    void open_encoders(TTranscodeState& ts);
+    void open_decoders(TTranscodeState& ts);
+    void open_decoder(TTranscodeState& ts, int istIndex);
+    void init_bitstream_filters(AVOutputStream& ost);
+
+    // The loop (Transcode.cpp, OutputPacket.cpp, Report.cpp).
+    int choose_input_file(TTranscodeState& ts);
+    bool end_of_input_file(TTranscodeState& ts, int fileIndex);
+    void fix_packet_timestamps(TTranscodeState& ts, AVInputStream& ist, AVPacket* pkt);
+    int output_packet(TTranscodeState& ts, int istIndex, const AVPacket* pkt);
+    void dispatch_decoded(TTranscodeState& ts, int istIndex, AVFrame* frame, const AVPacket* pkt);
+    void do_streamcopy(AVOutputStream& ost, const AVInputStream& ist, const AVPacket& pkt);
+    void write_frame(AVOutputStream& ost, AVPacket* pkt);
+    void filter_packet(AVOutputStream& ost, AVPacket* pkt, size_t stage);
+    void mux_packet(AVOutputStream& ost, AVPacket* pkt);
+    int encode_frame(AVOutputStream& ost, const AVFrame* frame);
+    void do_subtitle_out(TTranscodeState& ts, AVOutputStream& ost, const AVInputStream& ist,
+                         AVSubtitle& sub, std::int64_t pktPts);
+    void flush_encoders(TTranscodeState& ts);
+    void print_report(TTranscodeState& ts, bool isLastReport);
+    std::int64_t output_time(const AVOutputStream& ost) const;
+
+    // Video path (VideoOutput.cpp, VideoHooks.cpp).
+    void process_video_frame(TTranscodeState& ts, int istIndex, AVFrame* frame);
+    void send_picture_to_outputs(TTranscodeState& ts, int istIndex, AVFrame* frame);
+    void handle_picture(TTranscodeState& ts, int istIndex, AVFrame* frame);
+    void flush_video_filters(TTranscodeState& ts, int istIndex);
+    AVFrame* apply_picture_hooks(AVInputStream& ist, AVFrame* frame);
+    void run_custom_hook(AVInputStream& ist, AVFrame* picture);
+    void do_video_out(TTranscodeState& ts, AVOutputStream& ost, AVInputStream& ist,
+                      AVFrame* picture);
+    AVFrame* fit_picture_to_encoder(AVOutputStream& ost, AVInputStream& ist, AVFrame* picture);
+    void preview_handoff(const AVFrame* picture, std::int64_t pts);
+    void do_video_stats(TTranscodeState& ts, AVOutputStream& ost, int frameSize);
+
+    // Audio path (AudioOutput.cpp).
+    void apply_volume(AVFrame* frame) const;
+    void do_audio_out(AVOutputStream& ost, AVInputStream& ist, const AVFrame* frame);
+    void setup_audio_resampler(AVOutputStream& ost, const AVFrame* frame);
+    void encode_audio_fifo(AVOutputStream& ost, bool flush);
+    void flush_audio(AVOutputStream& ost);
 
     // ---- life-cycle internals (CustomFFmpeg.cpp) ----
     void ConversionBody();
@@ -199,6 +260,8 @@ protected:
     std::vector<TStreamMap> stream_maps_;
     std::vector<TMetaDataMap> meta_data_maps_;
     std::array<int, MAX_STREAMS> streamid_map_{};
+    // itsscale: time-stamp scale factors per stream of each input file, by file index.
+    std::array<std::array<double, MAX_STREAMS>, MaxFiles> input_files_ts_scale_{};
     // Pending bitstream filters per media type (video, audio, subtitle): names with arguments.
     std::vector<std::string> video_bitstream_filters_;
     std::vector<std::string> audio_bitstream_filters_;
@@ -221,7 +284,7 @@ protected:
     std::int64_t last_preview_time_ = 0;
     TRGBConverter hook_converter_;
     TRGBConverter preview_converter_;
-    std::unique_ptr<TPreviewer> previewer_;
+    std::shared_ptr<TPreviewer> previewer_; // shared: the worker keeps it alive while it paints
     std::unique_ptr<TTranscodeState> transcode_state_;
 
     // Status.

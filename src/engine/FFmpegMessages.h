@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cinttypes>
+
 // Message texts of the transcoding engine, in one place so that tests can quote them.
 namespace msg {
 inline constexpr const char* NoOutputFile = "At least one output file must be specified";
@@ -51,4 +53,144 @@ inline constexpr const char* SubtitleTagLength = "subtitle tag parameter must be
 inline constexpr const char* MatrixSyntax = "Syntax error in matrix \"%s\" at coeff %d";
 inline constexpr const char* UnknownBitstreamFilter = "Unknown bitstream filter %s";
 inline constexpr const char* VhookAddFailed = "Failed to add video hook function: ";
+} // namespace msg
+
+// Input files.
+namespace msg {
+inline constexpr const char* UnknownInputFormat = "Unknown input format: \"%s\"";
+inline constexpr const char* AllocContextFailed = "avformat_alloc_context failed";
+inline constexpr const char* ProgramIdNotFound = "Specified program id not found";
+inline constexpr const char* NoCodecParameters = "%s: could not find codec parameters";
+inline constexpr const char* CouldNotSeek = "%s: could not seek to position %0.3f";
+inline constexpr const char* InvalidCodecTypeValue = "invalid codec_type";
+inline constexpr const char* FrameRateDiffers =
+    "Seems stream %d codec frame rate differs from container frame rate: %2.2f (%d/%d) -> %2.2f "
+    "(%d/%d)";
+inline constexpr const char* TooManyInputFiles = "max input files %d reached";
+} // namespace msg
+
+// Output files and streams.
+namespace msg {
+inline constexpr const char* CannotJoinMore = "Cannot join more than one output file.";
+inline constexpr const char* UnsuitableOutputFormat =
+    "Requested output format '%s' is not a suitable output format";
+inline constexpr const char* NoSuitableOutputFormat =
+    "Unable to find a suitable output format for '%s'";
+inline constexpr const char* InvalidInputCodecType = "invalid codec_type of input file";
+inline constexpr const char* CheckInputsFail = "check_audio_video_sub_inputs fail: %s";
+inline constexpr const char* NewVideoStreamFail = "new_video_stream fail: %s";
+inline constexpr const char* NewAudioStreamFail = "new_audio_stream fail: %s";
+inline constexpr const char* NewSubtitleStreamFail = "new_subtitle_stream fail: %s";
+inline constexpr const char* NumberSyntaxExpected = "%s: Number syntax expected in filename";
+inline constexpr const char* CouldNotAllocStream = "Could not alloc stream";
+inline constexpr const char* ErrorParsingRcOverride = "error parsing rc_override";
+inline constexpr const char* SampleRateUnsupported =
+    "Requested sampling rate unsupported using closest supported (%d)";
+inline constexpr const char* OutputIsInput =
+    "%s: the output file is input file #%d; choose another output name (nothing was written)";
+inline constexpr const char* TooManyOutputFiles = "max output files %d reached";
+} // namespace msg
+
+// Conversion set-up.
+namespace msg {
+inline constexpr const char* AvMalloczFail = "av_mallocz fail";
+inline constexpr const char* OutputHasNoStream = "Output file #%d does not contain any stream";
+inline constexpr const char* MapCountMismatch =
+    "Number of stream maps must match number of output streams";
+inline constexpr const char* NoInputStream = "Could not find input stream #%d.%d";
+inline constexpr const char* NoSyncStream = "Could not find sync stream #%d.%d";
+inline constexpr const char* CodecTypeMismatch =
+    "Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)";
+inline constexpr const char* NoMatchingInputStream =
+    "Could not find input stream matching output stream #%d.%d (%s)";
+inline constexpr const char* EncoderNotFound =
+    "Encoder (codec id %d) not found for output stream #%d.%d (%s)";
+inline constexpr const char* EncoderOpenError =
+    "Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters "
+    "such as bit_rate, rate, width or height. Please check error log message to find out more "
+    "detail information.";
+inline constexpr const char* DecoderNotFound =
+    "Decoder (codec id %d) not found for input stream #%d.%d (%s)";
+inline constexpr const char* DecoderOpenError =
+    "Error while opening decoder for input stream #%d.%d (%s)";
+inline constexpr const char* InvalidMetaOutput =
+    "Invalid output file index %d map_meta_data(%d,%d)";
+inline constexpr const char* InvalidMetaInput = "Invalid input file index %d map_meta_data(%d,%d)";
+inline constexpr const char* AvReallocFail = "av_realloc fail";
+inline constexpr const char* CouldNotWriteHeader =
+    "Could not write header for output file #%d (incorrect codec parameters ?)";
+inline constexpr const char* SdpText = "SDP:\r\n%s";
+inline constexpr const char* ExtradataTooLarge = "icodec.extradata_size is invalid (too large)";
+inline constexpr const char* CopyAndCustomHook =
+    "-vcodec copy and CustomHook are incompatible (frames are not decoded)";
+inline constexpr const char* CopyAndVhook =
+    "-vcodec copy and -vhook are incompatible (frames are not decoded)";
+inline constexpr const char* CopyAndPostHooks =
+    "-vcodec copy and PostHooks are incompatible (frames are not decoded)";
+inline constexpr const char* CopyAndVolume =
+    "-acodec copy and -vol are incompatible (frames are not decoded)";
+inline constexpr const char* InvalidOutputCodecType = "invalid codec_type of output stream";
+inline constexpr const char* PixelFormatUnknown =
+    "Video pixel format is unknown, stream cannot be encoded";
+inline constexpr const char* FifoAllocFail = "av_fifo_alloc fail";
+inline constexpr const char* TempPictureFail = "Cannot allocate temp picture, check pix fmt";
+inline constexpr const char* ResamplingContextFail = "Cannot get resampling context";
+inline constexpr const char* ErrorOpeningFiltersText = "Error opening filters: ";
+inline constexpr const char* ErrorOpeningFilters = "Error opening filters!";
+inline constexpr const char* CannotWriteLogFile = "Cannot write log file %s for pass-1 encoding";
+inline constexpr const char* CannotAllocateLogBuffer =
+    "Could not allocate file buffer: Error reading log file \"%s\" for pass-2 encoding";
+inline constexpr const char* CannotReadLogFile =
+    "Cannot read file: Error reading log file \"%s\" for pass-2 encoding";
+inline constexpr const char* DefaultPassLogPrefix = "ffmpeg2pass";
+inline constexpr const char* StreamMapping = "Stream mapping:";
+inline constexpr const char* StreamMappingLine = "  Stream #%d.%d -> #%d.%d (%s)";
+inline constexpr const char* StreamMappingSync = " [sync #%d.%d (%s)]";
+} // namespace msg
+
+// The conversion loop, packets and status.
+namespace msg {
+inline constexpr const char* TimestampDiscontinuity =
+    "timestamp discontinuity %" PRId64 ", new offset= %" PRId64;
+inline constexpr const char* ErrorWhileDecoding = "Error while decoding stream #%d.%d (%s)";
+inline constexpr const char* MultipleFrames = "Multiple frames in a packet from stream %d";
+inline constexpr const char* InvalidCodecTypeLoop = "invalid codec_type";
+inline constexpr const char* SubtitleNeedsPts = "Subtitle packets must have a pts";
+inline constexpr const char* SubtitleEncodingFailed = "Subtitle encoding failed";
+inline constexpr const char* AudioEncodingFailed = "Audio encoding failed";
+inline constexpr const char* VideoEncodingFailed = "Video encoding failed";
+inline constexpr const char* BitstreamFilterFailed = "%s failed for stream %d, codec %s";
+inline constexpr const char* WriteFrameFailed = "av_interleaved_write_frame()";
+inline constexpr const char* StatusFrame = "frame=%5d fps=%3d q=%3.1f ";
+inline constexpr const char* StatusLater = "q=%2.1f ";
+inline constexpr const char* StatusSize = "size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s";
+inline constexpr const char* StatusDupDrop = " dup=%d drop=%d";
+inline constexpr const char* StatusSummary =
+    "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n";
+} // namespace msg
+
+// Video and audio output paths.
+namespace msg {
+inline constexpr const char* HookBufMallocError = "hook buf malloc error.";
+inline constexpr const char* DeinterlacingFailed = "Deinterlacing failed.";
+inline constexpr const char* ToRGBContextFail = "Cannot initialize the toRGB conversion context";
+inline constexpr const char* FromRGBContextFail =
+    "Cannot initialize the fromRGB conversion context";
+inline constexpr const char* CustomHookError = "Error occurs OnCustomHook: ";
+inline constexpr const char* ErrorCroppingPicture = "error cropping picture";
+inline constexpr const char* FrameSizeChanged =
+    "Input Stream #%d.%d frame size changed to %dx%d, %s";
+inline constexpr const char* FopenFail = "fopen fail: ";
+inline constexpr const char* Drop = "*** drop!";
+inline constexpr const char* Dup = "*** %d dup!";
+inline constexpr const char* S16Intermediate =
+    "Warning, using s16 intermediate sample format for resampling";
+inline constexpr const char* CannotResample =
+    "Can not resample %d channels @ %d Hz to %d channels @ %d Hz";
+inline constexpr const char* DiscardingSamples = "discarding %d audio samples";
+inline constexpr const char* AddingSilence = "adding %d audio samples of silence";
+inline constexpr const char* CompensatingDrift =
+    "compensating audio timestamp drift:%f compensation:%d in:%d";
+inline constexpr const char* OutOfMemoryAudio = "Out of memory in do_audio_out";
+inline constexpr const char* ConvertFailed = "av_audio_convert() failed";
 } // namespace msg

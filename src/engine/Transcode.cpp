@@ -1,14 +1,275 @@
-// The conversion: set-up, packet loop, reports and release of the working tables.
+// The conversion: the packet loop, input choice, time-stamp fixes, join mode, the end of the
+// conversion and the release of the working tables.
 
 #include "FFmpeg.h"
 
 #include "FFmpegException.h"
+#include "FFmpegLoader.h"
+#include "FFmpegLogger.h"
+#include "FFmpegMessages.h"
+#include "MediaUtils.h"
 #include "TranscodeState.h"
 
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+// How far the file has grown, counting what the muxer still holds in memory.
+std::int64_t FileGrowth(const TOutputFile& file) {
+    const std::int64_t position =
+        file.ctx->pb != nullptr ? fn::avio_seek(file.ctx->pb, 0, SEEK_CUR) : 0;
+    return std::max(position, file.header_bytes + file.muxed_bytes);
+}
+
+} // namespace
+
+std::int64_t TCustomFFmpeg::output_time(const AVOutputStream& ost) const {
+    if (ost.enc != nullptr && ost.encoder_open) {
+        return fn::av_rescale_q(ost.sync_opts, ost.enc->time_base, AV_TIME_BASE_Q);
+    }
+    return ost.last_time;
+}
+
+int TCustomFFmpeg::choose_input_file(TTranscodeState& ts) {
+    if (join_mode_) {
+        for (const auto& ost : ts.ost_table) {
+            const int type = ost->slot->enc->codec_type;
+            if (type >= 0 && type < 4 && ost->frame_number >= pending_.max_frames[type]) {
+                return -1;
+            }
+        }
+        return ts.file_index;
+    }
+    std::int64_t ipts_min = INT64_MAX;
+    std::int64_t opts_min = INT64_MAX;
+    int file_index = -1;
+    for (const auto& ost : ts.ost_table) {
+        const AVInputStream& ist = *ts.ist_table[ost->source_index];
+        const AVInputFile& file = ts.input_files[ist.file_index];
+        if (ist.is_past_recording_time || file.no_packet) {
+            continue;
+        }
+        const std::int64_t opts = output_time(*ost);
+        if (!file.eof_reached) {
+            if (switches_.input_sync ? ist.pts < ipts_min : opts < opts_min) {
+                ipts_min = ist.pts;
+                opts_min = opts;
+                file_index = ist.file_index;
+            }
+        }
+        const int type = ost->slot->enc->codec_type;
+        if (type >= 0 && type < 4 && ost->frame_number >= pending_.max_frames[type]) {
+            return -1;
+        }
+    }
+    return file_index;
+}
+
+void TCustomFFmpeg::fix_packet_timestamps(TTranscodeState& ts, AVInputStream& ist, AVPacket* pkt) {
+    TInputFileSlot& in = input_files_[ist.file_index];
+    const AVRational tb = ist.st->time_base;
+    const std::int64_t offset = fn::av_rescale_q(in.ts_offset, AV_TIME_BASE_Q, tb);
+    if (pkt->dts != AV_NOPTS_VALUE) {
+        pkt->dts += offset;
+    }
+    if (pkt->pts != AV_NOPTS_VALUE) {
+        pkt->pts += offset;
+    }
+    const double scale = ist.index < MAX_STREAMS ? in.ts_scale[ist.index] : 0.0;
+    if (scale != 0) {
+        if (pkt->dts != AV_NOPTS_VALUE) {
+            pkt->dts = std::llrint(static_cast<double>(pkt->dts) * scale);
+        }
+        if (pkt->pts != AV_NOPTS_VALUE) {
+            pkt->pts = std::llrint(static_cast<double>(pkt->pts) * scale);
+        }
+    }
+    if (pkt->dts != AV_NOPTS_VALUE && ist.next_pts != NoTimestamp &&
+        (in.ctx->iformat->flags & AVFMT_TS_DISCONT)) {
+        const std::int64_t pkt_dts = fn::av_rescale_q(pkt->dts, tb, AV_TIME_BASE_Q);
+        const std::int64_t delta = pkt_dts - ist.next_pts;
+        if ((std::llabs(delta) > 1000000.0 * switches_.dts_delta_threshold ||
+             pkt_dts + 1 < ist.pts) &&
+            !switches_.copy_ts) {
+            in.ts_offset -= delta;
+            if (switches_.verbose > 2) {
+                LoggerInstance().LogFmt(this, llVerbose, msg::TimestampDiscontinuity, delta,
+                                        in.ts_offset);
+            }
+            const std::int64_t shift = fn::av_rescale_q(delta, AV_TIME_BASE_Q, tb);
+            pkt->dts -= shift;
+            if (pkt->pts != AV_NOPTS_VALUE) {
+                pkt->pts -= shift;
+            }
+        }
+    }
+    (void)ts;
+}
+
+bool TCustomFFmpeg::end_of_input_file(TTranscodeState& ts, int fileIndex) {
+    // Join mode: drain this input's decoders into the encoders, which stay open so that the
+    // next input continues the same streams.
+    const AVInputFile& file = ts.input_files[fileIndex];
+    for (int i = file.ist_index; i < file.ist_index + file.nb_streams; ++i) {
+        AVInputStream& ist = *ts.ist_table[i];
+        if (ist.decoding_needed && !ist.flushed) {
+            output_packet(ts, i, nullptr);
+            if (ist.decoder_open) {
+                fn::avcodec_flush_buffers(ist.dec);
+            }
+            ist.flushed = true;
+        }
+    }
+    if (fileIndex + 1 >= ts.nb_slots) {
+        return false;
+    }
+    std::int64_t end = 0;
+    for (auto& ost : ts.ost_table) {
+        if (ost->join_sources[fileIndex] >= 0) {
+            end = std::max(end, output_time(*ost));
+        }
+    }
+    input_files_[fileIndex + 1].ts_offset += end;
+    ts.file_index = fileIndex + 1;
+    for (auto& ost : ts.ost_table) {
+        const int next = ost->join_sources[ts.file_index];
+        if (next >= 0) {
+            ost->source_index = ost->sync_ist = next;
+        }
+    }
+    return true;
+}
+
 void TCustomFFmpeg::transcode() {
-    throw FFmpegException("transcoding is not available yet");
+    transcode_init();
+    TTranscodeState& ts = *transcode_state_;
+    ts.last_report_time = timer_start_;
+    AVPacket* pkt = ts.pkt.get();
+
+    while (!stop_requested_) {
+        // A paused worker waits here, between packets, holding no lock.
+        CheckPause();
+        if (stop_requested_) {
+            break;
+        }
+        const int file_index = choose_input_file(ts);
+        if (file_index < 0) {
+            bool anyNoPacket = false;
+            for (AVInputFile& f : ts.input_files) {
+                anyNoPacket = anyNoPacket || f.no_packet;
+            }
+            if (join_mode_ || !anyNoPacket) {
+                break;
+            }
+            for (AVInputFile& f : ts.input_files) {
+                f.no_packet = false;
+            }
+            fn::av_usleep(10000);
+            continue;
+        }
+        if (switches_.limit_filesize != 0 &&
+            FileGrowth(*ts.outputs[0]) > static_cast<std::int64_t>(switches_.limit_filesize)) {
+            break;
+        }
+        ts.file_index = file_index;
+        AVFormatContext* ic = input_files_[file_index].ctx;
+        const int ret = fn::av_read_frame(ic, pkt);
+        if (ret == AVERROR(EAGAIN)) {
+            ts.input_files[file_index].no_packet = true;
+            continue;
+        }
+        if (ret < 0) {
+            ts.input_files[file_index].eof_reached = true;
+            if (switches_.opt_shortest && !join_mode_) {
+                break;
+            }
+            if (join_mode_ && !end_of_input_file(ts, file_index)) {
+                break;
+            }
+            continue;
+        }
+        for (AVInputFile& f : ts.input_files) {
+            f.no_packet = false;
+        }
+        if (switches_.do_pkt_dump && pkt->stream_index < static_cast<int>(ic->nb_streams)) {
+            fn::av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, pkt, switches_.do_hex_dump,
+                                 ic->streams[pkt->stream_index]);
+        }
+        const AVInputFile& file = ts.input_files[file_index];
+        if (pkt->stream_index < file.nb_streams) {
+            const int ist_index = file.ist_index + pkt->stream_index;
+            AVInputStream& ist = *ts.ist_table[ist_index];
+            if (!ist.discard) {
+                fix_packet_timestamps(ts, ist, pkt);
+                if (pending_.recording_time != INT64_MAX &&
+                    fn::av_compare_ts(pkt->pts, ist.st->time_base,
+                                      pending_.recording_time + pending_.start_time,
+                                      AV_TIME_BASE_Q) >= 0) {
+                    ist.is_past_recording_time = true;
+                } else if (output_packet(ts, ist_index, pkt) < 0) {
+                    const std::string text =
+                        Format(msg::ErrorWhileDecoding, ist.file_index, ist.index,
+                               CodecTypeName(ist.st->codecpar->codec_type).c_str());
+                    fn::av_packet_unref(pkt);
+                    if (switches_.exit_on_error) {
+                        throw FFmpegException(text);
+                    }
+                    if (switches_.verbose >= 0) {
+                        LoggerInstance().Log(this, llVerbose, text);
+                    }
+                    continue;
+                }
+            }
+        }
+        fn::av_packet_unref(pkt);
+        const std::int64_t now = fn::av_gettime();
+        if (now - ts.last_report_time > report_interval_) {
+            ts.last_report_time = now;
+            print_report(ts, false);
+        }
+    }
+
+    // The end, also after Stop: drain decoders and encoders, so that the files are complete.
+    for (size_t i = 0; i < ts.ist_table.size(); ++i) {
+        AVInputStream& ist = *ts.ist_table[i];
+        if (ist.decoding_needed && !ist.flushed) {
+            output_packet(ts, static_cast<int>(i), nullptr);
+            ist.flushed = true;
+        }
+    }
+    flush_encoders(ts);
+    for (TOutputFile* file : ts.outputs) {
+        if (file->header_written) {
+            fn::av_write_trailer(file->ctx);
+        }
+    }
+    print_report(ts, true);
+    finished_ = !stop_requested_;
+    ReleaseTranscodeState();
 }
 
 void TCustomFFmpeg::ReleaseTranscodeState() {
+    if (!transcode_state_) {
+        return;
+    }
+    TTranscodeState& ts = *transcode_state_;
+    {
+        // Encoders and decoders are closed now; their contexts are freed with their files.
+        std::lock_guard lock(CodecLock());
+        for (auto& ost : ts.ost_table) {
+            if (ost->encoder_open && ost->enc != nullptr) {
+                fn::av_freep(&ost->enc->stats_in);
+                fn::avcodec_close(ost->enc);
+                ost->encoder_open = false;
+            }
+        }
+        for (auto& ist : ts.ist_table) {
+            if (ist->decoder_open) {
+                fn::avcodec_close(ist->dec);
+                ist->decoder_open = false;
+            }
+        }
+    }
     transcode_state_.reset();
 }

@@ -75,6 +75,7 @@
     X(av_frame_is_writable)                                                                        \
     X(av_frame_copy)                                                                               \
     X(av_frame_copy_props)                                                                         \
+    X(av_frame_apply_cropping)                                                                     \
     X(av_image_alloc)                                                                              \
     X(av_image_fill_arrays)                                                                        \
     X(av_image_fill_linesizes)                                                                     \
@@ -155,6 +156,9 @@
     X(avcodec_send_frame)                                                                          \
     X(avcodec_receive_packet)                                                                      \
     X(avcodec_flush_buffers)                                                                       \
+    X(avcodec_decode_subtitle2)                                                                    \
+    X(avcodec_encode_subtitle)                                                                     \
+    X(avsubtitle_free)                                                                             \
     X(avcodec_align_dimensions2)                                                                   \
     X(av_get_bits_per_sample)                                                                      \
     X(av_get_exact_bits_per_sample)                                                                \

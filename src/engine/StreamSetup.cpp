@@ -1,0 +1,416 @@
+// Preparing output streams for stream copy or encoding, opening the codecs, two-pass
+// statistics and bitstream-filter chains.
+
+#include "FFmpeg.h"
+
+#include "FFmpegException.h"
+#include "FFmpegLoader.h"
+#include "FFmpegLogger.h"
+#include "FFmpegMessages.h"
+#include "MediaUtils.h"
+#include "TranscodeState.h"
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+int ScalerFlags(const TOptionContexts& ctx, int fallback) {
+    std::int64_t flags = fallback;
+    if (ctx.ScalerOpts() != nullptr) {
+        fn::av_opt_get_int(ctx.ScalerOpts(), "sws_flags", 0, &flags);
+    }
+    return static_cast<int>(flags);
+}
+
+// Options of a bitstream filter: "key=value" pairs separated by ":", a bare value sets the
+// filter's first option.
+int ApplyFilterArguments(AVBSFContext* ctx, const std::string& args) {
+    for (const std::string& piece : SplitText(args, ':')) {
+        if (piece.empty()) {
+            continue;
+        }
+        std::string key;
+        std::string value = piece;
+        const size_t eq = piece.find('=');
+        if (eq != std::string::npos) {
+            key = piece.substr(0, eq);
+            value = piece.substr(eq + 1);
+        } else if (ctx->priv_data != nullptr) {
+            if (const AVOption* first = fn::av_opt_next(ctx->priv_data, nullptr)) {
+                key = first->name;
+            }
+        }
+        if (key.empty()) {
+            return AVERROR(EINVAL);
+        }
+        const int ret = fn::av_opt_set(ctx, key.c_str(), value.c_str(), AV_OPT_SEARCH_CHILDREN);
+        if (ret < 0) {
+            return ret;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+void TCustomFFmpeg::prepare_copy_stream(AVOutputStream& ost, const AVInputStream& ist) {
+    const AVCodecParameters* ipar = ist.st->codecpar;
+    AVCodecParameters* opar = ost.st->codecpar;
+    const int type = ost.slot->enc->codec_type;
+    if (static_cast<std::int64_t>(ipar->extradata_size) + AV_INPUT_BUFFER_PADDING_SIZE > INT_MAX) {
+        throw FFmpegException(msg::ExtradataTooLarge);
+    }
+    if (type == AVMEDIA_TYPE_VIDEO) {
+        if (CustomHookHandler) {
+            throw FFmpegException(msg::CopyAndCustomHook);
+        }
+        if (switches_.vhook_active) {
+            throw FFmpegException(msg::CopyAndVhook);
+        }
+        if (PreviewFlags() != 0) {
+            throw FFmpegException(msg::CopyAndPostHooks);
+        }
+    } else if (type == AVMEDIA_TYPE_AUDIO) {
+        if (switches_.audio_volume != 256) {
+            throw FFmpegException(msg::CopyAndVolume);
+        }
+    } else if (type != AVMEDIA_TYPE_SUBTITLE) {
+        throw FFmpegException(msg::InvalidOutputCodecType);
+    }
+    const std::uint32_t givenTag = ost.slot->enc->codec_tag;
+    const AVRational givenAspect = ost.slot->enc->sample_aspect_ratio;
+    if (fn::avcodec_parameters_copy(opar, ipar) < 0) {
+        throw FFmpegException(msg::AvMalloczFail);
+    }
+    opar->codec_tag = givenTag;
+    if (givenTag == 0) {
+        // Keep the input's tag only where the muxer would understand it the same way.
+        const AVCodecTag* const* table = ost.file->ctx->oformat->codec_tag;
+        if (table == nullptr || fn::av_codec_get_id(table, ipar->codec_tag) == ipar->codec_id ||
+            fn::av_codec_get_tag(table, ipar->codec_id) <= 0) {
+            opar->codec_tag = ipar->codec_tag;
+        }
+    }
+    // A very fine input time base is replaced by the frame (or sample) duration, as long as
+    // that is coarser than a millisecond.
+    AVRational frameBase{0, 1};
+    if (type == AVMEDIA_TYPE_VIDEO && ist.st->r_frame_rate.num > 0 &&
+        ist.st->r_frame_rate.den > 0) {
+        frameBase = av_inv_q(ist.st->r_frame_rate);
+    } else if (type == AVMEDIA_TYPE_AUDIO && ipar->sample_rate > 0) {
+        frameBase = AVRational{1, ipar->sample_rate};
+    }
+    const double inBase = av_q2d(ist.st->time_base);
+    if (frameBase.num != 0 && inBase < av_q2d(frameBase) && inBase < 1.0 / 1000) {
+        fn::av_reduce(&ost.st->time_base.num, &ost.st->time_base.den, frameBase.num, frameBase.den,
+                      INT_MAX);
+    } else {
+        ost.st->time_base = ist.st->time_base;
+    }
+    if (type == AVMEDIA_TYPE_VIDEO) {
+        if (givenAspect.num > 0) {
+            opar->sample_aspect_ratio = ost.st->sample_aspect_ratio = givenAspect;
+        } else {
+            ost.st->sample_aspect_ratio = ist.st->sample_aspect_ratio;
+        }
+        ost.st->avg_frame_rate = ist.st->avg_frame_rate;
+        ost.st->r_frame_rate = ist.st->r_frame_rate;
+    } else if (type == AVMEDIA_TYPE_AUDIO) {
+        if ((opar->block_align == 1 && opar->codec_id == AV_CODEC_ID_MP3) ||
+            opar->codec_id == AV_CODEC_ID_AC3) {
+            opar->block_align = 0;
+        }
+    }
+    ost.enc = nullptr;
+}
+
+void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStream& ist) {
+    AVCodecContext* enc = ost.enc;
+    const int lowres = ist.dec != nullptr ? ist.dec->lowres : 0;
+    const int decW = ist.st->codecpar->width >> lowres;
+    const int decH = ist.st->codecpar->height >> lowres;
+    const int decFmt = ist.st->codecpar->format;
+    if (enc->pix_fmt == AV_PIX_FMT_NONE) {
+        throw FFmpegException(msg::PixelFormatUnknown);
+    }
+    ost.topBand = ost.original_topBand = pending_.frame_topBand;
+    ost.bottomBand = ost.original_bottomBand = pending_.frame_bottomBand;
+    ost.leftBand = ost.original_leftBand = pending_.frame_leftBand;
+    ost.rightBand = ost.original_rightBand = pending_.frame_rightBand;
+    ost.video_crop =
+        ost.topBand != 0 || ost.bottomBand != 0 || ost.leftBand != 0 || ost.rightBand != 0;
+    const int cropW = decW - ost.leftBand - ost.rightBand;
+    const int cropH = decH - ost.topBand - ost.bottomBand;
+    ost.video_resample = cropW != enc->width || cropH != enc->height || decFmt != enc->pix_fmt;
+    ost.original_width = decW;
+    ost.original_height = decH;
+    if (ost.video_resample) {
+        if (!use_filter_graph_) {
+            ost.img_resample_ctx.reset(fn::sws_getContext(
+                cropW, cropH, static_cast<AVPixelFormat>(decFmt), enc->width, enc->height,
+                enc->pix_fmt, ScalerFlags(opt_ctx_, switches_.sws_flags), nullptr, nullptr,
+                nullptr));
+            if (!ost.img_resample_ctx) {
+                throw FFmpegException(msg::ResamplingContextFail);
+            }
+            ost.sws_src_w = cropW;
+            ost.sws_src_h = cropH;
+            ost.sws_src_fmt = decFmt;
+        }
+        enc->bits_per_raw_sample = 0;
+    }
+    ost.resample_width = cropW;
+    ost.resample_height = cropH;
+    ost.resample_pix_fmt = decFmt;
+    ost.encoding_needed = true;
+    ost.enc_frame = media::MakeFrame();
+    ost.resample_frame = media::MakeFrame();
+    if (!ost.enc_frame || !ost.resample_frame) {
+        throw FFmpegException(msg::TempPictureFail);
+    }
+    if (use_filter_graph_) {
+        SetLastErrorText("");
+        TVideoFilter::TInput input;
+        input.width = decW;
+        input.height = decH;
+        input.pixFmt = decFmt;
+        input.sampleAspect = ist.st->sample_aspect_ratio.num != 0
+                                 ? ist.st->sample_aspect_ratio
+                                 : ist.st->codecpar->sample_aspect_ratio;
+        if (configure_video_filters(ost, input) < 0) {
+            const std::string text = LastErrorText();
+            throw FFmpegException(text.empty() ? std::string(msg::ErrorOpeningFilters)
+                                               : msg::ErrorOpeningFiltersText + text);
+        }
+        enc->width = ost.filter->OutputWidth();
+        enc->height = ost.filter->OutputHeight();
+        const AVRational sar = ost.filter->OutputSampleAspect();
+        if (sar.num > 0) {
+            enc->sample_aspect_ratio = ost.st->sample_aspect_ratio = sar;
+        }
+    }
+}
+
+int TCustomFFmpeg::configure_video_filters(AVOutputStream& ost, const TVideoFilter::TInput& input) {
+    const AVCodecContext* enc = ost.enc;
+    TVideoFilter::TChain chain;
+    const int cropW = input.width - ost.leftBand - ost.rightBand;
+    const int cropH = input.height - ost.topBand - ost.bottomBand;
+    chain.crop = ost.video_crop;
+    chain.cropX = ost.leftBand;
+    chain.cropY = ost.topBand;
+    chain.cropWidth = cropW;
+    chain.cropHeight = cropH;
+    chain.scale = enc->width != cropW || enc->height != cropH;
+    chain.scaleWidth = enc->width;
+    chain.scaleHeight = enc->height;
+    chain.swsFlags = ScalerFlags(opt_ctx_, switches_.sws_flags);
+    chain.text = pending_.vfilters;
+    chain.outPixFmt = enc->pix_fmt;
+    auto filter = std::make_unique<TVideoFilter>();
+    std::string errorText;
+    const int ret = filter->Configure(input, chain, errorText);
+    if (ret < 0) {
+        SetLastErrorText(errorText);
+        return ret;
+    }
+    ost.filter = std::move(filter);
+    return 0;
+}
+
+void TCustomFFmpeg::prepare_audio_encoding(AVOutputStream& ost, AVInputStream& ist) {
+    ost.encoding_needed = true;
+    ist.decoding_needed = true;
+    ost.audio_frame = media::MakeFrame();
+    if (!ost.audio_frame) {
+        throw FFmpegException(msg::FifoAllocFail);
+    }
+}
+
+void TCustomFFmpeg::open_pass_log(AVOutputStream& ost, int ostIndex, AVDictionary** options) {
+    AVCodecContext* enc = ost.enc;
+    if (!(enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2))) {
+        return;
+    }
+    std::string name =
+        (switches_.pass_logfilename_prefix.empty() ? std::string(msg::DefaultPassLogPrefix)
+                                                   : switches_.pass_logfilename_prefix) +
+        "-" + std::to_string(ostIndex) + ".log";
+    if (name.size() > 1023) {
+        name.resize(1023);
+    }
+    ost.logfilename = name;
+    if (enc->codec_id == AV_CODEC_ID_H264 && ost.slot->codec != nullptr &&
+        std::strcmp(ost.slot->codec->name, "libx264") == 0) {
+        // libx264 reads and writes its statistics itself.
+        fn::av_dict_set(options, "stats", name.c_str(), 0);
+        return;
+    }
+    if (enc->flags & AV_CODEC_FLAG_PASS1) {
+        ost.logfile.reset(std::fopen(name.c_str(), "wb"));
+        if (!ost.logfile) {
+            throw FFmpegException(Format(msg::CannotWriteLogFile, name.c_str()));
+        }
+    } else {
+        std::vector<char> buffer;
+        const int ret = ReadWholeFile(name, buffer);
+        if (ret == -12) {
+            throw FFmpegException(Format(msg::CannotAllocateLogBuffer, name.c_str()));
+        }
+        if (ret < 0) {
+            throw FFmpegException(Format(msg::CannotReadLogFile, name.c_str()));
+        }
+        auto* text = static_cast<char*>(fn::av_malloc(buffer.size()));
+        if (text == nullptr) {
+            throw FFmpegException(Format(msg::CannotAllocateLogBuffer, name.c_str()));
+        }
+        std::memcpy(text, buffer.data(), buffer.size());
+        fn::av_freep(&enc->stats_in);
+        enc->stats_in = text;
+    }
+}
+
+void TCustomFFmpeg::open_encoders(TTranscodeState& ts) {
+    for (size_t i = 0; i < ts.ost_table.size(); ++i) {
+        AVOutputStream& ost = *ts.ost_table[i];
+        if (!ost.encoding_needed) {
+            continue;
+        }
+        AVCodecContext* enc = ost.enc;
+        const AVCodec* codec =
+            ost.slot->codec != nullptr ? ost.slot->codec : fn::avcodec_find_encoder(enc->codec_id);
+        const std::string type = CodecTypeName(enc->codec_type);
+        if (codec == nullptr) {
+            setup_fail(ts, Format(msg::EncoderNotFound, static_cast<int>(enc->codec_id),
+                                  ost.file_index, ost.index, type.c_str()));
+        }
+        if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE) {
+            // Text encoders take their header from the decoder of the source.
+            open_decoder(ts, ost.source_index);
+            const AVCodecContext* dec = ts.ist_table[ost.source_index]->dec;
+            if (dec != nullptr && dec->subtitle_header_size > 0 &&
+                enc->subtitle_header == nullptr) {
+                enc->subtitle_header =
+                    static_cast<std::uint8_t*>(fn::av_mallocz(dec->subtitle_header_size + 1));
+                if (enc->subtitle_header != nullptr) {
+                    std::memcpy(enc->subtitle_header, dec->subtitle_header,
+                                dec->subtitle_header_size);
+                    enc->subtitle_header_size = dec->subtitle_header_size;
+                }
+            }
+        }
+        media::Dictionary options;
+        opt_ctx_.CopyCodecPrivateOptions(enc->codec_type, codec, options.Slot());
+        open_pass_log(ost, static_cast<int>(i), options.Slot());
+        enc->thread_count = 0; // the codec chooses
+        int ret;
+        {
+            std::lock_guard lock(CodecLock());
+            ret = fn::avcodec_open2(enc, codec, options.Slot());
+        }
+        if (ret < 0) {
+            setup_fail(ts, Format(msg::EncoderOpenError, ost.file_index, ost.index, type.c_str()));
+        }
+        ost.encoder_open = true;
+        extra_size_ += enc->extradata_size;
+        if (fn::avcodec_parameters_from_context(ost.st->codecpar, enc) < 0) {
+            throw FFmpegException(msg::AvMalloczFail);
+        }
+        ost.st->time_base = enc->time_base;
+        if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+            ost.st->avg_frame_rate = enc->framerate;
+            ost.st->sample_aspect_ratio = enc->sample_aspect_ratio;
+        } else if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
+            ost.fifo.reset(
+                fn::av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, 1024));
+            if (!ost.fifo) {
+                throw FFmpegException(msg::FifoAllocFail);
+            }
+        }
+    }
+}
+
+void TCustomFFmpeg::open_decoder(TTranscodeState& ts, int istIndex) {
+    AVInputStream& ist = *ts.ist_table[istIndex];
+    if (ist.decoder_open || ist.dec == nullptr) {
+        return;
+    }
+    const std::string type = CodecTypeName(ist.st->codecpar->codec_type);
+    const AVCodec* codec =
+        istIndex < static_cast<int>(input_codecs_.size()) ? input_codecs_[istIndex] : nullptr;
+    if (codec == nullptr) {
+        codec = fn::avcodec_find_decoder(ist.st->codecpar->codec_id);
+    }
+    if (codec == nullptr) {
+        setup_fail(ts, Format(msg::DecoderNotFound, static_cast<int>(ist.st->codecpar->codec_id),
+                              ist.file_index, ist.index, type.c_str()));
+    }
+    ist.dec->thread_count = 0;
+    int ret;
+    {
+        std::lock_guard lock(CodecLock());
+        ret = fn::avcodec_open2(ist.dec, codec, nullptr);
+    }
+    if (ret < 0) {
+        setup_fail(ts, Format(msg::DecoderOpenError, ist.file_index, ist.index, type.c_str()));
+    }
+    ist.decoder_open = true;
+    ist.frame = media::MakeFrame();
+    if (!ist.frame) {
+        throw FFmpegException(msg::AvMalloczFail);
+    }
+}
+
+void TCustomFFmpeg::open_decoders(TTranscodeState& ts) {
+    for (size_t i = 0; i < ts.ist_table.size(); ++i) {
+        if (ts.ist_table[i]->decoding_needed) {
+            open_decoder(ts, static_cast<int>(i));
+        }
+    }
+}
+
+void TCustomFFmpeg::init_bitstream_filters(AVOutputStream& ost) {
+    const AVCodecParameters* par = ost.st->codecpar;
+    AVRational tb = ost.st->time_base;
+    for (const std::string& text : ost.slot->bitstream_filters) {
+        const size_t eq = text.find('=');
+        const std::string name = Trim(text.substr(0, eq));
+        if (name.empty()) {
+            continue;
+        }
+        const AVBitStreamFilter* filter = fn::av_bsf_get_by_name(name.c_str());
+        if (filter == nullptr) {
+            throw FFmpegException(Format(msg::UnknownBitstreamFilter, Trim(text).c_str()));
+        }
+        AVBSFContext* raw = nullptr;
+        if (fn::av_bsf_alloc(filter, &raw) < 0) {
+            throw FFmpegException(msg::AvMalloczFail);
+        }
+        media::BsfPtr ctx(raw);
+        int ret = eq == std::string::npos ? 0 : ApplyFilterArguments(raw, text.substr(eq + 1));
+        if (ret >= 0) {
+            ret = fn::avcodec_parameters_copy(raw->par_in, par);
+        }
+        if (ret >= 0) {
+            raw->time_base_in = tb;
+            ret = fn::av_bsf_init(raw);
+        }
+        if (ret < 0) {
+            throw FFmpegException(ErrorText(Trim(text), ret));
+        }
+        par = raw->par_out;
+        tb = raw->time_base_out;
+        ost.bsfs.push_back(std::move(ctx));
+        ost.bsf_pkts.push_back(media::MakePacket());
+        if (!ost.bsf_pkts.back()) {
+            throw FFmpegException(msg::AvMalloczFail);
+        }
+    }
+    if (!ost.bsfs.empty()) {
+        if (fn::avcodec_parameters_copy(ost.st->codecpar, par) < 0) {
+            throw FFmpegException(msg::AvMalloczFail);
+        }
+        ost.st->time_base = tb;
+    }
+}

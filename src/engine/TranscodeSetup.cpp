@@ -1,0 +1,395 @@
+// Conversion set-up: working tables, the choice of source streams, meta-data, chapters,
+// headers and the stream mapping report.
+
+#include "FFmpeg.h"
+
+#include "FFmpegException.h"
+#include "FFmpegLogger.h"
+#include "FFmpegMessages.h"
+#include "MediaUtils.h"
+#include "TranscodeState.h"
+
+#include <algorithm>
+
+namespace {
+
+bool ClassHasOption(const AVClass* cls, const char* name) {
+    if (cls == nullptr) {
+        return false;
+    }
+    const AVClass* fake = cls;
+    return fn::av_opt_find(&fake, name, nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ) != nullptr;
+}
+
+bool InProgram(const AVFormatContext* ic, int streamIndex, int programId) {
+    for (unsigned i = 0; i < ic->nb_programs; ++i) {
+        const AVProgram* p = ic->programs[i];
+        if (p->id != programId) {
+            continue;
+        }
+        for (unsigned j = 0; j < p->nb_stream_indexes; ++j) {
+            if (static_cast<int>(p->stream_index[j]) == streamIndex) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void DumpOutput(const TOutputFile& file, int index) {
+    fn::av_dump_format(file.ctx, index, file.ctx->url ? file.ctx->url : "", 1);
+}
+
+} // namespace
+
+void TCustomFFmpeg::setup_fail(const TTranscodeState& ts, const std::string& message) {
+    print_stream_mapping(ts);
+    LoggerInstance().Log(this, llError, message);
+    throw FFmpegException(message);
+}
+
+void TCustomFFmpeg::transcode_init() {
+    transcode_state_ = std::make_unique<TTranscodeState>();
+    TTranscodeState& ts = *transcode_state_;
+    ts.pkt = media::MakePacket();
+    ts.frame = media::MakeFrame();
+    if (!ts.pkt || !ts.frame) {
+        throw FFmpegException(msg::AvMalloczFail);
+    }
+    for (TOutputFile* f : output_files_) {
+        if (std::find(ts.outputs.begin(), ts.outputs.end(), f) == ts.outputs.end()) {
+            ts.outputs.push_back(f);
+        }
+    }
+    ts.nb_slots = join_mode_ ? InputFileCount() : 1;
+
+    // Input tables.
+    int running = 0;
+    for (int i = 0; i < InputFileCount(); ++i) {
+        TInputFileSlot& in = input_files_[i];
+        AVInputFile file;
+        file.ist_index = running;
+        file.nb_streams = static_cast<int>(in.ctx->nb_streams);
+        running += file.nb_streams;
+        ts.input_files.push_back(file);
+        for (int k = 0; k < file.nb_streams; ++k) {
+            auto ist = std::make_unique<AVInputStream>();
+            ist->file_index = i;
+            ist->index = k;
+            ist->st = in.ctx->streams[k];
+            ist->dec = in.decoders[k].get();
+            ist->discard = true;
+            if (switches_.rate_emu) {
+                ist->start = fn::av_gettime();
+            }
+            ts.ist_table.push_back(std::move(ist));
+        }
+    }
+
+    // Output count.
+    for (size_t i = 0; i < ts.outputs.size(); ++i) {
+        if (ts.outputs[i]->streams.empty()) {
+            DumpOutput(*ts.outputs[i], static_cast<int>(i));
+            throw FFmpegException(Format(msg::OutputHasNoStream, static_cast<int>(i)));
+        }
+    }
+    ts.nb_ostreams_per_file = static_cast<int>(ts.outputs[0]->streams.size());
+    size_t nb_ostreams = 0;
+    for (const TOutputFile* f : output_files_) {
+        nb_ostreams += f->streams.size();
+    }
+
+    // Stream maps: every index is checked before it is used.
+    if (!stream_maps_.empty()) {
+        if (stream_maps_.size() != nb_ostreams) {
+            throw FFmpegException(msg::MapCountMismatch);
+        }
+        auto exists = [&](int file, int stream) {
+            return file >= 0 && file < InputFileCount() && stream >= 0 &&
+                   stream < ts.input_files[file].nb_streams;
+        };
+        for (const TStreamMap& m : stream_maps_) {
+            if (!exists(m.file_index, m.stream_index)) {
+                throw FFmpegException(Format(msg::NoInputStream, m.file_index, m.stream_index));
+            }
+            if (!exists(m.sync_file_index, m.sync_stream_index)) {
+                throw FFmpegException(
+                    Format(msg::NoSyncStream, m.sync_file_index, m.sync_stream_index));
+            }
+        }
+    }
+
+    // Output stream entries: one per stream of each distinct output file.
+    for (size_t f = 0; f < ts.outputs.size(); ++f) {
+        TOutputFile* file = ts.outputs[f];
+        for (size_t k = 0; k < file->streams.size(); ++k) {
+            auto ost = std::make_unique<AVOutputStream>();
+            ost->file_index = static_cast<int>(f);
+            ost->index = static_cast<int>(k);
+            ost->file = file;
+            ost->slot = &file->streams[k];
+            ost->st = ost->slot->st;
+            ost->join_sources.assign(ts.nb_slots, -1);
+            ost->pkt = media::MakePacket();
+            if (!ost->pkt) {
+                throw FFmpegException(msg::AvMalloczFail);
+            }
+            ts.ost_table.push_back(std::move(ost));
+        }
+    }
+    choose_output_sources(ts);
+
+    // Prepare every output stream for copy or encoding.
+    for (auto& ostPtr : ts.ost_table) {
+        AVOutputStream& ost = *ostPtr;
+        AVInputStream& ist = *ts.ist_table[ost.source_index];
+        fn::av_dict_copy(&ost.st->metadata, ist.st->metadata, AV_DICT_DONT_OVERWRITE);
+        ost.st->disposition = ist.st->disposition;
+        if (ost.slot->stream_copy) {
+            prepare_copy_stream(ost, ist);
+            continue;
+        }
+        ost.enc = ost.slot->enc.get();
+        ost.enc->bits_per_raw_sample = ist.st->codecpar->bits_per_raw_sample;
+        ost.enc->chroma_sample_location = ist.st->codecpar->chroma_location;
+        switch (ost.enc->codec_type) {
+        case AVMEDIA_TYPE_AUDIO:
+            prepare_audio_encoding(ost, ist);
+            break;
+        case AVMEDIA_TYPE_VIDEO:
+            prepare_video_encoding(ost, ist);
+            break;
+        case AVMEDIA_TYPE_SUBTITLE:
+            ost.encoding_needed = true;
+            ist.decoding_needed = true;
+            break;
+        default:
+            throw FFmpegException(msg::InvalidOutputCodecType);
+        }
+        // In join mode the same encoder takes every slot's source.
+        for (int source : ost.join_sources) {
+            if (source >= 0) {
+                ts.ist_table[source]->decoding_needed = true;
+            }
+        }
+    }
+
+    open_encoders(ts);
+    open_decoders(ts);
+
+    for (auto& ist : ts.ist_table) {
+        const AVRational rate = ist->st->avg_frame_rate;
+        const int delay = ist->st->codecpar->video_delay;
+        ist->pts = rate.num != 0 && rate.den != 0
+                       ? -static_cast<std::int64_t>(std::llround(delay * 1000000.0 / av_q2d(rate)))
+                       : 0;
+        ist->next_pts = NoTimestamp;
+        ist->is_start = true;
+    }
+
+    copy_metadata_and_chapters(ts);
+    for (auto& ost : ts.ost_table) {
+        init_bitstream_filters(*ost);
+    }
+    write_headers(ts);
+    print_stream_mapping(ts);
+    timer_start_ = fn::av_gettime();
+}
+
+void TCustomFFmpeg::choose_output_sources(TTranscodeState& ts) {
+    size_t mapIndex = 0;
+    for (size_t entry = 0; entry < output_files_.size(); ++entry) {
+        const int slot = join_mode_ ? static_cast<int>(entry) : 0;
+        const int fileIndex = join_mode_ ? 0 : static_cast<int>(entry);
+        TOutputFile& file = *ts.outputs[fileIndex];
+        for (size_t k = 0; k < file.streams.size(); ++k) {
+            AVOutputStream* ost = nullptr;
+            for (auto& o : ts.ost_table) {
+                if (o->file_index == fileIndex && o->index == static_cast<int>(k)) {
+                    ost = o.get();
+                }
+            }
+            const int type = file.streams[k].enc->codec_type;
+            int chosen = -1;
+            int sync = -1;
+            if (!stream_maps_.empty()) {
+                const TStreamMap& m = stream_maps_[mapIndex++];
+                chosen = ts.input_files[m.file_index].ist_index + m.stream_index;
+                sync = ts.input_files[m.sync_file_index].ist_index + m.sync_stream_index;
+                const int inType = ts.ist_table[chosen]->st->codecpar->codec_type;
+                if (inType != type) {
+                    DumpOutput(file, fileIndex);
+                    throw FFmpegException(Format(msg::CodecTypeMismatch, m.file_index,
+                                                 m.stream_index, CodecTypeName(inType).c_str(),
+                                                 fileIndex, static_cast<int>(k),
+                                                 CodecTypeName(type).c_str()));
+                }
+            } else {
+                // The stream that showed the most frames wins; the libraries of today expose
+                // only the container's frame count (0 when unknown), so among streams that do
+                // not tell, the first one is taken.
+                std::int64_t bestFrames = -1;
+                for (size_t j = 0; j < ts.ist_table.size(); ++j) {
+                    const AVInputStream& ist = *ts.ist_table[j];
+                    if (!ist.discard || ist.st->discard == AVDISCARD_ALL ||
+                        ist.st->codecpar->codec_type != type) {
+                        continue;
+                    }
+                    if (join_mode_ && ist.file_index != slot) {
+                        continue;
+                    }
+                    if (pending_.opt_programid != 0 &&
+                        !InProgram(input_files_[ist.file_index].ctx, ist.index,
+                                   pending_.opt_programid)) {
+                        continue;
+                    }
+                    if (ist.st->nb_frames > bestFrames) {
+                        bestFrames = ist.st->nb_frames;
+                        chosen = static_cast<int>(j);
+                    }
+                }
+                if (chosen < 0 && !join_mode_ && pending_.opt_programid == 0) {
+                    for (size_t j = 0; j < ts.ist_table.size(); ++j) {
+                        const AVInputStream& ist = *ts.ist_table[j];
+                        if (ist.st->codecpar->codec_type == type &&
+                            ist.st->discard != AVDISCARD_ALL) {
+                            chosen = static_cast<int>(j);
+                        }
+                    }
+                }
+                if (chosen < 0) {
+                    DumpOutput(file, fileIndex);
+                    throw FFmpegException(Format(msg::NoMatchingInputStream, fileIndex,
+                                                 static_cast<int>(k), CodecTypeName(type).c_str()));
+                }
+                sync = chosen;
+            }
+            ts.ist_table[chosen]->discard = false;
+            ost->active = true;
+            ost->join_sources[slot] = chosen;
+            if (slot == 0) {
+                ost->source_index = chosen;
+                ost->sync_ist = sync;
+            }
+        }
+    }
+}
+
+void TCustomFFmpeg::copy_metadata_and_chapters(TTranscodeState& ts) {
+    for (const TMetaDataMap& m : meta_data_maps_) {
+        if (m.out_file < 0 || m.out_file >= static_cast<int>(ts.outputs.size())) {
+            setup_fail(ts, Format(msg::InvalidMetaOutput, m.out_file, m.out_file, m.in_file));
+        }
+        if (m.in_file < 0 || m.in_file >= InputFileCount()) {
+            setup_fail(ts, Format(msg::InvalidMetaInput, m.in_file, m.out_file, m.in_file));
+        }
+        fn::av_dict_copy(&ts.outputs[m.out_file]->ctx->metadata,
+                         input_files_[m.in_file].ctx->metadata, AV_DICT_DONT_OVERWRITE);
+    }
+
+    for (int i = 0; i < InputFileCount(); ++i) {
+        const AVFormatContext* is = input_files_[i].ctx;
+        if (is->nb_chapters == 0) {
+            continue;
+        }
+        for (TOutputFile* file : ts.outputs) {
+            AVFormatContext* os = file->ctx;
+            for (unsigned c = 0; c < is->nb_chapters; ++c) {
+                const AVChapter* in_ch = is->chapters[c];
+                const std::int64_t ts_off =
+                    fn::av_rescale_q(pending_.start_time - input_files_[i].ts_offset,
+                                     AV_TIME_BASE_Q, in_ch->time_base);
+                const std::int64_t rt = pending_.recording_time == INT64_MAX
+                                            ? INT64_MAX
+                                            : fn::av_rescale_q(pending_.recording_time,
+                                                               AV_TIME_BASE_Q, in_ch->time_base);
+                if (in_ch->end < ts_off) {
+                    continue;
+                }
+                if (rt != INT64_MAX && in_ch->start > rt + ts_off) {
+                    break;
+                }
+                auto* out_ch = static_cast<AVChapter*>(fn::av_mallocz(sizeof(AVChapter)));
+                if (out_ch == nullptr) {
+                    throw FFmpegException(msg::AvMalloczFail);
+                }
+                out_ch->id = in_ch->id;
+                out_ch->time_base = in_ch->time_base;
+                out_ch->start = std::max<std::int64_t>(0, in_ch->start - ts_off);
+                out_ch->end = std::min(rt, in_ch->end - ts_off);
+                fn::av_dict_copy(&out_ch->metadata, in_ch->metadata, 0);
+                auto* grown = static_cast<AVChapter**>(
+                    fn::av_realloc(os->chapters, sizeof(AVChapter*) * (os->nb_chapters + 1)));
+                if (grown == nullptr) {
+                    fn::av_dict_free(&out_ch->metadata);
+                    fn::av_free(out_ch);
+                    throw FFmpegException(msg::AvReallocFail);
+                }
+                os->chapters = grown;
+                os->chapters[os->nb_chapters++] = out_ch;
+            }
+        }
+    }
+}
+
+void TCustomFFmpeg::write_headers(TTranscodeState& ts) {
+    bool allRtp = true;
+    for (size_t i = 0; i < ts.outputs.size(); ++i) {
+        TOutputFile& file = *ts.outputs[i];
+        AVFormatContext* oc = file.ctx;
+        media::Dictionary options;
+        const AVClass* cls = oc->oformat->priv_class;
+        opt_ctx_.CopyFormatPrivateOptions(cls, options.Slot());
+        if (file.preload > 0 && ClassHasOption(cls, "preload")) {
+            fn::av_dict_set(options.Slot(), "preload", std::to_string(file.preload).c_str(), 0);
+        }
+        if (file.loop_output >= 0 && ClassHasOption(cls, "loop")) {
+            fn::av_dict_set(options.Slot(), "loop", std::to_string(file.loop_output).c_str(), 0);
+        }
+        if (fn::avformat_write_header(oc, options.Slot()) < 0) {
+            setup_fail(ts, Format(msg::CouldNotWriteHeader, static_cast<int>(i)));
+        }
+        file.header_written = true;
+        file.header_bytes = oc->pb != nullptr ? fn::avio_seek(oc->pb, 0, SEEK_CUR) : 0;
+        if (std::string(oc->oformat->name) != "rtp") {
+            allRtp = false;
+        }
+    }
+    ts.header_written = true;
+    if (allRtp) {
+        std::vector<AVFormatContext*> contexts;
+        for (TOutputFile* f : ts.outputs) {
+            contexts.push_back(f->ctx);
+        }
+        char sdp[2048] = {};
+        fn::av_sdp_create(contexts.data(), static_cast<int>(contexts.size()), sdp, sizeof(sdp));
+        LoggerInstance().LogFmt(this, llInfo, msg::SdpText, Trim(sdp).c_str());
+    }
+}
+
+void TCustomFFmpeg::print_stream_mapping(const TTranscodeState& ts) {
+    for (size_t i = 0; i < ts.outputs.size(); ++i) {
+        DumpOutput(*ts.outputs[i], static_cast<int>(i));
+    }
+    if (switches_.verbose < 0) {
+        return;
+    }
+    LoggerInstance().Log(this, llVerbose, msg::StreamMapping);
+    for (int slot = 0; slot < ts.nb_slots; ++slot) {
+        for (const auto& ost : ts.ost_table) {
+            const int source = ost->join_sources[slot];
+            if (source < 0) {
+                continue;
+            }
+            const AVInputStream& ist = *ts.ist_table[source];
+            const std::string type = CodecTypeName(ost->slot->enc->codec_type);
+            LoggerInstance().LogFmt(this, llVerbose, msg::StreamMappingLine, ist.file_index,
+                                    ist.index, ost->file_index, ost->index, type.c_str());
+            if (slot == 0 && ost->sync_ist != ost->source_index) {
+                const AVInputStream& sync = *ts.ist_table[ost->sync_ist];
+                LoggerInstance().LogFmt(this, llVerbose, msg::StreamMappingSync, sync.file_index,
+                                        sync.index, type.c_str());
+            }
+        }
+    }
+}
