@@ -71,8 +71,11 @@ void TMainThread::Call(const std::function<void()>& fn) {
     auto error = std::make_shared<std::exception_ptr>();
     Enqueue(PendingCall{fn, done, error});
     done->Wait();
-    if (*error) {
-        std::rethrow_exception(*error);
+    // Taken over here, so the exception object never outlives this thread's use of it elsewhere.
+    std::exception_ptr failure = std::move(*error);
+    *error = nullptr;
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 

@@ -18,8 +18,8 @@ protected:
         task = std::make_unique<TCustomFFmpeg>();
         task->Reset();
         task->TerminateHandler = [this](TCustomFFmpeg&) {
-            ++terminations;
             terminateThread = std::this_thread::get_id();
+            ++terminations; // publishes the thread id
         };
     }
 

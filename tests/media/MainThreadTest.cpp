@@ -33,14 +33,16 @@ TEST(MainThread, CallOnTheMainThreadIsDirect) {
 
 TEST(MainThread, ExceptionReachesTheCaller) {
     std::string caught;
+    std::atomic<bool> done{false};
     std::thread worker([&] {
         try {
             CallInMainThread([] { throw std::runtime_error("handler failed"); });
         } catch (const std::runtime_error& e) {
             caught = e.what();
         }
+        done = true;
     });
-    ASSERT_TRUE(testing_support::PumpUntil([&] { return !caught.empty(); }));
+    ASSERT_TRUE(testing_support::PumpUntil([&] { return done.load(); }));
     worker.join();
     EXPECT_EQ(caught, "handler failed");
 }

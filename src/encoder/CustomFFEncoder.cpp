@@ -1,0 +1,711 @@
+#include "CustomFFEncoder.h"
+
+#include "EncoderMessages.h"
+#include "ExtOptions.h"
+#include "FFmpegException.h"
+#include "LibrarySet.h"
+#include "MainThread.h"
+#include "MediaUtils.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace {
+
+// Set while this thread runs inside one of the component's task calls (a conversion run on the
+// caller's thread, or a handler called from a task's own thread): tasks cleared then must
+// outlive the call.
+thread_local const TCustomFFEncoder* tInsideTaskCall = nullptr;
+
+class InsideTaskCall {
+public:
+    explicit InsideTaskCall(const TCustomFFEncoder* encoder) : previous_(tInsideTaskCall) {
+        tInsideTaskCall = encoder;
+    }
+    ~InsideTaskCall() { tInsideTaskCall = previous_; }
+    InsideTaskCall(const InsideTaskCall&) = delete;
+    InsideTaskCall& operator=(const InsideTaskCall&) = delete;
+
+private:
+    const TCustomFFEncoder* previous_;
+};
+
+const char* const kOutputStreamLines[] = {"acodec", "vcodec", "scodec", "apre",
+                                          "vpre",   "spre",   "s",      "vf"};
+
+bool IsCodecLine(const std::string& name) {
+    return name == "acodec" || name == "vcodec" || name == "scodec" || name == "s";
+}
+
+bool IsMergedLine(const std::string& name) {
+    return name == "newvideo" || name == "newaudio" || name == "newsubtitle" || name == "apre" ||
+           name == "vpre" || name == "spre" || name == "vfilters" || name == "vf";
+}
+
+// ExtOptions lines through SetOption; codec lines only when asked for.
+void ApplyExtOptions(TFFmpeg& task, const std::string& text, bool withCodecLines) {
+    for (const auto& [name, value] : ParseExtOptions(text)) {
+        if (IsMergedLine(name) || (IsCodecLine(name) && !withCodecLines)) {
+            continue;
+        }
+        task.SetOption(name, value);
+    }
+}
+
+std::string TargetKind(int target) {
+    switch (target) {
+    case 1:
+        return "vcd";
+    case 2:
+        return "svcd";
+    case 3:
+        return "dvd";
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+TCustomFFEncoder::TCustomFFEncoder() = default;
+
+TCustomFFEncoder::~TCustomFFEncoder() {
+    // Running conversions end first, with their events, while the component is whole.
+    Stop(true);
+    ReapTerminateThreads(true);
+    std::vector<std::unique_ptr<TFFmpeg>> tasks;
+    {
+        std::lock_guard terminate(terminateLock_);
+        std::lock_guard list(listMutex_);
+        tasks = tasks_.TakeAll();
+    }
+    tasks.clear();
+    retired_.clear();
+    ReapTerminateThreads(true);
+}
+
+bool TCustomFFEncoder::LoadLibraries(const std::string& folder) {
+    std::string error;
+    if (LoadLibrarySet(EncoderLibraries, folder, error)) {
+        return true;
+    }
+    std::lock_guard lock(errorMutex_);
+    lastErrorText_ = error;
+    return false;
+}
+
+bool TCustomFFEncoder::LibrariesLoaded() const {
+    return LibrarySetLoaded(EncoderLibraries);
+}
+
+std::string TCustomFFEncoder::Version() {
+    return msg::EncoderVersion;
+}
+
+std::string TCustomFFEncoder::LastErrorText() const {
+    std::lock_guard lock(errorMutex_);
+    return lastErrorText_;
+}
+
+int TCustomFFEncoder::TaskCount() const {
+    std::lock_guard lock(listMutex_);
+    return tasks_.Count();
+}
+
+const TFFmpeg* TCustomFFEncoder::Task(int taskIndex) const {
+    std::lock_guard lock(listMutex_);
+    return tasks_.Item(taskIndex);
+}
+
+TAVProbe* TCustomFFEncoder::InputProbe(int taskIndex, int fileIndex) const {
+    std::lock_guard lock(listMutex_);
+    const TFFmpeg* task = tasks_.Item(taskIndex);
+    return task != nullptr ? task->InputProbe(fileIndex) : nullptr;
+}
+
+void TCustomFFEncoder::CheckNotWorking(const char* operation) const {
+    if (batchActive_) {
+        throw FFmpegException(Format(msg::CannotWhileWorking, operation));
+    }
+}
+
+std::uint8_t TCustomFFEncoder::PreviewFlagsValue() const {
+    return static_cast<std::uint8_t>((preview_ ? PreviewWindowFlag : 0) |
+                                     (previewBitmap_ ? PreviewBitmapFlag : 0));
+}
+
+void TCustomFFEncoder::SetPreview(bool value) {
+    preview_ = value;
+    std::lock_guard lock(listMutex_);
+    for (int i = 0; i < tasks_.Count(); ++i) {
+        tasks_.Item(i)->SetPreviewFlags(PreviewFlagsValue());
+    }
+}
+
+void TCustomFFEncoder::SetPreviewBitmap(bool value) {
+    previewBitmap_ = value;
+    std::lock_guard lock(listMutex_);
+    for (int i = 0; i < tasks_.Count(); ++i) {
+        tasks_.Item(i)->SetPreviewFlags(PreviewFlagsValue());
+    }
+}
+
+void TCustomFFEncoder::SetProgressInterval(int milliseconds) {
+    progressInterval_ = std::max(milliseconds, 100);
+}
+
+int TCustomFFEncoder::IndexOf(const TCustomFFmpeg& task) const {
+    std::lock_guard lock(listMutex_);
+    return tasks_.IndexOf(&task);
+}
+
+int TCustomFFEncoder::AddTask(const std::string& fileName, const TInputOptions* inputOptions) {
+    CheckNotWorking("AddTask");
+    DestroyRetired();
+    auto task = std::make_unique<TFFmpeg>();
+    try {
+        task->Reset();
+        task->SetVerbose(1);
+        task->SetPreviewFlags(PreviewFlagsValue());
+        task->PreviewBitmapHandler = [this](TCustomFFmpeg& sender, const TBitmap24& bitmap,
+                                            std::int64_t pts, int frameNumber) {
+            DoPreviewBitmap(sender, bitmap, frameNumber, pts);
+        };
+        std::string name = fileName;
+        if (inputOptions != nullptr) {
+            TInputOptions options = *inputOptions;
+            if (options.FileName.empty()) {
+                options.FileName = fileName;
+            }
+            name = options.FileName;
+            task->InputOptions[0] = options;
+            ApplyExtOptions(*task, options.ExtOptions, true);
+            task->SetFormat(options.FileFormat);
+            task->SetStartTime(options.StartTime);
+            task->SetProgramId(options.ProgramID);
+        }
+        if (!task->OpenInputFile(name)) {
+            std::lock_guard lock(errorMutex_);
+            lastErrorText_ = task->LastErrorText();
+            return -1;
+        }
+        const int input = task->InputFileCount() - 1;
+        task->ProbeOf(input).AttachContext(task->InputContext(input));
+        task->ProgressHandler = [this](TCustomFFmpeg& sender, int fileIndex, int frameNumber,
+                                       int fps, float quality, float bitRate, std::int64_t size,
+                                       std::int64_t time, std::int64_t total) {
+            DoProgress(sender, fileIndex, frameNumber, fps, quality, bitRate, size, time, total);
+        };
+        task->TerminateHandler = [this](TCustomFFmpeg& sender) { DoTerminate(&sender); };
+    } catch (const std::exception& e) {
+        std::lock_guard lock(errorMutex_);
+        lastErrorText_ = e.what();
+        return -1;
+    }
+    std::lock_guard lock(listMutex_);
+    return tasks_.Add(std::move(task));
+}
+
+bool TCustomFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
+                                     const TOutputOptions* outputOptions) {
+    CheckNotWorking("SetOutputFile");
+    TFFmpeg* task = nullptr;
+    {
+        std::lock_guard lock(listMutex_);
+        task = tasks_.Item(taskIndex);
+    }
+    auto fail = [this](const std::string& text) {
+        std::lock_guard lock(errorMutex_);
+        lastErrorText_ = text;
+        return false;
+    };
+    if (task == nullptr) {
+        return fail(Format(msg::InvalidTaskIndex, taskIndex));
+    }
+    if (task->OutputFileCount() >= MaxFiles) {
+        return fail(Format(msg::MaxOutputFiles, MaxFiles));
+    }
+    const int slot = task->OutputFileCount();
+    try {
+        if (outputOptions == nullptr) {
+            task->OutputOptions[slot].reset();
+            if (task->OpenOutputFile(fileName, false) < 0) {
+                return fail(task->LastErrorText());
+            }
+            return true;
+        }
+        TOutputOptions options = *outputOptions;
+        if (options.FileName.empty()) {
+            options.FileName = fileName;
+        }
+        task->OutputOptions[slot] = options;
+
+        // Per-stream defaults: the record's fields, else the first ExtOptions line of the name.
+        std::map<std::string, std::string> defaults = {
+            {"acodec", options.AudioCodec},    {"vcodec", options.VideoCodec},
+            {"scodec", options.SubtitleCodec}, {"apre", options.AudioPreset},
+            {"vpre", options.VideoPreset},     {"spre", options.SubtitlePreset},
+            {"s", options.FrameSize},          {"vf", options.VideoFilters}};
+        std::vector<std::pair<std::string, std::string>> pendingLines;
+        for (auto [name, value] : ParseExtOptions(options.ExtOptions)) {
+            if (name == "vfilters") {
+                name = "vf";
+            }
+            if (value.empty() ||
+                std::find(std::begin(kOutputStreamLines), std::end(kOutputStreamLines), name) ==
+                    std::end(kOutputStreamLines)) {
+                continue;
+            }
+            if (defaults[name].empty()) {
+                defaults[name] = value;
+            }
+            pendingLines.emplace_back(name, value);
+        }
+
+        if (const std::string kind = TargetKind(options.Target); !kind.empty()) {
+            const char* norm = options.TargetNorm == 1   ? "pal"
+                               : options.TargetNorm == 2 ? "ntsc"
+                                                         : "auto";
+            task->SetTarget(kind, norm, options.TargetDefaultNorm == 1 ? "pal" : "ntsc");
+        }
+        task->SetAudioCodec(defaults["acodec"]);
+        task->SetVideoCodec(defaults["vcodec"]);
+        task->SetSubtitleCodec(defaults["scodec"]);
+        task->ApplyPreset("apre", defaults["apre"]);
+        task->ApplyPreset("vpre", defaults["vpre"]);
+        task->ApplyPreset("spre", defaults["spre"]);
+        ApplyExtOptions(*task, options.ExtOptions, false);
+        ApplyOutputOptions(*task, options);
+        task->SetFrameSize(defaults["s"]);
+        task->SetVideoFilters(defaults["vf"]);
+        if (options.Hook) {
+            task->CustomHookHandler = [this](TCustomFFmpeg& sender, TBitmap24& bitmap,
+                                             bool& stopHook, bool& update, std::int64_t pts,
+                                             int frameNumber) {
+                DoCustomHook(sender, bitmap, frameNumber, pts, update, stopHook);
+            };
+        }
+        if (task->OpenOutputFile(options.FileName, options.Join) < 0) {
+            task->OutputOptions[slot].reset();
+            return fail(task->LastErrorText());
+        }
+        // Further streams: each "new..." line takes the waiting lines of its kind first.
+        auto applyPending = [&](const std::string& name) {
+            auto it = std::find_if(pendingLines.begin(), pendingLines.end(),
+                                   [&](const auto& p) { return p.first == name; });
+            if (it != pendingLines.end()) {
+                const std::string value = it->second;
+                pendingLines.erase(it);
+                task->SetOption(name, value);
+            } else if (!defaults[name].empty()) {
+                task->SetOption(name, defaults[name]);
+            }
+        };
+        for (const auto& [name, value] : ParseExtOptions(options.ExtOptions)) {
+            if (name == "newaudio") {
+                applyPending("acodec");
+                applyPending("apre");
+            } else if (name == "newvideo") {
+                applyPending("vcodec");
+                applyPending("vpre");
+                applyPending("s");
+                applyPending("vf");
+            } else if (name == "newsubtitle") {
+                applyPending("scodec");
+                applyPending("spre");
+            } else {
+                continue;
+            }
+            task->SetOption(name, value);
+        }
+        return true;
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+}
+
+void TCustomFFEncoder::ApplyOutputOptions(TFFmpeg& task, const TOutputOptions& o) {
+    task.SetFormat(o.FileFormat);
+    if (o.PacketSize > 0) {
+        task.SetIntOption("packetsize", o.PacketSize);
+    }
+    if (o.MuxRate > 0) {
+        task.SetIntOption("muxrate", o.MuxRate);
+    }
+    task.SetMuxDelay(o.MuxDelay);
+    task.SetMuxPreload(o.MuxPreload);
+    if (o.AudioDisable) {
+        task.SetAudioDisable(true);
+    }
+    task.SetAudioVolume(o.AudioVolume);
+    task.SetAudioChannels(o.AudioChannels);
+    task.SetAudioSampleRate(o.AudioSampleRate);
+    if (o.AudioBitrate > 0) {
+        task.SetOption("ab", std::to_string(o.AudioBitrate));
+    }
+    if (o.AudioBitrateTolerance > 0) {
+        task.SetIntOption("abt", o.AudioBitrateTolerance);
+    }
+    task.SetAudioLanguage(o.AudioLanguage);
+    task.SetAudioSyncMethod(o.AudioSyncMethod);
+    task.SetAudioTag(o.AudioTag);
+    if (o.VideoDisable) {
+        task.SetVideoDisable(true);
+    }
+    task.SetFrameRate(o.FrameRate);
+    task.SetAspectRatio(o.FrameAspectRatio);
+    if (o.CropTop > 0) {
+        task.SetCropTop(o.CropTop);
+    }
+    if (o.CropBottom > 0) {
+        task.SetCropBottom(o.CropBottom);
+    }
+    if (o.CropLeft > 0) {
+        task.SetCropLeft(o.CropLeft);
+    }
+    if (o.CropRight > 0) {
+        task.SetCropRight(o.CropRight);
+    }
+    if (o.GOPSize > 0) {
+        task.SetIntOption("g", o.GOPSize);
+    }
+    if (o.VideoBitrate > 0) {
+        task.SetOption("vb", std::to_string(o.VideoBitrate));
+    }
+    if (o.VideoMaxRate > 0) {
+        task.SetIntOption("maxrate", o.VideoMaxRate);
+    }
+    if (o.VideoMinRate > 0) {
+        task.SetIntOption("minrate", o.VideoMinRate);
+    }
+    if (o.VideoBitrateTolerance > 0) {
+        task.SetIntOption("bt", o.VideoBitrateTolerance);
+    }
+    if (o.VideoBufferSize > 0) {
+        task.SetIntOption("bufsize", o.VideoBufferSize);
+    }
+    task.SetVideoSyncMethod(o.VideoSyncMethod);
+    task.SetVideoTag(o.VideoTag);
+    task.SetVideoLanguage(o.VideoLanguage);
+    if (o.SubtitleDisable) {
+        task.SetSubtitleDisable(true);
+    }
+    task.SetSubtitleLanguage(o.SubtitleLanguage);
+    task.SetInputSync(o.InputSync);
+    if (o.CopyTimestamps) {
+        task.SetCopyTimestamps(true);
+    }
+    task.SetStartTime(o.StartTime);
+    task.SetRecordingTime(o.RecordingTime);
+
+    const TStreamInfo& m = o.Metadata;
+    if (m.Timestamp >= 0) {
+        const double local = m.Timestamp == 0 ? NowLocalDateTime() : m.Timestamp;
+        task.SetTimestamp(LocalDateTimeToUnix(local));
+    }
+    // Both the old tag names and the ones today's muxers read.
+    if (m.Year > 0) {
+        task.AddMetadata("year", std::to_string(m.Year));
+        task.AddMetadata("date", std::to_string(m.Year));
+    }
+    if (m.Track > 0) {
+        task.AddMetadata("track", std::to_string(m.Track));
+    }
+    const std::pair<const char*, const std::string*> tags[] = {
+        {"title", &m.Title},     {"author", &m.Author}, {"copyright", &m.Copyright},
+        {"comment", &m.Comment}, {"album", &m.Album},   {"genre", &m.Genre}};
+    for (const auto& [key, value] : tags) {
+        if (!value->empty()) {
+            task.AddMetadata(key, *value);
+        }
+    }
+    if (!m.Author.empty()) {
+        task.AddMetadata("artist", m.Author);
+    }
+}
+
+void TCustomFFEncoder::RemoveTask(int taskIndex) {
+    CheckNotWorking("RemoveTask");
+    std::unique_ptr<TFFmpeg> task;
+    {
+        std::lock_guard lock(listMutex_);
+        if (tasks_.Item(taskIndex) == nullptr) {
+            return;
+        }
+        task = tasks_.Extract(taskIndex);
+    }
+    task.reset();
+}
+
+void TCustomFFEncoder::ClearTasks() {
+    if (batchActive_ && !allTerminated_) {
+        throw FFmpegException(Format(msg::CannotWhileWorking, "ClearTasks"));
+    }
+    std::vector<std::unique_ptr<TFFmpeg>> cleared;
+    {
+        std::lock_guard terminate(terminateLock_);
+        std::lock_guard list(listMutex_);
+        cleared = tasks_.TakeAll();
+        finishedCount_ = 0;
+        nextTask_ = -1;
+        pendingTasks_ = 0;
+        allTerminated_ = false;
+        threaded_ = false;
+        batchActive_ = false;
+    }
+    {
+        std::lock_guard lock(errorMutex_);
+        lastErrorText_.clear();
+    }
+    if (tInsideTaskCall == this) {
+        // Called from inside a task's own call (the end-of-batch handler of a run on the
+        // caller's thread): the tasks must outlive that call.
+        for (auto& task : cleared) {
+            retired_.push_back(std::move(task));
+        }
+        return;
+    }
+    cleared.clear();
+    DestroyRetired();
+}
+
+void TCustomFFEncoder::DestroyRetired() {
+    if (tInsideTaskCall != this) {
+        retired_.clear();
+    }
+}
+
+void TCustomFFEncoder::StartTask(int threadCount) {
+    {
+        std::lock_guard terminate(terminateLock_);
+        CheckNotWorking("StartTask");
+        DestroyRetired();
+        finishedCount_ = 0;
+        nextTask_ = 0;
+        pendingTasks_ = TaskCount();
+        allTerminated_ = false;
+        threaded_ = threadCount > 0;
+        batchActive_ = true;
+        if (pendingTasks_ == 0) {
+            // Nothing to run: the batch ends at once rather than staying active forever.
+            EndOfBatch();
+            return;
+        }
+        if (threaded_) {
+            // ThreadCount tasks start now; each further one when a task ends.
+            while (pendingTasks_ > 0) {
+                StartNextTask();
+                if (threadCount <= 1) {
+                    break;
+                }
+                --threadCount;
+            }
+            return;
+        }
+    }
+    {
+        InsideTaskCall inside(this);
+        while (true) {
+            {
+                std::lock_guard terminate(terminateLock_);
+                if (pendingTasks_ <= 0) {
+                    break;
+                }
+            }
+            StartNextTask(); // runs the task to its end on this thread
+        }
+    }
+    DestroyRetired();
+}
+
+void TCustomFFEncoder::StartNextTask() {
+    TFFmpeg* task = nullptr;
+    {
+        std::lock_guard terminate(terminateLock_);
+        if (pendingTasks_ <= 0) {
+            return;
+        }
+        --pendingTasks_;
+        {
+            std::lock_guard list(listMutex_);
+            task = tasks_.Item(nextTask_);
+        }
+        // Claimed before the start: a task that ends inside Start hands over correctly.
+        ++nextTask_;
+    }
+    if (task == nullptr) {
+        return;
+    }
+    task->SetVerbose(task->Verbose());
+    task->SetReportInterval(static_cast<std::int64_t>(progressInterval_) * 1000);
+    if (threaded_) {
+        if (TConvertThread* thread = task->Start(true, priority_)) {
+            thread->Resume();
+        }
+    } else {
+        // Stop from another thread must not wait for a whole conversion: no lock held here.
+        task->Start(false, priority_);
+    }
+}
+
+void TCustomFFEncoder::DoTerminate(TCustomFFmpeg* task) {
+    std::lock_guard terminate(terminateLock_);
+    if (task == nullptr) {
+        EndOfBatch();
+        return;
+    }
+    if (OnTerminate) {
+        TTerminateInfo info;
+        info.TaskIndex = IndexOf(*task);
+        info.Finished = task->Finished();
+        info.Exception = task->HasError();
+        info.ExceptionMsg = info.Exception ? task->ErrorMessage() : std::string();
+        DeliverTerminate(info);
+    }
+    ++finishedCount_;
+    if (pendingTasks_ > 0) {
+        if (threaded_) {
+            StartNextTask();
+        }
+    } else if (finishedCount_ >= TaskCount()) {
+        EndOfBatch();
+    }
+}
+
+void TCustomFFEncoder::EndOfBatch() {
+    // Set first, so that the handler may clear the tasks.
+    allTerminated_ = true;
+    if (OnTerminate) {
+        TTerminateInfo info;
+        info.TaskIndex = -1;
+        info.Finished = true;
+        DeliverTerminate(info);
+    }
+}
+
+void TCustomFFEncoder::DeliverTerminate(const TTerminateInfo& info) {
+    if (!threaded_) {
+        InsideTaskCall inside(this);
+        OnTerminate(*this, info);
+        return;
+    }
+    // In threaded runs the handler never runs on the ending conversion thread.
+    ReapTerminateThreads(false);
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    TTerminateEvent handler = OnTerminate;
+    std::lock_guard lock(terminateThreadsMutex_);
+    terminateThreads_.push_back(TerminateThread{std::thread([this, handler, info, done] {
+                                                    try {
+                                                        handler(*this, info);
+                                                    } catch (...) {
+                                                        // A failing handler must not take the
+                                                        // process down from a worker thread.
+                                                    }
+                                                    *done = true;
+                                                }),
+                                                done});
+}
+
+void TCustomFFEncoder::ReapTerminateThreads(bool all) {
+    std::list<TerminateThread> finished;
+    {
+        std::lock_guard lock(terminateThreadsMutex_);
+        for (auto it = terminateThreads_.begin(); it != terminateThreads_.end();) {
+            const bool self = it->thread.get_id() == std::this_thread::get_id();
+            if (!self && (all || *it->done)) {
+                finished.splice(finished.end(), terminateThreads_, it++);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (TerminateThread& t : finished) {
+        // A handler may be waiting for the main thread: keep serving it while waiting here.
+        while (TMainThread::IsCurrent() && !*t.done) {
+            TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
+        }
+        if (t.thread.joinable()) {
+            t.thread.join();
+        }
+    }
+}
+
+void TCustomFFEncoder::Pause() {
+    std::lock_guard lock(listMutex_);
+    for (int i = 0; i < tasks_.Count(); ++i) {
+        tasks_.Item(i)->Pause();
+    }
+}
+
+void TCustomFFEncoder::Resume() {
+    std::lock_guard lock(listMutex_);
+    for (int i = 0; i < tasks_.Count(); ++i) {
+        tasks_.Item(i)->Resume();
+    }
+}
+
+void TCustomFFEncoder::Stop(bool wait) {
+    {
+        std::lock_guard terminate(terminateLock_);
+        pendingTasks_ = 0;
+    }
+    std::vector<TFFmpeg*> tasks;
+    {
+        std::lock_guard lock(listMutex_);
+        for (int i = 0; i < tasks_.Count(); ++i) {
+            tasks.push_back(tasks_.Item(i));
+        }
+    }
+    for (TFFmpeg* task : tasks) {
+        task->Stop(wait);
+    }
+}
+
+void TCustomFFEncoder::DoProgress(TCustomFFmpeg& task, int fileIndex, int frameNumber, int fps,
+                                  float quality, float bitRate, std::int64_t currentSize,
+                                  std::int64_t currentDuration, std::int64_t totalDuration) {
+    if (!OnProgress) {
+        return;
+    }
+    std::lock_guard lock(progressLock_);
+    progressInfo_ =
+        TProgressInfo{IndexOf(task), fileIndex,   frameNumber,     fps,          quality,
+                      bitRate,       currentSize, currentDuration, totalDuration};
+    if (triggerInMainThread_) {
+        CallInMainThread([this] { OnProgress(*this, &progressInfo_); });
+    } else {
+        InsideTaskCall inside(this);
+        OnProgress(*this, &progressInfo_);
+    }
+}
+
+void TCustomFFEncoder::DoPreviewBitmap(TCustomFFmpeg& task, const TBitmap24& bitmap,
+                                       int frameNumber, std::int64_t pts) {
+    if (!OnPreviewBitmap) {
+        return;
+    }
+    std::lock_guard lock(previewLock_);
+    previewInfo_ = TPreviewInfo{IndexOf(task), &bitmap, frameNumber, pts};
+    if (triggerInMainThread_) {
+        CallInMainThread([this] { OnPreviewBitmap(*this, previewInfo_); });
+    } else {
+        InsideTaskCall inside(this);
+        OnPreviewBitmap(*this, previewInfo_);
+    }
+}
+
+void TCustomFFEncoder::DoCustomHook(TCustomFFmpeg& task, TBitmap24& bitmap, int frameNumber,
+                                    std::int64_t pts, bool& update, bool& stopHook) {
+    if (!OnCustomHook) {
+        return;
+    }
+    std::lock_guard lock(hookLock_);
+    hookInfo_ = THookInfo{IndexOf(task), &bitmap, frameNumber, pts, update, stopHook};
+    {
+        InsideTaskCall inside(this);
+        OnCustomHook(*this, &hookInfo_);
+    }
+    update = hookInfo_.Update;
+    stopHook = hookInfo_.StopHook;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "AVProbe.h"
+#include "EncoderOptions.h"
+#include "FFmpeg.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+
+// One conversion task of the encoder component: the engine plus copies of the option records
+// it was given and a probe per input slot, attached to the engine's opened input.
+class TFFmpeg : public TCustomFFmpeg {
+public:
+    TFFmpeg() = default;
+    ~TFFmpeg() override;
+
+    std::array<std::optional<TInputOptions>, MaxFiles> InputOptions;
+    std::array<std::optional<TOutputOptions>, MaxFiles> OutputOptions;
+
+    // The probe of an input slot, created on first use.
+    TAVProbe& ProbeOf(int fileIndex);
+    TAVProbe* InputProbe(int fileIndex) const;
+
+private:
+    std::array<std::unique_ptr<TAVProbe>, MaxFiles> probes_;
+};
