@@ -18,27 +18,26 @@ namespace {
 
 // Options written without a value on the command line; they reach the engine as "1".
 const std::set<std::string> kFlagOptions = {
-    "L",       "h",        "version",    "formats", "codecs", "bsfs",     "protocols",
-    "filters", "y",        "benchmark",  "dump",    "hex",    "re",       "loop_input",
-    "copyts",  "shortest", "xerror",     "vn",      "an",     "sn",       "intra",
-    "sameq",   "deinterlace", "psnr",    "vstats",  "qphist", "force_fps", "isync",
-    "newvideo", "newaudio", "newsubtitle",
+    "L",        "h",           "version",     "formats", "codecs", "bsfs",      "protocols",
+    "filters",  "y",           "benchmark",   "dump",    "hex",    "re",        "loop_input",
+    "copyts",   "shortest",    "xerror",      "vn",      "an",     "sn",        "intra",
+    "sameq",    "deinterlace", "psnr",        "vstats",  "qphist", "force_fps", "isync",
+    "newvideo", "newaudio",    "newsubtitle",
 };
 
 void PrintUsage() {
-    std::fputs(
-        "usage: transcode [options] -i INPUT ... [options] OUTPUT ...\n"
-        "\n"
-        "Arguments are taken in order, as the engine takes them:\n"
-        "  -i INPUT       opens an input file with the options given before it\n"
-        "  -NAME VALUE    sets an engine option (the engine's option vocabulary; names\n"
-        "                 the engine does not know go to the libraries' generic options)\n"
-        "  OUTPUT         opens an output file with the options given before it\n"
-        "  --help         shows this text\n"
-        "\n"
-        "These options take no value on the command line; they are passed on as \"1\":\n"
-        "  ",
-        stdout);
+    std::fputs("usage: transcode [options] -i INPUT ... [options] OUTPUT ...\n"
+               "\n"
+               "Arguments are taken in order, as the engine takes them:\n"
+               "  -i INPUT       opens an input file with the options given before it\n"
+               "  -NAME VALUE    sets an engine option (the engine's option vocabulary; names\n"
+               "                 the engine does not know go to the libraries' generic options)\n"
+               "  OUTPUT         opens an output file with the options given before it\n"
+               "  --help         shows this text\n"
+               "\n"
+               "These options take no value on the command line; they are passed on as \"1\":\n"
+               "  ",
+               stdout);
     int column = 2;
     for (const std::string& name : kFlagOptions) {
         if (column + name.size() + 2 > 78) {
@@ -74,9 +73,8 @@ int Fail(const std::string& message) {
 void PrintProgress(int fileIndex, int frame, int fps, float quality, float bitRate,
                    std::int64_t totalSize, std::int64_t currentTime) {
     std::fprintf(stderr, "\rframe=%6d fps=%4d q=%5.1f size=%9lldkB time=%s bitrate=%7.1fkbits/s",
-                 frame, fps, static_cast<double>(quality),
-                 static_cast<long long>(totalSize / 1024), FormatDuration(currentTime).c_str(),
-                 static_cast<double>(bitRate));
+                 frame, fps, static_cast<double>(quality), static_cast<long long>(totalSize / 1024),
+                 FormatDuration(currentTime).c_str(), static_cast<double>(bitRate));
     if (fileIndex < 0) {
         std::fputc('\n', stderr);
     }

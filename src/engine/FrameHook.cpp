@@ -107,8 +107,7 @@ int TFrameHookChain::AddFrameHook(const std::vector<std::string>& args) {
         return -2;
     }
     if (entry->Configure != nullptr &&
-        entry->Configure(&entry->context, static_cast<int>(args.size()), entry->argv.data()) !=
-            0) {
+        entry->Configure(&entry->context, static_cast<int>(args.size()), entry->argv.data()) != 0) {
         LogLibraryError(msg::HookConfigureFailed, fileName.c_str());
         return -22;
     }

@@ -90,10 +90,10 @@ inline TOpenedEncoder OpenEncoder(const TEngineTestTask& task, const char* name,
     }
     media::CodecContextPtr ctx(fn::avcodec_alloc_context3(codec));
     const int type = codec->type;
-    task.opt_ctx_.ApplyContextOptions(ctx.get(), task.opt_ctx_.CodecOpts(type),
-                                      (type == AVMEDIA_TYPE_VIDEO ? AV_OPT_FLAG_VIDEO_PARAM
-                                                                  : AV_OPT_FLAG_AUDIO_PARAM) |
-                                          AV_OPT_FLAG_ENCODING_PARAM);
+    task.opt_ctx_.ApplyContextOptions(
+        ctx.get(), task.opt_ctx_.CodecOpts(type),
+        (type == AVMEDIA_TYPE_VIDEO ? AV_OPT_FLAG_VIDEO_PARAM : AV_OPT_FLAG_AUDIO_PARAM) |
+            AV_OPT_FLAG_ENCODING_PARAM);
     if (type == AVMEDIA_TYPE_VIDEO) {
         ctx->width = width;
         ctx->height = height;

@@ -1,6 +1,6 @@
+#include "LegacyOptions.h"
 #include "EngineTestTask.h"
 #include "FFmpegException.h"
-#include "LegacyOptions.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

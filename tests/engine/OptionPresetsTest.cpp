@@ -1,7 +1,7 @@
+#include "OptionPresets.h"
 #include "EngineTestTask.h"
 #include "FFmpegException.h"
 #include "MediaUtils.h"
-#include "OptionPresets.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -74,12 +74,13 @@ TEST_F(OptionPresets, TableHoldsTheFortyEntriesWithTheirTexts) {
               "i_qfactor=0.71\nb_strategy=1\nqcomp=0.6\nqmin=10\nqmax=51\nqdiff=4\nbf=3\nrefs=3\n"
               "directpred=1\ntrellis=1\nflags2=+mixed_refs+wpred+dct8x8+fastpskip\nwpredp=2");
     EXPECT_EQ(table[38].Name, "libx264-ipod");
-    EXPECT_EQ(table[38].Options,
-              "coder=0\nflags=+loop\nlevel=30\ncmp=+chroma\npartitions=+parti4x4+parti8x8+partp8x8\n"
-              "me_method=umh\nsubq=7\nme_range=16\ng=250\nkeyint_min=25\nsc_threshold=40\n"
-              "i_qfactor=0.71\nb_strategy=1\nqcomp=0.6\nqmin=10\nqmax=51\nqdiff=4\nrefs=1\n"
-              "directpred=1\ntrellis=2\nb=1000000\nmaxrate=1250000\nbufsize=4000000\nbt=256000\n"
-              "sc_threshold=40");
+    EXPECT_EQ(
+        table[38].Options,
+        "coder=0\nflags=+loop\nlevel=30\ncmp=+chroma\npartitions=+parti4x4+parti8x8+partp8x8\n"
+        "me_method=umh\nsubq=7\nme_range=16\ng=250\nkeyint_min=25\nsc_threshold=40\n"
+        "i_qfactor=0.71\nb_strategy=1\nqcomp=0.6\nqmin=10\nqmax=51\nqdiff=4\nrefs=1\n"
+        "directpred=1\ntrellis=2\nb=1000000\nmaxrate=1250000\nbufsize=4000000\nbt=256000\n"
+        "sc_threshold=40");
     // The short entries and their own order.
     EXPECT_EQ(table[0].Options, "coder=0\nbf=0\nflags2=-wpred-dct8x8\nwpredp=0");
     EXPECT_EQ(table[9].Options, "coder=0\nbf=0\nrefs=1\nflags2=-wpred-dct8x8\nlevel=30\n"

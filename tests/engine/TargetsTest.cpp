@@ -125,7 +125,7 @@ TEST_F(Targets, NtscVcdAndSvcd) {
     log.Clear();
     task.SetOption("target", "pal-svcd");
     ExpectSize(480, 576);
-    EXPECT_EQ(task.Pending().audio_channels, 6); // only mono becomes stereo
+    EXPECT_EQ(task.Pending().audio_channels, 6);                      // only mono becomes stereo
     EXPECT_FLOAT_EQ(task.Pending().frame_aspect_ratio, 16.0f / 9.0f); // a given aspect stays
     EXPECT_TRUE(log.Find("aspect ratio").empty());
     EXPECT_EQ(Generic("maxrate"), 2516000);
