@@ -7,6 +7,7 @@
 #include "FFmpegMessages.h"
 #include "MediaUtils.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -230,8 +231,10 @@ void TCustomFFmpeg::opt_preset(const std::string& optionName, const std::string&
     if (preset != nullptr) {
         text = preset->Options;
     } else {
-        // Not a table entry: the name is a file path.
-        if (!FileExists(presetName)) {
+        // Not a table entry: the name is a file path. Only a regular file: a device or a
+        // pipe given by mistake would never end.
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(presetName, ec)) {
             throw FFmpegException(Format(msg::PresetNotFound, presetName.c_str()));
         }
         std::ifstream file(presetName, std::ios::binary);

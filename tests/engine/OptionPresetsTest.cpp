@@ -196,6 +196,11 @@ TEST_F(OptionPresets, UnknownPresetIsNotFound) {
     EXPECT_EQ(ErrorOf([&] { task.SetOption("vpre", "ipod2"); }), "Preset \"ipod2\" not found");
     EXPECT_EQ(ErrorOf([&] { task.ApplyPreset("vpre", dir.File("missing.ffpreset")); }),
               Format("Preset \"%s\" not found", dir.File("missing.ffpreset").c_str()));
+    // Only regular files are read: a device would never end.
+    EXPECT_EQ(ErrorOf([&] { task.SetOption("fpre", "/dev/zero"); }),
+              "Preset \"/dev/zero\" not found");
+    EXPECT_EQ(ErrorOf([&] { task.SetOption("fpre", dir.Path()); }),
+              "Preset \"" + dir.Path() + "\" not found");
     // Empty names do nothing.
     EXPECT_EQ(ErrorOf([&] { task.ApplyPreset("", "ipod2"); }), "(no error)");
     EXPECT_EQ(ErrorOf([&] { task.ApplyPreset("vpre", ""); }), "(no error)");
