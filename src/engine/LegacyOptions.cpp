@@ -9,6 +9,7 @@
 #include "OptionContexts.h"
 
 #include <array>
+#include <cctype>
 
 namespace {
 
@@ -31,28 +32,28 @@ const std::vector<TLegacyRule> kRules = {
     {"me_method", nullptr, "motion_est", V::Map, "zero:zero,1:zero,x1:xone,6:xone,*:epzs",
      nullptr, MpegVideo, false},
     {"partitions", nullptr, "partitions", V::Partitions, nullptr, nullptr, X264, false},
-    {"directpred", nullptr, "direct-pred", V::Integer, nullptr, nullptr, X264, false},
-    {"wpredp", nullptr, "weightp", V::Integer, nullptr, nullptr, X264, false},
-    {"cqp", nullptr, "qp", V::Integer, nullptr, nullptr, X264, false},
-    {"crf", nullptr, "crf", V::Same, nullptr, nullptr, X264, false},
+    {"directpred", nullptr, "direct-pred", V::Number, nullptr, nullptr, X264, false},
+    {"wpredp", nullptr, "weightp", V::Number, nullptr, nullptr, X264, false},
+    {"cqp", nullptr, "qp", V::Number, nullptr, nullptr, X264, false},
+    {"crf", nullptr, "crf", V::Number, nullptr, nullptr, X264, false},
     {"coder", nullptr, "coder", V::Map, "0:0,vlc:0,1:1,ac:1", nullptr, X264, false},
-    {"b_strategy", nullptr, "b_strategy", V::Integer, nullptr, nullptr, "libx264 and the MPEG video encoders", false},
-    {"sc_threshold", nullptr, "sc_threshold", V::Integer, nullptr, nullptr, "libx264 and the MPEG video encoders", false},
-    {"nr", nullptr, "noise_reduction", V::Integer, nullptr, nullptr, "libx264 and the MPEG video encoders", false},
-    {"chromaoffset", nullptr, "chromaoffset", V::Integer, nullptr, nullptr, X264, false},
-    {"bframebias", nullptr, "b-bias", V::Integer, nullptr, nullptr, X264, false},
-    {"aq_mode", nullptr, "aq-mode", V::Integer, nullptr, nullptr, X264, false},
-    {"aq_strength", nullptr, "aq-strength", V::Same, nullptr, nullptr, X264, false},
-    {"psy_rd", nullptr, "psy-rd", V::Same, nullptr, nullptr, X264, false},
-    {"psy_trellis", nullptr, nullptr, V::Same, nullptr, nullptr, X264, false},
-    {"rc_lookahead", nullptr, "rc-lookahead", V::Integer, nullptr, nullptr, X264, false},
-    {"complexityblur", nullptr, "cplxblur", V::Same, nullptr, nullptr, X264, false},
-    {"deblockalpha", nullptr, nullptr, V::Same, nullptr, nullptr, X264, false},
-    {"deblockbeta", nullptr, nullptr, V::Same, nullptr, nullptr, X264, false},
-    {"qns", nullptr, "quantizer_noise_shaping", V::Integer, nullptr, nullptr, MpegVideo, false},
-    {"rc_qsquish", nullptr, "qsquish", V::Same, nullptr, nullptr, MpegVideo, false},
-    {"muxrate", nullptr, "muxrate", V::Integer, nullptr, nullptr, MpegMuxer, false},
-    {"preload", nullptr, "preload", V::Integer, nullptr, nullptr, MpegMuxer, false},
+    {"b_strategy", nullptr, "b_strategy", V::Number, nullptr, nullptr, "libx264 and the MPEG video encoders", false},
+    {"sc_threshold", nullptr, "sc_threshold", V::Number, nullptr, nullptr, "libx264 and the MPEG video encoders", false},
+    {"nr", nullptr, "noise_reduction", V::Number, nullptr, nullptr, "libx264 and the MPEG video encoders", false},
+    {"chromaoffset", nullptr, "chromaoffset", V::Number, nullptr, nullptr, X264, false},
+    {"bframebias", nullptr, "b-bias", V::Number, nullptr, nullptr, X264, false},
+    {"aq_mode", nullptr, "aq-mode", V::Number, nullptr, nullptr, X264, false},
+    {"aq_strength", nullptr, "aq-strength", V::Number, nullptr, nullptr, X264, false},
+    {"psy_rd", nullptr, "psy-rd", V::Number, nullptr, nullptr, X264, false},
+    {"psy_trellis", nullptr, nullptr, V::Number, nullptr, nullptr, X264, false},
+    {"rc_lookahead", nullptr, "rc-lookahead", V::Number, nullptr, nullptr, X264, false},
+    {"complexityblur", nullptr, "cplxblur", V::Number, nullptr, nullptr, X264, false},
+    {"deblockalpha", nullptr, nullptr, V::Number, nullptr, nullptr, X264, false},
+    {"deblockbeta", nullptr, nullptr, V::Number, nullptr, nullptr, X264, false},
+    {"qns", nullptr, "quantizer_noise_shaping", V::Number, nullptr, nullptr, MpegVideo, false},
+    {"rc_qsquish", nullptr, "qsquish", V::Number, nullptr, nullptr, MpegVideo, false},
+    {"muxrate", nullptr, "muxrate", V::Number, nullptr, nullptr, MpegMuxer, false},
+    {"preload", nullptr, "preload", V::Number, nullptr, nullptr, MpegMuxer, false},
 
     // Tokens of flags. "loop" does not stay in the generic flags: generic flags are copied to
     // a new encoder as a whole value, and would clear libx264's closed-GOP default.
@@ -132,6 +133,36 @@ bool MapValue(const char* list, const std::string& value, std::string& result) {
     }
     result = fallback;
     return hasFallback;
+}
+
+// A decimal number as the libraries read numeric options: sign, digits with one point, and
+// an SI suffix such as "k" or "Mi" (with an optional "B").
+bool IsNumber(const std::string& value) {
+    std::size_t i = value[0] == '+' || value[0] == '-' ? 1 : 0;
+    std::size_t digits = 0;
+    bool point = false;
+    for (; i < value.size(); ++i) {
+        if (std::isdigit(static_cast<unsigned char>(value[i]))) {
+            ++digits;
+        } else if (value[i] == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) {
+        return false;
+    }
+    if (i < value.size() && std::string("kKMGTP").find(value[i]) != std::string::npos) {
+        ++i;
+        if (i < value.size() && value[i] == 'i') {
+            ++i;
+        }
+    }
+    if (i < value.size() && value[i] == 'B') {
+        ++i;
+    }
+    return i == value.size();
 }
 
 struct TFlagToken {
@@ -303,17 +334,12 @@ bool TLegacyOptions::ApplyRule(TOptionContexts& contexts, const TLegacyRule& rul
     }
     std::string result;
     switch (rule.form) {
-    case TLegacyValue::Same:
-        result = value;
-        break;
-    case TLegacyValue::Integer: {
-        int number = 0;
-        if (!TryStrToInt(value, number)) {
+    case TLegacyValue::Number:
+        if (!IsNumber(value)) {
             return false;
         }
         result = value;
         break;
-    }
     case TLegacyValue::Fixed: {
         const char* chosen = set ? rule.value : rule.cleared;
         if (chosen == nullptr) {

@@ -13,8 +13,7 @@ class TOptionContexts;
 
 // How an old value becomes today's value.
 enum class TLegacyValue : unsigned char {
-    Same,       // the old value unchanged
-    Integer,    // the old value, when it is a decimal integer
+    Number,     // the old value unchanged, when it is a number
     Fixed,      // the rule's value (for flag tokens: one value when set, another when cleared)
     Map,        // the rule's list "old:new,...", "*" matching any other value
     Partitions, // "+parti8x8+partp8x8..." becomes a list of today's partition names

@@ -61,6 +61,10 @@ TEST_F(LegacyOptions, MovedOptionsBecomeTodaysPrivateOptions) {
     EXPECT_TRUE(task.opt_default("muxrate", "10080000"));
     EXPECT_EQ(MuxerOption("dvd", "muxrate"), "10080000");
     EXPECT_EQ(MuxerOption("mpegts", "muxrate"), "10080000");
+    EXPECT_TRUE(task.opt_default("muxrate", "1411.2k")); // numbers keep their SI suffixes
+    EXPECT_EQ(MuxerOption("vcd", "muxrate"), "1411.2k");
+    EXPECT_TRUE(task.opt_default("crf", "18.5"));
+    EXPECT_EQ(Private("libx264", "crf"), "18.5");
     EXPECT_TRUE(task.opt_default("preload", "440000"));
     EXPECT_EQ(MuxerOption("vcd", "preload"), "440000");
     // Nothing of it landed in the generic contexts.
@@ -125,6 +129,8 @@ TEST_F(LegacyOptions, OptionsWithoutEquivalentAreAcceptedWithAWarning) {
     EXPECT_TRUE(log.Has(llWarning, "Option directpred=spatial-ish has no equivalent in these "
                                    "libraries (it applied to libx264) and is ignored"));
     EXPECT_EQ(Private("libx264", "direct-pred"), "(none)");
+    EXPECT_TRUE(task.opt_default("crf", "1.5.5"));
+    EXPECT_EQ(Private("libx264", "crf"), "(none)");
     // Only the vanished token is dropped; the rest of the value still applies.
     EXPECT_TRUE(task.opt_default("flags", "+emu_edge+bitexact"));
     EXPECT_EQ(GenericInt("flags"), AV_CODEC_FLAG_BITEXACT);
