@@ -232,6 +232,7 @@ TEST_F(Targets, DvdAfterAFifteenFpsInputFallsBack) {
     task.SetTarget("dvd", "auto", "pal");
     ExpectSize(720, 576);
     ExpectRate(25, 1);
+    task.SetOption("r", "15"); // the target left PAL's rate pending
     task.SetOption("target", "dvd");
     ExpectSize(720, 480);
     ExpectRate(30000, 1001);
