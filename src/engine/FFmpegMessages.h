@@ -194,3 +194,22 @@ inline constexpr const char* CompensatingDrift =
 inline constexpr const char* OutOfMemoryAudio = "Out of memory in do_audio_out";
 inline constexpr const char* ConvertFailed = "av_audio_convert() failed";
 } // namespace msg
+
+namespace msg {
+inline constexpr const char* PresetNotFound = "Preset \"%s\" not found";
+inline constexpr const char* PresetSyntax = "%s: Invalid syntax: \"%s\"";
+inline constexpr const char* PresetInvalidOption =
+    "%s: Invalid option or argument: \"%s\", parsed as \"%s\" = \"%s\"";
+inline constexpr const char* FrameRateInvalid = "frame_rate is invalid.";
+inline constexpr const char* AssumingNorm = "Assuming %s for target.";
+inline constexpr const char* UnknownTargetType = "Unknown target type";
+inline constexpr const char* AssumingAspect43 = "Assuming 4:3 for aspect ratio";
+inline constexpr const char* AssumingAspect169 = "Assuming 16:9 for aspect ratio";
+inline constexpr const char* LegacyOptionIgnored =
+    "Option %s=%s has no equivalent in these libraries (it applied to %s) and is ignored";
+inline constexpr const char* LegacyOptionTranslated = "Option %s=%s is passed on as %s=%s";
+// Frame-hook plug-ins: written to the library log.
+inline constexpr const char* HookNoProcess = "Failed to find Process entrypoint in %s\n";
+inline constexpr const char* HookNoConfigure = "Failed to find Configure entrypoint in %s\n";
+inline constexpr const char* HookConfigureFailed = "Failed to Configure %s\n";
+} // namespace msg
