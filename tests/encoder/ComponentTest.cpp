@@ -287,6 +287,7 @@ TEST_F(Component, StopDuringTheFirstOfThree) {
         TOutputOptions o;
         o.VideoCodec = "mpeg4";
         o.AudioCodec = "mp2";
+        o.ExtOptions = "re=1"; // read at the clip's own pace, so the stop lands midway
         ASSERT_TRUE(encoder.SetOutputFile(index, dir.File("s" + std::to_string(i) + ".mkv"), &o));
     }
     std::atomic<bool> progressed{false};
