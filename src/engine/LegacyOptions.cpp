@@ -55,9 +55,9 @@ const std::vector<TLegacyRule> kRules = {
     {"muxrate", nullptr, "muxrate", V::Number, nullptr, nullptr, MpegMuxer, false},
     {"preload", nullptr, "preload", V::Number, nullptr, nullptr, MpegMuxer, false},
 
-    // Tokens of flags. "loop" does not stay in the generic flags: generic flags are copied to
-    // a new encoder as a whole value, and would clear libx264's closed-GOP default.
-    {"flags", "loop", "deblock", V::Fixed, "0:0", "false", X264, false},
+    // Tokens of flags. "loop" stays in the generic flags (the H.263+ loop filter) and also
+    // switches libx264's deblocking.
+    {"flags", "loop", "deblock", V::Fixed, "0:0", "false", X264, true},
     {"flags", "scan_offset", "scan_offset", V::Fixed, "1", "0", "the MPEG-1/2 video encoders", false},
     {"flags", "alt", "alternate_scan", V::Fixed, "1", "0", "the MPEG-2/4 video encoders", false},
     {"flags", "part", "data_partitioning", V::Fixed, "1", "0", "the MPEG-4 video encoder", false},
