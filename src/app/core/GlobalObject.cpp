@@ -190,6 +190,11 @@ std::string TGlobalObject::RightChars(const std::string& text, int n) {
     return text.substr(start);
 }
 
+std::string TGlobalObject::FileVersionText(int major, int minor, int release, int build) {
+    return " " + std::to_string(major) + "." + std::to_string(minor) + std::to_string(release) +
+           std::to_string(build) + " ";
+}
+
 bool TGlobalObject::CanWriteFolder(const std::string& path) {
     if (path.empty()) {
         return false;

@@ -61,6 +61,9 @@ public:
 
     // The last n characters (UTF-8 code points) of text; all of it when shorter.
     static std::string RightChars(const std::string& text, int n);
+    // The version as shown after the title: " " + major + "." + minor, release and build
+    // without separators, + " " (3.6.0.0 gives " 3.600 ").
+    static std::string FileVersionText(int major, int minor, int release, int build);
     // Creates and deletes a temporary file in path; true when both succeed.
     static bool CanWriteFolder(const std::string& path);
     // The logged-on user's name, at most 253 characters.

@@ -9,7 +9,6 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>

@@ -12,9 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <numeric>
 #include <sstream>
+#include <unistd.h>
 
 using testing_support::RunCommand;
 using testing_support::ShellQuote;
@@ -205,15 +207,26 @@ FirstStream(const std::vector<std::map<std::string, std::string>>& streams,
 
 class CatalogDefaults : public ::testing::TestWithParam<int> {};
 
+// The source of every conversion, made once for all test processes of a build: written under
+// a temporary name and renamed, so a process never sees half a clip.
+std::string SourceClip() {
+    const std::string clip = std::string(CLIP_FOLDER) + "/catalog-source-clip.mkv";
+    if (!std::filesystem::exists(clip)) {
+        const std::string part = clip + ".part-" + std::to_string(::getpid()) + ".mkv";
+        testing_support::MakeClip(part, 0.4, ClipWidth, ClipHeight, 25, 48000,
+                                  "-ac 2 -c:v mpeg4 -q:v 4 -c:a pcm_s16le");
+        std::filesystem::rename(part, clip);
+    }
+    return clip;
+}
+
 // Builds the options of a format from the settings file (none: the catalog defaults),
 // converts the clip and checks the output with ffprobe.
 void ConvertAndCheck(int code, const TProfileChoices& choices, const TempDir& dir,
                      const std::string& settingsFile) {
     const std::string entry = TFormatCatalog::EntryText(code) + " [" + choices.VideoEncoder.Text +
                               " / " + choices.AudioEncoder.Text + "]";
-    const std::string clip = dir.File("clip.mkv");
-    testing_support::MakeClip(clip, 0.4, ClipWidth, ClipHeight, 25, 48000,
-                              "-ac 2 -c:v mpeg4 -q:v 4 -c:a pcm_s16le");
+    const std::string clip = SourceClip();
 
     const TCatalogFile catalog(CatalogPath);
     TlvFilesRecord job;

@@ -62,6 +62,11 @@ TEST(GlobalObject, RightChars) {
                                                                            "ber.mkv");
 }
 
+TEST(GlobalObject, FileVersionText) {
+    EXPECT_EQ(TGlobalObject::FileVersionText(3, 6, 0, 0), " 3.600 ");
+    EXPECT_EQ(TGlobalObject::FileVersionText(0, 1, 0, 12), " 0.1012 ");
+}
+
 TEST(GlobalObject, CanWriteFolder) {
     TempDir dir;
     EXPECT_TRUE(TGlobalObject::CanWriteFolder(dir.Path()));

@@ -53,6 +53,18 @@ TEST(IniFile, NamesIgnoreCaseAndValuesAreTrimmed) {
     EXPECT_NE(text.find("[Other]\nx=1"), std::string::npos) << text;
 }
 
+TEST(IniFile, LinesThatAreNoKeysAreSkipped) {
+    TempDir dir;
+    const std::string path = dir.File("odd.ini");
+    WriteText(path, "\xEF\xBB\xBF[s]\njust text\nlink=http://host/?a=b&c=d\n\n[t]\nk=v\n");
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("s", "link", ""), "http://host/?a=b&c=d");
+    EXPECT_EQ(ini.ReadString("t", "k", ""), "v");
+    ini.WriteString("t", "k", "w");
+    EXPECT_EQ(ini.ReadString("s", "link", ""), "http://host/?a=b&c=d");
+    EXPECT_EQ(ini.ReadString("t", "k", ""), "w");
+}
+
 TEST(IniFile, NumbersAndBooleans) {
     TempDir dir;
     const std::string path = dir.File("n.ini");
