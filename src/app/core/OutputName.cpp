@@ -41,6 +41,15 @@ std::string OutputName(const std::string& source, const std::string& suffix, TSe
         // The folder that cannot be made would only fail the conversion later.
         folder = fallback;
     }
+    return OutputNameIn(folder, source, suffix, reservations);
+}
+
+std::string OutputNameIn(const std::string& folderName, const std::string& source,
+                         const std::string& suffix, TOutputNameReservations* reservations) {
+    std::string folder = folderName;
+    if (!CreateFolder(folder)) {
+        return {};
+    }
     if (folder.empty() || folder.back() != '/') {
         folder += '/';
     }

@@ -17,3 +17,6 @@ using TShowWarning = std::function<void(const std::string& text, const std::stri
 // reserved.
 std::string OutputName(const std::string& source, const std::string& suffix, TSettings& settings,
                        const TShowWarning& warn, TOutputNameReservations* reservations);
+// The same rule in a given folder (created when missing; empty when it cannot be made).
+std::string OutputNameIn(const std::string& folder, const std::string& source,
+                         const std::string& suffix, TOutputNameReservations* reservations);

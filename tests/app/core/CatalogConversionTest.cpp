@@ -1,8 +1,7 @@
-// Converts a test clip with every format's default choices of the shipped catalog. The option
-// records come from the real option building (a format without profile converts with its
-// catalog defaults); they are handed to the ffmpeg tool the way the engine applies them: the
-// disc target first, then the preset, then the record's fields; the crop, the scaling to the
-// frame size and the record's filter chain, in this order, form the picture path.
+// Converts a test clip to every format of the shipped catalog through vantre-convert, with
+// each format's default choices (no profile: the catalog defaults) and with every other encoder
+// of its lists stored as the settings dialog stores a profile, and checks with ffprobe that the
+// output holds what the option building promised.
 #include "CatalogFile.h"
 #include "FormatCatalog.h"
 #include "FormatProfile.h"
@@ -14,8 +13,6 @@
 
 #include <filesystem>
 #include <map>
-#include <numeric>
-#include <sstream>
 #include <unistd.h>
 
 using testing_support::RunCommand;
@@ -25,8 +22,8 @@ using testing_support::TempDir;
 namespace {
 
 const std::string CatalogPath = std::string(VANTRE_DATA_DIR) + "/vantremp4format.ini";
-constexpr int ClipWidth = 640;
-constexpr int ClipHeight = 360;
+constexpr int ClipWidth = 320;
+constexpr int ClipHeight = 240;
 
 // The engine serves these names with another encoder: libfaac and AMR are absent, and the
 // native vorbis encoder is experimental and refuses to open without being asked to.
@@ -47,17 +44,6 @@ std::string StreamCodec(const std::string& encoder) {
     return name == names.end() ? encoder : name->second;
 }
 
-// The lines of the engine's built-in H.264 presets that shape what the encoder accepts.
-std::string PresetArguments(const std::string& preset) {
-    static const std::map<std::string, std::string> presets = {
-        {"libx264-ipod", "-coder 0 -level 30 -refs 1 -maxrate 1250000 -bufsize 4000000"},
-        {"libx264-psp", "-coder 1 -level 30 -refs 1 -bf 3 -maxrate 1500000 -bufsize 4000000"},
-        {"libx264-ps3", "-coder 1 -level 30 -refs 1 -bf 3 -maxrate 3500000 -bufsize 4000000"},
-        {"libx264-mp4", "-coder 1 -level 30 -refs 1 -bf 3 -maxrate 1500000 -bufsize 4000000"}};
-    const auto found = presets.find(preset);
-    return found == presets.end() ? std::string() : found->second;
-}
-
 struct TSize {
     int Width = 0;
     int Height = 0;
@@ -66,105 +52,6 @@ struct TSize {
 TSize ParseSize(const std::string& text) {
     const size_t x = text.find('x');
     return {std::stoi(text.substr(0, x)), std::stoi(text.substr(x + 1))};
-}
-
-std::string FfmpegArguments(const TOutputOptions& o, const TInputOptions& in,
-                            const std::string& source, std::string& failure) {
-    std::ostringstream a;
-    a << "-i " << ShellQuote(source);
-    TSize size{ClipWidth - std::max(o.CropLeft, 0) - std::max(o.CropRight, 0),
-               ClipHeight - std::max(o.CropTop, 0) - std::max(o.CropBottom, 0)};
-    bool scale = false;
-    std::string aspect = o.FrameAspectRatio;
-    if (o.Target == 3) {
-        // The clip runs at 25 frames per second: PAL unless the norm is given.
-        const bool ntsc = o.TargetNorm == 2;
-        a << " -f dvd -c:v mpeg2video -c:a ac3 -g " << (ntsc ? 18 : 15)
-          << " -b:v 6000000 -maxrate 9000000 -minrate 0 -bufsize 1835008 -b:a 448000 -ar 48000"
-          << " -packetsize 2048 -muxrate 10080000 -r " << (ntsc ? "30000/1001" : "25");
-        size = ntsc ? TSize{720, 480} : TSize{720, 576};
-        scale = true;
-        if (aspect.empty()) {
-            aspect = "16:9";
-        }
-    } else if (o.Target != 0) {
-        failure = "target " + std::to_string(o.Target) + " is not emulated";
-    }
-    if (!o.FileFormat.empty()) {
-        a << " -f " << o.FileFormat;
-    }
-    if (!o.VideoCodec.empty()) {
-        a << " -c:v " << EncoderFor(o.VideoCodec);
-    }
-    a << " " << PresetArguments(o.VideoPreset);
-    if (!o.AudioCodec.empty()) {
-        a << " -c:a " << EncoderFor(o.AudioCodec);
-    }
-    if (o.VideoDisable || in.ExtOptions == "vn=1") {
-        a << " -vn";
-    } else {
-        if (o.VideoBitrate > 0) {
-            a << " -b:v " << o.VideoBitrate;
-        }
-        if (!o.FrameRate.empty()) {
-            a << " -r " << o.FrameRate;
-        }
-        std::vector<std::string> filters;
-        if (o.CropTop > 0 || o.CropBottom > 0 || o.CropLeft > 0 || o.CropRight > 0) {
-            filters.push_back(Format("crop=w=%d:h=%d:x=%d:y=%d", size.Width, size.Height,
-                                     std::max(o.CropLeft, 0), std::max(o.CropTop, 0)));
-        }
-        if (!o.FrameSize.empty()) {
-            size = ParseSize(o.FrameSize);
-            scale = true;
-        }
-        if (scale) {
-            filters.push_back(Format("scale=%d:%d", size.Width, size.Height));
-        }
-        if (!o.VideoFilters.empty()) {
-            filters.push_back(o.VideoFilters);
-        }
-        if (!aspect.empty()) {
-            // The aspect describes the picture at the frame size, before any padding.
-            const size_t colon = aspect.find(':');
-            const long long num = std::stoll(aspect.substr(0, colon)) * size.Height;
-            const long long den = std::stoll(aspect.substr(colon + 1)) * size.Width;
-            const long long g = std::gcd(num, den);
-            filters.push_back(Format("setsar=%lld/%lld", num / g, den / g));
-        }
-        if (!filters.empty()) {
-            std::string chain;
-            for (const std::string& f : filters) {
-                chain += (chain.empty() ? "" : ",") + f;
-            }
-            a << " -vf " << ShellQuote(chain);
-        }
-        for (const std::string& line : SplitText(o.ExtOptions, '\n')) {
-            if (line.rfind("pix_fmt=", 0) == 0) {
-                a << " -pix_fmt " << line.substr(8);
-            } else if (!line.empty()) {
-                failure = "option line " + line + " is not emulated";
-            }
-        }
-    }
-    if (o.AudioDisable) {
-        a << " -an";
-    } else {
-        if (o.AudioChannels > 0) {
-            a << " -ac " << o.AudioChannels;
-        }
-        if (o.AudioSampleRate > 0) {
-            a << " -ar " << o.AudioSampleRate;
-        }
-        if (o.AudioBitrate > 0) {
-            a << " -b:a " << o.AudioBitrate;
-        }
-        if (o.AudioVolume >= 0) {
-            a << " -af volume=" << o.AudioVolume / 256.0;
-        }
-    }
-    a << " -sn " << ShellQuote(o.FileName);
-    return a.str();
 }
 
 // The streams of a file as ffprobe reports them, one field map per stream (each stream once,
@@ -213,27 +100,27 @@ std::string SourceClip() {
     const std::string clip = std::string(CLIP_FOLDER) + "/catalog-source-clip.mkv";
     if (!std::filesystem::exists(clip)) {
         const std::string part = clip + ".part-" + std::to_string(::getpid()) + ".mkv";
-        testing_support::MakeClip(part, 0.4, ClipWidth, ClipHeight, 25, 48000,
+        testing_support::MakeClip(part, 2, ClipWidth, ClipHeight, 25, 48000,
                                   "-ac 2 -c:v mpeg4 -q:v 4 -c:a pcm_s16le");
         std::filesystem::rename(part, clip);
     }
     return clip;
 }
 
-// Builds the options of a format from the settings file (none: the catalog defaults),
-// converts the clip and checks the output with ffprobe.
-void ConvertAndCheck(int code, const TProfileChoices& choices, const TempDir& dir,
-                     const std::string& settingsFile) {
+// Builds the options of a format the way vantre-convert will (to know what to expect),
+// converts the clip with vantre-convert in a home of its own and checks the output.
+void ConvertAndCheck(int code, const TProfileChoices& choices, const TempDir& dir) {
     const std::string entry = TFormatCatalog::EntryText(code) + " [" + choices.VideoEncoder.Text +
                               " / " + choices.AudioEncoder.Text + "]";
     const std::string clip = SourceClip();
+    const std::string settingsFile = dir.File("data/vantre/vantremp4videoconverter.ini");
 
     const TCatalogFile catalog(CatalogPath);
     TlvFilesRecord job;
     job.SourceFile = clip;
     job.ZoomMode = "lbox";
     TOutputOptions output;
-    output.FileName = dir.File("clip_(new)." + catalog.FileExt(code));
+    output.FileName = dir.File("out/catalog-source-clip_(new)." + catalog.FileExt(code));
     TInputOptions input;
     input.FileName = clip;
     const TSourceFacts source{1, ClipWidth, ClipHeight, 1000000};
@@ -243,11 +130,12 @@ void ConvertAndCheck(int code, const TProfileChoices& choices, const TempDir& di
                          return true;
                      });
 
-    std::string failure;
-    const std::string arguments = FfmpegArguments(output, input, clip, failure);
-    ASSERT_TRUE(failure.empty()) << entry << ": " << failure;
-    const auto result = RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y " + arguments);
-    ASSERT_EQ(result.exitCode, 0) << entry << "\nffmpeg " << arguments << "\n" << result.output;
+    const auto result = RunCommand(
+        "env HOME=" + ShellQuote(dir.Path()) + " XDG_DATA_HOME=" + ShellQuote(dir.File("data")) +
+        " " + ShellQuote(VANTRE_CONVERT) + " --format " + std::to_string(code) + " --out " +
+        ShellQuote(dir.File("out")) + " " + ShellQuote(clip));
+    ASSERT_EQ(result.exitCode, 0) << entry << "\n" << result.output;
+    ASSERT_TRUE(std::filesystem::exists(output.FileName)) << entry << "\n" << result.output;
 
     const auto streams = ProbeStreams(output.FileName);
     auto video = FirstStream(streams, "video");
@@ -306,8 +194,7 @@ class CatalogChoices : public ::testing::TestWithParam<TAlternative> {};
 TEST_P(CatalogDefaults, Convert) {
     const int code = GetParam();
     TempDir dir;
-    ConvertAndCheck(code, TFormatProfile::CatalogDefaults(TCatalogFile(CatalogPath), code), dir,
-                    dir.File("settings.ini"));
+    ConvertAndCheck(code, TFormatProfile::CatalogDefaults(TCatalogFile(CatalogPath), code), dir);
 }
 
 // The other encoders of every list, stored the way the settings dialog stores a profile.
@@ -320,9 +207,10 @@ TEST_P(CatalogChoices, Convert) {
     changed = {alternative.Index, catalog.List(alternative.Code, keys).Items[alternative.Index]};
     choices.ZoomIndex = 1;
     TempDir dir;
-    TIniFile settings(dir.File("settings.ini"));
+    std::filesystem::create_directories(dir.File("data/vantre"));
+    TIniFile settings(dir.File("data/vantre/vantremp4videoconverter.ini"));
     TFormatProfile::Store(settings, catalog, alternative.Code, choices);
-    ConvertAndCheck(alternative.Code, choices, dir, settings.FileName());
+    ConvertAndCheck(alternative.Code, choices, dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sections, CatalogDefaults, ::testing::ValuesIn(TFormatCatalog::AllCodes()),
