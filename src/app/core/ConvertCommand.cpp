@@ -10,6 +10,7 @@
 #include "MediaUtils.h"
 #include "Settings.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -231,9 +232,20 @@ int TConvertCommand::Convert(const TRequest& request) {
         }
         std::lock_guard lock(mutex);
         TResult& r = results[taskOf.at(info.TaskIndex)];
-        r.done = true;
         r.ok = info.Finished && !info.Exception;
         r.error = info.Exception ? info.ExceptionMsg : info.Finished ? "" : "stopped";
+        const std::string line = Format("[%d/%zu] %s  %s\n", info.TaskIndex + 1, taskOf.size(),
+                                        std::filesystem::path(r.source).filename().c_str(),
+                                        r.ok             ? "100%  done"
+                                        : info.Exception ? "failed"
+                                                         : "stopped");
+        // Printed by the main thread, after the task's last progress line.
+        TMainThread::Post([this, line, &r, &mutex] {
+            out_ << line;
+            out_.flush();
+            std::lock_guard lock(mutex);
+            r.done = true;
+        });
     };
     const auto start = std::chrono::steady_clock::now();
     std::map<int, int> shown; // task -> last percentage printed
@@ -274,8 +286,15 @@ int TConvertCommand::Convert(const TRequest& request) {
             encoder.Stop(true);
         }
     }
+    // The end of the batch may overtake the last task's own notice.
+    auto allDone = [&] {
+        std::lock_guard lock(mutex);
+        return std::all_of(results.begin(), results.end(), [](const TResult& r) { return r.done; });
+    };
+    while (!allDone()) {
+        TMainThread::CheckSynchronize(std::chrono::milliseconds(20));
+    }
     std::signal(SIGINT, previous);
-    // Terminate handlers run on threads of their own; let the last ones land.
     encoder.OnProgress = nullptr;
     encoder.ClearTasks();
 
