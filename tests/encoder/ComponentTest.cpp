@@ -263,12 +263,12 @@ TEST_F(Component, ClearTasksFromTheEndOfBatchHandler) {
     for (int threads : {1, 0}) {
         events.clear();
         encoder.OnTerminate = [this](TCustomFFEncoder& sender, const TTerminateInfo& info) {
+            if (info.TaskIndex == -1) {
+                sender.ClearTasks(); // holding no lock of ours: the component takes its own
+            }
             std::lock_guard lock(mutex);
             events.push_back(
                 {info.TaskIndex, info.Finished, info.Exception, info.ExceptionMsg, {}});
-            if (info.TaskIndex == -1) {
-                sender.ClearTasks();
-            }
         };
         AddConversion(dir.File("x.mkv"));
         encoder.StartTask(threads);
