@@ -26,11 +26,15 @@ bool TCustomFFmpeg::find_codec(const std::string& name, AVMediaType type, bool e
     const char* kind = encoder ? "encoder" : "decoder";
     const AVCodec* found = encoder ? fn::avcodec_find_encoder_by_name(name.c_str())
                                    : fn::avcodec_find_decoder_by_name(name.c_str());
-    if (found == nullptr && encoder) {
+    // An alias also stands in for an encoder that is present but experimental (the built-in
+    // vorbis encoder refuses to open without "-strict experimental").
+    const bool refused = found != nullptr && (found->capabilities & AV_CODEC_CAP_EXPERIMENTAL) &&
+                         strict > FF_COMPLIANCE_EXPERIMENTAL;
+    if ((found == nullptr || refused) && encoder) {
         for (const auto& [oldName, newName] : kEncoderAliases) {
             if (name == oldName) {
-                found = fn::avcodec_find_encoder_by_name(newName);
-                if (found != nullptr) {
+                if (const AVCodec* alias = fn::avcodec_find_encoder_by_name(newName)) {
+                    found = alias;
                     LoggerInstance().LogFmt(this, llWarning, msg::EncoderAlias, oldName, newName);
                 }
                 break;

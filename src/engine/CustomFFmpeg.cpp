@@ -114,6 +114,7 @@ void TCustomFFmpeg::Reset() {
     termination_claimed_ = false;
     total_duration_ = -1;
     opt_ctx_.InitContexts(switches_.sws_flags);
+    legacy_options_.Clear();
 }
 
 void TCustomFFmpeg::CleanUp() {

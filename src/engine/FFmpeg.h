@@ -8,6 +8,7 @@
 #include "EngineTypes.h"
 #include "Event.h"
 #include "FrameHook.h"
+#include "LegacyOptions.h"
 #include "OptionContexts.h"
 #include "RGBConverter.h"
 #include "VideoFilter.h"
@@ -252,6 +253,7 @@ protected:
     TPendingSettings pending_;
     TTaskSwitches switches_;
     TOptionContexts opt_ctx_;
+    TLegacyOptions legacy_options_; // old generic options carried over (LegacyOptions.cpp)
 
     std::vector<TInputFileSlot> input_files_;
     std::vector<const AVCodec*> input_codecs_; // forced decoder per input stream, or null

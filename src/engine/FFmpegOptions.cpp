@@ -503,19 +503,3 @@ void TCustomFFmpeg::opt_vhook(const std::string& value) {
     vhook_args_.push_back(std::move(args));
     switches_.vhook_active = true;
 }
-
-bool TCustomFFmpeg::opt_default(const std::string& name, const std::string& value) {
-    return opt_ctx_.SetDefaultOption(name, value);
-}
-
-void TCustomFFmpeg::opt_preset(const std::string&, const std::string& presetName) {
-    throw FFmpegException("presets not available yet: " + presetName);
-}
-
-void TCustomFFmpeg::opt_target(const std::string& value) {
-    throw FFmpegException("targets not available yet: " + value);
-}
-
-void TCustomFFmpeg::SetTargetNorm(const std::string& kind, const std::string&, const std::string&) {
-    throw FFmpegException("targets not available yet: " + kind);
-}

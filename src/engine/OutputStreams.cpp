@@ -180,13 +180,20 @@ void TCustomFFmpeg::new_video_stream(TOutputFile& file, int) {
         enc->height = pending_.frame_height;
         enc->sample_aspect_ratio = st->sample_aspect_ratio = sar;
         enc->pix_fmt = static_cast<AVPixelFormat>(pending_.frame_pix_fmt);
-        if (codec != nullptr && codec->pix_fmts != nullptr &&
-            !Listed(codec->pix_fmts, enc->pix_fmt, AV_PIX_FMT_NONE)) {
+        const AVPixelFormat* formats = codec != nullptr ? codec->pix_fmts : nullptr;
+        if (codec != nullptr && codec->id == AV_CODEC_ID_MJPEG && enc->strict_std_compliance >= 0) {
+            // Today's MJPEG encoder lists limited-range formats too but refuses them at open
+            // unless the strictness allows it: only full-range formats are standard.
+            static constexpr AVPixelFormat fullRange[] = {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P,
+                                                          AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_NONE};
+            formats = fullRange;
+        }
+        if (formats != nullptr && !Listed(formats, enc->pix_fmt, AV_PIX_FMT_NONE)) {
             const bool keepForMjpeg =
                 codec->id == AV_CODEC_ID_MJPEG && enc->strict_std_compliance < 0 &&
                 (enc->pix_fmt == AV_PIX_FMT_YUV420P || enc->pix_fmt == AV_PIX_FMT_YUV422P);
             if (!keepForMjpeg) {
-                enc->pix_fmt = codec->pix_fmts[0];
+                enc->pix_fmt = formats[0];
             }
         }
         if (pending_.intra_only) {

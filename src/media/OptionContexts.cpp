@@ -159,6 +159,20 @@ void TOptionContexts::ApplyContextOptions(void* target, const void* templ, int f
         if (o == nullptr || (o->flags & flags) != flags) {
             continue;
         }
+        if (o->type == AV_OPT_TYPE_FLAGS) {
+            // Only the bits the user changed: the target keeps the defaults its own codec or
+            // format set (an encoder's closed-GOP default, say).
+            std::int64_t wanted = 0;
+            std::int64_t current = 0;
+            if (fn::av_opt_get_int(const_cast<void*>(templ), name.c_str(), 0, &wanted) >= 0 &&
+                fn::av_opt_get_int(target, name.c_str(), 0, &current) >= 0) {
+                const std::int64_t base = o->default_val.i64;
+                const std::int64_t set = wanted & ~base;
+                const std::int64_t cleared = base & ~wanted;
+                fn::av_opt_set_int(target, name.c_str(), (current | set) & ~cleared, 0);
+            }
+            continue;
+        }
         std::uint8_t* text = nullptr;
         if (fn::av_opt_get(const_cast<void*>(templ), name.c_str(), 0, &text) >= 0 &&
             text != nullptr) {

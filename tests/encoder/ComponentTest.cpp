@@ -263,12 +263,12 @@ TEST_F(Component, ClearTasksFromTheEndOfBatchHandler) {
     for (int threads : {1, 0}) {
         events.clear();
         encoder.OnTerminate = [this](TCustomFFEncoder& sender, const TTerminateInfo& info) {
+            if (info.TaskIndex == -1) {
+                sender.ClearTasks(); // holding no lock of ours: the component takes its own
+            }
             std::lock_guard lock(mutex);
             events.push_back(
                 {info.TaskIndex, info.Finished, info.Exception, info.ExceptionMsg, {}});
-            if (info.TaskIndex == -1) {
-                sender.ClearTasks();
-            }
         };
         AddConversion(dir.File("x.mkv"));
         encoder.StartTask(threads);
@@ -287,6 +287,7 @@ TEST_F(Component, StopDuringTheFirstOfThree) {
         TOutputOptions o;
         o.VideoCodec = "mpeg4";
         o.AudioCodec = "mp2";
+        o.ExtOptions = "re=1"; // read at the clip's own pace, so the stop lands midway
         ASSERT_TRUE(encoder.SetOutputFile(index, dir.File("s" + std::to_string(i) + ".mkv"), &o));
     }
     std::atomic<bool> progressed{false};

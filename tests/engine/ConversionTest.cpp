@@ -135,6 +135,15 @@ TEST_F(Conversion, FlvWithMp3At22050) {
     EXPECT_EQ(DecodeErrors(out), "");
 }
 
+TEST_F(Conversion, MjpegTakesAFullRangePicture) {
+    const std::string out = clips.dir.File("out.mov");
+    Convert({clips.Mp4(1)}, {{"vcodec", "mjpeg"}, {"acodec", "pcm_s16le"}}, out);
+    ExpectClean();
+    EXPECT_EQ(Codec(out, "v:0"), "mjpeg");
+    EXPECT_EQ(ProbeEntry(out, "v:0", "stream=pix_fmt"), "yuvj420p");
+    EXPECT_EQ(CountFrames(out), 25);
+}
+
 TEST_F(Conversion, CropTopRemovesTheBand) {
     const std::string out = clips.dir.File("crop.mkv");
     Convert({clips.Mp4(1)}, {{"croptop", "40"}, {"vcodec", "mpeg4"}, {"an", "1"}}, out);

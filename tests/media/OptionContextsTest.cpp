@@ -70,3 +70,15 @@ TEST_F(OptionContextsTest, EncoderPrivateOptionsWaitForTheirEncoder) {
                                  mpeg4.Slot());
     EXPECT_EQ(fn::av_dict_count(mpeg4.Get()), 0);
 }
+
+TEST_F(OptionContextsTest, FlagsKeepTheTargetsOwnDefaults) {
+    ASSERT_TRUE(opts.SetDefaultOption("flags", "+global_header"));
+    // libx264 starts with closed GOPs; setting another flag must not clear that.
+    media::CodecContextPtr x264(
+        fn::avcodec_alloc_context3(fn::avcodec_find_encoder_by_name("libx264")));
+    ASSERT_TRUE(x264->flags & AV_CODEC_FLAG_CLOSED_GOP);
+    opts.ApplyContextOptions(x264.get(), opts.CodecOpts(AVMEDIA_TYPE_VIDEO),
+                             AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    EXPECT_TRUE(x264->flags & AV_CODEC_FLAG_GLOBAL_HEADER);
+    EXPECT_TRUE(x264->flags & AV_CODEC_FLAG_CLOSED_GOP);
+}

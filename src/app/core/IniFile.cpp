@@ -1,0 +1,249 @@
+#include "IniFile.h"
+
+#include "AppMessages.h"
+#include "AtomicFile.h"
+#include "MediaUtils.h"
+
+// The packaged header keeps its templates behind SI_IMPLEMENTATION; this is their only user.
+#define SI_IMPLEMENTATION
+#define SI_NO_CONVERSION
+#include <SimpleIni.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void ConfigureParser(CSimpleIniA& ini) {
+    ini.SetUnicode(true);
+    ini.SetMultiKey(false);
+    ini.SetMultiLine(false);
+    ini.SetSpaces(false);
+}
+
+enum class TLoadResult { Loaded, Missing, Failed };
+
+// Reads the whole file; errorText receives the reason of a failure.
+TLoadResult ReadFileText(const std::string& path, std::string& text, std::string& errorText) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            return TLoadResult::Missing;
+        }
+        errorText = std::strerror(errno);
+        return TLoadResult::Failed;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        errorText = std::strerror(EISDIR);
+        return TLoadResult::Failed;
+    }
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) {
+            break;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            errorText = std::strerror(errno);
+            ::close(fd);
+            return TLoadResult::Failed;
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return TLoadResult::Loaded;
+}
+
+// For reading: an unreadable file reads as empty, like a missing one.
+void LoadForRead(const std::string& path, CSimpleIniA& ini) {
+    ConfigureParser(ini);
+    std::string text;
+    std::string errorText;
+    if (ReadFileText(path, text, errorText) == TLoadResult::Loaded) {
+        if (ini.LoadData(text) < 0) {
+            ini.Reset();
+        }
+    }
+}
+
+// For a write: anything that would lose the file's content stops the write.
+void LoadForWrite(const std::string& path, CSimpleIniA& ini) {
+    ConfigureParser(ini);
+    std::string text;
+    std::string errorText;
+    switch (ReadFileText(path, text, errorText)) {
+    case TLoadResult::Missing:
+        return;
+    case TLoadResult::Failed:
+        throw EIniFileError(Format(appmsg::IniUnreadable, path.c_str(), errorText.c_str()));
+    case TLoadResult::Loaded:
+        if (ini.LoadData(text) < 0) {
+            throw EIniFileError(
+                Format(appmsg::IniUnreadable, path.c_str(), "the content cannot be parsed"));
+        }
+        return;
+    }
+}
+
+std::string Unquote(std::string value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+std::string CheckedSectionName(const std::string& section) {
+    const std::string name = Trim(section);
+    if (name.empty() || name.find_first_of("[]\r\n") != std::string::npos) {
+        throw EIniFileError(Format(appmsg::IniBadName, section.c_str()));
+    }
+    return name;
+}
+
+std::string CheckedKeyName(const std::string& key) {
+    const std::string name = Trim(key);
+    if (name.empty() || name.find_first_of("=\r\n") != std::string::npos || name[0] == ';' ||
+        name[0] == '#' || name[0] == '[') {
+        throw EIniFileError(Format(appmsg::IniBadName, key.c_str()));
+    }
+    return name;
+}
+
+void CheckValue(const std::string& key, const std::string& value) {
+    if (value.find_first_of("\r\n") != std::string::npos) {
+        throw EIniFileError(Format(appmsg::IniBadValue, key.c_str()));
+    }
+}
+
+[[noreturn]] void WriteFailed(const std::string& path, int error) {
+    throw EIniFileError(Format(appmsg::IniWriteFailed, path.c_str(), std::strerror(error)));
+}
+
+void Modify(const std::string& fileName, const std::function<void(CSimpleIniA&)>& change) {
+    CSimpleIniA ini;
+    LoadForWrite(fileName, ini);
+    change(ini);
+    std::string data;
+    if (ini.Save(data, false) < 0) {
+        WriteFailed(fileName, ENOMEM);
+    }
+    if (const int error = ReplaceFileContent(fileName, data); error != 0) {
+        WriteFailed(fileName, error);
+    }
+}
+
+} // namespace
+
+TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue) const {
+    CSimpleIniA ini;
+    LoadForRead(fileName_, ini);
+    const char* value = ini.GetValue(Trim(section).c_str(), Trim(key).c_str(), nullptr);
+    if (value == nullptr) {
+        return defaultValue;
+    }
+    return Unquote(Trim(value));
+}
+
+int TIniFile::ReadInteger(const std::string& section, const std::string& key,
+                          int defaultValue) const {
+    int value = 0;
+    if (!TryStrToInt(ReadString(section, key, ""), value)) {
+        return defaultValue;
+    }
+    return value;
+}
+
+bool TIniFile::ReadBool(const std::string& section, const std::string& key,
+                        bool defaultValue) const {
+    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
+    CSimpleIniA ini;
+    LoadForRead(fileName_, ini);
+    return ini.KeyExists(Trim(section).c_str(), Trim(key).c_str());
+}
+
+bool TIniFile::SectionExists(const std::string& section) const {
+    CSimpleIniA ini;
+    LoadForRead(fileName_, ini);
+    return ini.SectionExists(Trim(section).c_str());
+}
+
+std::vector<std::string> TIniFile::Sections() const {
+    CSimpleIniA ini;
+    LoadForRead(fileName_, ini);
+    CSimpleIniA::TNamesDepend names;
+    ini.GetAllSections(names);
+    names.sort(CSimpleIniA::Entry::LoadOrder());
+    std::vector<std::string> result;
+    for (const auto& entry : names) {
+        result.emplace_back(entry.pItem);
+    }
+    return result;
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& key,
+                           const std::string& value) {
+    WriteStrings(section, {{key, value}});
+}
+
+void TIniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
+    WriteString(section, key, std::to_string(value));
+}
+
+void TIniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
+    WriteString(section, key, value ? "1" : "0");
+}
+
+void TIniFile::WriteStrings(const std::string& section, const TValues& values) {
+    const std::string sectionName = CheckedSectionName(section);
+    TValues checked;
+    checked.reserve(values.size());
+    for (const auto& [key, value] : values) {
+        const std::string keyName = CheckedKeyName(key);
+        CheckValue(keyName, value);
+        checked.emplace_back(keyName, value);
+    }
+    Modify(fileName_, [&](CSimpleIniA& ini) {
+        if (checked.empty()) {
+            ini.SetValue(sectionName.c_str(), nullptr, nullptr);
+        }
+        for (const auto& [key, value] : checked) {
+            if (ini.SetValue(sectionName.c_str(), key.c_str(), value.c_str()) < 0) {
+                WriteFailed(fileName_, ENOMEM);
+            }
+        }
+    });
+}
+
+void TIniFile::DeleteKey(const std::string& section, const std::string& key) {
+    const std::string sectionName = CheckedSectionName(section);
+    const std::string keyName = CheckedKeyName(key);
+    if (!ValueExists(sectionName, keyName)) {
+        return;
+    }
+    Modify(fileName_,
+           [&](CSimpleIniA& ini) { ini.Delete(sectionName.c_str(), keyName.c_str(), false); });
+}
+
+void TIniFile::EraseSection(const std::string& section) {
+    const std::string sectionName = CheckedSectionName(section);
+    if (!SectionExists(sectionName)) {
+        return;
+    }
+    Modify(fileName_, [&](CSimpleIniA& ini) { ini.Delete(sectionName.c_str(), nullptr); });
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+class TSettings;
+class TOutputNameReservations;
+
+// Shows a message with an OK button: text, caption.
+using TShowWarning = std::function<void(const std::string& text, const std::string& caption)>;
+
+// The output path for a source: the output folder ("OutPutDir") + the source's base name +
+// "_(new)" + suffix, or "_(new_1)", "_(new_2)", ... when that file exists or the name is
+// reserved. The suffix brings its own dot ("_ipod.mp4" when a file is added, ".mp4" at Start).
+// An output folder that cannot be created is reported through warn and replaced, for this
+// name and the stored setting, by the default folder. With reservations the returned name is
+// reserved.
+std::string OutputName(const std::string& source, const std::string& suffix, TSettings& settings,
+                       const TShowWarning& warn, TOutputNameReservations* reservations);
+// The same rule in a given folder (created when missing; empty when it cannot be made).
+std::string OutputNameIn(const std::string& folder, const std::string& source,
+                         const std::string& suffix, TOutputNameReservations* reservations);

@@ -1,0 +1,184 @@
+#include "Settings.h"
+
+#include "FormatCatalog.h"
+#include "GlobalObject.h"
+
+#include <algorithm>
+
+using namespace settingkey;
+
+namespace {
+
+constexpr int DefaultVolume = 0;
+constexpr int OutOfRangeVolume = 64;
+constexpr int MaxVolume = 128;
+constexpr int DefaultPriority = 1;
+constexpr int DefaultJpgCompression = 30;
+
+} // namespace
+
+TSettings::TSettings(const TGlobalObject& global)
+    : TSettings(global.SettingsFile(), global.DefaultOutputFolder()) {}
+
+TSettings::TSettings(const std::string& settingsFile, std::string defaultFolder)
+    : ini_(settingsFile), defaultFolder_(std::move(defaultFolder)) {}
+
+std::string TSettings::OutputDir() const {
+    return ini_.ReadString(Section, settingkey::OutputDir, defaultFolder_);
+}
+
+void TSettings::SetOutputDir(const std::string& folder) {
+    ini_.WriteString(Section, settingkey::OutputDir, folder);
+}
+
+std::string TSettings::SnapOutputDir() const {
+    return ini_.ReadString(Section, settingkey::SnapOutputDir, defaultFolder_);
+}
+
+void TSettings::SetSnapOutputDir(const std::string& folder) {
+    ini_.WriteString(Section, settingkey::SnapOutputDir, folder);
+}
+
+int TSettings::FormatCode() const {
+    return ini_.ReadInteger(Section, settingkey::FormatCode, DefaultFormatCode);
+}
+
+std::string TSettings::StoredFormatName(TFormatNameUse use) const {
+    return ini_.ReadString(Section, settingkey::FormatName,
+                           use == TFormatNameUse::StartUp ? StartUpFormatName
+                                                          : DeviceListFormatName);
+}
+
+std::string TSettings::CurrentFormatName(TFormatNameUse use) const {
+    const std::string entry = TFormatCatalog::EntryText(FormatCode());
+    return entry.empty() ? StoredFormatName(use) : entry;
+}
+
+void TSettings::SetFormat(const std::string& name, int code) {
+    ini_.WriteStrings(
+        Section, {{settingkey::FormatName, name}, {settingkey::FormatCode, std::to_string(code)}});
+}
+
+int TSettings::SkinIndex() const {
+    return ini_.ReadInteger(Section, settingkey::SkinIndex, 0);
+}
+
+void TSettings::SetSkinIndex(int index) {
+    ini_.WriteInteger(Section, settingkey::SkinIndex, index);
+}
+
+int TSettings::Volume() const {
+    const int volume = ini_.ReadInteger(Section, settingkey::Volume, DefaultVolume);
+    return volume < 0 || volume > MaxVolume ? OutOfRangeVolume : volume;
+}
+
+void TSettings::SetVolume(int volume) {
+    ini_.WriteInteger(Section, settingkey::Volume, volume);
+}
+
+bool TSettings::Mute() const {
+    return ini_.ReadBool(Section, settingkey::Mute, false);
+}
+
+void TSettings::SetMute(bool mute) {
+    ini_.WriteBool(Section, settingkey::Mute, mute);
+}
+
+int TSettings::PriorityIndex() const {
+    return ini_.ReadInteger(Section, settingkey::Priority, DefaultPriority);
+}
+
+void TSettings::SetPriorityIndex(int index) {
+    ini_.WriteInteger(Section, settingkey::Priority, index);
+}
+
+std::optional<TWorkPriority> TSettings::PriorityOf(int index) {
+    switch (index) {
+    case 0:
+        return TWorkPriority::Idle;
+    case 1:
+        return TWorkPriority::Normal;
+    case 2:
+        return TWorkPriority::Lower;
+    case 3:
+        return TWorkPriority::Lowest;
+    default:
+        return std::nullopt;
+    }
+}
+
+bool TSettings::SnapFullSize() const {
+    return ini_.ReadBool(Section, settingkey::SnapFullSize, true);
+}
+
+void TSettings::SetSnapFullSize(bool on) {
+    ini_.WriteBool(Section, settingkey::SnapFullSize, on);
+}
+
+bool TSettings::SnapSmallSize() const {
+    return ini_.ReadBool(Section, settingkey::SnapSmallSize, true);
+}
+
+void TSettings::SetSnapSmallSize(bool on) {
+    ini_.WriteBool(Section, settingkey::SnapSmallSize, on);
+}
+
+bool TSettings::SnapBmp() const {
+    return ini_.ReadBool(Section, settingkey::SnapBmp, true);
+}
+
+void TSettings::SetSnapBmp(bool on) {
+    ini_.WriteBool(Section, settingkey::SnapBmp, on);
+}
+
+bool TSettings::SnapJpg() const {
+    return ini_.ReadBool(Section, settingkey::SnapJpg, true);
+}
+
+void TSettings::SetSnapJpg(bool on) {
+    ini_.WriteBool(Section, settingkey::SnapJpg, on);
+}
+
+int TSettings::JpgCompression() const {
+    return std::clamp(ini_.ReadInteger(Section, settingkey::JpgCompression, DefaultJpgCompression),
+                      1, 100);
+}
+
+bool TSettings::SetJpgCompression(int quality) {
+    if (quality <= 0) {
+        return false;
+    }
+    ini_.WriteInteger(Section, settingkey::JpgCompression, std::min(quality, 100));
+    return true;
+}
+
+int TSettings::OutputFormatIndex() const {
+    return ini_.ReadInteger(Section, settingkey::OutputFormat, 0);
+}
+
+void TSettings::SetOutputFormatIndex(int index) {
+    ini_.WriteInteger(Section, settingkey::OutputFormat, index);
+}
+
+bool TSettings::GroupCollapsed(int group) const {
+    return ini_.ReadBool(GroupSection, std::to_string(group), true);
+}
+
+void TSettings::SetGroupStates(const std::vector<std::pair<int, bool>>& collapsedByGroup) {
+    TIniFile::TValues values;
+    for (const auto& [group, collapsed] : collapsedByGroup) {
+        values.emplace_back(std::to_string(group), collapsed ? "1" : "0");
+    }
+    if (!values.empty()) {
+        ini_.WriteStrings(GroupSection, values);
+    }
+}
+
+void TSettings::CheckStartUpFolders() {
+    if (!TGlobalObject::CanWriteFolder(OutputDir())) {
+        SetOutputDir(defaultFolder_);
+    }
+    if (!TGlobalObject::CanWriteFolder(SnapOutputDir())) {
+        SetSnapOutputDir(defaultFolder_);
+    }
+}

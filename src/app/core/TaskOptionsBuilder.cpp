@@ -1,0 +1,396 @@
+#include "TaskOptionsBuilder.h"
+
+#include "AppMessages.h"
+#include "CatalogFile.h"
+#include "FormatProfile.h"
+#include "MediaUtils.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cmath>
+
+using namespace catalogkey;
+
+namespace {
+
+constexpr const char* AsSource = "as source";
+constexpr long double FourThirds = 4.0L / 3.0L;
+
+bool IsInteger(const std::string& text, int& value) {
+    return TryStrToInt(text, value);
+}
+
+// Integers convert too.
+bool IsNumber(const std::string& text, double& value) {
+    return TryStrToFloat(text, value);
+}
+
+int ClampToInt(long double value) {
+    if (value >= static_cast<long double>(INT_MAX)) {
+        return INT_MAX;
+    }
+    if (value <= static_cast<long double>(INT_MIN)) {
+        return INT_MIN;
+    }
+    return static_cast<int>(value);
+}
+
+// The width of one black bar: 2 * ((total - 2 * (v div 2)) div 4), v truncated; always even.
+int Bar(int total, long double v) {
+    const long long whole = static_cast<long long>(std::trunc(v));
+    return static_cast<int>(2 * ((total - 2 * (whole / 2)) / 4));
+}
+
+int Even(long long x) {
+    return static_cast<int>((x / 2) * 2);
+}
+
+// A positive kbit/s text ("96", "96.5") in bits per second; "as source", empty and
+// non-numbers give nothing.
+bool BitsPerSecond(const std::string& kbits, int& bits) {
+    double value = 0;
+    if (kbits == AsSource || Trim(kbits).empty() || !IsNumber(kbits, value)) {
+        return false;
+    }
+    double scaled = value * 1000.0;
+    // "96.5" and the like are meant as decimals: do not lose a unit to binary rounding.
+    const double nearest = std::round(scaled);
+    if (std::fabs(scaled - nearest) < 1e-6) {
+        scaled = nearest;
+    }
+    if (scaled <= 0) {
+        return false;
+    }
+    bits = ClampToInt(std::trunc(static_cast<long double>(scaled)));
+    return bits > 0;
+}
+
+// A positive integer that is not "as source".
+bool PositiveInteger(const std::string& text, int& value) {
+    return text != AsSource && IsInteger(text, value) && value > 0;
+}
+
+void ApplyVolume(const std::string& volume, TOutputOptions& output) {
+    if (volume != "256") {
+        output.AudioVolume = StrToInt(volume);
+    }
+}
+
+struct TDiscTarget {
+    const char* Word;
+    int Target;
+    int Norm;
+    const char* WideSize; // the frame size that keeps 16:9; nullptr: always 4:3
+};
+
+constexpr std::array<TDiscTarget, 6> DiscTargets{{
+    {"ntsc-dvd", 3, 2, "720x480"},
+    {"pal-dvd", 3, 1, "720x576"},
+    {"ntsc-vcd", 1, 2, nullptr},
+    {"pal-vcd", 1, 1, nullptr},
+    {"ntsc-svcd", 2, 2, nullptr},
+    {"pal-svcd", 2, 1, nullptr},
+}};
+
+constexpr std::array<const char*, 20> PlainVideoCodecs{
+    "mpeg4",   "libxvid", "mpeg1video", "mpeg2video", "msmpeg4", "msmpeg4v1", "msmpeg4v2",
+    "huffyuv", "dvvideo", "rawvideo",   "h263p",      "h263",    "rv10",      "rv20",
+    "ljpeg",   "mjpeg",   "svq1",       "zlib",       "wmv1",    "wmv2"};
+
+constexpr std::array<const char*, 10> ContainerWords{"ipod", "3gp", "3g2",    "avi", "psp",
+                                                     "mov",  "vcd", "mpegts", "vob", "flv"};
+
+template <size_t N> bool OneOf(const std::string& text, const std::array<const char*, N>& words) {
+    return std::any_of(words.begin(), words.end(), [&](const char* w) { return text == w; });
+}
+
+// H.263 codes only these picture sizes; others are moved to the next size up by width.
+void FitH263Size(int& width, int& height) {
+    constexpr std::array<std::array<int, 2>, 4> sizes{
+        {{128, 96}, {176, 144}, {352, 288}, {704, 576}}};
+    for (const auto& size : sizes) {
+        if (width == size[0] && height == size[1]) {
+            return;
+        }
+    }
+    for (const auto& size : sizes) {
+        if (width <= size[0]) {
+            width = size[0];
+            height = size[1];
+            return;
+        }
+    }
+    width = 704;
+    height = 576;
+}
+
+std::string Decimal(long long value) {
+    return std::to_string(value);
+}
+
+void AppendOptionLine(std::string& options, const std::string& line) {
+    if (!options.empty() && options.back() != '\n') {
+        options += '\n';
+    }
+    options += line;
+}
+
+void AudioOnly(const TFormatProfile& profile, TOutputOptions& output, TInputOptions& input) {
+    output.AudioCodec = profile.Read(AudioEncoder.Value, "libfaac");
+    int value = 0;
+    if (PositiveInteger(profile.Read(Channel.Value, "2"), value)) {
+        output.AudioChannels = value;
+    }
+    if (PositiveInteger(profile.Read(SampleRate.Value, "44100"), value)) {
+        output.AudioSampleRate = value;
+    }
+    if (BitsPerSecond(profile.Read(AudioBitRate.Value, "128"), value)) {
+        output.AudioBitrate = value;
+    }
+    ApplyVolume(profile.Read(Volume.Value, "256"), output);
+    input.ExtOptions = "vn=1";
+    output.VideoDisable = true;
+    output.SubtitleDisable = true;
+}
+
+void VideoFormatAudio(const TFormatProfile& profile, TOutputOptions& output) {
+    std::string codec = Trim(profile.Read(AudioEncoder.Value, ""));
+    if (codec == "libamr_nb") {
+        codec = "libopencore_amrnb";
+    }
+    output.AudioCodec = codec;
+    if (codec.empty()) {
+        output.AudioDisable = true;
+    }
+    int value = 0;
+    const std::string channels = profile.Read(Channel.Value, "2");
+    if (channels != AsSource && IsInteger(channels, value)) {
+        output.AudioChannels = value;
+    }
+    ApplyVolume(profile.Read(Volume.Value, "256"), output);
+    if (PositiveInteger(profile.Read(SampleRate.Value, "44100"), value)) {
+        output.AudioSampleRate = value;
+    }
+    if (BitsPerSecond(profile.Read(AudioBitRate.Value, "128"), value)) {
+        output.AudioBitrate = value;
+    }
+}
+
+struct TBars {
+    int Top = 0;
+    int Bottom = 0;
+    int Left = 0;
+    int Right = 0;
+};
+
+// Black bars that fit the source into the target keeping its shape.
+TBars LetterboxBars(int sw, int sh, int tw, int th) {
+    TBars bars;
+    if (sw <= 0 || sh <= 0 || tw <= 0 || th <= 0 || (tw == sw && th == sh)) {
+        return bars;
+    }
+    const long double rw = static_cast<long double>(sw) / tw;
+    const long double rh = static_cast<long double>(sh) / th;
+    if (rw > rh) {
+        bars.Top = bars.Bottom = Bar(th, sh / rw);
+    } else if (rw < rh) {
+        bars.Left = bars.Right = Bar(tw, sw / rh);
+    }
+    return bars;
+}
+
+struct TGeometry {
+    int SourceWidth;
+    int SourceHeight;
+    int TargetWidth;
+    int TargetHeight;
+};
+
+// Letterbox (and its black-padded "center" variant): scale into the target, pad the rest.
+std::string Letterbox(const TlvFilesRecord& job, const TGeometry& g, const char* padColour,
+                      TOutputOptions& output, bool keepAspect) {
+    const TBars bars = LetterboxBars(g.SourceWidth, g.SourceHeight, g.TargetWidth, g.TargetHeight);
+    const int w = g.TargetWidth - bars.Left - bars.Right;
+    const int h = g.TargetHeight - bars.Top - bars.Bottom;
+    if (!keepAspect) {
+        output.FrameAspectRatio = Decimal(w) + ":" + Decimal(h);
+    }
+    const std::string pad = "pad=" + Decimal(g.TargetWidth) + ":" + Decimal(g.TargetHeight) + ":" +
+                            Decimal(bars.Left) + ":" + Decimal(bars.Top) + padColour;
+    if (job.Cropped()) {
+        // Named crop arguments: today's crop filter takes width and height first.
+        return "crop=x=" + Decimal(job.CropLeft) + ":y=" + Decimal(job.CropTop) +
+               ":w=" + Decimal(g.SourceWidth - job.CropLeft - job.CropRight) +
+               ":h=" + Decimal(g.SourceHeight - job.CropTop - job.CropBottom) +
+               ",scale=" + Decimal(w) + ":" + Decimal(h) + "," + pad;
+    }
+    output.FrameSize = Decimal(w) + "x" + Decimal(h);
+    return pad;
+}
+
+// Pan and scan: crop the picture to 4:3, evenly on both sides.
+void PanAndScan(const TlvFilesRecord& job, const TGeometry& g, TOutputOptions& output) {
+    const long long cw = g.SourceWidth - job.CropLeft - job.CropRight;
+    const long long ch = g.SourceHeight - job.CropTop - job.CropBottom;
+    const long long ow = g.SourceWidth - output.CropLeft - output.CropRight;
+    const long long oh = g.SourceHeight - output.CropTop - output.CropBottom;
+    if (cw > 0 && ch > 0 && ow > 0 && oh > 0) {
+        const long double r = static_cast<long double>(cw) / ch;
+        if (r > FourThirds) {
+            const long long d =
+                std::llabs(static_cast<long long>(std::trunc(ow - oh * FourThirds)) / 2);
+            output.CropLeft = Even(d + job.CropLeft);
+            output.CropRight = Even(d + job.CropRight);
+        } else if (r < FourThirds) {
+            const long long d =
+                std::llabs(static_cast<long long>(std::trunc(oh - ow * 3.0L / 4.0L)) / 2);
+            output.CropTop = Even(d + job.CropTop);
+            output.CropBottom = Even(d + job.CropBottom);
+        }
+    }
+}
+
+} // namespace
+
+void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions& output,
+                      const TSourceFacts& source, TInputOptions& input,
+                      const TTaskOptionFiles& files, const TAskYesNo& ask) {
+    const TCatalogFile catalog(files.CatalogFile);
+    const TFormatProfile profile(files.SettingsFile, files.CatalogFile, formatCode);
+    const std::string containerWord = catalog.Format(formatCode);
+    const std::string formatWord = LowerCase(containerWord);
+
+    // Disc targets, with the aspect they keep.
+    bool discAspect = false;
+    for (const TDiscTarget& disc : DiscTargets) {
+        if (formatWord == disc.Word) {
+            output.Target = disc.Target;
+            output.TargetNorm = disc.Norm;
+            const bool wide =
+                disc.WideSize != nullptr && profile.Read(VideoSize.Value, Null) == disc.WideSize;
+            output.FrameAspectRatio = wide ? "16:9" : "4:3";
+            discAspect = true;
+        }
+    }
+
+    const std::string videoCodec = profile.Read(VideoEncoder.Value, "");
+    if (Trim(videoCodec).empty()) {
+        AudioOnly(profile, output, input);
+        return;
+    }
+
+    if (OneOf(videoCodec, PlainVideoCodecs)) {
+        output.VideoCodec = videoCodec;
+        if (videoCodec == "mpeg2video") {
+            output.Target = 3;
+        }
+    } else if (videoCodec == "libx264") {
+        output.VideoCodec = videoCodec;
+        if (formatWord == "psp") {
+            output.VideoPreset = "libx264-psp";
+        } else if (formatWord == "ipod") {
+            output.VideoPreset = "libx264-ipod";
+        } else if (formatWord == "ps3") {
+            output.VideoPreset = "libx264-ps3";
+        } else {
+            output.VideoPreset = "libx264-mp4";
+        }
+    }
+    // Container words ("mov", "3gp", "flv", ...) leave the codec to the container.
+
+    std::string filters;
+    if (source.VideoStreamCount < 1) {
+        output.VideoDisable = true;
+    } else {
+        int value = 0;
+        const std::string videoBitRate = profile.Read(VideoBitRate.Value, "512");
+        if (videoBitRate != AsSource && IsInteger(videoBitRate, value)) {
+            if (value > 0) {
+                output.VideoBitrate = ClampToInt(static_cast<long double>(value) * 1000);
+            }
+        } else {
+            output.VideoBitrate = ClampToInt(static_cast<long double>(source.BitRate));
+        }
+
+        const std::string frameRate = profile.Read(FrameRate.Value, "29.97");
+        double rate = 0;
+        if (frameRate != AsSource && IsNumber(frameRate, rate) && rate > 0) {
+            output.FrameRate = frameRate;
+        }
+
+        if (OneOf(formatWord, ContainerWords)) {
+            output.FileFormat = containerWord;
+        }
+
+        // The frame size the output gets.
+        const int sw = source.Width;
+        const int sh = source.Height;
+        int tw = sw;
+        int th = sh;
+        // "No" to the question converts at the source's size, as "as source" does.
+        const std::string size = profile.Read(VideoSize.Value, Null);
+        if (size != AsSource) {
+            const size_t x = size.find('x');
+            if (x != std::string::npos && x > 0 && x + 1 < size.size()) {
+                if (!IsInteger(size.substr(0, x), tw)) {
+                    tw = sw;
+                }
+                if (!IsInteger(size.substr(x + 1), th)) {
+                    th = sh;
+                }
+            } else if (ask && ask(appmsg::FrameSizeQuestion, appmsg::WarningCaption)) {
+                tw = 320;
+                th = 240;
+            }
+        }
+        if (LowerCase(output.VideoCodec) == "h263") {
+            FitH263Size(tw, th);
+        }
+
+        for (int* crop :
+             {&output.CropTop, &output.CropBottom, &output.CropLeft, &output.CropRight}) {
+            if (*crop == -1) {
+                *crop = 0;
+            }
+        }
+
+        const TGeometry geometry{sw, sh, tw, th};
+        const std::string targetSize = Decimal(tw) + "x" + Decimal(th);
+        const std::string targetAspect = Decimal(tw) + ":" + Decimal(th);
+        if (job.ZoomMode == "full") {
+            if (job.Cropped()) {
+                output.CropTop = job.CropTop;
+                output.CropBottom = job.CropBottom;
+                output.CropLeft = job.CropLeft;
+                output.CropRight = job.CropRight;
+            }
+            output.FrameSize = targetSize;
+            if (!discAspect) {
+                output.FrameAspectRatio = targetAspect;
+            }
+        } else if (job.ZoomMode == "lbox") {
+            filters = Letterbox(job, geometry, "", output, discAspect);
+        } else if (job.ZoomMode == "center") {
+            filters = Letterbox(job, geometry, ":black", output, discAspect);
+        } else if (job.ZoomMode == "pan") {
+            PanAndScan(job, geometry, output);
+            output.FrameSize = targetSize;
+            if (!discAspect) {
+                output.FrameAspectRatio = targetAspect;
+            }
+        }
+
+        // NTSC DV is 4:1:1; a 4:2:0 source would find no DV profile.
+        if (output.VideoCodec == "dvvideo" && tw == 720 && th == 480) {
+            AppendOptionLine(output.ExtOptions, "pix_fmt=yuv411p");
+        }
+    }
+
+    if (!filters.empty()) {
+        output.VideoFilters =
+            output.VideoFilters.empty() ? filters : output.VideoFilters + "," + filters;
+    }
+
+    VideoFormatAudio(profile, output);
+}

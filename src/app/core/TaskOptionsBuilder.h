@@ -1,0 +1,38 @@
+#pragma once
+
+#include "EncoderOptions.h"
+#include "JobRecord.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// What option building needs to know of a job's source. The caller fills it from the media
+// probe opened on the source: VideoStreamCount from its video stream count, and Width, Height
+// and BitRate from the stream info of its first video stream (zero when there is none).
+struct TSourceFacts {
+    int VideoStreamCount = 0;
+    int Width = 0;
+    int Height = 0;
+    std::int64_t BitRate = 0; // bits per second
+};
+
+// Asks a yes/no question: text, caption; true for Yes.
+using TAskYesNo = std::function<bool(const std::string& text, const std::string& caption)>;
+
+// Where the format's catalog section and profile are read.
+struct TTaskOptionFiles {
+    std::string SettingsFile;
+    std::string CatalogFile;
+};
+
+// Fills the option records of one conversion task from the format's catalog section and
+// profile, the job's zoom mode and crop margins, and the source facts: codecs, container,
+// disc target, rates, frame size and aspect, and the filter chain of the zoom modes.
+// output must be reset, with FileName set and, for a cropped job, its crop margins; input
+// must be reset and filled by the caller. Fields this routine does not decide keep their
+// values. A profile "paraVolume" that is not an integer raises FFmpegException. The
+// frame-size question is asked through ask when the profile's frame size is unusable.
+void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions& output,
+                      const TSourceFacts& source, TInputOptions& input,
+                      const TTaskOptionFiles& files, const TAskYesNo& ask);

@@ -1,0 +1,22 @@
+#pragma once
+
+// The built-in option presets: named sets of H.264 encoder options in the engine's old option
+// vocabulary, applied line by line through the generic option handler.
+
+#include <string>
+#include <vector>
+
+struct TOptionsPreset {
+    std::string Name;    // compared without regard to case
+    std::string Options; // name=value lines separated by line feeds
+};
+
+class TOptionPresets {
+public:
+    static constexpr int Count = 40;
+
+    // The whole table, built once for the process.
+    static const std::vector<TOptionsPreset>& Table();
+    // The entry with that name (any case), or null.
+    static const TOptionsPreset* Find(const std::string& name);
+};
