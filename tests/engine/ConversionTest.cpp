@@ -373,3 +373,17 @@ TEST_F(Conversion, PreviewBitmapsAreRateLimited) {
         EXPECT_GT(at[i] - at[i - 1], task.PreviewInterval());
     }
 }
+
+TEST_F(Conversion, StartTimeAfterTheInputSkipsDecodedPictures) {
+    const std::string out = clips.dir.File("late.avi");
+    ASSERT_TRUE(task.OpenInputFile(clips.Mp4(3)));
+    task.SetStartTime(1000000); // given after the input: decoded and dropped up to 1 s
+    task.SetRecordingTime(1000000);
+    task.SetOption("vcodec", "mpeg4");
+    task.SetOption("acodec", "libmp3lame");
+    ASSERT_EQ(task.OpenOutputFile(out), 1);
+    ASSERT_TRUE(task.RunThreaded());
+    ExpectClean();
+    EXPECT_EQ(CountFrames(out), 25);
+    EXPECT_NEAR(ProbeDuration(out), 1.0, 0.15);
+}

@@ -280,3 +280,37 @@ TEST_F(StreamCopy, BitstreamFiltersRunAndUnknownOnesAreNamed) {
     task->Start(false);
     EXPECT_EQ(task->ErrorMessage(), "Unknown bitstream filter nosuchfilter=1");
 }
+
+TEST_F(StreamCopy, MetadataTimeStampAndChaptersReachTheOutput) {
+    const std::string meta = clips.dir.File("meta.txt");
+    {
+        std::FILE* f = std::fopen(meta.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs(";FFMETADATA1\ntitle=Source title\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\n"
+                   "END=1000\ntitle=One\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=3000\n"
+                   "title=Two\n",
+                   f);
+        std::fclose(f);
+    }
+    const std::string plain = clips.Mp4(3);
+    const std::string in = clips.dir.File("chapters.mkv");
+    testing_support::Ffmpeg(
+        "-i " + testing_support::ShellQuote(plain) + " -i " + testing_support::ShellQuote(meta) +
+        " -map 0 -map_metadata 1 -map_chapters 1 -c copy " + testing_support::ShellQuote(in));
+    const std::string out = clips.dir.File("tagged.mkv");
+    ASSERT_TRUE(task->OpenInputFile(in));
+    task->SetOption("vcodec", "copy");
+    task->SetOption("acodec", "copy");
+    task->SetOption("metadata", "title=Given title");
+    task->SetOption("metadata", "title=Second title");
+    task->SetTimestamp(1609459200); // 2021-01-01 00:00:00 UTC
+    task->SetOption("map_meta_data", "0:0");
+    ASSERT_EQ(task->OpenOutputFile(out), 1) << task->LastErrorText();
+    task->Start(false);
+    ASSERT_FALSE(task->HasError()) << task->ErrorMessage();
+    // The first of repeated keys wins, and mapped meta-data does not overwrite given keys.
+    EXPECT_EQ(ProbeEntry(out, "", "format_tags=title"), "Given title");
+    EXPECT_EQ(ProbeEntry(out, "", "format_tags=creation_time").substr(0, 19),
+              "2021-01-01T00:00:00");
+    EXPECT_EQ(ProbeEntry(out, "", "chapter=start_time"), "0.000000\n1.000000");
+}
