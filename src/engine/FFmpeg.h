@@ -207,7 +207,7 @@ protected:
     // The loop (Transcode.cpp, OutputPacket.cpp, Report.cpp).
     int choose_input_file(TTranscodeState& ts);
     bool end_of_input_file(TTranscodeState& ts, int fileIndex);
-    void fix_packet_timestamps(TTranscodeState& ts, AVInputStream& ist, AVPacket* pkt);
+    void fix_packet_timestamps(AVInputStream& ist, AVPacket* pkt);
     int output_packet(TTranscodeState& ts, int istIndex, const AVPacket* pkt);
     void dispatch_decoded(TTranscodeState& ts, int istIndex, AVFrame* frame, const AVPacket* pkt);
     void do_streamcopy(AVOutputStream& ost, const AVInputStream& ist, const AVPacket& pkt);

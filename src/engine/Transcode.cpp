@@ -66,7 +66,7 @@ int TCustomFFmpeg::choose_input_file(TTranscodeState& ts) {
     return file_index;
 }
 
-void TCustomFFmpeg::fix_packet_timestamps(TTranscodeState& ts, AVInputStream& ist, AVPacket* pkt) {
+void TCustomFFmpeg::fix_packet_timestamps(AVInputStream& ist, AVPacket* pkt) {
     TInputFileSlot& in = input_files_[ist.file_index];
     const AVRational tb = ist.st->time_base;
     const std::int64_t offset = fn::av_rescale_q(in.ts_offset, AV_TIME_BASE_Q, tb);
@@ -104,7 +104,6 @@ void TCustomFFmpeg::fix_packet_timestamps(TTranscodeState& ts, AVInputStream& is
             }
         }
     }
-    (void)ts;
 }
 
 bool TCustomFFmpeg::end_of_input_file(TTranscodeState& ts, int fileIndex) {
@@ -201,7 +200,7 @@ void TCustomFFmpeg::transcode() {
             const int ist_index = file.ist_index + pkt->stream_index;
             AVInputStream& ist = *ts.ist_table[ist_index];
             if (!ist.discard) {
-                fix_packet_timestamps(ts, ist, pkt);
+                fix_packet_timestamps(ist, pkt);
                 if (pending_.recording_time != INT64_MAX &&
                     fn::av_compare_ts(pkt->pts, ist.st->time_base,
                                       pending_.recording_time + pending_.start_time,
