@@ -211,7 +211,10 @@ bool Partitions(const std::string& value, std::string& result) {
     result.clear();
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (chosen[i]) {
-            result += (result.empty() ? "" : ",") + std::string(names[i][1]);
+            if (!result.empty()) {
+                result += ',';
+            }
+            result += names[i][1];
         }
     }
     if (result.empty()) {

@@ -37,7 +37,9 @@ bool Convert(const std::string& text, const char* from, const char* to, std::str
 bool NeedsUnicodeName(const std::string& name) {
     const auto colon = name.find(':');
     if (colon != std::string::npos) {
-        const std::string probe = ":" + name.substr(0, colon) + ":";
+        std::string probe(1, ':');
+        probe.append(name, 0, colon);
+        probe += ':';
         if (std::strstr(KnownProtocols, probe.c_str()) != nullptr) {
             return false; // a URL of a known protocol
         }

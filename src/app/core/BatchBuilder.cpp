@@ -34,7 +34,8 @@ int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode, std::string& outp
         input.StartTime = job.TrimStart;
     }
     const TCatalogFile catalog(files_.CatalogFile);
-    const std::string extension = "." + catalog.FileExt(formatCode);
+    std::string extension = ".";
+    extension += catalog.FileExt(formatCode);
     outputFile = outputFolder_.empty()
                      ? OutputName(probe.FileName(), extension, settings_, warn_, &reservations_)
                      : OutputNameIn(outputFolder_, probe.FileName(), extension, &reservations_);

@@ -191,8 +191,7 @@ std::string TGlobalObject::RightChars(const std::string& text, int n) {
 }
 
 std::string TGlobalObject::FileVersionText(int major, int minor, int release, int build) {
-    return " " + std::to_string(major) + "." + std::to_string(minor) + std::to_string(release) +
-           std::to_string(build) + " ";
+    return Format(" %d.%d%d%d ", major, minor, release, build);
 }
 
 bool TGlobalObject::CanWriteFolder(const std::string& path) {

@@ -76,7 +76,7 @@ std::string SecondsText(const char* format, std::int64_t us) {
     std::string text = Format(format, static_cast<int>(magnitude / 1000000),
                               static_cast<int>(magnitude % 1000000));
     if (us < 0) {
-        text.insert(text.find_first_of("0123456789"), "-");
+        text.insert(text.find_first_of("0123456789"), 1, '-');
     }
     return text;
 }
