@@ -163,7 +163,7 @@ void TCustomFFmpeg::SetTargetNorm(const std::string& kind, const std::string& no
         if (pending_.audio_channels == 1) {
             pending_.audio_channels = 2;
         }
-        generic("packetsize", "2048"); // from the DVD specification
+        generic("packetsize", "2048"); // one DVD sector
         generic("muxrate", "10080000");
         assumeAspect(16.0f / 9.0f, msg::AssumingAspect169);
     } else {
