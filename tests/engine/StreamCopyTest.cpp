@@ -312,5 +312,5 @@ TEST_F(StreamCopy, MetadataTimeStampAndChaptersReachTheOutput) {
     EXPECT_EQ(ProbeEntry(out, "", "format_tags=title"), "Given title");
     EXPECT_EQ(ProbeEntry(out, "", "format_tags=creation_time").substr(0, 19),
               "2021-01-01T00:00:00");
-    EXPECT_EQ(ProbeEntry(out, "", "chapter=start_time"), "0.000000\n1.000000");
+    EXPECT_EQ(testing_support::ProbeEntries(out, "", "chapter=start_time"), "0.000000\n1.000000");
 }

@@ -86,3 +86,82 @@ TEST_F(TranscodeTool, ConvertsWithAPreset) {
     EXPECT_EQ(testing_support::ProbeEntry(out, "a:0", "stream=codec_name"), "aac");
     EXPECT_TRUE(Contains(r, "frame=")) << r.output;
 }
+
+namespace {
+
+struct TToolCase {
+    const char* name;
+    const char* options; // between the input and the output
+    const char* output;  // file name; its extension picks the container
+    const char* vcodec;  // what ffprobe must find ("" for no video)
+    const char* acodec;
+    const char* extra; // a further stream entry to check, as "entry=value", or ""
+};
+
+// Conversions run by hand the way developers do, checked with ffprobe.
+const TToolCase kToolCases[] = {
+    {"RemuxMkv", "-vcodec copy -acodec copy", "copy.mkv", "h264", "aac", ""},
+    {"RemuxMp4", "-vcodec copy -acodec copy", "copy.mp4", "h264", "aac", ""},
+    {"RemuxTs", "-vcodec copy -acodec copy", "copy.ts", "h264", "aac", ""},
+    {"H264AacWithLibfaac", "-vcodec libx264 -acodec libfaac -ab 96k", "a.mp4", "h264", "aac", ""},
+    {"Mpeg4Mp3Avi", "-vcodec mpeg4 -acodec libmp3lame", "b.avi", "mpeg4", "mp3", ""},
+    {"H263Aac3gp", "-vcodec h263 -s 176x144 -acodec aac -ar 8000 -ac 1", "c.3gp", "h263", "aac",
+     "a:0 stream=sample_rate=8000"},
+    {"Wmv2Wma2Asf", "-vcodec wmv2 -acodec wmav2", "d.asf", "wmv2", "wmav2", ""},
+    {"FlvMp3", "-vcodec flv -acodec libmp3lame -ar 22050", "e.flv", "flv1", "mp3",
+     "a:0 stream=sample_rate=22050"},
+    {"PalDvd", "-target pal-dvd", "f.mpg", "mpeg2video", "ac3", "v:0 stream=height=576"},
+    {"Ipod", "-vcodec libx264 -vpre libx264-ipod -acodec aac", "g.mp4", "h264", "aac",
+     "v:0 stream=level=30"},
+};
+
+class TranscodeToolCases : public ::testing::TestWithParam<TToolCase> {};
+
+} // namespace
+
+TEST_P(TranscodeToolCases, ConvertsAsAsked) {
+    const TToolCase& c = GetParam();
+    testing_support::TempDir dir;
+    const std::string in = dir.File("in.mp4");
+    testing_support::MakeClip(in, 2, 320, 240, 25, 44100, "-c:v libx264 -c:a aac");
+    const std::string out = dir.File(c.output);
+    const CommandResult r =
+        Transcode("-i " + ShellQuote(in) + " " + c.options + " " + ShellQuote(out));
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(testing_support::ProbeEntry(out, "v:0", "stream=codec_name"), c.vcodec);
+    EXPECT_EQ(testing_support::ProbeEntry(out, "a:0", "stream=codec_name"), c.acodec);
+    EXPECT_NEAR(testing_support::ProbeDuration(out), 2.0, 0.3);
+    const std::string extra = c.extra;
+    if (!extra.empty()) {
+        const auto space = extra.find(' ');
+        const auto equals = extra.rfind('=');
+        EXPECT_EQ(testing_support::ProbeEntry(out, extra.substr(0, space),
+                                              extra.substr(space + 1, equals - space - 1)),
+                  extra.substr(equals + 1));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tool, TranscodeToolCases, ::testing::ValuesIn(kToolCases),
+                         [](const ::testing::TestParamInfo<TToolCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(TranscodeTool, SeekLimitsAndRefusals) {
+    const std::string in = dir.File("in.mp4");
+    testing_support::MakeClip(in, 6, 320, 240, 25, 44100, "-c:v libx264 -c:a aac");
+    const std::string cut = dir.File("cut.mkv");
+    CommandResult r = Transcode("-ss 2 -i " + ShellQuote(in) + " -t 3 -vcodec mpeg4 -acodec mp2 " +
+                                ShellQuote(cut));
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NEAR(testing_support::ProbeDuration(cut), 3.0, 0.3);
+
+    r = Transcode("-i " + ShellQuote(in) + " -f nosuch " + ShellQuote(dir.File("x.bin")));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(Contains(r, "Requested output format 'nosuch' is not a suitable output format"))
+        << r.output;
+
+    const std::string before = testing_support::RunCommand("md5sum < " + ShellQuote(in)).output;
+    r = Transcode("-i " + ShellQuote(in) + " -vcodec copy -acodec copy " + ShellQuote(in));
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_EQ(testing_support::RunCommand("md5sum < " + ShellQuote(in)).output, before);
+}

@@ -75,19 +75,25 @@ void MakeClip(const std::string& path, double seconds, int width, int height, in
     Ffmpeg(args);
 }
 
-std::string ProbeEntry(const std::string& path, const std::string& selector,
-                       const std::string& entry) {
+std::string ProbeEntries(const std::string& path, const std::string& selector,
+                         const std::string& entry) {
     std::string cmd = "ffprobe -v error";
     if (!selector.empty()) {
         cmd += " -select_streams " + selector;
     }
     cmd += " -show_entries " + entry + " -of default=nw=1:nk=1 " + ShellQuote(path);
-    CommandResult r = RunCommand(cmd);
-    std::string out = r.output;
+    std::string out = RunCommand(cmd).output;
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) {
         out.pop_back();
     }
     return out;
+}
+
+std::string ProbeEntry(const std::string& path, const std::string& selector,
+                       const std::string& entry) {
+    // One entry: a transport stream lists its streams again under their program.
+    const std::string all = ProbeEntries(path, selector, entry);
+    return all.substr(0, all.find('\n'));
 }
 
 double ProbeDuration(const std::string& path) {

@@ -37,6 +37,9 @@ void MakeClip(const std::string& path, double seconds, int width, int height, in
 // the container), e.g. ProbeEntry(f, "v:0", "stream=width").
 std::string ProbeEntry(const std::string& path, const std::string& selector,
                        const std::string& entry);
+// Every value of that entry, one per line (chapters, tags of several streams).
+std::string ProbeEntries(const std::string& path, const std::string& selector,
+                         const std::string& entry);
 double ProbeDuration(const std::string& path);
 
 // Loads the encoder library set from the system once for the whole test program.
