@@ -326,13 +326,15 @@ bool TCustomFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
 }
 
 void TCustomFFEncoder::ApplyOutputOptions(TFFmpeg& task, const TOutputOptions& o) {
+    // Library options of the record apply only when set (above zero).
+    auto generic = [&task](const char* name, int value) {
+        if (value > 0) {
+            task.SetIntOption(name, value);
+        }
+    };
     task.SetFormat(o.FileFormat);
-    if (o.PacketSize > 0) {
-        task.SetIntOption("packetsize", o.PacketSize);
-    }
-    if (o.MuxRate > 0) {
-        task.SetIntOption("muxrate", o.MuxRate);
-    }
+    generic("packetsize", o.PacketSize);
+    generic("muxrate", o.MuxRate);
     task.SetMuxDelay(o.MuxDelay);
     task.SetMuxPreload(o.MuxPreload);
     if (o.AudioDisable) {
@@ -344,9 +346,7 @@ void TCustomFFEncoder::ApplyOutputOptions(TFFmpeg& task, const TOutputOptions& o
     if (o.AudioBitrate > 0) {
         task.SetOption("ab", std::to_string(o.AudioBitrate));
     }
-    if (o.AudioBitrateTolerance > 0) {
-        task.SetIntOption("abt", o.AudioBitrateTolerance);
-    }
+    generic("abt", o.AudioBitrateTolerance);
     task.SetAudioLanguage(o.AudioLanguage);
     task.SetAudioSyncMethod(o.AudioSyncMethod);
     task.SetAudioTag(o.AudioTag);
@@ -367,24 +367,14 @@ void TCustomFFEncoder::ApplyOutputOptions(TFFmpeg& task, const TOutputOptions& o
     if (o.CropRight > 0) {
         task.SetCropRight(o.CropRight);
     }
-    if (o.GOPSize > 0) {
-        task.SetIntOption("g", o.GOPSize);
-    }
+    generic("g", o.GOPSize);
     if (o.VideoBitrate > 0) {
         task.SetOption("vb", std::to_string(o.VideoBitrate));
     }
-    if (o.VideoMaxRate > 0) {
-        task.SetIntOption("maxrate", o.VideoMaxRate);
-    }
-    if (o.VideoMinRate > 0) {
-        task.SetIntOption("minrate", o.VideoMinRate);
-    }
-    if (o.VideoBitrateTolerance > 0) {
-        task.SetIntOption("bt", o.VideoBitrateTolerance);
-    }
-    if (o.VideoBufferSize > 0) {
-        task.SetIntOption("bufsize", o.VideoBufferSize);
-    }
+    generic("maxrate", o.VideoMaxRate);
+    generic("minrate", o.VideoMinRate);
+    generic("bt", o.VideoBitrateTolerance);
+    generic("bufsize", o.VideoBufferSize);
     task.SetVideoSyncMethod(o.VideoSyncMethod);
     task.SetVideoTag(o.VideoTag);
     task.SetVideoLanguage(o.VideoLanguage);
