@@ -5,7 +5,7 @@
 #include <vector>
 
 // Batch rows kept in memory: the command line's files, and tests.
-class TBatchRowList final : public IBatchRows {
+class TBatchRowList : public IBatchRows {
 public:
     struct TRow {
         TlvFilesRecord Record;
