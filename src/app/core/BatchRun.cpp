@@ -212,8 +212,12 @@ void TBatchRun::InstallHandlers() {
         });
     };
     if (hook_) {
-        encoder_.OnCustomHook = [this](TCustomFFEncoder&, PHookInfo info) {
-            hook_(RowOfTask(info->TaskIndex), *info);
+        // Copies: the conversion thread never reads what the main thread may change.
+        encoder_.OnCustomHook = [hook = hook_, taskRows = taskRows_](TCustomFFEncoder&,
+                                                                     PHookInfo info) {
+            const int task = info->TaskIndex;
+            hook(task >= 0 && task < static_cast<int>(taskRows.size()) ? taskRows[task] : -1,
+                 *info);
         };
     } else {
         encoder_.OnCustomHook = nullptr;

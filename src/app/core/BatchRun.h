@@ -68,7 +68,7 @@ public:
 
     void AddListener(IBatchListener& listener);
     void RemoveListener(IBatchListener& listener);
-    // Set while no batch runs.
+    // Taken by the next Start.
     void SetCustomHook(THook hook);
     // Called by Start before the tasks are made, to stop the main window's player.
     void SetStopPreview(std::function<void()> stopPreview);

@@ -79,8 +79,7 @@ TEST_F(ProgressFixture, LongNamesAreShortenedToTheirFirst44CharactersAndExtensio
         wide += "\xC3\xA9";
     }
     EXPECT_EQ(TBatchProgress::ShortFileName(wide), wide);
-    EXPECT_EQ(TBatchProgress::ShortFileName(wide + "\xC3\xA9.avi"),
-              wide.substr(0, 88) + "...avi");
+    EXPECT_EQ(TBatchProgress::ShortFileName(wide + "\xC3\xA9.avi"), wide.substr(0, 88) + "...avi");
     EXPECT_EQ(TBatchProgress::ClockText(3725 * Second), "01:02:05");
     EXPECT_EQ(TBatchProgress::ClockText(-1), "--:--:--");
 }

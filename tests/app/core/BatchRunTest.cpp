@@ -148,8 +148,7 @@ TEST_F(BatchRunFixture, FailuresKeepTheRowsAlignedAndSayWhy) {
     // The job that got no task keeps its row; the later tasks keep theirs.
     EXPECT_EQ(run.TaskRows(), (std::vector<int>{0, 2, 3}));
     EXPECT_EQ(rows.Row(1).Progress, "Failed");
-    EXPECT_EQ(rows.Row(1).Tooltip,
-              home.dir.File("missing.mp4") + ": No such file or directory");
+    EXPECT_EQ(rows.Row(1).Tooltip, home.dir.File("missing.mp4") + ": No such file or directory");
     EXPECT_EQ(run.Jobs()[1].Outcome, TJobOutcome::NotAdded);
     EXPECT_EQ(run.Jobs()[1].Task, -1);
     run.RunTasks();
@@ -246,7 +245,8 @@ TEST_F(ProgressWindowFixture, AStopDuringTheFirstOfTwoTasksLeavesNoTraceOfSucces
     EXPECT_FALSE(window.PauseEnabled());
     EXPECT_FALSE(window.ResumeEnabled());
     EXPECT_FALSE(window.CancelEnabled());
-    EXPECT_EQ(window.MainButtons(), (TBatchButtons{true, false, false, false, false, false, false}));
+    EXPECT_EQ(window.MainButtons(),
+              (TBatchButtons{true, false, false, false, false, false, false}));
     gate.release.Set();
     ASSERT_TRUE(WaitForClose());
 
@@ -382,8 +382,7 @@ TEST_F(ProgressWindowFixture, TheSnapshotButtonSavesThePreviewAndItsFittedArea) 
     ASSERT_TRUE(WaitForClose());
     ASSERT_TRUE(window.HasPreview());
     const TBitmap24& frame = run.PreviewFrame();
-    EXPECT_EQ(window.PreviewRect(),
-              FitPicture(frame.Width(), frame.Height(), {0, 0, 372, 210}));
+    EXPECT_EQ(window.PreviewRect(), FitPicture(frame.Width(), frame.Height(), {0, 0, 372, 210}));
 
     home.settings.SetSnapJpg(false);
     window.SnapshotClick();
@@ -394,4 +393,23 @@ TEST_F(ProgressWindowFixture, TheSnapshotButtonSavesThePreviewAndItsFittedArea) 
     EXPECT_EQ(ProbeEntry(small, "v:0", "stream=height"), "210");
     EXPECT_FALSE(std::filesystem::exists(home.dir.File("snap/Snapshot_full.jpg")));
     EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(ProgressWindowFixture, ClosingBeforeTheTasksStartConvertsNothing) {
+    rows.Add(batch_test::ShortClip());
+    rows.Add(home.dir.File("missing.mp4"));
+    ASSERT_TRUE(run.Start(rows));
+    EXPECT_TRUE(run.Prepared());
+    EXPECT_FALSE(run.Start(rows)); // one batch at a time
+    EXPECT_TRUE(window.Close());
+    EXPECT_FALSE(run.Prepared());
+    EXPECT_FALSE(run.Running());
+    EXPECT_EQ(encoder.TaskCount(), 0);
+    EXPECT_EQ(log.batchEnds, 1);
+    EXPECT_TRUE(log.stopped);
+    EXPECT_EQ(rows.Row(0).Progress, "Stopped");
+    EXPECT_EQ(rows.Row(1).Progress, "Failed");
+    EXPECT_FALSE(std::filesystem::exists(run.Jobs()[0].OutputFile) &&
+                 std::filesystem::file_size(run.Jobs()[0].OutputFile) > 0);
+    EXPECT_TRUE(shell.opened.empty());
 }

@@ -1,8 +1,8 @@
 // The preferences edit model: first opening, pairs that cannot both be off, Default, OK and
 // Cancel, and the folder checks with their messages.
+#include "PreferenceModel.h"
 #include "CoreTestHelpers.h"
 #include "GlobalObject.h"
-#include "PreferenceModel.h"
 #include "RecordingShell.h"
 #include "Settings.h"
 #include "TestSupport.h"
