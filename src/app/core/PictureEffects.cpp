@@ -82,13 +82,22 @@ void AdjustColors(TBitmap24& frame, int brightness, int contrast, int saturation
         grey[3 * level] = grey[3 * level + 1] = grey[3 * level + 2] = value;
     }
 
+    // The tone of every possible grey share plus spread, clamped once here instead of per pixel.
+    constexpr int lowest = -512; // grey share 0 - 512 at saturation 512
+    constexpr int highest = 255 + 512;
+    std::array<std::uint8_t, highest - lowest + 1> toneOf{};
+    for (int sum = lowest; sum <= highest; ++sum) {
+        toneOf[sum - lowest] = tone[ClampLevel(sum)];
+    }
+    const std::uint8_t* const tones = toneOf.data() - lowest;
+
     for (int row = 0; row < frame.Height(); ++row) {
         std::uint8_t* p = frame.ScanLine(row);
         for (int column = 0; column < frame.Width(); ++column, p += 3) {
             const int base = grey[p[0] + p[1] + p[2]];
-            for (int c = 0; c < 3; ++c) {
-                p[c] = tone[ClampLevel(base + spread[p[c]])];
-            }
+            p[0] = tones[base + spread[p[0]]];
+            p[1] = tones[base + spread[p[1]]];
+            p[2] = tones[base + spread[p[2]]];
         }
     }
 }
