@@ -9,13 +9,16 @@
 #include "Settings.h"
 #include "ShellServices.h"
 
+#include <iterator>
+#include <stdexcept>
+
 using catalogkey::TParameterKeys;
 
 namespace {
 
 constexpr const char* AsSource = "as source";
-constexpr const char* ZoomValues[] = {"full", "lbox", "pan", "center"};
-constexpr int ZoomItemCount = 3;
+// The stored zoom value of each zoom item.
+constexpr const char* ZoomValues[] = {"full", "lbox", "pan"};
 
 size_t Slot(TSettingsControl control) {
     return static_cast<size_t>(control);
@@ -40,10 +43,11 @@ const TParameterKeys& KeysOf(TSettingsControl control) {
     case TSettingsControl::Channel:
         return catalogkey::Channel;
     case TSettingsControl::Volume:
+        return catalogkey::Volume;
     case TSettingsControl::Zoom:
         break;
     }
-    return catalogkey::Volume;
+    throw std::logic_error("the zoom box has fixed items, not a catalog list");
 }
 
 // What a box shows for a typed value when the profile has none.
@@ -185,7 +189,7 @@ void TSettingsDialogModel::LoadFormat() {
 
     const std::string zoom = profile.Read(catalogkey::Zoom, "full");
     int zoomIndex = -1;
-    for (int i = 0; i < ZoomItemCount; ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(ZoomValues)); ++i) {
         if (zoom == ZoomValues[i]) {
             zoomIndex = i;
         }

@@ -391,12 +391,17 @@ TEST_F(SettingsDialogModel, ZoomCenterIsKeptAndDefaultWritesNothing) {
         .WriteStrings("formatInfo0", {{"paraVideoEncoder", "mpeg4"},
                                       {"paraZoom", "center"},
                                       {"iVideoBitRate", "0"},
+                                      {"iFrameRate", "-1"},
+                                      {"paraFrameRate", "25"},
                                       {"iVolume", "7"}});
     model.Open();
     EXPECT_EQ(Box(C::Zoom).ItemIndex, -1);
     EXPECT_EQ(Box(C::VideoBitRate).Text, "256");
     // A configured profile without an index key picks the first item.
     EXPECT_EQ(Box(C::VideoSize).Text, "320x240");
+    // The frame rate box takes list items only: a stored value picks its item.
+    EXPECT_EQ(Box(C::FrameRate).ItemIndex, 0);
+    EXPECT_EQ(Box(C::FrameRate).Text, "25");
     // A stored index beyond the list selects nothing.
     EXPECT_EQ(Box(C::Volume).ItemIndex, -1);
     ASSERT_TRUE(model.Ok());
