@@ -180,9 +180,12 @@ TEST_F(BatchRunFixture, PriorityTwoLowersTheConversionThreadAndHooksFollowTheJob
     rows.Record(0).Contrast = 10;
     rows.Add(clip);
     rows.Add(clip);
-    rows.Record(2).WaterMarks.push_back(TWmRec{"", "/some/logo.png"});
+    TWmRec logo;
+    logo.Kind = TWmRec::ImageItem;
+    logo.ImageFile = "/some/logo.bmp";
+    rows.Record(2).WaterMarks.push_back(logo);
     rows.Add(clip);
-    rows.Record(3).WaterMarks.push_back(TWmRec{"", ""});
+    rows.Record(3).WaterMarks.push_back(TWmRec{}); // nothing to draw
 
     std::mutex mutex;
     std::map<int, int> niceByRow;
@@ -201,7 +204,7 @@ TEST_F(BatchRunFixture, PriorityTwoLowersTheConversionThreadAndHooksFollowTheJob
     ASSERT_TRUE(WaitForEnd());
 
     std::lock_guard lock(mutex);
-    // Adjusted or watermarked jobs only; an empty watermark item switches nothing on.
+    // Adjusted or watermarked jobs only; an item with nothing to draw switches nothing on.
     EXPECT_EQ(callsByRow.size(), 2u);
     EXPECT_GT(callsByRow[0], 0);
     EXPECT_GT(callsByRow[2], 0);
