@@ -127,6 +127,7 @@ void TJobList::Select(int row) {
 
 void TJobList::ShowColumns() {
     if (!columnsShown_) {
+        Notify([](IJobListObserver& o) { o.JobColumnsAboutToChange(); });
         columnsShown_ = true;
         Notify([](IJobListObserver& o) { o.JobColumnsChanged(); });
     }
@@ -134,6 +135,7 @@ void TJobList::ShowColumns() {
 
 void TJobList::HideColumns() {
     if (columnsShown_) {
+        Notify([](IJobListObserver& o) { o.JobColumnsAboutToChange(); });
         columnsShown_ = false;
         Notify([](IJobListObserver& o) { o.JobColumnsChanged(); });
     }

@@ -20,7 +20,8 @@ public:
     virtual void JobsRemoved() = 0;
     // Texts or check state of one row changed.
     virtual void JobChanged(int row) = 0;
-    // The columns came or went (report view or plain list).
+    // The columns come or go (report view or plain list).
+    virtual void JobColumnsAboutToChange() = 0;
     virtual void JobColumnsChanged() = 0;
     virtual void JobSelectionChanged(int row) = 0;
 };

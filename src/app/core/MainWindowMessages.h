@@ -17,8 +17,6 @@ inline constexpr const char* InvalidFolderAfter = " is not a valid directory.";
 inline constexpr const char* NoPermissionBefore = "You login as ";
 inline constexpr const char* NoPermissionAfter =
     " .You don't have permission to write to directory:";
-inline constexpr const char* CdRomFolder =
-    "Output folder cannot be located in CD-ROM.Please select another folder.";
 // Commands whose windows are not there yet.
 inline constexpr const char* NotAvailable = "%s is not available in this version yet.";
 } // namespace mainmsg

@@ -28,6 +28,7 @@ struct Recorder : IJobListObserver {
     }
     void JobsRemoved() override { log.push_back("removed"); }
     void JobChanged(int row) override { log.push_back("changed " + std::to_string(row)); }
+    void JobColumnsAboutToChange() override { log.push_back("columns?"); }
     void JobColumnsChanged() override { log.push_back("columns"); }
     void JobSelectionChanged(int row) override { log.push_back("selected " + std::to_string(row)); }
 };
@@ -75,8 +76,9 @@ TEST(JobList, RemovingTheOnlyRowDropsTheColumnsAndAddingBringsThemBack) {
     list.Append(Job("/b.mp4"));
     EXPECT_TRUE(list.ColumnsShown());
     EXPECT_EQ((std::vector<std::string>{"insert 0-0", "inserted", "selected 0", "remove 0-0",
-                                        "removed", "columns", "selected -1", "insert 0-0",
-                                        "inserted", "columns", "selected 0"}),
+                                        "removed", "columns?", "columns", "selected -1",
+                                        "insert 0-0", "inserted", "columns?", "columns",
+                                        "selected 0"}),
               recorder.log);
     list.RemoveObserver(&recorder);
 }
