@@ -65,7 +65,7 @@ void TMainWindowUi::Build(QMainWindow& window, TMainWindowModel& model) {
     layout->setContentsMargins(8, 6, 8, 8);
     layout->setSpacing(8);
     layout->addLayout(top, 1);
-    layout->addWidget(BuildBottom(central, central, model));
+    layout->addWidget(BuildBottom(central, &window, model));
     window.setCentralWidget(central);
 
     imgPreview = new QLabel(central);
