@@ -35,7 +35,8 @@ TJobListView::TJobListView(TJobList& list, QWidget* parent)
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
+    // The delegate draws the selected row itself; the style's focus rect would cover it.
+    setAllColumnsShowFocus(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

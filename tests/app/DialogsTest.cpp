@@ -1,26 +1,34 @@
 #include "AppException.h"
 #include "Bitmap24.h"
+#include "DeviceList.h"
+#include "DeviceListBox.h"
 #include "DialogMessages.h"
 #include "Directory.h"
 #include "FFmpegException.h"
+#include "FormatPicker.h"
+#include "FormatTable.h"
 #include "GuiTestHelpers.h"
 #include "Previewer.h"
 #include "QtPreviewWindow.h"
 #include "QtShellServices.h"
 #include "RecordingShell.h"
+#include "Settings.h"
 #include "WinAbout.h"
 #include "WinCover.h"
 
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 using gui_test::Child;
@@ -219,4 +227,37 @@ TEST(PreviewWindow, ShowsAConversionsPicturesUntilClosed) {
     }
     EXPECT_EQ(windows, 1) << "no second window";
     SetPreviewWindowFactory(nullptr);
+}
+
+TEST_F(ShellFixture, FormatPickerOfADialogOpensBelowAndKeepsItsChoice) {
+    TSettings settings(dir.File("settings.ini"), dir.File("out"));
+    TFormatTable table;
+    TDeviceList devices;
+    QWidget host;
+    host.resize(420, 420);
+    TFormatPicker picker(devices, table, settings, TPickerMode::KeepChoice, &host, &host);
+    picker.setGeometry(10, 10, 360, 26);
+    host.show();
+    picker.Rebuild();
+    EXPECT_EQ(picker.FormatBox()->text(), "iPod Video H.264 (*.mp4)");
+    std::optional<std::pair<int, QString>> chosen;
+    QObject::connect(&picker, &TFormatPicker::formatChosen, &host,
+                     [&](int code, const QString& name) { chosen.emplace(code, name); });
+    QTest::mouseClick(picker.DropButton(), Qt::LeftButton);
+    ASSERT_TRUE(picker.ListShown());
+    const QRect list = picker.List()->geometry();
+    EXPECT_EQ(list.top(),
+              picker.FormatBox()->mapTo(&host, QPoint(0, 0)).y() + picker.FormatBox()->height() - 1)
+        << "opens just below the box";
+    EXPECT_EQ(list.height(), 247);
+    picker.List()->Toggle(2);
+    QTest::mouseClick(picker.List()->viewport(), Qt::LeftButton, {},
+                      QPoint(80, picker.List()->RowRect(8).center().y()));
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->first, 205);
+    EXPECT_EQ(chosen->second, "Apple H.264 720p (1280 x 720) (*.mp4)");
+    EXPECT_EQ(picker.FormatBox()->text(), chosen->second);
+    EXPECT_FALSE(picker.ListShown());
+    EXPECT_FALSE(std::filesystem::exists(dir.File("settings.ini")))
+        << "a dialog's choice is not stored until the dialog says so";
 }

@@ -578,3 +578,23 @@ TEST_F(MainWindowFixture, ListsShowRowsCellsAndChecksToAssistiveTechnology) {
     EXPECT_EQ(group->text(QAccessible::Name), "Sony PSP");
     EXPECT_EQ(group->text(QAccessible::Description), "device group, collapsed");
 }
+
+TEST_F(MainWindowFixture, RowsAreDrawnWithStripesAndTheSelectionFill) {
+    Add({clips.holiday, clips.beach});
+    Jobs().Select(0);
+    auto pixel = [&](int row) {
+        // The middle of the "Progress" cell, which holds no text yet.
+        const QRect cell = Ui().lvFiles->visualRect(JobModel().index(row, 4));
+        return Ui().lvFiles->viewport()->grab().toImage().pixelColor(cell.center());
+    };
+    EXPECT_EQ(pixel(1), TThemeManager::StripeColour(0)) << "odd rows take the theme's stripe";
+    const QColor selected = pixel(0);
+    EXPECT_TRUE(selected == TThemeManager::FromBgr(15518905) ||
+                selected == TThemeManager::FromBgr(16313573))
+        << selected.name().toStdString();
+    Ui().mniSkins[5]->trigger();
+    EXPECT_EQ(pixel(1), TThemeManager::StripeColour(5));
+    Jobs().Select(1);
+    EXPECT_EQ(pixel(0), QColor(Qt::white)) << "even rows are white";
+    TThemeManager::Apply(0);
+}
