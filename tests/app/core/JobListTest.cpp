@@ -75,11 +75,11 @@ TEST(JobList, RemovingTheOnlyRowDropsTheColumnsAndAddingBringsThemBack) {
     EXPECT_EQ(list.Selected(), -1);
     list.Append(Job("/b.mp4"));
     EXPECT_TRUE(list.ColumnsShown());
-    EXPECT_EQ((std::vector<std::string>{"insert 0-0", "inserted", "selected 0", "remove 0-0",
-                                        "removed", "columns?", "columns", "selected -1",
-                                        "insert 0-0", "inserted", "columns?", "columns",
-                                        "selected 0"}),
-              recorder.log);
+    EXPECT_EQ(
+        (std::vector<std::string>{"insert 0-0", "inserted", "selected 0", "remove 0-0", "removed",
+                                  "columns?", "columns", "selected -1", "insert 0-0", "inserted",
+                                  "columns?", "columns", "selected 0"}),
+        recorder.log);
     list.RemoveObserver(&recorder);
 }
 
