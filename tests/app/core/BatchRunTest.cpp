@@ -4,6 +4,7 @@
 
 #include "BatchMessages.h"
 #include "FFEncoder.h"
+#include "JobListRows.h"
 #include "MainThread.h"
 #include "ProgressWindowModel.h"
 #include "RecordingShell.h"
@@ -415,4 +416,23 @@ TEST_F(ProgressWindowFixture, ClosingBeforeTheTasksStartConvertsNothing) {
     EXPECT_FALSE(std::filesystem::exists(run.Jobs()[0].OutputFile) &&
                  std::filesystem::file_size(run.Jobs()[0].OutputFile) > 0);
     EXPECT_TRUE(shell.opened.empty());
+}
+
+TEST_F(ProgressWindowFixture, TheMainWindowsJobListServesAsTheRows) {
+    TJobList jobs;
+    for (const std::string& source :
+         {batch_test::ShortClip(), home.dir.File("missing.mp4"), batch_test::ShortClip()}) {
+        auto record = std::make_unique<TlvFilesRecord>();
+        record->SourceFile = source;
+        jobs.Append(std::move(record));
+    }
+    jobs.SetChecked(0, false);
+    TJobListRows jobRows(jobs);
+    ASSERT_TRUE(run.Start(jobRows));
+    EXPECT_EQ(run.TaskRows(), (std::vector<int>{2}));
+    EXPECT_EQ(jobs.Cell(1, TJobColumn::Progress), "Failed");
+    EXPECT_EQ(jobs.ProgressHint(1), home.dir.File("missing.mp4") + ": No such file or directory");
+    EXPECT_TRUE(window.Close());
+    EXPECT_EQ(jobs.Cell(2, TJobColumn::Progress), "Stopped");
+    EXPECT_EQ(jobs.Cell(0, TJobColumn::Progress), "");
 }
