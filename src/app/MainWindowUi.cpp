@@ -1,6 +1,7 @@
 #include "MainWindowUi.h"
 
 #include "DeviceListBox.h"
+#include "DialogMessages.h"
 #include "FormatPicker.h"
 #include "Glyphs.h"
 #include "JobListView.h"
@@ -75,6 +76,17 @@ void TMainWindowUi::Build(QMainWindow& window, TMainWindowModel& model) {
     mmoLog->setObjectName("mmoLog");
     mmoLog->setReadOnly(true);
     mmoLog->hide();
+    const std::pair<QPushButton**, std::pair<const char*, const char*>> batchButtons[] = {
+        {&btnBatchPause, {"btnBatchPause", dlgmsg::BatchPause}},
+        {&btnBatchResume, {"btnBatchResume", dlgmsg::BatchResume}},
+        {&btnBatchStop, {"btnBatchStop", dlgmsg::BatchStop}},
+    };
+    for (const auto& [button, names] : batchButtons) {
+        *button = new QPushButton(names.second, central);
+        (*button)->setObjectName(names.first);
+        (*button)->setEnabled(false);
+        (*button)->hide();
+    }
     // The device list lies over everything else of the window.
     picker->List()->raise();
 }

@@ -92,6 +92,10 @@ struct TMainWindowUi {
     QPushButton* btnBrows = nullptr;
     QPushButton* btnOpen = nullptr;
     QPushButton* btnStart = nullptr;
+    // Hidden: the batch's Pause, Resume and Stop, kept in step with the progress window's.
+    QPushButton* btnBatchPause = nullptr;
+    QPushButton* btnBatchResume = nullptr;
+    QPushButton* btnBatchStop = nullptr;
 
     void Build(QMainWindow& window, TMainWindowModel& model);
     // Icons follow the theme's accent.

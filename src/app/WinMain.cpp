@@ -1,18 +1,25 @@
 #include "WinMain.h"
 
 #include "AppException.h"
+#include "BatchFrameHook.h"
+#include "BatchRun.h"
 #include "DeviceListBox.h"
 #include "FormatPicker.h"
 #include "Glyphs.h"
 #include "JobListModel.h"
+#include "JobListRows.h"
 #include "JobListView.h"
 #include "LibrarySet.h"
 #include "MainWindowMessages.h"
 #include "MediaFiles.h"
+#include "MainThread.h"
 #include "MediaUtils.h"
+#include "ProgressWindowModel.h"
 #include "ShellServices.h"
 #include "ThemeManager.h"
 #include "WinAbout.h"
+#include "WinPreference.h"
+#include "WinProgress.h"
 
 #include "FFmpegLoader.h"
 
@@ -28,6 +35,8 @@
 #include <QSlider>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <chrono>
 
 namespace {
 
@@ -52,6 +61,7 @@ TfrmMain::TfrmMain(TUserPlaces places, std::string libraryFolder, QWidget* paren
     TThemeManager::Apply(model_->StartUpTheme());
     ui_.Build(*this, *model_);
     ui_.UpdateIcons(TThemeManager::Current());
+    SetUpBatch();
     Connect();
     LoadLibraries();
     vazmo_.SetPreviewBitmap(true);
@@ -66,6 +76,29 @@ std::string TfrmMain::ProgramVersionText() {
 
 TfrmMain::~TfrmMain() {
     ShutDownComponents();
+    // Child widgets would be deleted only after the members; those that refer to the model or
+    // the batch go first.
+    delete frmProgress_;
+    delete frmPreference_;
+    QWidget* deviceList = ui_.picker->List();
+    delete takeCentralWidget();
+    delete deviceList;
+}
+
+void TfrmMain::SetUpBatch() {
+    jobRows_ = std::make_unique<TJobListRows>(model_->Jobs());
+    batchRun_ = std::make_unique<TBatchRun>(vazmo_, model_->Global());
+    // Waits (closing the progress window) keep the window system and the main-thread queue
+    // served.
+    batchRun_->SetWaitPump([] {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
+    });
+    batchRun_->OnLog = [this](const std::string& text) {
+        ui_.mmoLog->appendPlainText(QString::fromStdString(text));
+    };
+    progressModel_ = std::make_unique<TProgressWindowModel>(*batchRun_, model_->Global());
+    progressModel_->OnButtonsChanged = [this] { ApplyBatchButtons(); };
 }
 
 void TfrmMain::ConnectAction(QAction* action, void (TfrmMain::*slot)()) {
@@ -117,11 +150,18 @@ void TfrmMain::Connect() {
         connect(ui_.mniSkins[i], &QAction::triggered, this, [this, i] { ApplyTheme(i); });
     }
     const std::pair<QAbstractButton*, void (TfrmMain::*)()> buttons[] = {
-        {ui_.btnSettings, &TfrmMain::SettingsClick}, {ui_.btnBrows, &TfrmMain::BrowsClick},
-        {ui_.btnOpen, &TfrmMain::OpenClick},         {ui_.btnStart, &TfrmMain::StartClick},
-        {ui_.imgbtnPlay, &TfrmMain::PlayClick},      {ui_.imgbtnPAuse, &TfrmMain::PauseClick},
-        {ui_.imgbtnStop, &TfrmMain::StopClick},      {ui_.imgbtnSnap, &TfrmMain::SnapClick},
+        {ui_.btnSettings, &TfrmMain::SettingsClick},
+        {ui_.btnBrows, &TfrmMain::BrowsClick},
+        {ui_.btnOpen, &TfrmMain::OpenClick},
+        {ui_.btnStart, &TfrmMain::StartClick},
+        {ui_.imgbtnPlay, &TfrmMain::PlayClick},
+        {ui_.imgbtnPAuse, &TfrmMain::PauseClick},
+        {ui_.imgbtnStop, &TfrmMain::StopClick},
+        {ui_.imgbtnSnap, &TfrmMain::SnapClick},
         {ui_.ckMute, &TfrmMain::MuteClick},
+        {ui_.btnBatchPause, &TfrmMain::BatchPauseClick},
+        {ui_.btnBatchResume, &TfrmMain::BatchResumeClick},
+        {ui_.btnBatchStop, &TfrmMain::BatchStopClick},
     };
     for (const auto& [button, slot] : buttons) {
         connect(button, &QAbstractButton::clicked, this,
@@ -212,6 +252,11 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 void TfrmMain::ShutDownComponents() {
     model_->Adder().Cancel();
+    if (batchRun_->Running() || batchRun_->Prepared()) {
+        // The window is going: the wait serves the main-thread queue only.
+        batchRun_->SetWaitPump([] { TMainThread::CheckSynchronize(std::chrono::milliseconds(5)); });
+        batchRun_->StopAndWait();
+    }
     vazmo_.OnCustomHook = nullptr;
     vazmo_.OnProgress = nullptr;
     vazmo_.OnTerminate = nullptr;
@@ -224,11 +269,28 @@ void TfrmMain::ShutDownComponents() {
 
 void TfrmMain::UpdateCommandStates() {
     const bool rows = !model_->Jobs().Empty();
-    for (QAction* action :
-         {ui_.mniRemove, ui_.mniClear, ui_.mniStart, ui_.tbRemove, ui_.tbClear, ui_.tbStart}) {
-        action->setEnabled(rows);
+    const TBatchButtons& batch = progressModel_->MainButtons();
+    for (QAction* action : {ui_.mniAdd, ui_.tbAdd}) {
+        action->setEnabled(batch.Add);
     }
-    ui_.btnStart->setEnabled(rows);
+    for (QAction* action : {ui_.mniRemove, ui_.tbRemove}) {
+        action->setEnabled(rows && batch.Remove);
+    }
+    for (QAction* action : {ui_.mniClear, ui_.tbClear}) {
+        action->setEnabled(rows && batch.Clear);
+    }
+    for (QAction* action : {ui_.mniStart, ui_.tbStart}) {
+        action->setEnabled(rows && batch.Start);
+    }
+    ui_.btnStart->setEnabled(rows && batch.Start);
+}
+
+void TfrmMain::ApplyBatchButtons() {
+    const TBatchButtons& batch = progressModel_->MainButtons();
+    ui_.btnBatchStop->setEnabled(batch.Stop);
+    ui_.btnBatchPause->setEnabled(batch.Pause);
+    ui_.btnBatchResume->setEnabled(batch.Resume);
+    UpdateCommandStates();
 }
 
 void TfrmMain::NotAvailable(const char* command) {
@@ -323,7 +385,44 @@ void TfrmMain::ClearClick() {
 }
 
 void TfrmMain::StartClick() {
-    NotAvailable("&Start");
+    StartBatch();
+}
+
+void TfrmMain::StartBatch() {
+    if (batchRun_->Running() || batchRun_->Prepared()) {
+        return;
+    }
+    if (!vazmo_.LibrariesLoaded() && !vazmo_.LoadLibraries(model_->LibraryFolder())) {
+        ui_.mmoLog->appendPlainText(QString::fromStdString(vazmo_.LastErrorText()));
+        return;
+    }
+    // VazmoCustomHook: one renderer per batch, on copies of the jobs.
+    auto hook = std::make_shared<TBatchFrameHook>(*jobRows_);
+    batchRun_->SetCustomHook([hook](int row, THookInfo& info) { hook->Render(row, info); });
+    if (!batchRun_->Start(*jobRows_)) {
+        return;
+    }
+    ProgressWindowOnce().ShowAndStart();
+}
+
+TfrmProgress& TfrmMain::ProgressWindowOnce() {
+    if (frmProgress_ == nullptr) {
+        frmProgress_ = new TfrmProgress(*progressModel_, this);
+    }
+    return *frmProgress_;
+}
+
+void TfrmMain::BatchPauseClick() {
+    progressModel_->PauseClick();
+}
+
+void TfrmMain::BatchResumeClick() {
+    progressModel_->ResumeClick();
+}
+
+void TfrmMain::BatchStopClick() {
+    // The end of the batch follows and closes the progress window.
+    progressModel_->CancelClick();
 }
 
 void TfrmMain::SettingsClick() {
@@ -381,7 +480,10 @@ void TfrmMain::UncheckClick() {
 }
 
 void TfrmMain::PreferenceClick() {
-    NotAvailable("&Preference");
+    if (frmPreference_ == nullptr) {
+        frmPreference_ = new TfrmPreference(model_->Settings(), this);
+    }
+    frmPreference_->exec();
 }
 
 void TfrmMain::HelpClick() {

@@ -12,11 +12,17 @@
 #include <vector>
 
 class QProgressDialog;
+class TBatchRun;
+class TJobListRows;
+class TProgressWindowModel;
+class TfrmPreference;
+class TfrmProgress;
 
 // The main window: the job list, the preview area, the format picker, the output folder, the
 // menus, tool bar and pop-up menu, the themes and the exit question. It maps its widgets to
-// TMainWindowModel; every command is one slot. Commands whose windows come later show a
-// message that they are not available yet.
+// TMainWindowModel; every command is one slot. Start converts the checked rows through the
+// batch run with the progress window. Commands whose windows come later show a message that
+// they are not available yet.
 class TfrmMain final : public QMainWindow {
     Q_OBJECT
 public:
@@ -31,6 +37,11 @@ public:
     TMainWindowModel& Model() { return *model_; }
     const TMainWindowUi& Ui() const { return ui_; }
     TFFEncoder& Vazmo() { return vazmo_; }
+    TBatchRun& BatchRun() { return *batchRun_; }
+    TProgressWindowModel& ProgressModel() { return *progressModel_; }
+    // Made by the first Start (or by the first Preference), then reused; null before.
+    TfrmProgress* ProgressWindow() const { return frmProgress_; }
+    TfrmPreference* PreferenceWindow() const { return frmPreference_; }
 
     // The Add path shared by the add dialog, dropped files and the command line.
     void AddFiles(const std::vector<std::string>& paths);
@@ -51,6 +62,12 @@ public slots:
     void RemoveClick();
     void ClearClick();
     void StartClick();
+    // Every Start place: the checked rows become tasks and the progress window converts them.
+    void StartBatch();
+    // The main window's own (hidden) batch buttons.
+    void BatchPauseClick();
+    void BatchResumeClick();
+    void BatchStopClick();
     void SettingsClick();
     void ExitClick();
     void EditButtonClick();
@@ -98,6 +115,9 @@ private:
     void Guarded(const std::function<void()>& command);
     void AddDone(int added);
     void ShutDownComponents();
+    void SetUpBatch();
+    TfrmProgress& ProgressWindowOnce();
+    void ApplyBatchButtons();
 
     std::unique_ptr<TMainWindowModel> model_;
     TMainWindowUi ui_;
@@ -107,4 +127,12 @@ private:
     bool shownOnce_ = false;
     bool askOnClose_ = true;
     bool closed_ = false;
+
+    // The batch: the job list as its rows, the run on the encoder and the progress window's
+    // logic. Declared after the encoder, so they go before it.
+    std::unique_ptr<TJobListRows> jobRows_;
+    std::unique_ptr<TBatchRun> batchRun_;
+    std::unique_ptr<TProgressWindowModel> progressModel_;
+    TfrmProgress* frmProgress_ = nullptr;
+    TfrmPreference* frmPreference_ = nullptr;
 };

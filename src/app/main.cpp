@@ -1,5 +1,6 @@
 // Vantre: the desktop program.
 
+#include "BatchScreenshots.h"
 #include "Directory.h"
 #include "GlobalObject.h"
 #include "Glyphs.h"
@@ -32,6 +33,7 @@ std::vector<std::string> CommandLineFiles(const QStringList& arguments) {
 // VANTRE_SCREENSHOTS=folder saves pictures of the windows there and ends the program;
 // VANTRE_SCREENSHOT_SCENES=a,b limits them to the scenes named.
 void RunScreenshots(TfrmMain& window, const QString& folder) {
+    RegisterBatchScreenshots();
     const QStringList only =
         qEnvironmentVariable("VANTRE_SCREENSHOT_SCENES").split(',', Qt::SkipEmptyParts);
     const int written = TScreenshots::Run(window, folder, only);

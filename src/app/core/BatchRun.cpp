@@ -284,7 +284,9 @@ void TBatchRun::Stop() {
 
 void TBatchRun::StopAndWait() {
     Stop();
-    WaitForEnd();
+    if (!Delivering()) {
+        WaitForEnd();
+    }
 }
 
 void TBatchRun::WaitForEnd(const std::function<void()>& eachStep) {
@@ -303,7 +305,9 @@ void TBatchRun::HandleProgress(const TProgressInfo& info) {
     }
     progress_.Report(info);
     rows_->SetProgress(row, progress_.PercentText(), "");
+    ++delivering_;
     Notify([&info](IBatchListener& l) { l.BatchProgress(info); });
+    --delivering_;
 }
 
 void TBatchRun::HandlePreview(const TBitmap24& bitmap) {
@@ -311,7 +315,9 @@ void TBatchRun::HandlePreview(const TBitmap24& bitmap) {
         return;
     }
     previewFrame_ = bitmap;
+    ++delivering_;
     Notify([](IBatchListener& l) { l.BatchPreviewFrame(); });
+    --delivering_;
 }
 
 void TBatchRun::HandleTerminate(const TTerminateInfo& info) {

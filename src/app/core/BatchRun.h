@@ -87,7 +87,8 @@ public:
     void Resume();
     // Asks every task to stop; returns at once. The end of the batch follows.
     void Stop();
-    // Stops and waits for the end of the batch, pumping.
+    // Stops and waits for the end of the batch, pumping. Inside a progress or picture notice it
+    // only stops (see Delivering).
     void StopAndWait();
     // Waits, pumping, until the end of the batch has been handled; eachStep runs after
     // every pump step.
@@ -98,6 +99,9 @@ public:
     bool Running() const { return state_ == TState::Running; }
     bool Paused() const { return paused_; }
     bool StopRequested() const { return stopRequested_; }
+    // A conversion thread is waiting for the listeners to return from a progress or picture
+    // notice: waiting for the end of the batch now could never end.
+    bool Delivering() const { return delivering_ > 0; }
 
     // Element k: the row of task k.
     const std::vector<int>& TaskRows() const { return taskRows_; }
@@ -139,6 +143,7 @@ private:
     bool paused_ = false;
     bool stopRequested_ = false;
     bool batchEndArrived_ = false;
+    int delivering_ = 0;
     int endedTasks_ = 0;
 
     std::vector<int> taskRows_;

@@ -75,6 +75,13 @@ void TProgressWindowModel::CancelClick() {
 }
 
 bool TProgressWindowModel::Close() {
+    if (run_.Running() && run_.Delivering()) {
+        pauseEnabled_ = resumeEnabled_ = cancelEnabled_ = false;
+        SetMainButtons({true, false, false, false, false, false, false});
+        run_.Stop();
+        Changed();
+        return false;
+    }
     if (run_.Running() || run_.Prepared()) {
         closing_ = true;
         pauseEnabled_ = resumeEnabled_ = cancelEnabled_ = false;

@@ -52,7 +52,8 @@ public:
     void ResumeClick();
     void CancelClick();
     // Closing the window in any way: stops the batch and waits for its end, pumping. True
-    // when the window may close.
+    // when the window may close; false when asked inside one of the batch's notices, where
+    // nothing can wait: the batch stops and its end closes the window (OnClose).
     bool Close();
     void SnapshotClick();
 
@@ -75,6 +76,7 @@ public:
     // Whether a preview picture has arrived; where it goes in an area of the given size
     // (scaled to fit, aspect kept, centred); and the whole preview area as a picture.
     bool HasPreview() const { return !run_.PreviewFrame().Empty(); }
+    const TBitmap24& PreviewFrame() const { return run_.PreviewFrame(); }
     TPictureRect PreviewRect(int areaWidth = PreviewWidth, int areaHeight = PreviewHeight) const;
     TBitmap24 PreviewPicture() const;
 

@@ -20,4 +20,25 @@ inline constexpr const char* AboutDescription =
     "common video and audio formats.";
 
 inline constexpr const char* SplashLoading = "Starting...";
+
+// The preferences dialog (its messages are the model's, in BatchMessages.h).
+inline constexpr const char* SnapshotGroup = "Snapshot";
+inline constexpr const char* SnapFolderLabel = "Snapshot folder:";
+inline constexpr const char* PrefBrows = "&Brows";
+inline constexpr const char* PrefOpen = "&Open";
+inline constexpr const char* FullSize = "Full Size";
+inline constexpr const char* SmallSize = "Small Size";
+inline constexpr const char* Bmp = "BMP";
+inline constexpr const char* Jpg = "JPG";
+inline constexpr const char* JpgQuality = "Jpg Compression Quality:";
+inline constexpr const char* PriorityGroup = "Work priority";
+inline constexpr const char* PriorityItems[] = {"Idle", "Normal", "Lower", "Lowest"};
+inline constexpr const char* PrefDefault = "&Default";
+inline constexpr const char* PrefOk = "&Ok";
+inline constexpr const char* PrefCancel = "&Cancel";
+
+// The main window's hidden batch buttons.
+inline constexpr const char* BatchPause = "Pause";
+inline constexpr const char* BatchResume = "Resume";
+inline constexpr const char* BatchStop = "Stop";
 } // namespace dlgmsg

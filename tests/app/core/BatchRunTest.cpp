@@ -377,6 +377,32 @@ TEST_F(ProgressWindowFixture, ClosingStopsAndWaitsWhileServingTheMainThread) {
     EXPECT_EQ(shell.shutDowns, 1);
 }
 
+TEST_F(ProgressWindowFixture, ClosingInsideANoticeStopsAndTheEndClosesTheWindow) {
+    const std::string clip = batch_test::ShortClip();
+    rows.Add(clip);
+    rows.Add(clip);
+    // The conversion thread waits for this notice: a wait for the end here could never end.
+    bool closed = true;
+    bool delivering = false;
+    log.onProgress = [&](const TProgressInfo&) {
+        if (log.progress.size() == 1) {
+            delivering = run.Delivering();
+            closed = window.Close();
+        }
+    };
+    ASSERT_TRUE(run.Start(rows));
+    window.Show();
+    ASSERT_TRUE(WaitForClose());
+    EXPECT_TRUE(delivering);
+    EXPECT_FALSE(closed) << "the window stays until the end of the batch";
+    EXPECT_FALSE(run.Delivering());
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(log.stopped);
+    EXPECT_EQ(rows.Row(1).Progress, "Stopped");
+    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ(window.MainButtons(), TBatchButtons{});
+}
+
 TEST_F(ProgressWindowFixture, TheSnapshotButtonSavesThePreviewAndItsFittedArea) {
     rows.Add(batch_test::ShortClip());
     window.SnapshotClick(); // no picture yet: nothing

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -57,6 +58,48 @@ inline bool SamePixels(const TBitmap24& a, const TBitmap24& b) {
 
 inline const std::uint8_t* Pixel(const TBitmap24& frame, int x, int y) {
     return frame.ScanLine(y) + x * 3;
+}
+
+// A rectangle of a frame, in pixels.
+struct TRect {
+    int Left, Top, Width, Height;
+    bool Overlaps(int x, int y, int size) const {
+        return x < Left + Width && Left < x + size && y < Top + Height && Top < y + size;
+    }
+};
+
+// Mean absolute difference of the worst 16 by 16 block of two frames of the same size, leaving
+// out the blocks that overlap one of the rectangles.
+inline double WorstBlock(const TBitmap24& a, const TBitmap24& b,
+                         const std::vector<TRect>& skip = {}) {
+    double worst = 0;
+    for (int by = 0; by + 16 <= a.Height(); by += 16) {
+        for (int bx = 0; bx + 16 <= a.Width(); bx += 16) {
+            if (std::any_of(skip.begin(), skip.end(),
+                            [&](const TRect& r) { return r.Overlaps(bx, by, 16); })) {
+                continue;
+            }
+            long sum = 0;
+            for (int y = by; y < by + 16; ++y) {
+                for (int x = bx * 3; x < (bx + 16) * 3; ++x) {
+                    sum += std::abs(a.ScanLine(y)[x] - b.ScanLine(y)[x]);
+                }
+            }
+            worst = std::max(worst, sum / (16.0 * 16 * 3));
+        }
+    }
+    return worst;
+}
+
+// Mean absolute difference inside a rectangle.
+inline double MeanDifference(const TBitmap24& a, const TBitmap24& b, const TRect& r) {
+    long sum = 0;
+    for (int y = r.Top; y < r.Top + r.Height; ++y) {
+        for (int x = r.Left * 3; x < (r.Left + r.Width) * 3; ++x) {
+            sum += std::abs(a.ScanLine(y)[x] - b.ScanLine(y)[x]);
+        }
+    }
+    return sum / (r.Width * r.Height * 3.0);
 }
 
 // The pictures of a raw file of 24-bit blue-green-red frames.

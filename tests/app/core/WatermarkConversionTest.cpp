@@ -31,46 +31,6 @@ constexpr int Seconds = 3;
 constexpr int FormatCode = 2302; // MPEG-4 video in MP4
 const std::string CatalogPath = std::string(VANTRE_DATA_DIR) + "/vantremp4format.ini";
 
-struct TRect {
-    int Left, Top, Width, Height;
-    bool Overlaps(int x, int y, int size) const {
-        return x < Left + Width && Left < x + size && y < Top + Height && Top < y + size;
-    }
-};
-
-// Mean absolute difference of the worst 16 by 16 block of two frames, leaving out the blocks
-// that overlap one of the rectangles.
-double WorstBlock(const TBitmap24& a, const TBitmap24& b, const std::vector<TRect>& skip = {}) {
-    double worst = 0;
-    for (int by = 0; by < Height; by += 16) {
-        for (int bx = 0; bx < Width; bx += 16) {
-            if (std::any_of(skip.begin(), skip.end(),
-                            [&](const TRect& r) { return r.Overlaps(bx, by, 16); })) {
-                continue;
-            }
-            long sum = 0;
-            for (int y = by; y < by + 16; ++y) {
-                for (int x = bx * 3; x < (bx + 16) * 3; ++x) {
-                    sum += std::abs(a.ScanLine(y)[x] - b.ScanLine(y)[x]);
-                }
-            }
-            worst = std::max(worst, sum / (16.0 * 16 * 3));
-        }
-    }
-    return worst;
-}
-
-// Mean absolute difference inside a rectangle.
-double MeanDifference(const TBitmap24& a, const TBitmap24& b, const TRect& r) {
-    long sum = 0;
-    for (int y = r.Top; y < r.Top + r.Height; ++y) {
-        for (int x = r.Left * 3; x < (r.Left + r.Width) * 3; ++x) {
-            sum += std::abs(a.ScanLine(y)[x] - b.ScanLine(y)[x]);
-        }
-    }
-    return sum / (r.Width * r.Height * 3.0);
-}
-
 // The time the engine gives frame n, taken at its middle to be safe from rounding.
 std::int64_t FrameTime(int n) {
     return n * 1000000LL / Fps + 500000LL / Fps;

@@ -1,0 +1,240 @@
+#include "WinProgress.h"
+
+#include "BatchMessages.h"
+#include "FittedPictureView.h"
+#include "Glyphs.h"
+#include "ProgressWindowModel.h"
+#include "ThemeManager.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHideEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr QSize DesignSize(420, 460);
+
+QLabel* Caption(QWidget* parent, const char* name, const char* text) {
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->setObjectName(name);
+    return label;
+}
+
+QLabel* Figure(QWidget* parent, const char* name, QLabel* caption) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    caption->setBuddy(label);
+    label->setAccessibleName(caption->text());
+    return label;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const char* text) {
+    auto* button = new QPushButton(QString::fromUtf8(text), parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+TfrmProgress::TfrmProgress(TProgressWindowModel& model, QWidget* parent)
+    : QDialog(parent), model_(model),
+      imgPreview_(new TFittedPictureView(
+          QSize(TProgressWindowModel::PreviewWidth, TProgressWindowModel::PreviewHeight),
+          QColor(TProgressWindowModel::PreviewBackground.Red,
+                 TProgressWindowModel::PreviewBackground.Green,
+                 TProgressWindowModel::PreviewBackground.Blue),
+          this)),
+      tmrPreview_(new QTimer(this)) {
+    setObjectName("frmProgress");
+    setWindowTitle(batchmsg::ProgressCaption);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowModality(Qt::ApplicationModal);
+    imgPreview_->setObjectName("imgPreview");
+    imgPreview_->setAccessibleName(batchmsg::ProgressCaption);
+    BuildLayout();
+    Connect();
+}
+
+TfrmProgress::~TfrmProgress() {
+    model_.OnChanged = nullptr;
+    model_.OnClose = nullptr;
+}
+
+void TfrmProgress::BuildLayout() {
+    auto* figures = new QGridLayout;
+    figures->setHorizontalSpacing(8);
+    figures->setVerticalSpacing(4);
+    QLabel* fileCaption = Caption(this, "lblOutputCaption", batchmsg::FileLabel);
+    lblOutput_ = Figure(this, "lblOutput", fileCaption);
+    QLabel* progressCaption = Caption(this, "lblProgressCaption", batchmsg::ProgressLabel);
+    lblProgress_ = Figure(this, "lblProgress", progressCaption);
+    QLabel* timeCaption = Caption(this, "lblTimeCaption", batchmsg::TimeLabel);
+    lblTime_ = Figure(this, "lblTime", timeCaption);
+    QLabel* lengthCaption = Caption(this, "lblLengthCaption", batchmsg::LengthLabel);
+    lblLength_ = Figure(this, "lblLength", lengthCaption);
+    QLabel* sizeCaption = Caption(this, "lblSizeCaption", batchmsg::SizeLabel);
+    lblSize_ = Figure(this, "lblSize", sizeCaption);
+    QLabel* remainingCaption = Caption(this, "lblRemainingCaption", batchmsg::RemainingLabel);
+    lblRemaining_ = Figure(this, "lblRemaining", remainingCaption);
+    QLabel* batchCaption = Caption(this, "lblBatchRemainingCaption", batchmsg::BatchRemainingLabel);
+    lblBatchRemaining_ = Figure(this, "lblBatchRemaining", batchCaption);
+    figures->addWidget(fileCaption, 0, 0);
+    figures->addWidget(lblOutput_, 0, 1, 1, 3);
+    const std::pair<QLabel*, QLabel*> left[] = {
+        {progressCaption, lblProgress_}, {timeCaption, lblTime_}, {lengthCaption, lblLength_}};
+    const std::pair<QLabel*, QLabel*> right[] = {{remainingCaption, lblRemaining_},
+                                                 {batchCaption, lblBatchRemaining_},
+                                                 {sizeCaption, lblSize_}};
+    for (int row = 0; row < 3; ++row) {
+        figures->addWidget(left[row].first, row + 1, 0);
+        figures->addWidget(left[row].second, row + 1, 1);
+        figures->addWidget(right[row].first, row + 1, 2);
+        figures->addWidget(right[row].second, row + 1, 3);
+    }
+    figures->setColumnStretch(1, 1);
+    figures->setColumnStretch(3, 1);
+
+    progbarFile_ = new QProgressBar(this);
+    progbarFile_->setObjectName("progbarFile");
+    progbarFile_->setRange(0, 100);
+    progbarFile_->setTextVisible(true);
+    progbarFile_->setAccessibleName(batchmsg::ProgressLabel);
+    ckOpen_ = new QCheckBox(batchmsg::OpenFolderCheck, this);
+    ckOpen_->setObjectName("ckOpen");
+    ckShutDown_ = new QCheckBox(batchmsg::ShutDownCheck, this);
+    ckShutDown_->setObjectName("ckShutDown");
+
+    imgbtnSnap_ = new QToolButton(this);
+    imgbtnSnap_->setObjectName("imgbtnSnap");
+    imgbtnSnap_->setToolTip(batchmsg::SnapshotHint);
+    imgbtnSnap_->setAccessibleName(batchmsg::SnapshotHint);
+    imgbtnSnap_->setAutoRaise(true);
+    imgbtnSnap_->setIconSize(QSize(24, 24));
+    btnPause_ = Button(this, "btnPause", batchmsg::PauseCaption);
+    btnResume_ = Button(this, "btnResume", batchmsg::ResumeCaption);
+    btnCancel_ = Button(this, "btnCancel", batchmsg::CancelCaption);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(imgbtnSnap_);
+    buttons->addStretch(1);
+    for (QPushButton* button : {btnPause_, btnResume_, btnCancel_}) {
+        buttons->addWidget(button);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(18, 14, 18, 14);
+    layout->setSpacing(8);
+    layout->addWidget(imgPreview_, 0, Qt::AlignHCenter);
+    layout->addLayout(figures);
+    layout->addWidget(progbarFile_);
+    layout->addWidget(ckOpen_);
+    layout->addWidget(ckShutDown_);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    resize(sizeHint().expandedTo(DesignSize));
+}
+
+void TfrmProgress::Connect() {
+    tmrPreview_->setInterval(PreviewInterval);
+    connect(tmrPreview_, &QTimer::timeout, this, &TfrmProgress::PreviewTick);
+    connect(btnPause_, &QPushButton::clicked, this, [this] { model_.PauseClick(); });
+    connect(btnResume_, &QPushButton::clicked, this, [this] { model_.ResumeClick(); });
+    connect(btnCancel_, &QPushButton::clicked, this, [this] {
+        model_.CancelClick();
+        Refresh();
+    });
+    connect(imgbtnSnap_, &QToolButton::clicked, this, [this] { model_.SnapshotClick(); });
+    connect(ckOpen_, &QCheckBox::toggled, this, [this](bool on) { model_.SetOpenFolder(on); });
+    connect(ckShutDown_, &QCheckBox::toggled, this, [this](bool on) { model_.SetShutDown(on); });
+    model_.OnChanged = [this] { Refresh(); };
+    model_.OnClose = [this] { BatchEnded(); };
+}
+
+void TfrmProgress::ShowAndStart() {
+    closing_ = false;
+    imgbtnSnap_->setIcon(glyphs::ButtonIcon(glyphs::TButton::Snapshot,
+                                            TThemeManager::Accent(TThemeManager::Current())));
+    imgPreview_->SetPicture(&model_.PreviewFrame());
+    progbarFile_->setRange(0, 100);
+    progbarFile_->setValue(0);
+    show();
+    raise();
+    activateWindow();
+    tmrPreview_->start();
+    // Checks "Open the output folder after conversion" and starts the tasks.
+    model_.Show();
+    ckOpen_->setChecked(model_.OpenFolder());
+    model_.SetShutDown(ckShutDown_->isChecked());
+    Refresh();
+}
+
+void TfrmProgress::Refresh() {
+    const TBatchProgress& figures = model_.Figures();
+    lblTime_->setText(QString::fromStdString(figures.TimeText()));
+    lblSize_->setText(QString::fromStdString(figures.SizeText()));
+    lblLength_->setText(QString::fromStdString(figures.LengthText()));
+    lblProgress_->setText(QString::fromStdString(figures.CounterText()));
+    lblOutput_->setText(QString::fromStdString(figures.FileText()));
+    if (model_.BarBusy()) {
+        progbarFile_->setRange(0, 0); // a moving bar: the length is unknown
+    } else {
+        progbarFile_->setRange(0, 100);
+        progbarFile_->setValue(model_.BarValue());
+    }
+    btnPause_->setEnabled(model_.PauseEnabled());
+    btnResume_->setEnabled(model_.ResumeEnabled());
+    btnCancel_->setEnabled(model_.CancelEnabled());
+    setWindowTitle(QString::fromStdString(model_.Title()));
+    RefreshRemaining();
+}
+
+void TfrmProgress::RefreshRemaining() {
+    const TBatchProgress& figures = model_.Figures();
+    // Nothing to estimate before the first report.
+    const bool known = figures.CurrentTask() >= 0;
+    lblRemaining_->setText(known ? QString::fromStdString(figures.RemainingFileText()) : "");
+    lblBatchRemaining_->setText(known ? QString::fromStdString(figures.RemainingBatchText())
+                                      : "");
+}
+
+void TfrmProgress::PreviewTick() {
+    if (model_.HasPreview()) {
+        imgPreview_->update();
+    }
+    // The estimates count down between two reports.
+    RefreshRemaining();
+}
+
+void TfrmProgress::BatchEnded() {
+    tmrPreview_->stop();
+    Refresh();
+    if (isVisible()) {
+        done(QDialog::Accepted);
+    }
+}
+
+void TfrmProgress::reject() {
+    if (closing_) {
+        return; // already stopping and waiting
+    }
+    closing_ = true;
+    const bool closes = model_.Close();
+    closing_ = false;
+    if (closes) {
+        tmrPreview_->stop();
+        QDialog::reject();
+    }
+}
+
+void TfrmProgress::hideEvent(QHideEvent* event) {
+    tmrPreview_->stop();
+    QDialog::hideEvent(event);
+}
