@@ -65,6 +65,11 @@ struct PreferenceWindowFixture : ::testing::Test {
         return widget;
     }
     static void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    // A check box reacts only on its box and caption, which a short caption leaves left of the
+    // widget's centre.
+    static void Click(QCheckBox* box) {
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    }
 };
 
 } // namespace
