@@ -13,6 +13,8 @@
 #include "ShellServices.h"
 #include "ThemeManager.h"
 #include "WinAbout.h"
+#include "WinFileInfo.h"
+#include "WinSettings.h"
 
 #include "FFmpegLoader.h"
 
@@ -188,6 +190,7 @@ void TfrmMain::FirstShow() {
     model_->Global().SetVersionText(ProgramVersionText());
     setWindowTitle(QString::fromStdString(model_->Caption()));
     ui_.picker->Rebuild();
+    model_->LoadCurrentFormat();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -327,8 +330,17 @@ void TfrmMain::StartClick() {
 }
 
 void TfrmMain::SettingsClick() {
+    // The dialog's list opens with the groups this window has open.
+    ui_.picker->HideList();
     model_->Devices().SaveGroupStates(model_->Settings());
-    NotAvailable("&Settings");
+    if (frmSettings_ == nullptr) {
+        frmSettings_ =
+            new TfrmSettings(model_->Global().SettingsFile(), model_->Global().CatalogFile(), this);
+    }
+    if (frmSettings_->exec() == QDialog::Accepted) {
+        ui_.picker->Rebuild();
+        model_->LoadCurrentFormat();
+    }
 }
 
 void TfrmMain::ExitClick() {
@@ -357,7 +369,20 @@ void TfrmMain::VideoEffectClick() {
 }
 
 void TfrmMain::VideoInformationClick() {
-    NotAvailable("Video Infomation");
+    if (frmFileInfo_ == nullptr) {
+        frmFileInfo_ = new TfrmFileInfo(this);
+    }
+    const TJobList& jobs = model_->Jobs();
+    std::string source;
+    if (!jobs.Empty() && jobs.Selected() >= 0) {
+        source = jobs.Record(jobs.Selected()).SourceFile;
+    }
+    if (!source.empty() && !vazmo_.LibrariesLoaded() &&
+        !vazmo_.LoadLibraries(model_->LibraryFolder())) {
+        ui_.mmoLog->appendPlainText(QString::fromStdString(vazmo_.LastErrorText()));
+    }
+    frmFileInfo_->Load(source);
+    frmFileInfo_->exec();
 }
 
 void TfrmMain::CheckAllClick() {

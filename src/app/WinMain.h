@@ -12,6 +12,8 @@
 #include <vector>
 
 class QProgressDialog;
+class TfrmFileInfo;
+class TfrmSettings;
 
 // The main window: the job list, the preview area, the format picker, the output folder, the
 // menus, tool bar and pop-up menu, the themes and the exit question. It maps its widgets to
@@ -40,6 +42,9 @@ public:
     QProgressDialog* AddProgress() const { return addProgress_; }
 
     void ApplyTheme(int index);
+    // The dialogs, made on first use and kept (null until then).
+    TfrmSettings* SettingsDialog() const { return frmSettings_; }
+    TfrmFileInfo* FileInfoWindow() const { return frmFileInfo_; }
     // Closing asks first unless this is off (the screenshot run ends without a question).
     void SetAskOnClose(bool ask) { askOnClose_ = ask; }
 
@@ -103,6 +108,8 @@ private:
     TMainWindowUi ui_;
     TFFEncoder vazmo_;
     QProgressDialog* addProgress_ = nullptr;
+    TfrmSettings* frmSettings_ = nullptr;
+    TfrmFileInfo* frmFileInfo_ = nullptr;
     int addProgressDelay_ = 500;
     bool shownOnce_ = false;
     bool askOnClose_ = true;
