@@ -8,7 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -90,7 +93,22 @@ QLineEdit* TfrmFileInfo::Field(const char* name, QWidget* parent) {
     return field;
 }
 
+void TfrmFileInfo::AlignCaptions() {
+    // One caption column across both groups, measured in the theme's font.
+    ensurePolished();
+    const QList<QLabel*> captions = findChildren<QLabel*>(QRegularExpression("Caption$"));
+    int width = 0;
+    for (QLabel* caption : captions) {
+        caption->setMinimumWidth(0);
+        width = std::max(width, caption->sizeHint().width());
+    }
+    for (QLabel* caption : captions) {
+        caption->setMinimumWidth(width);
+    }
+}
+
 bool TfrmFileInfo::Load(const std::string& fileName) {
+    AlignCaptions();
     resize(QSize(TFileInfoModel::WindowWidth, TFileInfoModel::WindowHeight)
                .expandedTo(minimumSizeHint()));
     const bool loaded = model_.Load(fileName);

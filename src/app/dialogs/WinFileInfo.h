@@ -24,6 +24,7 @@ public:
 
 private:
     QLineEdit* Field(const char* name, QWidget* parent);
+    void AlignCaptions();
     void ShowFields(const std::string& fileName);
 
     TFileInfoModel model_;

@@ -98,6 +98,7 @@ QGroupBox* TfrmSettings::BuildGroup(const char* name, const char* caption, bool 
         auto* combo = new QComboBox(group);
         combo->setObjectName(TSettingsDialogModel::ControlName(control));
         combo->setMinimumWidth(110);
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         if (TSettingsDialogModel::IsEditable(control)) {
             combo->setEditable(true);
             // Typed text stays typed: no completion from the items, no item added on Enter.
@@ -135,8 +136,7 @@ void TfrmSettings::showEvent(QShowEvent* event) {
 }
 
 void TfrmSettings::Reload() {
-    resize(QSize(TSettingsDialogModel::WindowWidth, TSettingsDialogModel::WindowHeight)
-               .expandedTo(minimumSizeHint()));
+    resize(TSettingsDialogModel::WindowWidth, TSettingsDialogModel::WindowHeight);
     model_.Open();
     picker_->HideList();
     picker_->Rebuild();
@@ -169,6 +169,9 @@ void TfrmSettings::ShowAll() {
         ShowCombo(control);
     }
     showing_ = false;
+    // Longer items widen their boxes: the window grows rather than cut them.
+    layout()->activate();
+    resize(size().expandedTo(sizeHint()));
 }
 
 void TfrmSettings::FormatChosen(int code, const QString& name) {
