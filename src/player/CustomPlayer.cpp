@@ -216,7 +216,6 @@ bool TCustomPlayer::Open(const std::string& fileName, IPictureSink* sink, bool s
         reportedAny_ = false;
     }
     seeking_.store(false);
-    surfaceOpen_ = false;
     sink_.store(disableDisplay_ ? nullptr : sink);
 
     IPlaybackOwner& owner = *this;

@@ -169,7 +169,6 @@ private:
 
     std::atomic<IPictureSink*> sink_{nullptr};
     IPictureSink* listenedSink_ = nullptr;
-    bool surfaceOpen_ = false;
     std::timed_mutex playerMutex_; // the loop holds it per event; forced closing takes it
     TLoopQueue loop_;
     TEventRing ring_;

@@ -209,9 +209,6 @@ bool TPlayback::OpenFile(std::string& errorText) {
     }
     if (videoIndex >= 0) {
         context_->streams[videoIndex]->discard = AVDISCARD_DEFAULT;
-        if (!video_.Open(context_, videoIndex)) {
-            context_->streams[videoIndex]->discard = AVDISCARD_ALL;
-        }
         video_.onDrainedEmpty = [this] {
             videoDrained_.store(true);
             UpdatePosition(PlaybackNow());
@@ -220,6 +217,9 @@ bool TPlayback::OpenFile(std::string& errorText) {
                 owner_.SeekFinished();
             }
         };
+        if (!video_.Open(context_, videoIndex)) {
+            context_->streams[videoIndex]->discard = AVDISCARD_ALL;
+        }
         const int subtitleIndex =
             ChooseStream(AVMEDIA_TYPE_SUBTITLE, s.wantedStream[2], videoIndex);
         if (subtitleIndex >= 0) {
@@ -489,15 +489,13 @@ void TPlayback::RefreshVideo(bool expose) {
         const double nextTarget =
             next != nullptr ? next->targetClock : picture->targetClock + video_.FrameDuration();
         if (control_.settings.frameDrop && !control_.captureDevice && (now > nextTarget || stale)) {
-            if (getenv("PLAYER_TRACE"))
-                fprintf(stderr, "late pts=%.3f now-target=%.3f next=%.3f\n", picture->pts,
-                        now - picture->targetClock, now - nextTarget);
+            fprintf(stderr, "late pts=%.3f now-target=%.3f next=%.3f\n", picture->pts,
+                    now - picture->targetClock, now - nextTarget);
             control_.skipFactor.store(control_.skipFactor.load() * 1.05);
             if (queue.Size() > 1 || now > nextTarget + kLateDropSeconds || stale) {
-                if (getenv("PLAYER_TRACE"))
-                    fprintf(stderr, "drop pts=%.3f now-target=%.3f next=%.3f stale=%d size=%d\n",
-                            picture->pts, now - picture->targetClock, now - nextTarget, stale,
-                            queue.Size());
+                fprintf(stderr, "drop pts=%.3f now-target=%.3f next=%.3f stale=%d size=%d\n",
+                        picture->pts, now - picture->targetClock, now - nextTarget, stale,
+                        queue.Size());
                 control_.dropped.fetch_add(1);
                 queue.Pop();
                 droppedAny = true;
