@@ -37,6 +37,22 @@ bool WaitPumpingFor(TEvent& event, std::chrono::milliseconds timeout) {
     return true;
 }
 
+// Takes the lock within timeout, serving the main-thread queue meanwhile.
+bool TryLockPumping(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!lock.try_lock()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        if (TMainThread::IsCurrent()) {
+            TMainThread::CheckSynchronize(std::chrono::milliseconds(1));
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    return true;
+}
+
 const char* SdlAudioDriverName(TAudioDriver driver) {
     switch (driver) {
     case adDirectSound:
@@ -50,7 +66,56 @@ const char* SdlAudioDriverName(TAudioDriver driver) {
 
 } // namespace
 
-TCustomPlayer::TCustomPlayer() : playThread_(*this, loop_), eventThread_(*this, ring_) {}
+class TCustomPlayer::TLink final : public IPlaybackOwner,
+                                   public IPlayThreadHost,
+                                   public IEventThreadHost,
+                                   public ISurfaceListener {
+public:
+    explicit TLink(TCustomPlayer& player) : player_(player) {}
+
+    const void* LogSender() const override { return &player_; }
+    void ReportState(TPlayState state) override { player_.ReportState(state); }
+    void NewPosition(std::int64_t position, bool force) override {
+        player_.NewPosition(position, force);
+    }
+    void SeekFinished() override { player_.seeking_.store(false); }
+    void PostQuit() override { player_.PostQuit(); }
+    bool WantsHook() const override { return player_.WantsHook(); }
+    bool CallHook(TBitmap24& bitmap, std::int64_t pts) override {
+        return player_.CallHook(bitmap, pts);
+    }
+    int Volume() const override { return player_.volume_.load(); }
+    bool Muted() const override { return player_.mute_.load(); }
+    float AspectRatio() const override { return player_.aspectRatio_.load(); }
+    void SurfaceSize(int& width, int& height) const override {
+        width = player_.screenWidth_.load();
+        height = player_.screenHeight_.load();
+    }
+    bool OpenSurface(int pictureWidth, int pictureHeight) override {
+        return player_.OpenSurface(pictureWidth, pictureHeight);
+    }
+    IPictureSink* Sink() const override { return player_.sink_.load(); }
+
+    bool HandleLoopEvent(const TLoopQueue::TLoopEvent& event) override {
+        return player_.HandleLoopEvent(event);
+    }
+    void PlayThreadFailed(const char* message) override { player_.PlayThreadFailed(message); }
+
+    void DeliverPosition(std::int64_t pts) override { player_.DeliverPosition(pts); }
+    void DeliverState(TPlayState state) override { player_.DeliverState(state); }
+
+    void SurfaceResized(int width, int height) override {
+        player_.loop_.Post(TLoopQueue::TLoopEvent{TLoopQueue::TType::Resize, width, height});
+    }
+    void SurfaceExposed() override { player_.loop_.Post(TLoopQueue::TType::Expose); }
+
+private:
+    TCustomPlayer& player_;
+};
+
+TCustomPlayer::TCustomPlayer()
+    : link_(std::make_unique<TLink>(*this)), playThread_(*link_, loop_),
+      eventThread_(*link_, ring_) {}
 
 TCustomPlayer::~TCustomPlayer() {
     {
@@ -218,8 +283,7 @@ bool TCustomPlayer::Open(const std::string& fileName, IPictureSink* sink, bool s
     seeking_.store(false);
     sink_.store(disableDisplay_ ? nullptr : sink);
 
-    IPlaybackOwner& owner = *this;
-    auto playback = std::make_shared<TPlayback>(settings, owner);
+    auto playback = std::make_shared<TPlayback>(settings, *link_);
     std::string error;
     if (!playback->Open(error)) {
         Fail(error, false);
@@ -237,7 +301,7 @@ bool TCustomPlayer::Open(const std::string& fileName, IPictureSink* sink, bool s
     probe_.AttachContext(playback->Context());
     RaiseFileOpen(*playback);
     if (IPictureSink* shown = sink_.load()) {
-        shown->SetSurfaceListener(this);
+        shown->SetSurfaceListener(link_.get());
         listenedSink_ = shown;
     }
     try {
@@ -387,7 +451,7 @@ void TCustomPlayer::WaitForClose() {
             return;
         }
         std::unique_lock lock(playerMutex_, std::defer_lock);
-        if (!lock.try_lock_for(kStopStep)) {
+        if (!TryLockPumping(lock, kStopStep)) {
             continue;
         }
         ++attempts;
@@ -482,19 +546,6 @@ bool TCustomPlayer::HandleLoopEvent(const TLoopQueue::TLoopEvent& event) {
 void TCustomPlayer::PlayThreadFailed(const char* message) {
     LoggerInstance().Log(this, llFatal, std::string(msg::player::PlayThreadException) + message);
     CloseFile();
-}
-
-void TCustomPlayer::SurfaceResized(int width, int height) {
-    loop_.Post(TLoopQueue::TLoopEvent{TLoopQueue::TType::Resize, width, height});
-}
-
-void TCustomPlayer::SurfaceExposed() {
-    loop_.Post(TLoopQueue::TType::Expose);
-}
-
-void TCustomPlayer::SurfaceSize(int& width, int& height) const {
-    width = screenWidth_.load();
-    height = screenHeight_.load();
 }
 
 bool TCustomPlayer::OpenSurface(int pictureWidth, int pictureHeight) {

@@ -24,11 +24,7 @@ class TPlayback;
 // through four events. Open, Pause, Resume, Stop, Seek and the bitmap calls belong to the main
 // thread. OnFileOpen, OnPosition and OnState run on the main thread (or, without
 // TriggerEventInMainThread, on the player's event thread); OnHook runs on the video thread.
-class TCustomPlayer : public TFFBaseComponent,
-                      private IPlaybackOwner,
-                      private IPlayThreadHost,
-                      private IEventThreadHost,
-                      private ISurfaceListener {
+class TCustomPlayer : public TFFBaseComponent {
 public:
     TCustomPlayer();
     ~TCustomPlayer() override;
@@ -60,7 +56,7 @@ public:
     std::string About;
     TPlayerStatistics Statistics() const;
 
-    float AspectRatio() const override { return aspectRatio_.load(); }
+    float AspectRatio() const { return aspectRatio_.load(); }
     void SetAspectRatio(float value);
     TAudioDriver AudioDriver() const { return audioDriver_; }
     void SetAudioDriver(TAudioDriver value) { audioDriver_ = value; }
@@ -102,28 +98,20 @@ public:
     bool HasOnState() const;
 
 private:
-    // IPlaybackOwner
-    const void* LogSender() const override { return this; }
-    void ReportState(TPlayState state) override;
-    void NewPosition(std::int64_t position, bool force) override;
-    void SeekFinished() override { seeking_.store(false); }
-    void PostQuit() override;
-    bool WantsHook() const override;
-    bool CallHook(TBitmap24& bitmap, std::int64_t pts) override;
-    int Volume() const override { return volume_.load(); }
-    bool Muted() const override { return mute_.load(); }
-    void SurfaceSize(int& width, int& height) const override;
-    bool OpenSurface(int pictureWidth, int pictureHeight) override;
-    IPictureSink* Sink() const override { return sink_.load(); }
-    // IPlayThreadHost
-    bool HandleLoopEvent(const TLoopQueue::TLoopEvent& event) override;
-    void PlayThreadFailed(const char* message) override;
-    // IEventThreadHost
-    void DeliverPosition(std::int64_t pts) override;
-    void DeliverState(TPlayState state) override;
-    // ISurfaceListener
-    void SurfaceResized(int width, int height) override;
-    void SurfaceExposed() override;
+    // What the playback's threads call; a member, so that none of them calls through the
+    // player's own virtual table while it is being destroyed.
+    class TLink;
+
+    void ReportState(TPlayState state);
+    void NewPosition(std::int64_t position, bool force);
+    void PostQuit();
+    bool WantsHook() const;
+    bool CallHook(TBitmap24& bitmap, std::int64_t pts);
+    bool OpenSurface(int pictureWidth, int pictureHeight);
+    bool HandleLoopEvent(const TLoopQueue::TLoopEvent& event);
+    void PlayThreadFailed(const char* message);
+    void DeliverPosition(std::int64_t pts);
+    void DeliverState(TPlayState state);
 
     void Fail(const std::string& text, bool log);
     std::shared_ptr<TPlayback> CurrentPlayback() const;
@@ -136,6 +124,8 @@ private:
     void Deliver(const std::function<void()>& call);
     void RaiseFileOpen(const TPlayback& playback);
     bool OnPlayerThread() const;
+
+    std::unique_ptr<TLink> link_;
 
     // Settings.
     std::atomic<float> aspectRatio_{0};
@@ -169,7 +159,7 @@ private:
 
     std::atomic<IPictureSink*> sink_{nullptr};
     IPictureSink* listenedSink_ = nullptr;
-    std::timed_mutex playerMutex_; // the loop holds it per event; forced closing takes it
+    std::mutex playerMutex_; // the loop holds it per event; forced closing takes it
     TLoopQueue loop_;
     TEventRing ring_;
     TPlayThread playThread_;

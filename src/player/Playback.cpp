@@ -597,7 +597,8 @@ void TPlayback::UpdatePosition(double now) {
         position = duration;
     }
     bool force = false;
-    if (duration > 0 && position >= duration) {
+    // Once the end is reported the position stays there until a seek.
+    if (duration > 0 && (position >= duration || control_.endReported.load())) {
         position = duration;
         force = true;
     }
