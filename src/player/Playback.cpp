@@ -24,6 +24,7 @@ constexpr int kRefreshMs = 5;
 constexpr int kWaveformRefreshMs = 20;
 constexpr double kLateDropSeconds = 0.5;
 constexpr double kDriftSettleSeconds = 1.0;
+constexpr double kFirstPictureWaitSeconds = 1.0;
 
 int Interrupted(void* opaque) {
     return static_cast<const TPlaybackControl*>(opaque)->abortRequest.load() ? 1 : 0;
@@ -77,10 +78,23 @@ bool TPlayback::Open(std::string& errorText) {
 }
 
 void TPlayback::Start(TLoopQueue& loop) {
-    driftFrom_.store(PlaybackNow() + kDriftSettleSeconds);
+    const double now = PlaybackNow();
+    driftFrom_.store(now + kDriftSettleSeconds);
+    if (HasVideo()) {
+        // The sound waits for the first picture, so the first pictures are not late from the
+        // start; it starts anyway when no picture comes.
+        soundDeadline_.store(now + kFirstPictureWaitSeconds);
+    } else {
+        StartSound();
+    }
     started_.Set();
-    audio_.Start();
     refresh_ = std::thread([this, &loop] { RefreshThread(loop); });
+}
+
+void TPlayback::StartSound() {
+    if (!soundStarted_.exchange(true)) {
+        audio_.Start();
+    }
 }
 
 void TPlayback::Close() {
@@ -445,6 +459,9 @@ TPictureRect TPlayback::LayoutFor(int width, int height, AVRational sampleAspect
 }
 
 void TPlayback::Refresh(bool expose) {
+    if (!soundStarted_.load() && PlaybackNow() > soundDeadline_.load()) {
+        StartSound();
+    }
     if (video_.IsOpen()) {
         RefreshVideo(expose);
     } else if (audio_.IsOpen()) {
@@ -489,13 +506,8 @@ void TPlayback::RefreshVideo(bool expose) {
         const double nextTarget =
             next != nullptr ? next->targetClock : picture->targetClock + video_.FrameDuration();
         if (control_.settings.frameDrop && !control_.captureDevice && (now > nextTarget || stale)) {
-            fprintf(stderr, "late pts=%.3f now-target=%.3f next=%.3f\n", picture->pts,
-                    now - picture->targetClock, now - nextTarget);
             control_.skipFactor.store(control_.skipFactor.load() * 1.05);
             if (queue.Size() > 1 || now > nextTarget + kLateDropSeconds || stale) {
-                fprintf(stderr, "drop pts=%.3f now-target=%.3f next=%.3f stale=%d size=%d\n",
-                        picture->pts, now - picture->targetClock, now - nextTarget, stale,
-                        queue.Size());
                 control_.dropped.fetch_add(1);
                 queue.Pop();
                 droppedAny = true;
@@ -544,6 +556,7 @@ void TPlayback::ShowPicture(TQueuedPicture& picture, double now) {
         }
         control_.shown.fetch_add(1);
         NoteDrift(picture.pts, now);
+        StartSound();
     }
     std::lock_guard lock(displayedMutex_);
     std::swap(displayedFrame_, picture.frame);

@@ -70,6 +70,7 @@ private:
     bool ReadOnePacket(AVPacket* packet);
     void PerformSeek();
     void CloseComponents();
+    void StartSound();
     void RefreshThread(TLoopQueue& loop);
     void Nap(int milliseconds);
 
@@ -100,6 +101,8 @@ private:
     bool closed_ = false;
     bool visualising_ = false;
     std::atomic<bool> videoDrained_{false};
+    std::atomic<bool> soundStarted_{false};
+    std::atomic<double> soundDeadline_{1e300};
 
     // Play thread: what is on screen.
     std::mutex displayedMutex_;
