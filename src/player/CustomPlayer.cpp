@@ -545,6 +545,7 @@ bool TCustomPlayer::HandleLoopEvent(const TLoopQueue::TLoopEvent& event) {
 
 void TCustomPlayer::PlayThreadFailed(const char* message) {
     LoggerInstance().Log(this, llFatal, std::string(msg::player::PlayThreadException) + message);
+    std::lock_guard lock(playerMutex_);
     CloseFile();
 }
 

@@ -1,5 +1,6 @@
 #include "FFmpegLoader.h"
 #include "LibrarySet.h"
+#include "MainThread.h"
 #include "PlayerMessages.h"
 #include "PlayerTestSupport.h"
 
@@ -10,6 +11,7 @@
 
 #include <condition_variable>
 #include <fstream>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -155,6 +157,44 @@ TEST_F(PlayerLifecycle, SurfaceThatCannotOpenStopsPlaying) {
     EXPECT_TRUE(log.Contains(llError, msg::player::SetVideoModeFailed));
     EXPECT_EQ(sink.ShownCount(), 0);
     player.Stop(true);
+    EXPECT_EQ(ThreadCount(), baseline_);
+}
+
+// An exception on the play thread (here from the sink) closes the file with the message.
+TEST_F(PlayerLifecycle, ExceptionOnThePlayThreadClosesTheFile) {
+    TLogCapture log;
+    TFFPlayer player;
+    TRecorder recorder(player);
+    THeadlessPictureSink sink(320, 240);
+    sink.SetOnShow(
+        [](const TSinkPicture&, TPictureRect) { throw std::runtime_error("sink broke"); });
+    ASSERT_TRUE(player.Open(Clips().av, &sink));
+    ASSERT_TRUE(recorder.WaitFor(psStop));
+    EXPECT_TRUE(
+        log.Contains(llFatal, std::string(msg::player::PlayThreadException) + "sink broke"));
+    EXPECT_TRUE(player.Paused()); // nothing is open any more
+    player.Stop(true);
+    EXPECT_EQ(ThreadCount(), baseline_);
+}
+
+// Without a display the sound plays alone and needs no sink; without TriggerEventInMainThread
+// the events come on the player's own thread.
+TEST_F(PlayerLifecycle, DisableDisplayPlaysTheSoundAlone) {
+    TFFPlayer player;
+    player.SetDisableDisplay(true);
+    player.SetTriggerEventInMainThread(false);
+    TRecorder recorder(player);
+    std::atomic<bool> onMain{false};
+    player.SetOnPosition(
+        [&](TCustomPlayer&, std::int64_t) { onMain = onMain || TMainThread::IsCurrent(); });
+    ASSERT_TRUE(player.Open(Clips().av, nullptr));
+    EXPECT_TRUE(player.DisableVideo());
+    EXPECT_EQ(recorder.OpenedWidth(), -1);
+    ASSERT_TRUE(PumpUntil([&] { return player.Position() >= 300000; }));
+    EXPECT_FALSE(onMain.load());
+    player.Stop(true);
+    EXPECT_EQ(recorder.States().front(), psPlay);
+    EXPECT_EQ(recorder.States().back(), psStop);
     EXPECT_EQ(ThreadCount(), baseline_);
 }
 

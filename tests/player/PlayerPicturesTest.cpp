@@ -56,6 +56,46 @@ TEST_F(PlayerPictures, AspectRatioAndResizeLayOutThePicture) {
     player.Stop(true);
 }
 
+// OnFileOpen may choose the surface: the picture is laid out in what the handler leaves.
+TEST_F(PlayerPictures, FileOpenHandlerChoosesTheSurface) {
+    TFFPlayer player;
+    TRecorder recorder(player);
+    player.SetOnFileOpen([](TCustomPlayer&, std::int64_t, int, int, int& width, int& height) {
+        width = 200;
+        height = 100;
+    });
+    THeadlessPictureSink sink(400, 400);
+    ASSERT_TRUE(player.Open(Clips().av, &sink, true));
+    ASSERT_TRUE(recorder.WaitFor(psPause));
+    EXPECT_EQ(player.ScreenWidth(), 200);
+    EXPECT_EQ(player.ScreenHeight(), 100);
+    EXPECT_EQ(sink.LastRect(), (TPictureRect{34, 0, 132, 100}));
+    player.Stop(true);
+}
+
+// A byte seek lands where the bytes are; a byte seek the format refuses is logged and the
+// waiting caller is released.
+TEST_F(PlayerPictures, ByteSeeks) {
+    const std::int64_t size = FileSizeOf(Clips().stream);
+    TLogCapture log;
+    TFFPlayer player;
+    TRecorder recorder(player);
+    THeadlessPictureSink sink(320, 240);
+    ASSERT_TRUE(player.Open(Clips().stream, &sink, true));
+    ASSERT_TRUE(recorder.WaitFor(psPause));
+    player.Seek(2, true, size / 2);
+    std::int64_t pts = -1;
+    player.CurrentBitmapWithPTS(pts);
+    EXPECT_GT(pts, 1000000);
+    EXPECT_LT(pts, 3000000);
+
+    ASSERT_TRUE(player.Open(Clips().av, &sink, true));
+    ASSERT_TRUE(recorder.WaitFor(psPause, 2));
+    player.Seek(2, true, 1000);
+    EXPECT_TRUE(log.Contains(llError, Clips().av + ": error while seeking"));
+    player.Stop(true);
+}
+
 // A hook that paints the picture white gives white pictures in the sink and in CurrentBitmap.
 TEST_F(PlayerPictures, HookDrawsOnEveryPicture) {
     TFFPlayer player;
