@@ -18,4 +18,9 @@ inline constexpr const char* IniBadValue =
     "The value for key \"%s\" contains a line break and cannot be stored";
 inline constexpr const char* CatalogInstallFailed = "Cannot install the format catalog %s: %s";
 inline constexpr const char* CatalogNotFound = "The format catalog was not found";
+
+// Watermark rendering; the conversion logs them after "Error occurs OnCustomHook: ".
+inline constexpr const char* BitmapUnreadable = "Cannot read the bitmap file %s";
+inline constexpr const char* TextNeedsGuiApplication =
+    "Text watermarks cannot be drawn without the desktop program";
 } // namespace appmsg
