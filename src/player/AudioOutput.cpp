@@ -67,14 +67,14 @@ bool TAudioOutput::Open(AVFormatContext* context, int streamIndex) {
     wanted.callback = &TAudioOutput::Callback;
     wanted.userdata = this;
     SDL_AudioSpec obtained{};
-    device_ =
+    // Opened paused: the callback cannot run before the fields below are set.
+    const std::uint32_t device =
         fn::SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained,
                                 SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-    if (device_ == 0 || obtained.freq <= 0 || obtained.channels == 0) {
+    if (device == 0 || obtained.freq <= 0 || obtained.channels == 0) {
         LogError(std::string(msg::player::OpenAudioFailed) + fn::SDL_GetError());
-        if (device_ != 0) {
-            fn::SDL_CloseAudioDevice(device_);
-            device_ = 0;
+        if (device != 0) {
+            fn::SDL_CloseAudioDevice(device);
         }
         std::lock_guard lock(CodecLock());
         codec_.reset();
@@ -99,21 +99,21 @@ bool TAudioOutput::Open(AVFormatContext* context, int streamIndex) {
     diffCumulative_ = 0;
     diffCount_ = 0;
     queue_.Flush();
+    device_.store(device);
     return true;
 }
 
 void TAudioOutput::Start() {
-    if (device_ != 0) {
-        fn::SDL_PauseAudioDevice(device_, 0);
+    if (const std::uint32_t device = device_.load()) {
+        fn::SDL_PauseAudioDevice(device, 0);
     }
 }
 
 void TAudioOutput::Close() {
     queue_.Abort();
-    if (device_ != 0) {
+    if (const std::uint32_t device = device_.exchange(0)) {
         // Returns once the callback has left for good.
-        fn::SDL_CloseAudioDevice(device_);
-        device_ = 0;
+        fn::SDL_CloseAudioDevice(device);
     }
     if (codec_) {
         std::lock_guard lock(CodecLock());
@@ -124,8 +124,10 @@ void TAudioOutput::Close() {
 }
 
 void TAudioOutput::Pause(bool paused) {
-    if (device_ != 0) {
-        fn::SDL_LockAudioDevice(device_);
+    // Held off, the callback cannot hand out sound between the flag and the clock.
+    const std::uint32_t device = device_.load();
+    if (device != 0) {
+        fn::SDL_LockAudioDevice(device);
     }
     const double now = PlaybackNow();
     control_.paused.store(paused);
@@ -134,8 +136,8 @@ void TAudioOutput::Pause(bool paused) {
     } else {
         control_.audioClock.Resume(now);
     }
-    if (device_ != 0) {
-        fn::SDL_UnlockAudioDevice(device_);
+    if (device != 0) {
+        fn::SDL_UnlockAudioDevice(device);
     }
 }
 

@@ -28,7 +28,7 @@ public:
     bool Open(AVFormatContext* context, int streamIndex);
     void Start();
     void Close();
-    bool IsOpen() const { return device_ != 0; }
+    bool IsOpen() const { return device_.load() != 0; }
 
     TPacketQueue& Queue() { return queue_; }
     int StreamIndex() const { return streamIndex_; }
@@ -73,7 +73,7 @@ private:
     bool resamplerHolds_ = false;
     bool converterFailed_ = false;
 
-    std::uint32_t device_ = 0;
+    std::atomic<std::uint32_t> device_{0};
     int channels_ = 0;
     int sampleRate_ = 0;
     int bytesPerSecond_ = 1;

@@ -269,24 +269,21 @@ int TPlayback::ChooseStream(int mediaType, int wantedNth, int related) const {
     return index >= 0 ? index : -1;
 }
 
-bool TPlayback::HasEnoughQueued() const {
-    TPlayback& self = const_cast<TPlayback&>(*this);
+bool TPlayback::HasEnoughQueued() {
     const std::int64_t total =
-        self.audio_.Queue().Size() + self.video_.Queue().Size() + self.subtitles_.Queue().Size();
+        audio_.Queue().Size() + video_.Queue().Size() + subtitles_.Queue().Size();
     if (total > kMaxQueuedBytes) {
         return true;
     }
-    const bool audioEnough = !audio_.IsOpen() || self.audio_.Queue().Size() > kEnoughAudioBytes;
-    const bool videoEnough = !video_.IsOpen() || self.video_.Queue().Count() > kEnoughPackets;
+    const bool audioEnough = !audio_.IsOpen() || audio_.Queue().Size() > kEnoughAudioBytes;
+    const bool videoEnough = !video_.IsOpen() || video_.Queue().Count() > kEnoughPackets;
     const bool subtitlesEnough =
-        !subtitles_.IsOpen() || self.subtitles_.Queue().Count() > kEnoughPackets;
+        !subtitles_.IsOpen() || subtitles_.Queue().Count() > kEnoughPackets;
     return audioEnough && videoEnough && subtitlesEnough;
 }
 
-bool TPlayback::AllQueuesEmpty() const {
-    TPlayback& self = const_cast<TPlayback&>(*this);
-    return self.audio_.Queue().Empty() && self.video_.Queue().Empty() &&
-           self.subtitles_.Queue().Empty();
+bool TPlayback::AllQueuesEmpty() {
+    return audio_.Queue().Empty() && video_.Queue().Empty() && subtitles_.Queue().Empty();
 }
 
 void TPlayback::ReadLoop() {

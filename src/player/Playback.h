@@ -64,8 +64,8 @@ private:
     bool OpenFile(std::string& errorText);
     int ChooseStream(int mediaType, int wantedNth, int related) const;
     void ReadLoop();
-    bool HasEnoughQueued() const;
-    bool AllQueuesEmpty() const;
+    bool HasEnoughQueued();
+    bool AllQueuesEmpty();
     void AtEndOfFile();
     bool ReadOnePacket(AVPacket* packet);
     void PerformSeek();

@@ -71,10 +71,12 @@ bool TSubtitleDecoder::Open(AVFormatContext* context, int streamIndex) {
     }
     streamIndex_ = streamIndex;
     queue_.Flush();
+    open_.store(true);
     try {
         thread_ = std::thread([this] { Run(); });
     } catch (const std::system_error&) {
         LoggerInstance().Log(owner_.LogSender(), llError, msg::player::CreateThreadFailed);
+        open_.store(false);
         std::lock_guard lock(CodecLock());
         codec_.reset();
         return false;
@@ -83,6 +85,7 @@ bool TSubtitleDecoder::Open(AVFormatContext* context, int streamIndex) {
 }
 
 void TSubtitleDecoder::Close() {
+    open_.store(false);
     queue_.Abort();
     {
         std::lock_guard lock(mutex_);

@@ -3,6 +3,7 @@
 #include "MediaPtr.h"
 #include "PacketQueue.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -26,7 +27,7 @@ public:
 
     bool Open(AVFormatContext* context, int streamIndex);
     void Close();
-    bool IsOpen() const { return static_cast<bool>(codec_); }
+    bool IsOpen() const { return open_.load(); }
     TPacketQueue& Queue() { return queue_; }
     int StreamIndex() const { return streamIndex_; }
 
@@ -49,6 +50,7 @@ private:
     media::CodecContextPtr codec_;
     int streamIndex_ = -1;
     std::thread thread_;
+    std::atomic<bool> open_{false};
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<TSubPicture> pictures_;

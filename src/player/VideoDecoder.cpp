@@ -58,10 +58,12 @@ bool TVideoDecoder::Open(AVFormatContext* context, int streamIndex) {
     decoded_.reset(fn::av_frame_alloc());
     filtered_.reset(fn::av_frame_alloc());
     FlushQueue();
+    open_.store(true);
     try {
         thread_ = std::thread([this] { Run(); });
     } catch (const std::system_error&) {
         LoggerInstance().Log(owner_.LogSender(), llError, msg::player::CreateThreadFailed);
+        open_.store(false);
         std::lock_guard lock(CodecLock());
         codec_.reset();
         return false;
@@ -70,6 +72,7 @@ bool TVideoDecoder::Open(AVFormatContext* context, int streamIndex) {
 }
 
 void TVideoDecoder::Close() {
+    open_.store(false);
     queue_.Abort();
     pictures_.Abort();
     if (thread_.joinable()) {

@@ -30,7 +30,7 @@ public:
     // Opens the decoder and starts the video thread; false (reported) on failure.
     bool Open(AVFormatContext* context, int streamIndex);
     void Close();
-    bool IsOpen() const { return static_cast<bool>(codec_); }
+    bool IsOpen() const { return open_.load(); }
 
     TPacketQueue& Queue() { return queue_; }
     // Drops the queued packets and tells the video thread to start afresh.
@@ -77,6 +77,7 @@ private:
     int height_ = 0;
     double frameDuration_ = 0.04;
     std::thread thread_;
+    std::atomic<bool> open_{false};
 
     // Video thread only.
     double lastPts_ = 0;

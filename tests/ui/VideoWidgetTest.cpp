@@ -154,6 +154,10 @@ TEST_F(VideoWidget, PlayerPaintsIntoTheWidget) {
 
 // The application object lives for the whole program, around every test.
 int main(int argc, char** argv) {
+    // Listing the tests at build time happens without a display too.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
