@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -11,8 +12,10 @@ class TAudioClock {
 public:
     static constexpr double kUnset = std::numeric_limits<double>::quiet_NaN();
 
-    // audible: the time of the sound heard at moment now.
-    void Set(double audible, double now) {
+    // audible: the time of the sound heard at moment now; handed: the time at the end of the
+    // sound handed to the device, which the clock never passes.
+    void Set(double audible, double handed, double now) {
+        ceiling_.store(handed, std::memory_order_release);
         offset_.store(audible - now, std::memory_order_release);
         frozen_.store(kUnset, std::memory_order_release);
     }
@@ -23,23 +26,27 @@ public:
     void Resume(double now) {
         const double value = frozen_.load(std::memory_order_acquire);
         if (!std::isnan(value)) {
-            Set(value, now);
+            Set(value, std::max(value, ceiling_.load(std::memory_order_acquire)), now);
         }
     }
     void Reset() {
         offset_.store(kUnset, std::memory_order_release);
+        ceiling_.store(kUnset, std::memory_order_release);
         frozen_.store(kUnset, std::memory_order_release);
     }
-    // NaN until the first sound was decoded.
+    // NaN until the first sound was decoded. A device that stops asking for sound stops the
+    // clock at what it was given.
     double Get(double now) const {
         const double frozen = frozen_.load(std::memory_order_acquire);
         if (!std::isnan(frozen)) {
             return frozen;
         }
-        return now + offset_.load(std::memory_order_acquire);
+        return std::min(now + offset_.load(std::memory_order_acquire),
+                        ceiling_.load(std::memory_order_acquire));
     }
 
 private:
     std::atomic<double> offset_{kUnset};
+    std::atomic<double> ceiling_{kUnset};
     std::atomic<double> frozen_{kUnset};
 };

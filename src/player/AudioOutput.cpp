@@ -191,8 +191,9 @@ void TAudioOutput::Fill(std::uint8_t* stream, int length) {
         control_.audioClock.Freeze(clock_);
     } else {
         // What was handed out now starts after what the device still holds.
-        const double held = 2.0 * hardwareBufferSize_ + (bufferSize_ - bufferIndex_);
-        control_.audioClock.Set(clock_ - held / bytesPerSecond_, now);
+        const double handed =
+            clock_ - static_cast<double>(bufferSize_ - bufferIndex_) / bytesPerSecond_;
+        control_.audioClock.Set(handed - 2.0 * hardwareBufferSize_ / bytesPerSecond_, handed, now);
     }
 }
 
