@@ -413,8 +413,6 @@ void TPlayback::PerformSeek() {
     if (ret < 0) {
         ret = fn::av_seek_frame(context_, -1, target, flags ^ AVSEEK_FLAG_BACKWARD);
     }
-    // Set before the flush markers go out, so no picture decoded after them is taken as stale.
-    control_.dropStale.store(true);
     if (ret < 0) {
         LoggerInstance().LogFmt(owner_.LogSender(), llError, msg::player::SeekFailed,
                                 control_.settings.fileName.c_str());
@@ -427,7 +425,6 @@ void TPlayback::PerformSeek() {
             subtitles_.Queue().Flush();
         }
         if (video_.IsOpen()) {
-            control_.postSeekPicture.store(false);
             control_.pictureReady.Reset();
             video_.FlushQueue();
         }
@@ -485,7 +482,8 @@ void TPlayback::RefreshVideo(bool expose) {
             return;
         }
         const double now = PlaybackNow();
-        const bool stale = control_.dropStale.load();
+        // Decoded before the latest seek: dropped until the first picture after it arrives.
+        const bool stale = picture->serial != control_.videoFlushes.load();
         if (!stale) {
             // Paused, only the first picture after opening or seeking is shown.
             const bool held = control_.paused.load() && picture->serial == lastShownSerial_;
@@ -713,9 +711,6 @@ void TPlayback::RequestSeek(std::int64_t target, std::int64_t relative, int flag
     control_.seekRelative.store(relative);
     control_.seekFlags.store(flags);
     control_.seekDone.Reset();
-    if (control_.paused.load()) {
-        control_.pausedAtSeek.store(true);
-    }
     control_.seekRequest.store(true);
 }
 

@@ -49,9 +49,6 @@ struct TPlaybackControl {
     std::atomic<bool> queuesRanEmpty{false};
     std::atomic<bool> endReported{false};
     std::atomic<bool> reading{false};
-    std::atomic<bool> pausedAtSeek{false};
-    std::atomic<bool> dropStale{false};
-    std::atomic<bool> postSeekPicture{false};
     std::atomic<bool> refreshPending{false};
     // Flush markers sent to the video thread: pictures decoded after the latest one belong to
     // the latest seek.

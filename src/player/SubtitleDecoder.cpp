@@ -113,7 +113,7 @@ void TSubtitleDecoder::Run() {
     tOnPlaybackThread = true;
     media::PacketPtr packet(fn::av_packet_alloc());
     while (!control_.abortRequest.load()) {
-        while (control_.paused.load() && !queue_.Aborted() && !control_.pausedAtSeek.load()) {
+        while (control_.paused.load() && !queue_.Aborted() && !control_.seekRequest.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         const TPacketQueue::TResult got = queue_.Get(packet.get(), true);

@@ -90,9 +90,15 @@ void TVideoDecoder::FlushQueue() {
     queue_.Flush();
 }
 
+// A seek owes a picture until one decoded after its flush is queued; a paused player decodes
+// until then, so the new place is shown.
+bool TVideoDecoder::SeekPictureOwed() const {
+    return control_.seekRequest.load() || lastQueuedSerial_ != control_.videoFlushes.load();
+}
+
 bool TVideoDecoder::WaitWhilePaused() {
     while (control_.paused.load() && !queue_.Aborted() && control_.startPausedSteps.load() == 0 &&
-           !control_.pausedAtSeek.load()) {
+           !SeekPictureOwed()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return !queue_.Aborted();
@@ -143,7 +149,6 @@ void TVideoDecoder::OnFlush() {
     control_.frameTimer.store(PlaybackNow());
     control_.skipFactor.store(1.0);
     skipIndex_ = 0;
-    control_.postSeekPicture.store(true);
     ++serial_;
 }
 
@@ -238,10 +243,6 @@ bool TVideoDecoder::HandlePicture(AVFrame* picture, double pts) {
 }
 
 bool TVideoDecoder::QueuePicture(AVFrame* picture, double pts) {
-    if (control_.dropStale.load() && control_.postSeekPicture.load()) {
-        control_.dropStale.store(false);
-        control_.pausedAtSeek.store(false);
-    }
     if (!surfaceOpen_) {
         if (!owner_.OpenSurface(picture->width, picture->height)) {
             owner_.PostQuit();
@@ -361,6 +362,7 @@ double TVideoDecoder::TargetClock(double pts) {
 }
 
 void TVideoDecoder::AfterQueued() {
+    lastQueuedSerial_ = serial_;
     control_.pictureReady.Set();
     control_.endReported.store(false);
     if (control_.startPausedSteps.load() > 0 && ++stepPictures_ >= 2) {

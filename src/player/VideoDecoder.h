@@ -47,6 +47,7 @@ public:
 
 private:
     void Run();
+    bool SeekPictureOwed() const;
     bool WaitWhilePaused();
     // Sends one packet (null: drain) and handles every picture that comes out. The count of
     // pictures handed on, or -1 when the thread must end.
@@ -85,6 +86,7 @@ private:
     double lastDelay_ = 0;
     double skipIndex_ = 0;
     std::uint32_t serial_ = 0;
+    std::uint32_t lastQueuedSerial_ = 0;
     int stepPictures_ = 0;
     bool surfaceOpen_ = false;
     bool hookFailed_ = false;
