@@ -78,6 +78,11 @@ bool TPlayback::Open(std::string& errorText) {
 }
 
 void TPlayback::Start(TLoopQueue& loop) {
+    // The play thread may close the file at any time from now on.
+    std::lock_guard lock(closeMutex_);
+    if (closed_) {
+        return;
+    }
     const double now = PlaybackNow();
     driftFrom_.store(now + kDriftSettleSeconds);
     if (HasVideo()) {
@@ -87,8 +92,8 @@ void TPlayback::Start(TLoopQueue& loop) {
     } else {
         StartSound();
     }
-    started_.Set();
     refresh_ = std::thread([this, &loop] { RefreshThread(loop); });
+    started_.Set();
 }
 
 void TPlayback::StartSound() {
