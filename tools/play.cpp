@@ -63,7 +63,7 @@ void PrintUsage() {
                "  --quiet           print only the closing figures\n"
                "\n"
                "Prints the states and positions seen, then\n"
-               "  wall_s=... cpu_s=... cpu_per_s=...\n"
+               "  wall_s=... cpu_s=... cpu_per_s=... device_stalls=...\n"
                "  shown=N dropped=N drift_max_ms=X drift_mean_ms=Y decode_fps=Z\n"
                "(drift: |picture time - audio clock| once a second has played).\n",
                stdout);
@@ -186,7 +186,8 @@ public:
         const double wall = Elapsed();
         const double cpu = CpuSeconds() - cpuStart_;
         player_.Stop(true);
-        std::printf("wall_s=%.3f cpu_s=%.3f cpu_per_s=%.3f\n", wall, cpu, cpu / wall);
+        std::printf("wall_s=%.3f cpu_s=%.3f cpu_per_s=%.3f device_stalls=%lld\n", wall, cpu,
+                    cpu / wall, static_cast<long long>(stats.deviceStalls));
         std::printf("shown=%lld dropped=%lld drift_max_ms=%.1f drift_mean_ms=%.1f "
                     "decode_fps=%.1f\n",
                     static_cast<long long>(stats.shown), static_cast<long long>(stats.dropped),

@@ -148,6 +148,14 @@ void TAudioOutput::Callback(void* self, std::uint8_t* stream, int length) {
 void TAudioOutput::Fill(std::uint8_t* stream, int length) {
     const double now = PlaybackNow();
     callbackTime_.store(now, std::memory_order_release);
+    const double bufferSeconds = static_cast<double>(length) / bytesPerSecond_;
+    if (callbackEnd_ > 0 && now - callbackEnd_ > 2 * bufferSeconds) {
+        control_.deviceStalls.fetch_add(1, std::memory_order_relaxed);
+    }
+    struct TNoteEnd {
+        double& end;
+        ~TNoteEnd() { end = PlaybackNow(); }
+    } noteEnd{callbackEnd_};
     if (control_.paused.load()) {
         std::memset(stream, 0, static_cast<size_t>(length));
         return;

@@ -92,5 +92,6 @@ private:
     int diffCount_ = 0;
 
     std::atomic<double> callbackTime_{0};
+    double callbackEnd_ = 0; // callback thread only
     std::atomic<bool> visualising_{false};
 };

@@ -748,6 +748,7 @@ TPlayerStatistics TPlayback::Statistics() {
     s.decoded = control_.decoded.load();
     s.shown = control_.shown.load();
     s.dropped = control_.dropped.load();
+    s.deviceStalls = control_.deviceStalls.load();
     std::lock_guard lock(control_.driftMutex);
     s.driftSamples = control_.driftCount;
     s.driftMaxMs = control_.driftMax;

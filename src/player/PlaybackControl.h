@@ -70,6 +70,7 @@ struct TPlaybackControl {
     std::atomic<std::int64_t> decoded{0};
     std::atomic<std::int64_t> shown{0};
     std::atomic<std::int64_t> dropped{0};
+    std::atomic<std::int64_t> deviceStalls{0};
     std::mutex driftMutex;
     double driftMax = 0;
     double driftSum = 0;

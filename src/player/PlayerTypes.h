@@ -37,4 +37,7 @@ struct TPlayerStatistics {
     std::int64_t driftSamples = 0;
     double driftMaxMs = 0;  // largest |picture time - audio clock| once a second has played
     double driftMeanMs = 0; // mean of the same
+    // Times the sound device went unserved for over two buffers although the player's
+    // callback was quick: the machine was too busy to keep time.
+    std::int64_t deviceStalls = 0;
 };

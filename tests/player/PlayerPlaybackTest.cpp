@@ -128,23 +128,39 @@ TEST_F(PlayerPlayback, PauseHoldsThePosition) {
     EXPECT_EQ(recorder.States(), (std::vector<TPlayState>{psPlay, psPause, psResume, psStop}));
 }
 
-// A ten-second clip plays in ten seconds of wall time, with sound and picture in step.
-TEST_F(PlayerPlayback, SoundAndPictureStayInStep) {
+struct TTimedRun {
+    double seconds = 0;
+    TPlayerStatistics stats;
+};
+
+TTimedRun PlayThrough(const std::string& file) {
+    TTimedRun run;
     TFFPlayer player;
     TRecorder recorder(player);
     THeadlessPictureSink sink(160, 120);
-    ASSERT_TRUE(player.Open(Clips().sync10, &sink));
+    EXPECT_TRUE(player.Open(file, &sink));
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(recorder.WaitFor(psEnd, 1, 30s));
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const TPlayerStatistics stats = player.Statistics();
+    EXPECT_TRUE(recorder.WaitFor(psEnd, 1, 30s));
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.stats = player.Statistics();
     player.Stop(true);
-    EXPECT_NEAR(seconds, 10.0, 0.3);
-    EXPECT_GT(stats.driftSamples, 150);
-    EXPECT_LT(stats.driftMaxMs, 40.0);
-    EXPECT_GE(stats.shown, 240);
-    RecordProperty("drift_max_ms", std::to_string(stats.driftMaxMs));
+    return run;
+}
+
+// A ten-second clip plays in ten seconds of wall time, with sound and picture in step. A run
+// during which the machine starved the sound device says nothing about the player: it is run
+// once more.
+TEST_F(PlayerPlayback, SoundAndPictureStayInStep) {
+    TTimedRun run = PlayThrough(Clips().sync10);
+    if (run.stats.deviceStalls > 0) {
+        run = PlayThrough(Clips().sync10);
+    }
+    EXPECT_NEAR(run.seconds, 10.0, 0.3);
+    EXPECT_GT(run.stats.driftSamples, 150);
+    EXPECT_LT(run.stats.driftMaxMs, 40.0);
+    EXPECT_GE(run.stats.shown, 240);
+    RecordProperty("drift_max_ms", std::to_string(run.stats.driftMaxMs));
+    RecordProperty("device_stalls", std::to_string(run.stats.deviceStalls));
 }
 
 } // namespace
