@@ -4,10 +4,16 @@
 #include "DeviceListBox.h"
 #include "DeviceListModel.h"
 #include "FormatPicker.h"
+#include "MainPreview.h"
 #include "Screenshots.h"
+#include "VideoWidget.h"
 #include "WinFileInfo.h"
 #include "WinMain.h"
 #include "WinSettings.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
 
 #include <memory>
 
@@ -54,9 +60,27 @@ QWidget* ShowFileInfo(TfrmMain& window) {
     return gDialog.get();
 }
 
+// The first job playing, paused a second into it.
+QWidget* ShowPlaying(TfrmMain& window) {
+    if (window.Model().Jobs().Empty()) {
+        return &window;
+    }
+    window.Model().Jobs().Select(0);
+    window.PlayClick();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000 && (window.Ui().pan1->CurrentPicture() == nullptr ||
+                                       window.FFPlayer().Position() < 1'000'000)) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    window.PauseClick();
+    return &window;
+}
+
 } // namespace
 
 void RegisterSettingsScreenshots() {
+    TScreenshots::Register({"main-playing", ShowPlaying, [](TfrmMain& w) { w.StopPreview(); }});
     TScreenshots::Register({"settings", ShowSettings, CloseDialog});
     TScreenshots::Register({"settings-formats", ShowSettingsFormats, CloseDialog});
     TScreenshots::Register({"fileinfo", ShowFileInfo, CloseDialog});

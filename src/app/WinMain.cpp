@@ -7,6 +7,7 @@
 #include "JobListModel.h"
 #include "JobListView.h"
 #include "LibrarySet.h"
+#include "MainPreview.h"
 #include "MainWindowMessages.h"
 #include "MediaFiles.h"
 #include "MediaUtils.h"
@@ -54,6 +55,10 @@ TfrmMain::TfrmMain(TUserPlaces places, std::string libraryFolder, QWidget* paren
     TThemeManager::Apply(model_->StartUpTheme());
     ui_.Build(*this, *model_);
     ui_.UpdateIcons(TThemeManager::Current());
+    preview_ = std::make_unique<TMainPreview>(ffPlayer_, ui_, *model_, [this] {
+        AddClick();
+        return Adding();
+    });
     Connect();
     LoadLibraries();
     vazmo_.SetPreviewBitmap(true);
@@ -177,15 +182,8 @@ void TfrmMain::showEvent(QShowEvent* event) {
 
 void TfrmMain::FirstShow() {
     setFixedSize(sizeHint().expandedTo(DesignSize));
-    ui_.imgbtnPlay->setEnabled(true);
-    for (QToolButton* button : {ui_.imgbtnPAuse, ui_.imgbtnStop, ui_.imgbtnSnap}) {
-        button->setEnabled(false);
-    }
-    ui_.trcPreview->setEnabled(false);
+    preview_->FirstShow();
     ui_.edDirectory->setText(QString::fromStdString(model_->StartUpOutputFolder()));
-    TSettings& settings = model_->Settings();
-    ui_.trcVolume->setValue(settings.Volume());
-    ui_.ckMute->setChecked(settings.Mute());
     model_->Jobs().ShowColumns();
     model_->Global().SetVersionText(ProgramVersionText());
     setWindowTitle(QString::fromStdString(model_->Caption()));
@@ -215,6 +213,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 void TfrmMain::ShutDownComponents() {
     model_->Adder().Cancel();
+    ffPlayer_.Stop(true);
     vazmo_.OnCustomHook = nullptr;
     vazmo_.OnProgress = nullptr;
     vazmo_.OnTerminate = nullptr;
@@ -286,6 +285,7 @@ void TfrmMain::AddDone(int added) {
         ui_.lvFiles->setFocus();
     }
     UpdateCommandStates();
+    preview_->AddFinished(added);
     emit addFinished(added);
 }
 
@@ -315,6 +315,9 @@ void TfrmMain::FilesDropped(const QStringList& paths) {
 
 void TfrmMain::RemoveClick() {
     model_->Jobs().RemoveSelected();
+    if (model_->Jobs().Empty()) {
+        StopPreview();
+    }
 }
 
 void TfrmMain::ClearClick() {
@@ -323,9 +326,11 @@ void TfrmMain::ClearClick() {
     }
     vazmo_.ClearTasks();
     model_->Jobs().Clear();
+    StopPreview();
 }
 
 void TfrmMain::StartClick() {
+    StopPreview();
     NotAvailable("&Start");
 }
 
@@ -357,14 +362,17 @@ void TfrmMain::ShowPopup(const QPoint& globalPosition) {
 }
 
 void TfrmMain::CropClick() {
+    StopPreview();
     NotAvailable("&Crop");
 }
 
 void TfrmMain::TrimClick() {
+    StopPreview();
     NotAvailable("&Trim");
 }
 
 void TfrmMain::VideoEffectClick() {
+    StopPreview();
     NotAvailable("&Video Effect && Water Mark");
 }
 
@@ -443,27 +451,31 @@ void TfrmMain::OpenClick() {
 }
 
 void TfrmMain::PlayClick() {
-    NotAvailable("Play");
+    preview_->Play();
 }
 
 void TfrmMain::PauseClick() {
-    NotAvailable("Pause");
+    preview_->Pause();
 }
 
 void TfrmMain::StopClick() {
-    NotAvailable("Stop");
+    StopPreview();
+}
+
+void TfrmMain::StopPreview() {
+    preview_->Stop();
 }
 
 void TfrmMain::SnapClick() {
-    NotAvailable("Snapshot");
+    preview_->Snap();
 }
 
 void TfrmMain::MuteClick() {
-    model_->Settings().SetMute(ui_.ckMute->isChecked());
+    preview_->MuteClicked();
 }
 
 void TfrmMain::VolumeReleased() {
-    model_->Settings().SetVolume(ui_.trcVolume->value());
+    preview_->VolumeReleased();
 }
 
 void TfrmMain::EditMenuAboutToShow() {

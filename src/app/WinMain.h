@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FFEncoder.h"
+#include "FFPlayer.h"
 #include "MainWindowModel.h"
 #include "MainWindowUi.h"
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 class QProgressDialog;
+class TMainPreview;
 class TfrmFileInfo;
 class TfrmSettings;
 
@@ -33,6 +35,10 @@ public:
     TMainWindowModel& Model() { return *model_; }
     const TMainWindowUi& Ui() const { return ui_; }
     TFFEncoder& Vazmo() { return vazmo_; }
+    TFFPlayer& FFPlayer() { return ffPlayer_; }
+    TMainPreview& Preview() { return *preview_; }
+    // Stops the preview; the commands that need the job's file to themselves call it first.
+    void StopPreview();
 
     // The Add path shared by the add dialog, dropped files and the command line.
     void AddFiles(const std::vector<std::string>& paths);
@@ -107,6 +113,10 @@ private:
     std::unique_ptr<TMainWindowModel> model_;
     TMainWindowUi ui_;
     TFFEncoder vazmo_;
+    // Declared before the preview, which drives it, and destroyed after it; both go before
+    // the picture widget they play into.
+    TFFPlayer ffPlayer_;
+    std::unique_ptr<TMainPreview> preview_;
     QProgressDialog* addProgress_ = nullptr;
     TfrmSettings* frmSettings_ = nullptr;
     TfrmFileInfo* frmFileInfo_ = nullptr;

@@ -10,6 +10,7 @@
 #include "JobListView.h"
 #include "RecordingShell.h"
 #include "ThemeManager.h"
+#include "VideoWidget.h"
 #include "WinSettings.h"
 
 #include <QAccessible>
@@ -477,11 +478,8 @@ TEST_F(MainWindowFixture, CommandsOfLaterWindowsSayTheyAreNotThereYet) {
         EXPECT_EQ(shell.messages.back().caption, "Vantre MP4 Video Converter");
     }
     const size_t before = shell.messages.size();
-    for (QAbstractButton* button :
-         std::initializer_list<QAbstractButton*>{Ui().btnStart, Ui().imgbtnPlay}) {
-        button->click();
-    }
-    EXPECT_EQ(shell.messages.size(), before + 2);
+    Ui().btnStart->click();
+    EXPECT_EQ(shell.messages.size(), before + 1);
     EXPECT_EQ(Jobs().Count(), 1) << "nothing lost";
 }
 
