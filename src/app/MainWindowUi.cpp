@@ -181,6 +181,7 @@ QWidget* TMainWindowUi::BuildPreview(QWidget* parent) {
     pan1->setObjectName("pan1");
     pan1->setAccessibleName("Preview");
     pan1->setFixedSize(256, 183);
+    pan1->SetIdleColour(QColor(0x80, 0x80, 0x80)); // grey until a picture shows
 
     trcPreview = new QSlider(Qt::Horizontal, area);
     trcPreview->setObjectName("trcPreview");

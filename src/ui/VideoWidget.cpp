@@ -63,6 +63,11 @@ unsigned TVideoWidget::Handle() const {
     return static_cast<unsigned>(internalWinId());
 }
 
+void TVideoWidget::SetIdleColour(const QColor& colour) {
+    idleColour_ = colour;
+    update();
+}
+
 std::shared_ptr<const TSinkPicture> TVideoWidget::CurrentPicture() const {
     std::lock_guard lock(pictureMutex_);
     return picture_;
@@ -98,7 +103,8 @@ void TVideoWidget::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const qreal ratio = devicePixelRatioF();
     QRegion black = event->region();
-    if (picture && picture->Width() > 0 && picture->Height() > 0) {
+    const bool showing = picture && picture->Width() > 0 && picture->Height() > 0;
+    if (showing) {
         QImage image(picture->Bits(), picture->Width(), picture->Height(), picture->Stride(),
                      QImage::Format_RGB32);
         image.setDevicePixelRatio(ratio);
@@ -107,8 +113,9 @@ void TVideoWidget::paintEvent(QPaintEvent* event) {
         const QRectF shown(at, QSizeF(picture->Width() / ratio, picture->Height() / ratio));
         black -= QRegion(shown.toAlignedRect());
     }
+    const QColor fill = showing ? QColor(Qt::black) : idleColour_;
     for (const QRect& r : black) {
-        painter.fillRect(r, Qt::black);
+        painter.fillRect(r, fill);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "PictureSink.h"
 
+#include <QColor>
 #include <QWidget>
 
 #include <atomic>
@@ -24,6 +25,10 @@ public:
     void SetSurfaceListener(ISurfaceListener* listener) override;
     unsigned Handle() const override;
 
+    // The colour of the surface while it holds no picture (black unless set).
+    void SetIdleColour(const QColor& colour);
+    QColor IdleColour() const { return idleColour_; }
+
     // The picture painted next (null when cleared) and where.
     std::shared_ptr<const TSinkPicture> CurrentPicture() const;
     TPictureRect CurrentRect() const;
@@ -42,6 +47,7 @@ private:
     std::atomic<int> surfaceWidth_{0};
     std::atomic<int> surfaceHeight_{0};
     std::atomic<bool> updatePending_{false};
+    QColor idleColour_ = Qt::black; // window thread only
     std::mutex listenerMutex_;
     ISurfaceListener* listener_ = nullptr;
 };

@@ -93,6 +93,8 @@ TEST_F(Preview, PlayPauseResumeAndStopSetTheButtonsAndLabels) {
     Create();
     Add({SharedPreviewClips().longClip});
     EXPECT_EQ(Buttons(), PlayOnly);
+    const QColor grey(0x80, 0x80, 0x80);
+    EXPECT_EQ(Ui().pan1->grab().toImage().pixelColor(128, 90), grey) << "an empty panel is grey";
     PlayAndWaitForPicture();
     EXPECT_EQ(Buttons(), WhilePlaying);
     EXPECT_EQ(Ui().lblPTS->text(), "0:02:00");
@@ -116,6 +118,7 @@ TEST_F(Preview, PlayPauseResumeAndStopSetTheButtonsAndLabels) {
     EXPECT_EQ(Ui().lblPTS->text(), "00:00:00");
     EXPECT_FALSE(Ui().trcPreview->isEnabled());
     EXPECT_EQ(Ui().pan1->CurrentPicture(), nullptr) << "the panel is emptied";
+    EXPECT_EQ(Ui().pan1->grab().toImage().pixelColor(128, 90), grey);
 }
 
 TEST_F(Preview, PositionLabelShowsHoursMinutesSecondsAndMilliseconds) {
