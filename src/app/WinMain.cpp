@@ -13,6 +13,8 @@
 #include "ShellServices.h"
 #include "ThemeManager.h"
 #include "WinAbout.h"
+#include "WinCrop.h"
+#include "WinTrim.h"
 
 #include "FFmpegLoader.h"
 
@@ -345,11 +347,18 @@ void TfrmMain::ShowPopup(const QPoint& globalPosition) {
 }
 
 void TfrmMain::CropClick() {
-    NotAvailable("&Crop");
+    // A fresh dialog for every opening; the last one stays until the next.
+    delete findChild<TfrmCrop*>("frmCrop");
+    auto* crop = new TfrmCrop(model_->Jobs(), model_->LibraryFolder(), this);
+    crop->exec();
 }
 
 void TfrmMain::TrimClick() {
-    NotAvailable("&Trim");
+    auto* trim = findChild<TfrmTrim*>("frmTrim");
+    if (trim == nullptr) {
+        trim = new TfrmTrim(model_->Jobs(), model_->LibraryFolder(), this);
+    }
+    trim->exec();
 }
 
 void TfrmMain::VideoEffectClick() {
