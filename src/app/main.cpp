@@ -10,6 +10,7 @@
 #include "QtPreviewWindow.h"
 #include "QtShellServices.h"
 #include "Screenshots.h"
+#include "TrimCropScenes.h"
 #include "VantreApplication.h"
 #include "WinCover.h"
 #include "WinMain.h"
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
     TQtShellServices shell;
     TScopedShell scopedShell(shell);
     SetPreviewWindowFactory(TQtPreviewWindow::Factory());
+    RegisterTrimCropScenes();
 
     auto cover =
         std::make_unique<TfrmCover>(TGlobalObject::ProgramFolder(), TGlobalObject::ProductTitle,

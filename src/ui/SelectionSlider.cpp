@@ -44,16 +44,16 @@ void TSelectionSlider::paintEvent(QPaintEvent*) {
     option.subControls = QStyle::SC_SliderGroove;
     style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
     if (HasSelection()) {
+        // A rail under the groove, apart from the groove's own filling up to the thumb.
         const int from = PixelOf(selStart_, groove, handle.width());
         const int to = PixelOf(selEnd_, groove, handle.width());
-        const int height = std::max(4, groove.height() / 2);
-        const QRect band(from, groove.center().y() - height / 2, std::max(1, to - from), height);
-        QColor colour = palette().color(QPalette::Highlight);
-        painter.fillRect(band, colour);
-        // Ends of the marked part, as a trackbar's selection ticks.
-        painter.setPen(colour.darker(140));
-        painter.drawLine(from, groove.top(), from, groove.bottom());
-        painter.drawLine(band.right(), groove.top(), band.right(), groove.bottom());
+        const int top = std::min(groove.center().y() + 4, height() - 3);
+        const QColor colour = palette().color(QPalette::Highlight).darker(130);
+        painter.fillRect(QRect(from, top, std::max(1, to - from), 3), colour);
+        // Both ends as ticks across the groove, as a trackbar marks its selection.
+        painter.setPen(colour);
+        painter.drawLine(from, groove.center().y() - 5, from, top + 2);
+        painter.drawLine(to, groove.center().y() - 5, to, top + 2);
     }
     if (thumbVisible_) {
         option.subControls = QStyle::SC_SliderHandle;

@@ -87,7 +87,7 @@ void MarkAt(TfrmTrim& trim, const char* button, std::int64_t t) {
     if (!trim.Player().Paused()) {
         Click(trim, "imgbtnPause");
     }
-    trim.Player().Seek(4, true, t);
+    trim.Player().Seek(0, true, t);
     ASSERT_TRUE(WaitUntil([&] { return trim.Player().Position() == t; }));
     Click(trim, button);
 }

@@ -50,7 +50,7 @@ struct TrimFixture : ::testing::Test {
         if (!player.Paused()) {
             Click("imgbtnPause");
         }
-        player.Seek(4, true, t);
+        player.Seek(0, true, t);
         ASSERT_TRUE(WaitUntil([&] { return player.Position() == t; }))
             << "at " << player.Position() << " instead of " << t;
     }
