@@ -264,3 +264,20 @@ TEST_F(CropFixture, PlaysPausesAndReopensAfterTheEnd) {
     Click("btnCancel");
     EXPECT_EQ(dialog->Player().State(), psStop);
 }
+
+TEST_F(CropFixture, TrackerGrabsEdgesCornersAndInside) {
+    AddJob(jobs, clips.wide, 2);
+    Open();
+    const QSize size = Tracker()->size();
+    using E = TRectTracker::Edge;
+    EXPECT_EQ(Tracker()->EdgesAt({1, size.height() / 2}), E::Left);
+    EXPECT_EQ(Tracker()->EdgesAt({size.width() / 2, 0}), E::Top);
+    EXPECT_EQ(Tracker()->EdgesAt({size.width() - 1, size.height() - 1}), E::Right | E::Bottom);
+    EXPECT_EQ(Tracker()->EdgesAt({0, size.height() - 2}), E::Left | E::Bottom);
+    EXPECT_EQ(Tracker()->EdgesAt({size.width() / 2, size.height() / 2}), E::Move);
+    // The right edge dragged far past the left one: the rectangle keeps its smallest size.
+    const QRect p = Picture();
+    Drag({p.right(), p.center().y()}, {-100, p.center().y()});
+    EXPECT_EQ(Tracker()->width(), TRectTracker::MinimumSize);
+    EXPECT_EQ(Spin("spedRight"), p.width() - TRectTracker::MinimumSize);
+}
