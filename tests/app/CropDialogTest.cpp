@@ -4,7 +4,7 @@
 
 #include "GuiTestHelpers.h"
 #include "RectTracker.h"
-#include "TrimCropClips.h"
+#include "TrimCropTestHelpers.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -5,7 +5,7 @@
 
 #include "GuiTestHelpers.h"
 #include "SelectionSlider.h"
-#include "TrimCropClips.h"
+#include "TrimCropTestHelpers.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -50,8 +50,7 @@ struct TrimFixture : ::testing::Test {
         if (!player.Paused()) {
             Click("imgbtnPause");
         }
-        player.Seek(0, true, t);
-        ASSERT_TRUE(WaitUntil([&] { return player.Position() == t; }))
+        ASSERT_TRUE(trimcrop_test::PlayerAt(player, t))
             << "at " << player.Position() << " instead of " << t;
     }
     void MarkAt(const char* button, std::int64_t t) {

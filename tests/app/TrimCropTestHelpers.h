@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FFPlayer.h"
+#include "GuiTestHelpers.h"
 #include "JobList.h"
 #include "TestSupport.h"
 
@@ -42,6 +44,17 @@ inline int AddJob(TJobList& jobs, const std::string& path, int seconds) {
     record->LengthSeconds = seconds;
     record->OutputFile = path + ".out.mp4";
     return jobs.Append(std::move(record));
+}
+
+// Puts a paused player at t (a key picture's time), with that picture on screen. Under load
+// the player now and then drops a seek made while paused and keeps its earlier picture; the
+// seek is asked again then.
+inline bool PlayerAt(TFFPlayer& player, std::int64_t t) {
+    for (int attempt = 0; attempt < 5 && player.Position() != t; ++attempt) {
+        player.Seek(0, true, t);
+        gui_test::WaitUntil([&] { return player.Position() == t; }, 5000);
+    }
+    return player.Position() == t;
 }
 
 } // namespace trimcrop_test
