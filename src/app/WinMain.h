@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FFEncoder.h"
+#include "FFPlayer.h"
 #include "MainWindowModel.h"
 #include "MainWindowUi.h"
 
@@ -17,6 +18,9 @@ class TJobListRows;
 class TProgressWindowModel;
 class TfrmPreference;
 class TfrmProgress;
+class TMainPreview;
+class TfrmFileInfo;
+class TfrmSettings;
 
 // The main window: the job list, the preview area, the format picker, the output folder, the
 // menus, tool bar and pop-up menu, the themes and the exit question. It maps its widgets to
@@ -42,6 +46,10 @@ public:
     // Made by the first Start (or by the first Preference), then reused; null before.
     TfrmProgress* ProgressWindow() const { return frmProgress_; }
     TfrmPreference* PreferenceWindow() const { return frmPreference_; }
+    TFFPlayer& FFPlayer() { return ffPlayer_; }
+    TMainPreview& Preview() { return *preview_; }
+    // Stops the preview; the commands that need the job's file to themselves call it first.
+    void StopPreview();
 
     // The Add path shared by the add dialog, dropped files and the command line.
     void AddFiles(const std::vector<std::string>& paths);
@@ -51,6 +59,9 @@ public:
     QProgressDialog* AddProgress() const { return addProgress_; }
 
     void ApplyTheme(int index);
+    // The dialogs, made on first use and kept (null until then).
+    TfrmSettings* SettingsDialog() const { return frmSettings_; }
+    TfrmFileInfo* FileInfoWindow() const { return frmFileInfo_; }
     // Closing asks first unless this is off (the screenshot run ends without a question).
     void SetAskOnClose(bool ask) { askOnClose_ = ask; }
 
@@ -122,7 +133,13 @@ private:
     std::unique_ptr<TMainWindowModel> model_;
     TMainWindowUi ui_;
     TFFEncoder vazmo_;
+    // Declared before the preview, which drives it, and destroyed after it; both go before
+    // the picture widget they play into.
+    TFFPlayer ffPlayer_;
+    std::unique_ptr<TMainPreview> preview_;
     QProgressDialog* addProgress_ = nullptr;
+    TfrmSettings* frmSettings_ = nullptr;
+    TfrmFileInfo* frmFileInfo_ = nullptr;
     int addProgressDelay_ = 500;
     bool shownOnce_ = false;
     bool askOnClose_ = true;

@@ -23,7 +23,7 @@ void TFittedPictureView::paintEvent(QPaintEvent*) {
     if (picture_ == nullptr || picture_->Empty()) {
         return;
     }
-    const TPictureRect fit =
+    const TFitRect fit =
         FitPicture(picture_->Width(), picture_->Height(), {0, 0, width(), height()});
     if (fit.Empty()) {
         return;

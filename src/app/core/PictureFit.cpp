@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-TPictureRect FitPicture(int sourceWidth, int sourceHeight, const TPictureRect& box) {
+TFitRect FitPicture(int sourceWidth, int sourceHeight, const TFitRect& box) {
     if (sourceWidth <= 0 || sourceHeight <= 0 || box.Empty()) {
         return {};
     }
@@ -46,7 +46,7 @@ std::vector<int> SamplePositions(int sourceSize, int targetSize) {
 
 } // namespace
 
-void DrawStretched(TBitmap24& target, const TBitmap24& source, const TPictureRect& rect) {
+void DrawStretched(TBitmap24& target, const TBitmap24& source, const TFitRect& rect) {
     if (source.Empty() || rect.Empty() || target.Empty()) {
         return;
     }

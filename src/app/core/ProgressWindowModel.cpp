@@ -108,7 +108,7 @@ std::string TProgressWindowModel::Title() const {
     return run_.Running() ? run_.Progress().TitleText() : batchmsg::ProgressCaption;
 }
 
-TPictureRect TProgressWindowModel::PreviewRect(int areaWidth, int areaHeight) const {
+TFitRect TProgressWindowModel::PreviewRect(int areaWidth, int areaHeight) const {
     const TBitmap24& frame = run_.PreviewFrame();
     return FitPicture(frame.Width(), frame.Height(), {0, 0, areaWidth, areaHeight});
 }

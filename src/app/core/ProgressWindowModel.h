@@ -77,7 +77,7 @@ public:
     // (scaled to fit, aspect kept, centred); and the whole preview area as a picture.
     bool HasPreview() const { return !run_.PreviewFrame().Empty(); }
     const TBitmap24& PreviewFrame() const { return run_.PreviewFrame(); }
-    TPictureRect PreviewRect(int areaWidth = PreviewWidth, int areaHeight = PreviewHeight) const;
+    TFitRect PreviewRect(int areaWidth = PreviewWidth, int areaHeight = PreviewHeight) const;
     TBitmap24 PreviewPicture() const;
 
     // IBatchListener

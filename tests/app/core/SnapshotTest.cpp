@@ -67,13 +67,13 @@ struct SnapshotFixture : ::testing::Test {
 
 TEST(PictureFit, TheFittingRuleCentresWithRoundingHalfToEven) {
     // Wider than the area: full width, margins above and below.
-    EXPECT_EQ(FitPicture(640, 240, {0, 0, 372, 210}), (TPictureRect{0, 35, 372, 140}));
+    EXPECT_EQ(FitPicture(640, 240, {0, 0, 372, 210}), (TFitRect{0, 35, 372, 140}));
     // Taller than the area: full height, margins left and right.
-    EXPECT_EQ(FitPicture(640, 480, {0, 0, 372, 210}), (TPictureRect{46, 0, 280, 210}));
-    EXPECT_EQ(FitPicture(372, 210, {10, 20, 372, 210}), (TPictureRect{10, 20, 372, 210}));
+    EXPECT_EQ(FitPicture(640, 480, {0, 0, 372, 210}), (TFitRect{46, 0, 280, 210}));
+    EXPECT_EQ(FitPicture(372, 210, {10, 20, 372, 210}), (TFitRect{10, 20, 372, 210}));
     // A margin of 2.5 pixels rounds to 2, one of 3.5 to 4.
-    EXPECT_EQ(FitPicture(100, 95, {0, 0, 100, 100}), (TPictureRect{0, 2, 100, 96}));
-    EXPECT_EQ(FitPicture(100, 93, {0, 0, 100, 100}), (TPictureRect{0, 4, 100, 92}));
+    EXPECT_EQ(FitPicture(100, 95, {0, 0, 100, 100}), (TFitRect{0, 2, 100, 96}));
+    EXPECT_EQ(FitPicture(100, 93, {0, 0, 100, 100}), (TFitRect{0, 4, 100, 92}));
     EXPECT_TRUE(FitPicture(0, 10, {0, 0, 10, 10}).Empty());
     EXPECT_TRUE(FitPicture(10, 10, {0, 0, 0, 10}).Empty());
 }
