@@ -11,6 +11,7 @@
 #include "JobListDelegate.h"
 #include "JobListModel.h"
 #include "JobListView.h"
+#include "MainPreview.h"
 #include "ProgressWindowModel.h"
 #include "RecordingShell.h"
 #include "WinProgress.h"
@@ -216,14 +217,13 @@ TEST_F(BatchWindowFixture, ThreeCheckedRowsOfFiveConvertInListOrderFromTheToolBa
     ClickCheckBox(3);
     // The order in which rows reach "100%", and what the window showed meanwhile.
     std::vector<int> finished;
-    QObject::connect(&JobModel(), &QAbstractItemModel::dataChanged, window.get(),
-                     [&](const QModelIndex& from) {
-                         if (ProgressCell(from.row()) == "100%" &&
-                             std::find(finished.begin(), finished.end(), from.row()) ==
-                                 finished.end()) {
-                             finished.push_back(from.row());
-                         }
-                     });
+    QObject::connect(
+        &JobModel(), &QAbstractItemModel::dataChanged, window.get(), [&](const QModelIndex& from) {
+            if (ProgressCell(from.row()) == "100%" &&
+                std::find(finished.begin(), finished.end(), from.row()) == finished.end()) {
+                finished.push_back(from.row());
+            }
+        });
     BatchSpy spy(window->BatchRun());
     bool busyWhileRunning = false;
     spy.onProgress = [&](const TProgressInfo&) {
@@ -254,8 +254,7 @@ TEST_F(BatchWindowFixture, ThreeCheckedRowsOfFiveConvertInListOrderFromTheToolBa
     EXPECT_TRUE(busyWhileRunning);
     ASSERT_FALSE(spy.titles.empty());
     for (const QString& title : spy.titles) {
-        EXPECT_TRUE(title.startsWith("Progress - ") && title.endsWith("%"))
-            << title.toStdString();
+        EXPECT_TRUE(title.startsWith("Progress - ") && title.endsWith("%")) << title.toStdString();
     }
     // The folder opens once, after the last task; nothing shuts down.
     EXPECT_EQ(shell.opened, std::vector<std::string>{Settings().OutputDir()});
@@ -265,10 +264,13 @@ TEST_F(BatchWindowFixture, ThreeCheckedRowsOfFiveConvertInListOrderFromTheToolBa
     EXPECT_EQ(Progress()->windowTitle(), "Progress");
 }
 
-TEST_F(BatchWindowFixture, NoCheckedRowWarnsAndShowsNoProgressWindow) {
+TEST_F(BatchWindowFixture, NoCheckedRowWarnsKeepsThePreviewAndShowsNoProgressWindow) {
     Add({clips.holiday});
+    Ui().imgbtnPlay->click();
+    ASSERT_TRUE(window->Preview().State().Playing());
     ClickCheckBox(0);
     QTest::mouseClick(Ui().btnStart, Qt::LeftButton);
+    EXPECT_TRUE(window->Preview().State().Playing()) << "nothing to convert: the preview goes on";
     ASSERT_EQ(shell.messages.size(), 1u);
     EXPECT_EQ(shell.messages[0].text, "Please select a file by clicking the check box!");
     EXPECT_EQ(shell.messages[0].caption, "Warning");
@@ -305,8 +307,10 @@ TEST_F(BatchWindowFixture, CancelDuringTheFirstOfTwoTasksLeavesNoTraceOfSuccess)
     ExpectIdleButtons();
 }
 
-TEST_F(BatchWindowFixture, TheFileMenusStartOpensTheFolderOnceAndShutsDownAtTheEnd) {
+TEST_F(BatchWindowFixture, TheFileMenusStartStopsThePreviewOpensTheFolderAndShutsDown) {
     Add({clips.beach});
+    Ui().imgbtnPlay->click();
+    ASSERT_TRUE(window->Preview().State().Playing());
     BatchSpy spy(window->BatchRun());
     spy.onFirstPreview = [&] {
         QTest::mouseClick(InProgress<QCheckBox>("ckShutDown"), Qt::LeftButton);
@@ -316,6 +320,7 @@ TEST_F(BatchWindowFixture, TheFileMenusStartOpensTheFolderOnceAndShutsDownAtTheE
     QTest::mouseClick(Ui().mnuFile, Qt::LeftButton, {},
                       Ui().mnuFile->actionGeometry(Ui().mniStart).center());
     ASSERT_NE(Progress(), nullptr);
+    EXPECT_TRUE(window->Preview().State().Stopped()) << "Start takes the file from the preview";
     EXPECT_TRUE(InProgress<QCheckBox>("ckOpen")->isChecked()) << "checked at every showing";
     ASSERT_TRUE(WaitForBatchEnd());
 
@@ -326,7 +331,9 @@ TEST_F(BatchWindowFixture, TheFileMenusStartOpensTheFolderOnceAndShutsDownAtTheE
               "aac");
 
     // Unchecked by the person, the next batch opens nothing; the shut-down box stays as left.
-    spy.onFirstPreview = [&] { QTest::mouseClick(InProgress<QCheckBox>("ckOpen"), Qt::LeftButton); };
+    spy.onFirstPreview = [&] {
+        QTest::mouseClick(InProgress<QCheckBox>("ckOpen"), Qt::LeftButton);
+    };
     spy.previews = 0;
     ClickToolButton(Ui().tbStart);
     EXPECT_TRUE(InProgress<QCheckBox>("ckOpen")->isChecked());
@@ -394,9 +401,12 @@ TEST_F(BatchWindowFixture, TheProgressWindowShowsThePreviewFiguresAndWritesSnaps
     EXPECT_EQ(InProgress<QCheckBox>("ckShutDown")->text(), "Shut down computer after conversion");
     EXPECT_EQ(InProgress<QToolButton>("imgbtnSnap")->toolTip(), "Save snapshot picture");
     const std::pair<const char*, const char*> captions[] = {
-        {"lblTimeCaption", "Current Time:"},     {"lblSizeCaption", "File Size:"},
-        {"lblLengthCaption", "Length:"},         {"lblProgressCaption", "Progress:"},
-        {"lblOutputCaption", "File:"},           {"lblRemainingCaption", "Remaining:"},
+        {"lblTimeCaption", "Current Time:"},
+        {"lblSizeCaption", "File Size:"},
+        {"lblLengthCaption", "Length:"},
+        {"lblProgressCaption", "Progress:"},
+        {"lblOutputCaption", "File:"},
+        {"lblRemainingCaption", "Remaining:"},
         {"lblBatchRemainingCaption", "All files:"}};
     for (const auto& [name, text] : captions) {
         EXPECT_EQ(InProgress<QLabel>(name)->text(), text) << name;

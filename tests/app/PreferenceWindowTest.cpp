@@ -82,9 +82,10 @@ TEST_F(PreferenceWindowFixture, FirstOpeningShowsTheDefaultsWithItsCaptions) {
         EXPECT_EQ(Get<QLineEdit>(d, "edtSnapDirectory")->text().toStdString(),
                   home.File("videoconverter"));
         EXPECT_TRUE(Get<QLineEdit>(d, "edtSnapDirectory")->isReadOnly());
-        const std::pair<const char*, const char*> boxes[] = {
-            {"ckFullSize", "Full Size"}, {"ckSmallSize", "Small Size"}, {"ckBmp", "BMP"},
-            {"ckJpg", "JPG"}};
+        const std::pair<const char*, const char*> boxes[] = {{"ckFullSize", "Full Size"},
+                                                             {"ckSmallSize", "Small Size"},
+                                                             {"ckBmp", "BMP"},
+                                                             {"ckJpg", "JPG"}};
         for (const auto& [name, caption] : boxes) {
             EXPECT_EQ(Get<QCheckBox>(d, name)->text(), caption);
             EXPECT_TRUE(Get<QCheckBox>(d, name)->isChecked()) << name;
@@ -97,7 +98,8 @@ TEST_F(PreferenceWindowFixture, FirstOpeningShowsTheDefaultsWithItsCaptions) {
         EXPECT_EQ(Get<QGroupBox>(d, "rdGrpPriority")->title(), "Work priority");
         QStringList items;
         for (int i = 0; i < 4; ++i) {
-            QRadioButton* item = Get<QRadioButton>(d, QString("rdPriority%1").arg(i).toLatin1().constData());
+            QRadioButton* item =
+                Get<QRadioButton>(d, QString("rdPriority%1").arg(i).toLatin1().constData());
             items << item->text();
             EXPECT_EQ(item->isChecked(), i == 1);
         }

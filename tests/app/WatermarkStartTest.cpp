@@ -103,7 +103,8 @@ TEST(WatermarkThroughStart, TextAndImageInTheirSecondAtTheirPlaceAndBrightnessEv
     EXPECT_EQ(converted.Outcome, TJobOutcome::Converted) << converted.Error;
     window.reset();
 
-    const std::vector<TBitmap24> source = DecodeFrames(clip, home.File("source.raw"), Width, Height);
+    const std::vector<TBitmap24> source =
+        DecodeFrames(clip, home.File("source.raw"), Width, Height);
     ASSERT_EQ(source.size(), static_cast<size_t>(Seconds * Fps));
     const std::vector<TBitmap24> output =
         DecodeFrames(converted.OutputFile, home.File("output.raw"), Width, Height);

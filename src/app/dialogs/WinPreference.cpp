@@ -106,7 +106,8 @@ void TfrmPreference::BuildLayout() {
         priorityLayout->addWidget(rdPriority_[i]);
     }
     priorityLayout->addStretch(1);
-    connect(priorities_, &QButtonGroup::idClicked, this, [this](int id) { model_.SetPriority(id); });
+    connect(priorities_, &QButtonGroup::idClicked, this,
+            [this](int id) { model_.SetPriority(id); });
 
     btnDefault_ = Button(this, "btnDefault", dlgmsg::PrefDefault);
     btnOk_ = Button(this, "btnOk", dlgmsg::PrefOk);

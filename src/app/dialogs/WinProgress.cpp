@@ -201,8 +201,7 @@ void TfrmProgress::RefreshRemaining() {
     // Nothing to estimate before the first report.
     const bool known = figures.CurrentTask() >= 0;
     lblRemaining_->setText(known ? QString::fromStdString(figures.RemainingFileText()) : "");
-    lblBatchRemaining_->setText(known ? QString::fromStdString(figures.RemainingBatchText())
-                                      : "");
+    lblBatchRemaining_->setText(known ? QString::fromStdString(figures.RemainingBatchText()) : "");
 }
 
 void TfrmProgress::PreviewTick() {
