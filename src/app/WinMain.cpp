@@ -35,6 +35,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
@@ -85,13 +86,13 @@ std::string TfrmMain::ProgramVersionText() {
 
 TfrmMain::~TfrmMain() {
     ShutDownComponents();
-    // Child widgets would be deleted only after the members; those that refer to the model or
-    // the batch go first.
-    delete frmProgress_;
-    delete frmPreference_;
-    QWidget* deviceList = ui_.picker->List();
+    // Qt would delete the child widgets only after the members. The job list's view and model,
+    // the device list and the dialogs refer to the model or the batch (the job list's model
+    // unregisters from the job list as it goes), so they go first.
+    qDeleteAll(findChildren<QDialog*>(Qt::FindDirectChildrenOnly));
+    const QPointer<QWidget> deviceList = ui_.picker->List();
     delete takeCentralWidget();
-    delete deviceList;
+    delete deviceList.data();
 }
 
 void TfrmMain::SetUpBatch() {
