@@ -23,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -424,6 +425,17 @@ TEST_F(BatchWindowFixture, TheProgressWindowShowsThePreviewFiguresAndWritesSnaps
     EXPECT_EQ(shown.pixelColor(361, 105), background);
     EXPECT_EQ(InProgress<QLabel>("lblOutput")->text().toStdString(),
               TBatchProgress::ShortFileName(batchClips.longer));
+    EXPECT_EQ(InProgress<QLabel>("lblProgress")->text(), "[1/1]");
+    EXPECT_EQ(InProgress<QLabel>("lblLength")->text(), "8 Second");
+    EXPECT_TRUE(
+        QRegularExpression("^\\d Second$").match(InProgress<QLabel>("lblTime")->text()).hasMatch());
+    // The estimates, counted down by the timer, and the batch's share in the title.
+    const QRegularExpression clock("^\\d\\d:\\d\\d:\\d\\d$");
+    EXPECT_TRUE(clock.match(InProgress<QLabel>("lblRemaining")->text()).hasMatch())
+        << InProgress<QLabel>("lblRemaining")->text().toStdString();
+    EXPECT_TRUE(clock.match(InProgress<QLabel>("lblBatchRemaining")->text()).hasMatch());
+    EXPECT_EQ(Progress()->windowTitle(),
+              QString("Progress - %1%").arg(window->BatchRun().Progress().OverallPercent()));
 
     // The snapshot: the decoded picture and the preview area as it is shown.
     QTest::mouseClick(InProgress<QToolButton>("imgbtnSnap"), Qt::LeftButton);
