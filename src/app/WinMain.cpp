@@ -87,8 +87,9 @@ std::string TfrmMain::ProgramVersionText() {
 TfrmMain::~TfrmMain() {
     ShutDownComponents();
     // Qt would delete the child widgets only after the members. The job list's view and model,
-    // the device list and the dialogs refer to the model or the batch (the job list's model
-    // unregisters from the job list as it goes), so they go first.
+    // the device list and the dialogs read the model or the batch, and observe its lists: they
+    // close and go while it still exists.
+    hide();
     qDeleteAll(findChildren<QDialog*>(Qt::FindDirectChildrenOnly));
     const QPointer<QWidget> deviceList = ui_.picker->List();
     delete takeCentralWidget();
@@ -179,8 +180,6 @@ void TfrmMain::Connect() {
         connect(button, &QAbstractButton::clicked, this,
                 [this, slot] { Guarded([this, slot] { (this->*slot)(); }); });
     }
-    connect(ui_.trcVolume, &QSlider::sliderReleased, this,
-            [this] { Guarded([this] { VolumeReleased(); }); });
     connect(ui_.edDirectory, &QLineEdit::textChanged, this, [this](const QString& text) {
         Guarded([this, text] { model_->OutputFolderEdited(text.toStdString()); });
     });
@@ -585,10 +584,6 @@ void TfrmMain::SnapClick() {
 
 void TfrmMain::MuteClick() {
     preview_->MuteClicked();
-}
-
-void TfrmMain::VolumeReleased() {
-    preview_->VolumeReleased();
 }
 
 void TfrmMain::EditMenuAboutToShow() {

@@ -103,7 +103,6 @@ public slots:
     void StopClick();
     void SnapClick();
     void MuteClick();
-    void VolumeReleased();
     void EditMenuAboutToShow();
     void PopupAboutToShow();
     void SkinMenuAboutToShow();
