@@ -13,6 +13,7 @@
 #include "ShellServices.h"
 #include "ThemeManager.h"
 #include "WinAbout.h"
+#include "WinWaterMark.h"
 
 #include "FFmpegLoader.h"
 
@@ -353,7 +354,10 @@ void TfrmMain::TrimClick() {
 }
 
 void TfrmMain::VideoEffectClick() {
-    NotAvailable("&Video Effect && Water Mark");
+    // A fresh editor each time: it rebuilds everything from the job record.
+    delete findChild<TfrmWaterMark*>("frmWaterMark", Qt::FindDirectChildrenOnly);
+    auto* editor = new TfrmWaterMark(model_->Jobs(), model_->LibraryFolder(), this);
+    editor->exec();
 }
 
 void TfrmMain::VideoInformationClick() {

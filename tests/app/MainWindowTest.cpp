@@ -464,7 +464,6 @@ TEST_F(MainWindowFixture, CommandsOfLaterWindowsSayTheyAreNotThereYet) {
     const std::vector<std::pair<QAction*, std::string>> commands = {
         {Ui().mniCrop, "Crop"},
         {Ui().pmiTrim, "Trim"},
-        {Ui().mniVideoEffect, "Video Effect & Water Mark"},
         {Ui().pmiVideoInformation, "Video Infomation"},
         {Ui().mniStart, "Start"},
         {Ui().tbSettings, "Settings"},
