@@ -12,6 +12,7 @@
 #include "Screenshots.h"
 #include "VantreApplication.h"
 #include "WinCover.h"
+#include "WaterMarkScenes.h"
 #include "WinMain.h"
 
 #include <QFileInfo>
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
     TQtShellServices shell;
     TScopedShell scopedShell(shell);
     SetPreviewWindowFactory(TQtPreviewWindow::Factory());
+    RegisterWaterMarkScenes();
 
     auto cover =
         std::make_unique<TfrmCover>(TGlobalObject::ProgramFolder(), TGlobalObject::ProductTitle,

@@ -279,6 +279,10 @@ int TWaterMarkModel::AddImage(QPointF centre) {
     if (path.empty()) {
         return -1;
     }
+    return AddImageFile(path, centre);
+}
+
+int TWaterMarkModel::AddImageFile(const std::string& path, QPointF centre) {
     TWmItemRec item = NewItem(TWmRec::ImageItem);
     item.ImageFile = path;
     try {

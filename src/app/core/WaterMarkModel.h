@@ -123,6 +123,8 @@ public:
     // Asks for a bitmap file and adds it centred on centre; -1 when cancelled or when the file
     // cannot be read (shown as a message).
     int AddImage(QPointF centre);
+    // Adds the bitmap file centred on centre; -1 (with a message) when it cannot be read.
+    int AddImageFile(const std::string& path, QPointF centre);
     // The in-place editor's text for the selected text row.
     void SetRowText(const std::string& text);
     void Delete();
