@@ -398,3 +398,51 @@ TEST(WaterMarkCommand, VideoEffectOpensAFreshModalEditorOnTheSelectedRow) {
     EXPECT_EQ(window.Model().Jobs().Record(0).Saturation, 255);
     EXPECT_TRUE(shell.messages.empty());
 }
+
+TEST(LayeredViewTest, ThePictureIsFittedCentredOnACheckerboardWithBlendedLayers) {
+    TLayeredView view;
+    view.resize(200, 100);
+    view.show();
+    ASSERT_TRUE(WaitUntil([&] { return view.isVisible(); }));
+    QImage base(40, 40, QImage::Format_RGB32);
+    base.fill(qRgb(255, 0, 0));
+    view.SetFrameSize(base.size());
+    view.SetBase(base);
+    QImage white(10, 10, QImage::Format_ARGB32_Premultiplied);
+    white.fill(Qt::white);
+    view.SetLayers({{7, QRectF(0, 0, 10, 10), 128, white, true},
+                    {8, QRectF(30, 30, 10, 10), 255, white, false},
+                    {9, QRectF(30, 0, 10, 10), 255, QImage(), true}});
+    const QImage shot = view.grab().toImage();
+    ASSERT_EQ(shot.size(), QSize(200, 100));
+    // 2.5 view pixels a frame pixel: the picture spans x 50..150, the rest is the checkerboard
+    // of 13-pixel squares, grey at the top left.
+    EXPECT_EQ(view.ToView({0, 0}), QPointF(50, 0));
+    EXPECT_EQ(view.ToFrame({150, 100}), QPointF(40, 40));
+    EXPECT_EQ(view.VisibleCentre(), QPointF(20, 20));
+    EXPECT_EQ(shot.pixel(2, 2), qRgb(176, 176, 176));
+    EXPECT_EQ(shot.pixel(15, 2), qRgb(255, 255, 255));
+    EXPECT_EQ(shot.pixel(2, 15), qRgb(255, 255, 255));
+    EXPECT_EQ(shot.pixel(15, 15), qRgb(176, 176, 176));
+    EXPECT_EQ(shot.pixel(100, 50), qRgb(255, 0, 0));
+    const QColor blended = shot.pixelColor(60, 10); // the half-opaque white layer
+    EXPECT_EQ(blended.red(), 255);
+    EXPECT_NEAR(blended.green(), 128, 3);
+    EXPECT_EQ(shot.pixel(140, 90), qRgb(255, 0, 0)) << "a hidden layer is not drawn";
+    int hatched = 0;
+    for (int y = 1; y < 24; ++y) {
+        for (int x = 126; x < 149; ++x) {
+            hatched += shot.pixel(x, y) != qRgb(255, 0, 0) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(hatched, 20) << "a missing picture is hatched";
+    EXPECT_EQ(view.LayerAt({140, 90}), -1);
+    EXPECT_EQ(view.LayerAt({60, 10}), 7);
+    // The selected layer's frame: handles at its corners, a move inside.
+    view.SetSelected(7);
+    EXPECT_EQ(view.HandleAt({75, 25}), TLayerHandle::BottomRight);
+    EXPECT_EQ(view.HandleAt({62, 12}), TLayerHandle::Move);
+    EXPECT_EQ(view.HandleAt({62.5, 0}), TLayerHandle::Top);
+    view.SetLayers({});
+    EXPECT_EQ(view.Selected(), -1);
+}

@@ -169,6 +169,8 @@ public:
     void SetPaused(bool paused);
     void ForgetLastFrame();
     const TBitmap24& LastFrame() const { return lastFrame_; }
+    // The time of the last previewed picture (microseconds); -1 before the first.
+    std::int64_t LastPts() const { return lastPts_; }
     const QImage& BasePicture() const { return basePicture_; }
 
     // OK: the items and the four adjustments into the job. Before the file was opened the
