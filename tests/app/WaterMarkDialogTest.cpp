@@ -446,3 +446,19 @@ TEST(LayeredViewTest, ThePictureIsFittedCentredOnACheckerboardWithBlendedLayers)
     view.SetLayers({});
     EXPECT_EQ(view.Selected(), -1);
 }
+
+TEST(WaterMarkEmpty, WithoutAJobTheEditorStaysEmptyAndAddsNothing) {
+    testing_support::RecordingShell shell;
+    TScopedShell scoped(shell);
+    TJobList jobs;
+    TfrmWaterMark editor(jobs, "");
+    editor.show();
+    EXPECT_EQ(editor.JobRow(), -1);
+    EXPECT_FALSE(editor.Ui().btnAddText->isEnabled());
+    EXPECT_FALSE(editor.Ui().btnAddImage->isEnabled());
+    editor.btnAddTextClick();
+    EXPECT_EQ(editor.Ui().lsbox->count(), 0);
+    editor.Ui().btnOk->click();
+    EXPECT_FALSE(editor.isVisible());
+    EXPECT_TRUE(shell.messages.empty());
+}

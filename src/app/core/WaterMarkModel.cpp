@@ -255,6 +255,9 @@ void TWaterMarkModel::CentreLayer(TWmItemRec& item, QPointF centre) const {
 }
 
 int TWaterMarkModel::AddText(QPointF centre) {
+    if (!opened_) {
+        return -1; // OK would keep the stored list, and this item would be lost
+    }
     TWmItemRec item = NewItem(TWmRec::TextItem);
     item.Text = wmmsg::NewTextRow;
     item.Font = {controls_.FontName, controls_.FontSize, controls_.FontStyle, controls_.FontColor};
@@ -275,6 +278,9 @@ int TWaterMarkModel::AddText(QPointF centre) {
 }
 
 int TWaterMarkModel::AddImage(QPointF centre) {
+    if (!opened_) {
+        return -1;
+    }
     const std::string path = Shell().OpenFile(wmmsg::ImageDialogTitle, wmmsg::ImageFilter, "");
     if (path.empty()) {
         return -1;
@@ -283,6 +289,9 @@ int TWaterMarkModel::AddImage(QPointF centre) {
 }
 
 int TWaterMarkModel::AddImageFile(const std::string& path, QPointF centre) {
+    if (!opened_) {
+        return -1;
+    }
     TWmItemRec item = NewItem(TWmRec::ImageItem);
     item.ImageFile = path;
     try {

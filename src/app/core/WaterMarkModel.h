@@ -118,7 +118,8 @@ public:
     // A click on the view where no layer is.
     void ClearLayerSelection();
 
-    // A new text item centred on centre (frame pixels); returns its row.
+    // A new text item centred on centre (frame pixels); returns its row. Items are added only
+    // once the file is open (-1 before).
     int AddText(QPointF centre);
     // Asks for a bitmap file and adds it centred on centre; -1 when cancelled or when the file
     // cannot be read (shown as a message).

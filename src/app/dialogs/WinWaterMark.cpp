@@ -230,6 +230,8 @@ void TfrmWaterMark::ShowLayers() {
         ui_.lsbox->setCurrentRow(model_.SelectedRow());
     }
     ui_.lsbox->viewport()->update();
+    ui_.btnAddText->setEnabled(model_.Opened());
+    ui_.btnAddImage->setEnabled(model_.Opened());
     ui_.btnDelete->setEnabled(model_.SelectedRow() >= 0);
     ui_.btnUp->setEnabled(model_.CanMoveUp());
     ui_.btnDown->setEnabled(model_.CanMoveDown());

@@ -574,6 +574,10 @@ TEST(WaterMarkModelTest, OkBeforeTheFileOpenedKeepsTheStoredItems) {
     editor.job.WaterMarks = {text};
     editor.model.Open(editor.job, -1); // the player never reported the file open
     editor.model.SetContrast(40);
+    EXPECT_EQ(editor.model.AddText({1, 1}), -1);
+    EXPECT_EQ(editor.AddImage(Files().logo), -1);
+    EXPECT_TRUE(editor.shell.dialogs.empty());
+    EXPECT_EQ(editor.model.Count(), 0);
     editor.model.Store(editor.job);
     ASSERT_EQ(editor.job.WaterMarks.size(), 1u);
     EXPECT_EQ(editor.job.WaterMarks[0].Text, "Stay");
