@@ -10,6 +10,7 @@
 #include "QtPreviewWindow.h"
 #include "QtShellServices.h"
 #include "Screenshots.h"
+#include "SettingsScreenshots.h"
 #include "VantreApplication.h"
 #include "WinCover.h"
 #include "WaterMarkScenes.h"
@@ -33,6 +34,7 @@ std::vector<std::string> CommandLineFiles(const QStringList& arguments) {
 // VANTRE_SCREENSHOTS=folder saves pictures of the windows there and ends the program;
 // VANTRE_SCREENSHOT_SCENES=a,b limits them to the scenes named.
 void RunScreenshots(TfrmMain& window, const QString& folder) {
+    RegisterSettingsScreenshots();
     const QStringList only =
         qEnvironmentVariable("VANTRE_SCREENSHOT_SCENES").split(',', Qt::SkipEmptyParts);
     const int written = TScreenshots::Run(window, folder, only);

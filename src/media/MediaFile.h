@@ -12,7 +12,8 @@ struct AVInputFormat;
 class TMediaFile {
 public:
     // Opens an input. *context may be a pre-allocated context (its options stay); on failure
-    // it is freed and set to null. Returns 0 or a negative library error code.
+    // it is freed and set to null. Returns 0 or a negative library error code. When the context
+    // has an interrupt callback, a named pipe is read in short waits that the callback ends.
     static int OpenInput(AVFormatContext** context, const std::string& fileName,
                          const AVInputFormat* format, AVDictionary** options);
     static void CloseInput(AVFormatContext** context);
