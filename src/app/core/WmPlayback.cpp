@@ -47,8 +47,13 @@ std::int64_t TWmPlayback::EstimateDuration(const std::string& file) {
     } catch (const std::exception&) {
         return -1; // no libraries
     }
-    TVideoStreamInfo info;
-    return probe.GetVideoStreamInfo(-1, info) ? info.DurationUS : -1;
+    // Some containers (Matroska) give no stream duration: the file's then stands in.
+    TVideoStreamInfo stream;
+    if (probe.GetVideoStreamInfo(-1, stream) && stream.DurationUS > 0) {
+        return stream.DurationUS;
+    }
+    TFileStreamInfo container;
+    return probe.GetFileStreamInfo(container) && container.Duration > 0 ? container.Duration : -1;
 }
 
 bool TWmPlayback::LoadLibraries(const std::string& folder) {

@@ -32,8 +32,9 @@ public:
     TWmPlayback(const TWmPlayback&) = delete;
     TWmPlayback& operator=(const TWmPlayback&) = delete;
 
-    // The duration of the file's first video stream in microseconds, a first estimate until
-    // the player reports the file open; -1 when unknown. Needs the libraries.
+    // The duration of the file's first video stream in microseconds (the file's when the
+    // stream gives none), a first estimate until the player reports the file open; -1 when
+    // unknown. Needs the libraries.
     static std::int64_t EstimateDuration(const std::string& file);
 
     // The player's libraries from folder ("" for the system's), when not loaded yet.

@@ -1,6 +1,7 @@
 // The watermark editor's player on a real clip, without widgets: the file-open event rebuilds
 // the list, every decoded picture passes the preview hook and reaches the window thread
 // outlined and adjusted, layers follow the picture's time, and the end rewinds and pauses.
+#include "BitmapImage.h"
 #include "HeadlessPictureSink.h"
 #include "PictureEffects.h"
 #include "RenderTestHelpers.h"
@@ -75,7 +76,8 @@ TEST(WmPlaybackTest, TheEstimateIsTheVideoStreamsDurationInMicroseconds) {
     ASSERT_TRUE(playback.LoadLibraries(""));
     EXPECT_NEAR(TWmPlayback::EstimateDuration(SharedClip().path), 3000000, 100000);
     EXPECT_EQ(TWmPlayback::EstimateDuration(SharedClip().dir.File("missing.mkv")), -1);
-    EXPECT_FALSE(playback.Open(SharedClip().dir.File("missing.mkv"), nullptr));
+    THeadlessPictureSink sink;
+    EXPECT_FALSE(playback.Open(SharedClip().dir.File("missing.mkv"), &sink));
     EXPECT_NE(playback.LastErrorText().find("missing.mkv"), std::string::npos);
     EXPECT_FALSE(model.Opened());
 }
