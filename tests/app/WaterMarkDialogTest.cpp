@@ -36,12 +36,9 @@ using testing_support::TempDir;
 
 namespace {
 
-// TEMPORARY until the player is merged: stands in for its file-open event.
+// The editor's player reports the file open (it rebuilds the list then).
 bool WaitOpened(TfrmWaterMark& editor) {
-    if (!editor.Model().Opened()) {
-        editor.Model().FileOpened(2000000, 64, 48);
-    }
-    return editor.Model().Opened();
+    return WaitUntil([&] { return editor.Model().Opened(); });
 }
 
 struct WaterMarkFixture : ::testing::Test {

@@ -1,27 +1,37 @@
 #include "WinWaterMark.h"
 
+#include "AppMessages.h"
 #include "JobList.h"
 #include "LayeredView.h"
+#include "PreviewState.h"
 #include "RangeSlider.h"
 #include "ShellServices.h"
+#include "VideoWidget.h"
 #include "WaterMarkMessages.h"
 #include "WmListDelegate.h"
+#include "WmPlayback.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTabWidget>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -48,12 +58,23 @@ TfrmWaterMark::TfrmWaterMark(TJobList& jobs, std::string libraryFolder, QWidget*
     setObjectName("frmWaterMark");
     setWindowTitle(wmmsg::Caption);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    ui_.Build(*this, new QWidget, TWaterMarkModel::InstalledFonts());
+    playerPanel_ = new TVideoWidget;
+    ui_.Build(*this, playerPanel_, TWaterMarkModel::InstalledFonts());
     model_.SetOnChanged([this](unsigned changes) { Refresh(changes); });
+    TWmPlayback::TEvents events;
+    events.FileOpened = [this] { FileOpened(); };
+    events.Position = [this](std::int64_t pts) { PositionChanged(pts); };
+    events.Ended = [this] { PlaybackEnded(); };
+    // On the decoding thread: the window thread takes the picture when it gets to it.
+    events.PictureWaiting = [this] {
+        QMetaObject::invokeMethod(this, [this] { model_.TakePreview(); }, Qt::QueuedConnection);
+    };
+    playback_ = std::make_unique<TWmPlayback>(model_, std::move(events));
     Connect();
 }
 
 TfrmWaterMark::~TfrmWaterMark() {
+    playback_.reset();
     model_.SetOnChanged({});
 }
 
@@ -71,6 +92,8 @@ void TfrmWaterMark::Connect() {
         {ui_.btnCancel, &TfrmWaterMark::btnCancelClick},
         {ui_.btnReset, &TfrmWaterMark::btnResetClick},
         {ui_.btnHelp, &TfrmWaterMark::btnHelpClick},
+        {ui_.btnPlay, &TfrmWaterMark::btnPlayClick},
+        {ui_.btnPause, &TfrmWaterMark::btnPauseClick},
     };
     for (const auto& [button, slot] : buttons) {
         connect(button, &QPushButton::clicked, this, slot);
@@ -91,6 +114,7 @@ void TfrmWaterMark::Connect() {
             [this](const QString& text) { model_.SetRowText(text.toStdString()); });
     connect(ui_.edt1, &QLineEdit::editingFinished, this, &TfrmWaterMark::HideEditor);
     ui_.edt1->installEventFilter(this);
+    ui_.trcPreview->installEventFilter(this);
 }
 
 void TfrmWaterMark::ConnectWatermarkTab() {
@@ -170,6 +194,9 @@ void TfrmWaterMark::showEvent(QShowEvent* event) {
 void TfrmWaterMark::FormShow() {
     ui_.suiPageControl1->setCurrentIndex(WatermarkPage);
     ShowTab(WatermarkPage);
+    ui_.trcPreview->setEnabled(false);
+    ShowPlayButtons(false);
+    ui_.btnPlay->setEnabled(false);
     if (jobs_.Empty()) {
         Refresh(wmAll);
         return;
@@ -179,8 +206,113 @@ void TfrmWaterMark::FormShow() {
     }
     jobRow_ = jobs_.Selected();
     const TlvFilesRecord& job = jobs_.Record(jobRow_);
-    model_.Open(job, -1);
     setWindowTitle(QString::fromStdString(TWaterMarkModel::Caption(job.SourceFile)));
+    if (!playback_->LoadLibraries(libraryFolder_)) {
+        // Nothing to preview with: an empty editor that keeps the job's items.
+        model_.Open(job, -1);
+        Shell().MessageBox(playback_->LastErrorText(), appmsg::WarningCaption,
+                           TMsgIcon::Warning, TMsgButtons::Ok);
+        return;
+    }
+    model_.Open(job, TWmPlayback::EstimateDuration(job.SourceFile));
+    OpenFile(job.SourceFile);
+}
+
+void TfrmWaterMark::OpenFile(const std::string& file) {
+    if (!playback_->Open(file, playerPanel_)) {
+        // No list is rebuilt and OK keeps the stored one.
+        Shell().MessageBox(playback_->LastErrorText(), appmsg::WarningCaption,
+                           TMsgIcon::Warning, TMsgButtons::Ok);
+        return;
+    }
+    ShowPlayButtons(true);
+}
+
+void TfrmWaterMark::FileOpened() {
+    const std::int64_t duration = model_.SourceDuration();
+    ui_.lblLength->setText(wmmsg::DurationPrefix +
+                           QString::fromStdString(TPreviewState::PositionText(duration)));
+    ui_.lblPTS->setText(wmmsg::NoTime);
+    QSlider* slider = ui_.trcPreview;
+    {
+        // Raised so that setting the thumb seeks nowhere.
+        dragging_ = true;
+        const QSignalBlocker blocker(slider);
+        slider->setRange(0, std::max(1, slider->width()));
+        slider->setValue(0);
+        dragging_ = false;
+    }
+    slider->setEnabled(duration > 0);
+}
+
+void TfrmWaterMark::PositionChanged(std::int64_t pts) {
+    ui_.lblPTS->setText(wmmsg::TimePrefix +
+                        QString::fromStdString(TPreviewState::PositionText(pts)));
+    const std::int64_t duration = model_.SourceDuration();
+    if (!dragging_ && duration > 0) {
+        const QSignalBlocker blocker(ui_.trcPreview);
+        const double share = std::clamp(static_cast<double>(pts) / duration, 0.0, 1.0);
+        ui_.trcPreview->setValue(static_cast<int>(share * ui_.trcPreview->maximum()));
+    }
+}
+
+void TfrmWaterMark::PlaybackEnded() {
+    const QSignalBlocker blocker(ui_.trcPreview);
+    ui_.trcPreview->setValue(0);
+    ui_.trcPreview->setEnabled(false);
+    dragging_ = false;
+    ShowPlayButtons(false);
+}
+
+void TfrmWaterMark::ShowPlayButtons(bool playing) {
+    ui_.btnPlay->setEnabled(!playing && playback_->IsOpen());
+    ui_.btnPause->setEnabled(playing && playback_->IsOpen());
+}
+
+void TfrmWaterMark::btnPlayClick() {
+    playback_->Play();
+    ui_.trcPreview->setEnabled(model_.SourceDuration() > 0 && playback_->IsOpen());
+    ShowPlayButtons(true);
+}
+
+void TfrmWaterMark::btnPauseClick() {
+    playback_->Pause();
+    ShowPlayButtons(false);
+}
+
+// A press on the groove puts the thumb under the pointer, so the press drags it from there.
+void TfrmWaterMark::PreviewPressed(QEvent* event) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    QSlider* slider = ui_.trcPreview;
+    if (mouse->button() != Qt::LeftButton || !slider->isEnabled()) {
+        return;
+    }
+    dragging_ = true;
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option,
+                                                         QStyle::SC_SliderHandle, slider);
+    const QPoint at = mouse->position().toPoint();
+    if (!handle.contains(at)) {
+        const int span = std::max(1, slider->width() - handle.width());
+        slider->setValue(QStyle::sliderValueFromPosition(slider->minimum(), slider->maximum(),
+                                                         at.x() - handle.width() / 2, span));
+    }
+}
+
+void TfrmWaterMark::PreviewReleased(QEvent* event) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton || !dragging_) {
+        return;
+    }
+    dragging_ = false;
+    QSlider* slider = ui_.trcPreview;
+    playback_->Seek(TPreviewState::SeekTarget(slider->value(), slider->maximum(),
+                                              model_.SourceDuration()));
 }
 
 void TfrmWaterMark::Refresh(unsigned changes) {
@@ -358,8 +490,20 @@ void TfrmWaterMark::done(int result) {
     if (!closed_) {
         closed_ = true;
         HideEditor();
+        ClosePlayback();
     }
     QDialog::done(result);
+}
+
+void TfrmWaterMark::closeEvent(QCloseEvent* event) {
+    ClosePlayback();
+    QDialog::closeEvent(event);
+}
+
+void TfrmWaterMark::ClosePlayback() {
+    playback_->Close();
+    ShowPlayButtons(false);
+    ui_.trcPreview->setEnabled(false);
 }
 
 void TfrmWaterMark::EditRow(int row) {
@@ -381,7 +525,13 @@ void TfrmWaterMark::HideEditor() {
 
 // Enter and Escape end the in-place editing instead of reaching the dialog's OK and Cancel.
 bool TfrmWaterMark::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui_.edt1) {
+    if (watched == ui_.trcPreview) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            PreviewPressed(event);
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            PreviewReleased(event);
+        }
+    } else if (watched == ui_.edt1) {
         if (event->type() == QEvent::FocusOut) {
             HideEditor();
         } else if (event->type() == QEvent::KeyPress) {

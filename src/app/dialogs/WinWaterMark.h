@@ -5,10 +5,13 @@
 
 #include <QDialog>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 class TJobList;
+class TVideoWidget;
+class TWmPlayback;
 
 // The watermark and effects editor of one job: the list of text and image items over a live
 // preview of the job's file, their places, times, fonts and colours, and the four picture
@@ -35,16 +38,27 @@ public slots:
     void btnCancelClick();
     void btnResetClick();
     void btnHelpClick();
+    void btnPlayClick();
+    void btnPauseClick();
     // Opens the in-place editor on a text row.
     void EditRow(int row);
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormShow();
+    void OpenFile(const std::string& file);
+    void ClosePlayback();
+    void FileOpened();
+    void PositionChanged(std::int64_t pts);
+    void PlaybackEnded();
+    void ShowPlayButtons(bool playing);
+    void PreviewPressed(QEvent* event);
+    void PreviewReleased(QEvent* event);
     void Connect();
     void ConnectWatermarkTab();
     void ConnectEffectTab();
@@ -62,6 +76,9 @@ private:
     std::string libraryFolder_;
     TWaterMarkModel model_;
     TWaterMarkUi ui_;
+    TVideoWidget* playerPanel_ = nullptr;      // owned by the dialog
+    std::unique_ptr<TWmPlayback> playback_; // before the panel it draws into is gone
+    bool dragging_ = false;                 // the position slider is held
     int jobRow_ = -1;
     bool shown_ = false;
     bool closed_ = false;
