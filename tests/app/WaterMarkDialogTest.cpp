@@ -3,8 +3,10 @@
 #include "GuiTestHelpers.h"
 #include "JobList.h"
 #include "LayeredView.h"
+#include "MainPreview.h"
 #include "RangeSlider.h"
 #include "RecordingShell.h"
+#include "VideoWidget.h"
 #include "WaterMarkMessages.h"
 #include "WinMain.h"
 #include "WinWaterMark.h"
@@ -32,9 +34,24 @@
 using gui_test::Child;
 using gui_test::SharedClips;
 using gui_test::WaitUntil;
+using testing_support::ShellQuote;
 using testing_support::TempDir;
 
 namespace {
+
+// A minute of a tiny picture, one frame a second: a seek lands where playing cannot get to
+// while the test runs.
+const std::string& MinuteClip() {
+    static const TempDir dir;
+    static const std::string path = [] {
+        const std::string file = dir.File("minute.mkv");
+        testing_support::Ffmpeg("-f lavfi -i testsrc=duration=60:size=32x24:rate=1 -c:v mpeg4 "
+                                "-g 5 " +
+                                ShellQuote(file));
+        return file;
+    }();
+    return path;
+}
 
 // The editor's player reports the file open (it rebuilds the list then).
 bool WaitOpened(TfrmWaterMark& editor) {
@@ -365,6 +382,76 @@ TEST_F(WaterMarkFixture, AnUnreadableImageLeavesNoRowAndHelpOpensItsPage) {
     EXPECT_EQ(shell.opened[0], wmmsg::HelpLink);
 }
 
+TEST_F(WaterMarkFixture, ThePreviewPlaysPausesAndRewindsAtTheEnd) {
+    Open();
+    // The file plays as the editor opens; its pictures reach the view and the player's panel.
+    EXPECT_TRUE(Ui().lblLength->text().startsWith("Duration:    00:00:02."))
+        << Ui().lblLength->text().toStdString();
+    EXPECT_FALSE(Ui().btnPlay->isEnabled());
+    EXPECT_TRUE(Ui().btnPause->isEnabled());
+    EXPECT_TRUE(Ui().trcPreview->isEnabled());
+    EXPECT_EQ(Ui().trcPreview->maximum(), Ui().trcPreview->width());
+    ASSERT_TRUE(WaitUntil([&] { return !Ui().ImgView->Base().isNull(); }));
+    EXPECT_EQ(Ui().ImgView->Base().size(), QSize(64, 48));
+    const auto* panel = static_cast<TVideoWidget*>(Ui().imgPreview);
+    ASSERT_TRUE(WaitUntil([&] { return panel->CurrentPicture() != nullptr; }));
+    ASSERT_TRUE(WaitUntil([&] { return Ui().lblPTS->text().startsWith("Time:    00:00:0"); }));
+
+    Ui().btnPause->click();
+    EXPECT_TRUE(Ui().btnPlay->isEnabled());
+    EXPECT_FALSE(Ui().btnPause->isEnabled());
+    Ui().btnPlay->click();
+    EXPECT_FALSE(Ui().btnPlay->isEnabled());
+    EXPECT_TRUE(Ui().btnPause->isEnabled());
+    // The end: rewound and paused, Play enabled, the slider at 0 and disabled.
+    ASSERT_TRUE(WaitUntil([&] { return !Ui().trcPreview->isEnabled(); }));
+    EXPECT_TRUE(Ui().btnPlay->isEnabled());
+    EXPECT_FALSE(Ui().btnPause->isEnabled());
+    EXPECT_EQ(Ui().trcPreview->value(), 0);
+    Ui().btnPlay->click();
+    EXPECT_TRUE(Ui().trcPreview->isEnabled()) << "Play enables the slider again";
+    Ui().btnCancel->click();
+    EXPECT_FALSE(Ui().btnPlay->isEnabled());
+    EXPECT_FALSE(Ui().btnPause->isEnabled());
+}
+
+TEST_F(WaterMarkFixture, AReleaseOnThePositionSliderSeeks) {
+    Job().SourceFile = MinuteClip();
+    Open();
+    EXPECT_EQ(Model().Controls().RangeMax, 60);
+    ASSERT_TRUE(WaitUntil([&] { return Model().LastPts() >= 0; }));
+    QSlider* slider = Ui().trcPreview;
+    const QPoint at(slider->width() * 3 / 4, slider->height() / 2);
+    QTest::mousePress(slider, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, at);
+    // Playing from the start would take half a minute to get there.
+    ASSERT_TRUE(WaitUntil([&] { return Model().LastPts() >= 30000000; }, 15000));
+    ASSERT_TRUE(WaitUntil([&] { return Ui().lblPTS->text().startsWith("Time:    00:00:"); }));
+    EXPECT_GE(Ui().lblPTS->text().mid(15, 2).toInt(), 30) << Ui().lblPTS->text().toStdString();
+}
+
+TEST_F(WaterMarkFixture, AFileThatCannotBeOpenedSaysSoAndOkKeepsTheStoredItems) {
+    std::ofstream(dir.File("broken.mp4")) << "no video here";
+    Job().SourceFile = dir.File("broken.mp4");
+    TWmRec stored;
+    stored.Text = "Kept";
+    Job().WaterMarks = {stored};
+    editor = std::make_unique<TfrmWaterMark>(jobs, "");
+    editor->show();
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_EQ(shell.messages[0].caption, "Warning");
+    EXPECT_FALSE(shell.messages[0].text.empty());
+    EXPECT_EQ(Ui().lsbox->count(), 0);
+    EXPECT_FALSE(Ui().btnAddText->isEnabled());
+    EXPECT_FALSE(Ui().btnPlay->isEnabled());
+    EXPECT_FALSE(Ui().btnPause->isEnabled());
+    Ui().trcBrightness->setValue(300);
+    Ui().btnOk->click();
+    ASSERT_EQ(Job().WaterMarks.size(), 1u);
+    EXPECT_EQ(Job().WaterMarks[0].Text, "Kept");
+    EXPECT_EQ(Job().Brightness, 300) << "the adjustments are stored all the same";
+}
+
 TEST(WaterMarkCommand, VideoEffectOpensAFreshModalEditorOnTheSelectedRow) {
     testing_support::RequireEncoderLibraries();
     TempDir home;
@@ -375,6 +462,8 @@ TEST(WaterMarkCommand, VideoEffectOpensAFreshModalEditorOnTheSelectedRow) {
     window.AddFiles({SharedClips().holiday, SharedClips().beach});
     ASSERT_TRUE(WaitUntil([&] { return !window.Adding(); }));
     window.Model().Jobs().Select(1);
+    window.Ui().imgbtnPlay->click();
+    ASSERT_TRUE(window.Preview().State().Playing());
     std::vector<TfrmWaterMark*> seen;
     for (int round = 0; round < 2; ++round) {
         QTimer::singleShot(0, &window, [&] {
@@ -383,6 +472,7 @@ TEST(WaterMarkCommand, VideoEffectOpensAFreshModalEditorOnTheSelectedRow) {
             seen.push_back(editor);
             EXPECT_TRUE(editor->isModal());
             EXPECT_EQ(editor->JobRow(), 1);
+            EXPECT_TRUE(window.Preview().State().Stopped()) << "the file is the editor's";
             ASSERT_TRUE(WaitOpened(*editor));
             editor->Ui().trcSaturation->setValue(100 + round);
             editor->Ui().btnOk->click();

@@ -67,7 +67,8 @@ TfrmWaterMark::TfrmWaterMark(TJobList& jobs, std::string libraryFolder, QWidget*
     events.Ended = [this] { PlaybackEnded(); };
     // On the decoding thread: the window thread takes the picture when it gets to it.
     events.PictureWaiting = [this] {
-        QMetaObject::invokeMethod(this, [this] { model_.TakePreview(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { model_.TakePreview(); }, Qt::QueuedConnection);
     };
     playback_ = std::make_unique<TWmPlayback>(model_, std::move(events));
     Connect();
@@ -210,8 +211,8 @@ void TfrmWaterMark::FormShow() {
     if (!playback_->LoadLibraries(libraryFolder_)) {
         // Nothing to preview with: an empty editor that keeps the job's items.
         model_.Open(job, -1);
-        Shell().MessageBox(playback_->LastErrorText(), appmsg::WarningCaption,
-                           TMsgIcon::Warning, TMsgButtons::Ok);
+        Shell().MessageBox(playback_->LastErrorText(), appmsg::WarningCaption, TMsgIcon::Warning,
+                           TMsgButtons::Ok);
         return;
     }
     model_.Open(job, TWmPlayback::EstimateDuration(job.SourceFile));
@@ -221,8 +222,8 @@ void TfrmWaterMark::FormShow() {
 void TfrmWaterMark::OpenFile(const std::string& file) {
     if (!playback_->Open(file, playerPanel_)) {
         // No list is rebuilt and OK keeps the stored one.
-        Shell().MessageBox(playback_->LastErrorText(), appmsg::WarningCaption,
-                           TMsgIcon::Warning, TMsgButtons::Ok);
+        Shell().MessageBox(playback_->LastErrorText(), appmsg::WarningCaption, TMsgIcon::Warning,
+                           TMsgButtons::Ok);
         return;
     }
     ShowPlayButtons(true);
@@ -311,8 +312,8 @@ void TfrmWaterMark::PreviewReleased(QEvent* event) {
     }
     dragging_ = false;
     QSlider* slider = ui_.trcPreview;
-    playback_->Seek(TPreviewState::SeekTarget(slider->value(), slider->maximum(),
-                                              model_.SourceDuration()));
+    playback_->Seek(
+        TPreviewState::SeekTarget(slider->value(), slider->maximum(), model_.SourceDuration()));
 }
 
 void TfrmWaterMark::Refresh(unsigned changes) {

@@ -76,7 +76,7 @@ private:
     std::string libraryFolder_;
     TWaterMarkModel model_;
     TWaterMarkUi ui_;
-    TVideoWidget* playerPanel_ = nullptr;      // owned by the dialog
+    TVideoWidget* playerPanel_ = nullptr;   // owned by the dialog
     std::unique_ptr<TWmPlayback> playback_; // before the panel it draws into is gone
     bool dragging_ = false;                 // the position slider is held
     int jobRow_ = -1;

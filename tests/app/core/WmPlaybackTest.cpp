@@ -1,12 +1,12 @@
 // The watermark editor's player on a real clip, without widgets: the file-open event rebuilds
 // the list, every decoded picture passes the preview hook and reaches the window thread
 // outlined and adjusted, layers follow the picture's time, and the end rewinds and pauses.
+#include "WmPlayback.h"
 #include "BitmapImage.h"
 #include "HeadlessPictureSink.h"
 #include "PictureEffects.h"
 #include "RenderTestHelpers.h"
 #include "WaterMarkModel.h"
-#include "WmPlayback.h"
 
 #include <QImage>
 
@@ -40,9 +40,9 @@ struct Playing {
     bool opened = false;
     bool ended = false;
     std::int64_t position = -1;
-    TWmPlayback playback{model, {[this] { opened = true; },
-                                 [this](std::int64_t pts) { position = pts; },
-                                 [this] { ended = true; }, [this] { ++waiting; }}};
+    TWmPlayback playback{model,
+                         {[this] { opened = true; }, [this](std::int64_t pts) { position = pts; },
+                          [this] { ended = true; }, [this] { ++waiting; }}};
     THeadlessPictureSink sink;
 
     Playing() {
