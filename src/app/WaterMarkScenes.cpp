@@ -21,6 +21,7 @@ namespace {
 constexpr int WaitMs = 10000;
 constexpr int Navy = 4;
 constexpr int Yellow = 11;
+constexpr int SceneFontSize = 18;
 
 std::unique_ptr<TfrmWaterMark> gEditor;
 std::unique_ptr<QTemporaryDir> gFolder;
@@ -59,6 +60,7 @@ QWidget* ShowEditor(TfrmMain& window, int tab) {
 
     const QSizeF frame(model.FrameWidth(), model.FrameHeight());
     model.SetFontName("DejaVu Sans");
+    model.SetFontSize(SceneFontSize); // the text fits the sample clip's width
     model.SetFontStyle(TWmFont::Bold, true);
     model.SetFontColor(WmColorList()[Yellow].Value);
     const int text = model.AddText({frame.width() / 2, frame.height() / 5});
