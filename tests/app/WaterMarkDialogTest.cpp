@@ -426,8 +426,56 @@ TEST_F(WaterMarkFixture, AReleaseOnThePositionSliderSeeks) {
     QTest::mouseRelease(slider, Qt::LeftButton, {}, at);
     // Playing from the start would take half a minute to get there.
     ASSERT_TRUE(WaitUntil([&] { return Model().LastPts() >= 30000000; }, 15000));
-    ASSERT_TRUE(WaitUntil([&] { return Ui().lblPTS->text().startsWith("Time:    00:00:"); }));
-    EXPECT_GE(Ui().lblPTS->text().mid(15, 2).toInt(), 30) << Ui().lblPTS->text().toStdString();
+    // "Time:    00:00:ss.mmm"
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const QString shown = Ui().lblPTS->text();
+            return shown.startsWith("Time:    00:00:") && shown.mid(15, 2).toInt() >= 30;
+        },
+        15000))
+        << Ui().lblPTS->text().toStdString();
+}
+
+TEST_F(WaterMarkFixture, PausedOnTheEffectTabASliderShowsTheLastFrameReRendered) {
+    Job().SourceFile = MinuteClip();
+    Open();
+    Ui().suiPageControl1->setCurrentIndex(1);
+    EXPECT_EQ(Ui().pnlPreview->currentWidget(), Ui().imgPreview);
+    ASSERT_TRUE(WaitUntil([&] { return !Model().LastFrame().Empty(); }));
+    Ui().btnPause->click();
+    const QImage before = Ui().ImgView->Base();
+    Ui().trcBrightness->setValue(450);
+    EXPECT_EQ(Ui().pnlPreview->currentWidget(), Ui().ImgView);
+    EXPECT_NE(Ui().ImgView->Base(), before);
+    EXPECT_EQ(Ui().ImgView->Base(), Model().BasePicture());
+    Ui().btnPlay->click();
+    EXPECT_EQ(Ui().pnlPreview->currentWidget(), Ui().imgPreview) << "playing shows the player's";
+}
+
+TEST_F(WaterMarkFixture, ListRowsAreDrawnWithTheirFillsFrameAndIcons) {
+    Open();
+    Ui().btnAddText->click();
+    QTest::keyClick(Ui().edt1, Qt::Key_Return);
+    AddLogo();
+    ASSERT_EQ(Ui().lsbox->currentRow(), 1);
+    const QRect text = Ui().lsbox->visualItemRect(Ui().lsbox->item(0));
+    const QRect image = Ui().lsbox->visualItemRect(Ui().lsbox->item(1));
+    EXPECT_EQ(text.height(), 24);
+    EXPECT_EQ(image.top(), text.bottom() + 1);
+    const QImage shot = Ui().lsbox->viewport()->grab().toImage();
+    const int right = text.right() - 3;
+    EXPECT_EQ(shot.pixel(right, text.center().y()), qRgb(246, 247, 248));
+    EXPECT_EQ(shot.pixel(right, image.center().y()), qRgb(185, 204, 236)) << "the focused row";
+    EXPECT_EQ(shot.pixel(right, image.top()), qRgb(122, 160, 218)) << "its frame";
+    // The icons differ by kind and sit within the first 17 pixels.
+    QImage textIcon = shot.copy(1, text.top() + 4, 16, 16);
+    QImage imageIcon = shot.copy(1, image.top() + 4, 16, 16);
+    EXPECT_NE(textIcon, imageIcon.copy());
+    int inked = 0;
+    for (int x = 0; x < 16; ++x) {
+        inked += textIcon.pixel(x, 8) != qRgb(246, 247, 248) ? 1 : 0;
+    }
+    EXPECT_GT(inked, 8);
 }
 
 TEST_F(WaterMarkFixture, AFileThatCannotBeOpenedSaysSoAndOkKeepsTheStoredItems) {

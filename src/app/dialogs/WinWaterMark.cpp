@@ -272,6 +272,7 @@ void TfrmWaterMark::ShowPlayButtons(bool playing) {
 
 void TfrmWaterMark::btnPlayClick() {
     playback_->Play();
+    ShowTab(ui_.suiPageControl1->currentIndex());
     ui_.trcPreview->setEnabled(model_.SourceDuration() > 0 && playback_->IsOpen());
     ShowPlayButtons(true);
 }
@@ -329,6 +330,10 @@ void TfrmWaterMark::Refresh(unsigned changes) {
     }
     if (changes & wmPicture) {
         ui_.ImgView->SetBase(model_.BasePicture());
+        // A paused player shows no new picture: the view shows the last frame re-rendered.
+        if (playback_ != nullptr && playback_->IsOpen() && playback_->Paused()) {
+            ui_.pnlPreview->setCurrentWidget(ui_.ImgView);
+        }
     }
 }
 
