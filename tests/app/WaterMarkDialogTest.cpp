@@ -448,6 +448,7 @@ TEST_F(WaterMarkFixture, PausedOnTheEffectTabASliderShowsTheLastFrameReRendered)
     EXPECT_EQ(Ui().pnlPreview->currentWidget(), Ui().ImgView);
     EXPECT_NE(Ui().ImgView->Base(), before);
     EXPECT_EQ(Ui().ImgView->Base(), Model().BasePicture());
+    EXPECT_FALSE(Ui().ImgView->isEnabled()) << "no layer is picked from the Effect tab";
     Ui().btnPlay->click();
     EXPECT_EQ(Ui().pnlPreview->currentWidget(), Ui().imgPreview) << "playing shows the player's";
 }

@@ -440,6 +440,9 @@ void TfrmWaterMark::ShowAdjustments() {
 void TfrmWaterMark::ShowTab(int index) {
     ui_.pnlPreview->setCurrentWidget(index == WatermarkPage ? static_cast<QWidget*>(ui_.ImgView)
                                                             : ui_.imgPreview);
+    // Layers are picked and dragged on the "Watermark" tab only, also when the view shows a
+    // re-rendered frame on the "Effect" tab.
+    ui_.ImgView->setEnabled(index == WatermarkPage);
 }
 
 QPointF TfrmWaterMark::NewItemCentre() const {
