@@ -10,6 +10,7 @@
 #include "WaterMarkMessages.h"
 #include "WinMain.h"
 #include "WinWaterMark.h"
+#include "WmPlayback.h"
 #include "WmText.h"
 
 #include <QCheckBox>
@@ -410,7 +411,12 @@ TEST_F(WaterMarkFixture, ThePreviewPlaysPausesAndRewindsAtTheEnd) {
     EXPECT_EQ(Ui().trcPreview->value(), 0);
     Ui().btnPlay->click();
     EXPECT_TRUE(Ui().trcPreview->isEnabled()) << "Play enables the slider again";
-    Ui().btnCancel->click();
+    // Closed by the window's own close button: the player stops, no picture comes any more.
+    editor->close();
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_FALSE(editor->Playback().IsOpen());
+    EXPECT_FALSE(editor->Playback().Player().Hook());
+    EXPECT_EQ(editor->Playback().Player().State(), psStop);
     EXPECT_FALSE(Ui().btnPlay->isEnabled());
     EXPECT_FALSE(Ui().btnPause->isEnabled());
 }

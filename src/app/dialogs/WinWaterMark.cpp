@@ -12,7 +12,6 @@
 #include "WmPlayback.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
@@ -502,11 +501,6 @@ void TfrmWaterMark::done(int result) {
         ClosePlayback();
     }
     QDialog::done(result);
-}
-
-void TfrmWaterMark::closeEvent(QCloseEvent* event) {
-    ClosePlayback();
-    QDialog::closeEvent(event);
 }
 
 void TfrmWaterMark::ClosePlayback() {

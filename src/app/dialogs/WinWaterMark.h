@@ -24,6 +24,7 @@ public:
     ~TfrmWaterMark() override;
 
     TWaterMarkModel& Model() { return model_; }
+    TWmPlayback& Playback() { return *playback_; }
     const TWaterMarkUi& Ui() const { return ui_; }
     // The job-list row being edited; -1 before the editor is shown or with an empty list.
     int JobRow() const { return jobRow_; }
@@ -45,7 +46,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
     void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
