@@ -483,6 +483,11 @@ TEST_F(WaterMarkFixture, ListRowsAreDrawnWithTheirFillsFrameAndIcons) {
         inked += textIcon.pixel(x, 8) != qRgb(246, 247, 248) ? 1 : 0;
     }
     EXPECT_GT(inked, 8);
+    // An image row has no text to edit in place.
+    QTest::mouseClick(Ui().lsbox->viewport(), Qt::LeftButton, {}, image.center());
+    QTest::mouseDClick(Ui().lsbox->viewport(), Qt::LeftButton, {}, image.center());
+    QApplication::processEvents();
+    EXPECT_FALSE(Ui().edt1->isVisible());
 }
 
 TEST_F(WaterMarkFixture, AFileThatCannotBeOpenedSaysSoAndOkKeepsTheStoredItems) {
