@@ -16,6 +16,8 @@
 #include "WinAbout.h"
 #include "WinFileInfo.h"
 #include "WinSettings.h"
+#include "WinCrop.h"
+#include "WinTrim.h"
 #include "WinWaterMark.h"
 
 #include "FFmpegLoader.h"
@@ -364,12 +366,19 @@ void TfrmMain::ShowPopup(const QPoint& globalPosition) {
 
 void TfrmMain::CropClick() {
     StopPreview();
-    NotAvailable("&Crop");
+    // A fresh dialog for every opening; the last one stays until the next.
+    delete findChild<TfrmCrop*>("frmCrop");
+    auto* crop = new TfrmCrop(model_->Jobs(), model_->LibraryFolder(), this);
+    crop->exec();
 }
 
 void TfrmMain::TrimClick() {
     StopPreview();
-    NotAvailable("&Trim");
+    auto* trim = findChild<TfrmTrim*>("frmTrim");
+    if (trim == nullptr) {
+        trim = new TfrmTrim(model_->Jobs(), model_->LibraryFolder(), this);
+    }
+    trim->exec();
 }
 
 void TfrmMain::VideoEffectClick() {

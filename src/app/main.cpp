@@ -11,6 +11,7 @@
 #include "QtShellServices.h"
 #include "Screenshots.h"
 #include "SettingsScreenshots.h"
+#include "TrimCropScenes.h"
 #include "VantreApplication.h"
 #include "WinCover.h"
 #include "WaterMarkScenes.h"
@@ -35,6 +36,7 @@ std::vector<std::string> CommandLineFiles(const QStringList& arguments) {
 // VANTRE_SCREENSHOT_SCENES=a,b limits them to the scenes named.
 void RunScreenshots(TfrmMain& window, const QString& folder) {
     RegisterSettingsScreenshots();
+    RegisterTrimCropScenes();
     const QStringList only =
         qEnvironmentVariable("VANTRE_SCREENSHOT_SCENES").split(',', Qt::SkipEmptyParts);
     const int written = TScreenshots::Run(window, folder, only);

@@ -465,8 +465,6 @@ TEST_F(MainWindowFixture, DeviceListOpensUpwardsAndClosesOnAPressElsewhere) {
 TEST_F(MainWindowFixture, CommandsOfLaterWindowsSayTheyAreNotThereYet) {
     Add({clips.holiday});
     const std::vector<std::pair<QAction*, std::string>> commands = {
-        {Ui().mniCrop, "Crop"},
-        {Ui().pmiTrim, "Trim"},
         {Ui().mniStart, "Start"},
         {Ui().mniPreference, "Preference"},
     };
