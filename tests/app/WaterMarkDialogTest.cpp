@@ -442,6 +442,24 @@ TEST_F(WaterMarkFixture, AReleaseOnThePositionSliderSeeks) {
         << Ui().lblPTS->text().toStdString();
 }
 
+TEST_F(WaterMarkFixture, ThePlayersPanelShowsTheFramesAdjusted) {
+    Job().Contrast = -100; // every pixel becomes grey 170
+    Open();
+    Ui().suiPageControl1->setCurrentIndex(1);
+    const auto* panel = static_cast<TVideoWidget*>(Ui().imgPreview);
+    const auto centreGrey = [&] {
+        const std::shared_ptr<const TSinkPicture> picture = panel->CurrentPicture();
+        if (picture == nullptr) {
+            return false;
+        }
+        const std::uint8_t* pixel =
+            picture->ScanLine(picture->Height() / 2) + 4 * (picture->Width() / 2);
+        return std::abs(pixel[0] - 170) <= 2 && std::abs(pixel[1] - 170) <= 2 &&
+               std::abs(pixel[2] - 170) <= 2;
+    };
+    EXPECT_TRUE(WaitUntil(centreGrey));
+}
+
 TEST_F(WaterMarkFixture, PausedOnTheEffectTabASliderShowsTheLastFrameReRendered) {
     Job().SourceFile = MinuteClip();
     Open();
