@@ -25,6 +25,7 @@
 #include "WinProgress.h"
 #include "WinSettings.h"
 #include "WinTrim.h"
+#include "WinWaterMark.h"
 
 #include "FFmpegLoader.h"
 
@@ -482,7 +483,10 @@ void TfrmMain::TrimClick() {
 
 void TfrmMain::VideoEffectClick() {
     StopPreview();
-    NotAvailable("&Video Effect && Water Mark");
+    // A fresh editor each time: it rebuilds everything from the job record.
+    delete findChild<TfrmWaterMark*>("frmWaterMark", Qt::FindDirectChildrenOnly);
+    auto* editor = new TfrmWaterMark(model_->Jobs(), model_->LibraryFolder(), this);
+    editor->exec();
 }
 
 void TfrmMain::VideoInformationClick() {

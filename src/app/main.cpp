@@ -15,6 +15,7 @@
 #include "TrimCropScenes.h"
 #include "VantreApplication.h"
 #include "WinCover.h"
+#include "WaterMarkScenes.h"
 #include "WinMain.h"
 
 #include <QFileInfo>
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
     TQtShellServices shell;
     TScopedShell scopedShell(shell);
     SetPreviewWindowFactory(TQtPreviewWindow::Factory());
+    RegisterWaterMarkScenes();
 
     auto cover =
         std::make_unique<TfrmCover>(TGlobalObject::ProgramFolder(), TGlobalObject::ProductTitle,

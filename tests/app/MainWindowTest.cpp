@@ -462,20 +462,6 @@ TEST_F(MainWindowFixture, DeviceListOpensUpwardsAndClosesOnAPressElsewhere) {
     EXPECT_FALSE(picker->ListShown());
 }
 
-TEST_F(MainWindowFixture, CommandsOfLaterWindowsSayTheyAreNotThereYet) {
-    Add({clips.holiday});
-    const std::vector<std::pair<QAction*, std::string>> commands = {
-        {Ui().mniVideoEffect, "Video Effect & Water Mark"},
-    };
-    for (const auto& [action, name] : commands) {
-        action->trigger();
-        ASSERT_FALSE(shell.messages.empty()) << name;
-        EXPECT_EQ(shell.messages.back().text, name + " is not available in this version yet.");
-        EXPECT_EQ(shell.messages.back().caption, "Vantre MP4 Video Converter");
-    }
-    EXPECT_EQ(Jobs().Count(), 1) << "nothing lost";
-}
-
 TEST_F(MainWindowFixture, HelpMenuOpensTheAddresses) {
     Ui().mniHelp->trigger();
     Ui().mniWebSite->trigger();
