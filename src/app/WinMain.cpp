@@ -49,14 +49,6 @@ namespace {
 
 constexpr QSize DesignSize(786, 480);
 
-QString CommandName(const QString& caption) {
-    QString name = caption;
-    name.replace("&&", "\x01");
-    name.remove('&');
-    name.replace("\x01", "&");
-    return name;
-}
-
 } // namespace
 
 TfrmMain::TfrmMain(TUserPlaces places, std::string libraryFolder, QWidget* parent)
@@ -298,12 +290,6 @@ void TfrmMain::ApplyBatchButtons() {
     ui_.btnBatchPause->setEnabled(batch.Pause);
     ui_.btnBatchResume->setEnabled(batch.Resume);
     UpdateCommandStates();
-}
-
-void TfrmMain::NotAvailable(const char* command) {
-    Shell().MessageBox(Format(mainmsg::NotAvailable,
-                              CommandName(QString::fromUtf8(command)).toStdString().c_str()),
-                       model_->Global().Title(), TMsgIcon::Information, TMsgButtons::Ok);
 }
 
 bool TfrmMain::Adding() const {

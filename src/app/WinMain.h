@@ -25,8 +25,7 @@ class TfrmSettings;
 // The main window: the job list, the preview area, the format picker, the output folder, the
 // menus, tool bar and pop-up menu, the themes and the exit question. It maps its widgets to
 // TMainWindowModel; every command is one slot. Start converts the checked rows through the
-// batch run with the progress window. Commands whose windows come later show a message that
-// they are not available yet.
+// batch run with the progress window.
 class TfrmMain final : public QMainWindow {
     Q_OBJECT
 public:
@@ -120,7 +119,6 @@ private:
     void LoadLibraries();
     void UpdateCommandStates();
     void CheckTheme(int index);
-    void NotAvailable(const char* command);
     // Runs a command; an exception it raises is shown, and the program goes on.
     void Guarded(const std::function<void()>& command);
     void AddDone(int added);

@@ -18,5 +18,4 @@ inline constexpr const char* NoPermissionBefore = "You login as ";
 inline constexpr const char* NoPermissionAfter =
     " .You don't have permission to write to directory:";
 // Commands whose windows are not there yet.
-inline constexpr const char* NotAvailable = "%s is not available in this version yet.";
 } // namespace mainmsg
