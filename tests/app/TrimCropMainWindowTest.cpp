@@ -2,17 +2,17 @@
 // both converted: the output is the marked part of the source with the crop applied.
 #include "WinMain.h"
 
-#include "BatchBuilder.h"
+#include "BatchRun.h"
 #include "CatalogFile.h"
-#include "FFEncoder.h"
 #include "FormatProfile.h"
 #include "GuiTestHelpers.h"
-#include "IniFile.h"
 #include "MainPreview.h"
 #include "RecordingShell.h"
 #include "RectTracker.h"
+#include "Settings.h"
 #include "TrimCropTestHelpers.h"
 #include "WinCrop.h"
+#include "WinProgress.h"
 #include "WinTrim.h"
 
 #include <QLabel>
@@ -28,7 +28,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 
 using gui_test::WaitUntil;
 using testing_support::ShellQuote;
@@ -196,50 +195,25 @@ TEST_F(MainWindowEditFixture, AJobTrimmedAndCroppedInTheDialogsConvertsSo) {
     EXPECT_EQ(record.CropRight, 0);
     EXPECT_EQ(record.CropBottom, 0);
 
-    // The format: 320x240 at 25 fps, whole picture stretched.
-    const TGlobalObject& global = window->Model().Global();
-    const TCatalogFile catalog(global.CatalogFile());
+    // The format: 320x240 at 25 fps, whole picture stretched; converted by Start.
+    TSettings& settings = window->Model().Settings();
+    const TCatalogFile catalog(window->Model().Global().CatalogFile());
     TProfileChoices choices = TFormatProfile::CatalogDefaults(catalog, FormatCode);
     choices.VideoSize = {0, "320x240"};
     choices.VideoBitRate = {7, "4000"};
     choices.FrameRate = {4, "25"};
     choices.ZoomIndex = 0;
-    {
-        TIniFile ini(global.SettingsFile());
-        TFormatProfile::Store(ini, catalog, FormatCode, choices);
-    }
-    TFFEncoder encoder;
-    TBatchBuilder builder(
-        encoder, window->Model().Settings(),
-        TTaskOptionFiles{global.SettingsFile(), global.CatalogFile()},
-        [](const std::string&, const std::string&) { return true; },
-        [](const std::string& text, const std::string&) { ADD_FAILURE() << text; });
-    builder.SetOutputFolder(home.File("out"));
-    std::filesystem::create_directories(home.File("out"));
-    std::string output;
-    std::string error;
-    ASSERT_EQ(builder.AddJob(jobs.Record(0), FormatCode, output, error), 0) << error;
-    std::mutex mutex;
-    bool ended = false;
-    bool finished = false;
-    std::string failure;
-    encoder.OnTerminate = [&](TCustomFFEncoder&, const TTerminateInfo& info) {
-        std::lock_guard lock(mutex);
-        if (info.TaskIndex < 0) {
-            ended = true;
-        } else {
-            finished = info.Finished && !info.Exception;
-            failure = info.ExceptionMsg;
-        }
-    };
-    encoder.StartTask(1);
+    TFormatProfile::Store(settings.Ini(), catalog, FormatCode, choices);
+    settings.SetFormat("MPEG-4 Video (*.mp4)", FormatCode);
+    ui.btnStart->click();
+    ASSERT_NE(window->ProgressWindow(), nullptr);
     ASSERT_TRUE(WaitUntil(
-        [&] {
-            std::lock_guard lock(mutex);
-            return ended;
-        },
+        [&] { return !window->BatchRun().Running() && !window->ProgressWindow()->isVisible(); },
         120000));
-    ASSERT_TRUE(finished) << failure;
+    ASSERT_EQ(window->BatchRun().Jobs().size(), 1u);
+    const TBatchJob job = window->BatchRun().Jobs()[0];
+    ASSERT_EQ(job.Outcome, TJobOutcome::Converted) << job.Error;
+    const std::string output = job.OutputFile;
 
     EXPECT_NEAR(testing_support::ProbeDuration(output), 10.0, 0.2);
     EXPECT_EQ(testing_support::ProbeEntry(output, "v:0", "stream=width"), "320");
