@@ -12,12 +12,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <ostream>
+#include <unistd.h>
 
 namespace {
 
@@ -46,7 +50,33 @@ TThreadPriority ThreadPriorityOf(int index) {
     return TThreadPriority::tpNormal;
 }
 
+// The largest number of seconds whose microseconds still fit a 64-bit time.
+constexpr double kLargestSeconds = 9223372036854.0;
+
 } // namespace
+
+std::string TConvertCommand::OutputFolderProblem(const std::string& folder) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(folder, ec);
+    if (!std::filesystem::exists(status)) {
+        return {}; // made when the first output is named
+    }
+    if (!std::filesystem::is_directory(status)) {
+        return appmsg::OutputNotAFolder;
+    }
+    // Some folders (/proc/self) exist and cannot take a file: the system then answers "no
+    // such file", which names the wrong problem.
+    std::string probe = folder + "/.vantre-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        const int error = errno;
+        return error == ENOENT ? std::string(appmsg::OutputNotWritable)
+                               : Format(appmsg::OutputNotWritableBecause, std::strerror(error));
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return {};
+}
 
 TConvertCommand::TConvertCommand(const TGlobalObject& global, std::ostream& out, std::ostream& err)
     : global_(global), out_(out), err_(err) {}
@@ -86,8 +116,11 @@ bool TConvertCommand::Parse(const std::vector<std::string>& args, TRequest& requ
     };
     auto seconds = [&](size_t& i, const std::string& name) {
         double v = 0;
-        if (!TryStrToFloat(value(i, name), v) || v < 0) {
-            throw std::invalid_argument(name + " takes a number of seconds");
+        // Beyond the largest time in microseconds the conversion would overflow.
+        if (!TryStrToFloat(value(i, name), v) || !std::isfinite(v) || v < 0 ||
+            v > kLargestSeconds) {
+            throw std::invalid_argument(
+                Format(appmsg::SecondsOutOfRange, name.c_str(), kLargestSeconds));
         }
         return v;
     };
@@ -144,6 +177,13 @@ int TConvertCommand::Run(const std::vector<std::string>& args) {
     if (!Parse(args, request, listOnly, helpOnly)) {
         return 2;
     }
+    if (!helpOnly && !listOnly && !request.outputFolder.empty()) {
+        if (const std::string problem = OutputFolderProblem(request.outputFolder);
+            !problem.empty()) {
+            err_ << "vantre-convert: --out " << request.outputFolder << ": " << problem << "\n";
+            return 2;
+        }
+    }
     if (helpOnly) {
         out_ << HelpText();
         return 0;
@@ -164,8 +204,11 @@ void TConvertCommand::ListFormats() {
 
 int TConvertCommand::Convert(const TRequest& request) {
     try {
-        global_.InstallCatalog(
+        const std::string warning = global_.InstallCatalog(
             TGlobalObject::FindInstalledCatalog(TGlobalObject::InstalledCatalogCandidates()));
+        if (!warning.empty()) {
+            err_ << "vantre-convert: " << warning << "\n";
+        }
     } catch (const std::exception& e) {
         err_ << "vantre-convert: " << e.what() << "\n";
     }
