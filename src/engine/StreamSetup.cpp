@@ -157,7 +157,8 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
     // the scaler or a filter graph, so such a stream is set up from its first decoded picture.
     const bool sizeKnown = decW > 0 && decH > 0;
     const bool formatKnown = fn::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(decFmt)) != nullptr;
-    if (!sizeKnown && (use_filter_graph_ || enc->width <= 0 || enc->height <= 0)) {
+    const bool described = sizeKnown && formatKnown;
+    if (!sizeKnown && (enc->width <= 0 || enc->height <= 0)) {
         throw FFmpegException(Format(msg::PictureSizeUnknown, ist.file_index, ist.index));
     }
     make_even_for_encoder(ost);
@@ -173,7 +174,7 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
     ost.original_width = decW;
     ost.original_height = decH;
     if (ost.video_resample) {
-        if (!use_filter_graph_ && sizeKnown && formatKnown) {
+        if (!use_filter_graph_ && described) {
             ost.img_resample_ctx.reset(fn::sws_getContext(
                 cropW, cropH, static_cast<AVPixelFormat>(decFmt), enc->width, enc->height,
                 enc->pix_fmt, ScalerFlags(opt_ctx_, switches_.sws_flags), nullptr, nullptr,
@@ -189,8 +190,8 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
     }
     ost.resample_width = cropW;
     ost.resample_height = cropH;
-    // -1 until the first picture tells the format.
-    ost.resample_pix_fmt = formatKnown ? decFmt : -1;
+    // -1 until the first picture tells what the stream's parameters did not.
+    ost.resample_pix_fmt = described ? decFmt : -1;
     ost.encoding_needed = true;
     ost.enc_frame = media::MakeFrame();
     ost.resample_frame = media::MakeFrame();
@@ -199,11 +200,12 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
     }
     if (use_filter_graph_) {
         SetLastErrorText("");
+        // What the parameters do not tell is stood in for by the encoder's picture, only to
+        // learn the graph's output size (the filter text sees the picture scaled to the
+        // encoder's size anyway); the graph is built again from the first decoded picture.
         TVideoFilter::TInput input;
-        input.width = decW;
-        input.height = decH;
-        // An unknown format is stood in for by the encoder's, only to learn the graph's output
-        // size; the graph is built again from the first decoded picture.
+        input.width = sizeKnown ? decW : enc->width;
+        input.height = sizeKnown ? decH : enc->height;
         input.pixFmt = formatKnown ? decFmt : enc->pix_fmt;
         input.sampleAspect = ist.st->sample_aspect_ratio.num != 0
                                  ? ist.st->sample_aspect_ratio
@@ -219,7 +221,7 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
         if (sar.num > 0) {
             enc->sample_aspect_ratio = ost.st->sample_aspect_ratio = sar;
         }
-        if (!formatKnown) {
+        if (!described) {
             ost.filter.reset();
         }
     }
