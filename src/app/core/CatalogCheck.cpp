@@ -43,17 +43,16 @@ TCatalogCheck::TResult TCatalogCheck::Compare(const TIniFile::TContent& copy,
                                               const TIniFile::TContent& shipped) {
     TResult result;
     const int copyVersion = Version(copy);
-    const int shippedVersion = Version(shipped);
-    if (copyVersion > shippedVersion) {
+    if (copyVersion > Version(shipped)) {
         result.Verdict = TVerdict::Newer;
         return result;
     }
-    if (copyVersion < shippedVersion) {
-        result.Verdict = TVerdict::Older;
-        return result;
-    }
+    // Garbage is damaged, whatever version it claims; the version section itself is new.
     const TKeys present = KeysOf(copy);
     for (const auto& [section, values] : shipped) {
+        if (SameText(section, VersionSection)) {
+            continue;
+        }
         const auto found = present.find(LowerCase(section));
         if (found == present.end()) {
             result.Verdict = TVerdict::Damaged;
@@ -68,6 +67,9 @@ TCatalogCheck::TResult TCatalogCheck::Compare(const TIniFile::TContent& copy,
                 return result;
             }
         }
+    }
+    if (copyVersion < Version(shipped)) {
+        result.Verdict = TVerdict::Older;
     }
     return result;
 }
