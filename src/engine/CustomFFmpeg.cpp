@@ -321,7 +321,12 @@ void TCustomFFmpeg::Resume() {
 
 void TCustomFFmpeg::CheckPause() {
     std::unique_lock pause(pause_mutex_);
+    if (!paused_ || stop_requested_) {
+        return;
+    }
+    held_ = true;
     pause_cv_.wait(pause, [this] { return !paused_ || stop_requested_; });
+    held_ = false;
 }
 
 void TCustomFFmpeg::SetPreviewFlags(std::uint8_t flags) {

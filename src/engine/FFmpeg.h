@@ -114,6 +114,8 @@ public:
     bool StopRequested() const { return stop_requested_.load(); }
     bool Finished() const { return finished_.load(); }
     bool Terminated() const { return terminated_.load(); }
+    // The worker waits at its pause point (between two packets) until Resume or Stop.
+    bool Held() const { return held_.load(); }
     bool HasError() const;
     std::string ErrorMessage() const;
     std::string LastErrorText() const;
@@ -329,6 +331,7 @@ private:
     std::mutex pause_mutex_;
     std::condition_variable pause_cv_;
     bool paused_ = false;
+    std::atomic<bool> held_{false};
 };
 
 // The process-wide lock around preview flags and the preview hand-off.
