@@ -205,8 +205,8 @@ TEST_F(HostileInput, InputsThatAreNoRegularFilesAreRefusedAtOnce) {
     // The engine itself refuses them, so every front end does.
     EXPECT_FALSE(task.OpenInputFile("/dev/zero"));
     EXPECT_EQ(task.LastErrorText(), "/dev/zero: Not a regular file (a character device)");
-    EXPECT_FALSE(task.OpenInputFile("file:" + pipe));
-    EXPECT_EQ(task.LastErrorText(), "file:" + pipe + ": Not a regular file (a named pipe)");
+    EXPECT_FALSE(task.OpenInputFile("file:" + out.Path()));
+    EXPECT_EQ(task.LastErrorText(), "file:" + out.Path() + ": Not a regular file (a directory)");
     EXPECT_EQ(task.InputFileCount(), 0);
 }
 

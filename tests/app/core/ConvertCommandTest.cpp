@@ -26,7 +26,8 @@ namespace {
 class ConvertCommand : public ::testing::Test {
 protected:
     testing_support::CommandResult Convert(const std::string& args) {
-        return RunCommand("env HOME=" + ShellQuote(dir.Path()) +
+        // A run that blocks (on a pipe as input) fails the test instead of hanging it.
+        return RunCommand("timeout 120 env HOME=" + ShellQuote(dir.Path()) +
                           " XDG_DATA_HOME=" + ShellQuote(dir.File("data")) + " " +
                           ShellQuote(VANTRE_CONVERT) + " " + args);
     }
