@@ -1,48 +1,93 @@
-// Vantre start-up check: loads the encoder and player library sets from "LibAV" beside the
-// program (else the system) and reports what was bound.
+// Vantre: the desktop program.
 
-#include "FFmpegLoader.h"
-#include "LibraryFunctions.h"
+#include "Directory.h"
+#include "GlobalObject.h"
+#include "Glyphs.h"
+#include "MainWindowMessages.h"
+#include "MediaFiles.h"
+#include "PreviewWindow.h"
+#include "QtMainThreadWaker.h"
+#include "QtPreviewWindow.h"
+#include "QtShellServices.h"
+#include "Screenshots.h"
+#include "VantreApplication.h"
+#include "WinCover.h"
+#include "WinMain.h"
 
-#include <cstdio>
-#include <filesystem>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <memory>
 
 namespace {
 
-std::string ProgramFolder() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string(".") : exe.parent_path().string();
+std::vector<std::string> CommandLineFiles(const QStringList& arguments) {
+    std::vector<std::string> paths;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        paths.push_back(QFileInfo(arguments[i]).absoluteFilePath().toStdString());
+    }
+    return mediafiles::ExpandDropped(paths);
 }
 
-void Report(const char* title, const TLibrarySet& set) {
-    TFFmpegLoader& loader = TFFmpegLoader::Instance();
-    if (!loader.Load(set)) {
-        std::printf("%s: %s\n", title, loader.LastErrorText().c_str());
-        return;
-    }
-    std::printf("%s:\n", title);
-    for (int i = 0; i < LibraryKindCount; ++i) {
-        const auto kind = static_cast<TLibraryKind>(i);
-        if (set.Contains(kind)) {
-            const std::string version = loader.VersionText(kind);
-            std::printf("  %-10s %-8s %s\n", TFFmpegLoader::LibraryBaseName(kind),
-                        version.empty() ? "-" : version.c_str(), loader.LoadedPath(kind).c_str());
-        }
-    }
+// VANTRE_SCREENSHOTS=folder saves pictures of the windows there and ends the program;
+// VANTRE_SCREENSHOT_SCENES=a,b limits them to the scenes named.
+void RunScreenshots(TfrmMain& window, const QString& folder) {
+    const QStringList only =
+        qEnvironmentVariable("VANTRE_SCREENSHOT_SCENES").split(',', Qt::SkipEmptyParts);
+    const int written = TScreenshots::Run(window, folder, only);
+    window.SetAskOnClose(false);
+    window.close();
+    QCoreApplication::exit(written > 0 ? 0 : 1);
 }
 
 } // namespace
 
-int main() {
-    TFFmpegLoader& loader = TFFmpegLoader::Instance();
-    loader.SetLibraryFolder(ProgramFolder() + "/LibAV");
-    std::printf("Vantre MP4 Video Converter %s\n", VANTRE_VERSION);
-    Report("Encoder libraries", EncoderLibraries);
-    Report("Player libraries", PlayerLibraries);
-    const bool ok = loader.Loaded(PlayerLibraries);
-    if (ok) {
-        std::printf("FFmpeg %s\n", fn::av_version_info());
+int main(int argc, char** argv) {
+    TVantreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(mainmsg::StartUpTitle);
+    QGuiApplication::setDesktopFileName("vantre");
+    QApplication::setWindowIcon(glyphs::AppIcon());
+    TQtMainThreadWaker waker;
+    TQtShellServices shell;
+    TScopedShell scopedShell(shell);
+    SetPreviewWindowFactory(TQtPreviewWindow::Factory());
+
+    auto cover =
+        std::make_unique<TfrmCover>(TGlobalObject::ProgramFolder(), TGlobalObject::ProductTitle,
+                                    TfrmMain::ProgramVersionText());
+    cover->show();
+    cover->repaint();
+    QCoreApplication::processEvents();
+
+    int code = 0;
+    {
+        TfrmMain window;
+        std::unique_ptr<TfmDirectory> chooser;
+        shell.SetFolderChooser([&](const std::string& start) {
+            if (!chooser) {
+                chooser = std::make_unique<TfmDirectory>(
+                    window.Model().Global().Title(), window.Model().Global().HomeFolder(), &window);
+            }
+            return chooser->Choose(start);
+        });
+        cover->WatchWindow(&window);
+        window.show();
+
+        const QString screenshots = qEnvironmentVariable("VANTRE_SCREENSHOTS");
+        const std::vector<std::string> files = CommandLineFiles(QCoreApplication::arguments());
+        if (!screenshots.isEmpty()) {
+            QObject::connect(&window, &TfrmMain::addFinished, &window,
+                             [&] { RunScreenshots(window, screenshots); });
+            if (files.empty()) {
+                QTimer::singleShot(0, &window, [&] { RunScreenshots(window, screenshots); });
+            }
+        }
+        if (!files.empty()) {
+            window.AddFiles(files);
+        }
+        code = QApplication::exec();
+        shell.SetFolderChooser(nullptr);
     }
-    return ok ? 0 : 1;
+    SetPreviewWindowFactory(nullptr);
+    return code;
 }

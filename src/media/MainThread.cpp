@@ -85,15 +85,29 @@ void TMainThread::Post(std::function<void()> fn) {
 
 bool TMainThread::CheckSynchronize(std::chrono::milliseconds timeout) {
     Queue& q = TheQueue();
-    std::deque<PendingCall> batch;
+    size_t budget = 0;
     {
         std::unique_lock lock(q.mutex);
         if (q.calls.empty() && timeout.count() > 0) {
             q.arrived.wait_for(lock, timeout, [&q] { return !q.calls.empty(); });
         }
-        batch.swap(q.calls);
+        budget = q.calls.size();
     }
-    for (PendingCall& call : batch) {
+    // One call at a time off the shared queue: a call that pumps the queue itself (a modal
+    // loop, a progress dialog) then runs the next calls in their order, never a later one
+    // before an earlier one still held here.
+    bool ran = false;
+    for (; budget > 0; --budget) {
+        PendingCall call;
+        {
+            std::lock_guard lock(q.mutex);
+            if (q.calls.empty()) {
+                break;
+            }
+            call = std::move(q.calls.front());
+            q.calls.pop_front();
+        }
+        ran = true;
         try {
             call.fn();
         } catch (...) {
@@ -106,7 +120,7 @@ bool TMainThread::CheckSynchronize(std::chrono::milliseconds timeout) {
             call.done->Set();
         }
     }
-    return !batch.empty();
+    return ran;
 }
 
 bool TMainThread::HasPending() {

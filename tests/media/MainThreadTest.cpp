@@ -80,3 +80,18 @@ TEST(MainThread, WaitPumpingServesWorkersThatWaitForTheMainThread) {
     worker.join();
     EXPECT_TRUE(done.IsSet());
 }
+
+TEST(MainThread, ACallThatPumpsTheQueueKeepsTheOrder) {
+    std::vector<int> order;
+    // The first call queues another one and serves the queue itself, as a modal dialog's
+    // event loop does: the calls queued before it still come first.
+    TMainThread::Post([&] {
+        order.push_back(1);
+        TMainThread::Post([&] { order.push_back(4); });
+        TMainThread::CheckSynchronize();
+    });
+    TMainThread::Post([&] { order.push_back(2); });
+    TMainThread::Post([&] { order.push_back(3); });
+    ASSERT_TRUE(testing_support::PumpUntil([&] { return order.size() == 4; }));
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+}

@@ -93,6 +93,8 @@ TEST_P(ProbeContainers, RecordsAgreeWithFfprobe) {
     EXPECT_EQ(video.PixelFormat,
               fn::av_get_pix_fmt(ProbeEntry(path, "v:0", "stream=pix_fmt").c_str()));
     EXPECT_FLOAT_EQ(video.DisplayAspectRatio, 4.0f / 3.0f);
+    const std::string frames = ProbeEntry(path, "v:0", "stream=nb_frames");
+    EXPECT_EQ(video.FrameCount, frames == "N/A" ? -1 : std::atoll(frames.c_str()));
     EXPECT_EQ(video.CodecName.rfind(ProbeEntry(path, "v:0", "stream=codec_name") + "(", 0), 0u)
         << video.CodecName;
     EXPECT_EQ(video.StartTime, ProbeInt(path, "v:0", "stream=start_pts"));

@@ -25,6 +25,11 @@ inline constexpr const char* CatalogOlderReplaced =
 inline constexpr const char* CatalogSectionMissing = "section %s is missing";
 inline constexpr const char* CatalogKeyMissing = "key %s of section %s is missing";
 
+// Watermark rendering; the conversion logs them after "Error occurs OnCustomHook: ".
+inline constexpr const char* BitmapUnreadable = "Cannot read the bitmap file %s";
+inline constexpr const char* TextNeedsGuiApplication =
+    "Text watermarks cannot be drawn without the desktop program";
+
 // vantre-convert's refusals of its arguments.
 inline constexpr const char* SecondsOutOfRange = "%s takes a number of seconds from 0 to %.0f";
 inline constexpr const char* OutputNotAFolder = "not a folder";

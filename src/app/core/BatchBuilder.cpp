@@ -6,6 +6,7 @@
 #include "CustomFFEncoder.h"
 #include "FormatProfile.h"
 #include "MediaUtils.h"
+#include "PictureEffects.h"
 #include "Settings.h"
 
 TBatchBuilder::TBatchBuilder(TCustomFFEncoder& encoder, TSettings& settings, TTaskOptionFiles files,
@@ -76,11 +77,7 @@ int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode, std::string& outp
         error = encoder_.LastErrorText();
         return -1;
     }
-    const bool adjusted =
-        job.Brightness != 255 || job.Contrast != 0 || job.Saturation != 255 || job.Exposure != 0;
-    const bool marked = !job.WaterMarks.empty() && (!job.WaterMarks.front().Text.empty() ||
-                                                    !job.WaterMarks.front().ImageFile.empty());
-    output.Hook = adjusted || marked;
+    output.Hook = JobNeedsFrameHook(job);
     if (!encoder_.SetOutputFile(task, outputFile, &output)) {
         error = encoder_.LastErrorText();
         encoder_.RemoveTask(task);

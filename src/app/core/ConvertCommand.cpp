@@ -1,25 +1,19 @@
 #include "ConvertCommand.h"
 
-#include "AppMessages.h"
-#include "BatchBuilder.h"
+#include "BatchRowList.h"
+#include "BatchRun.h"
 #include "FFEncoder.h"
 #include "FormatCatalog.h"
 #include "GlobalObject.h"
-#include "IniFile.h"
-#include "MainThread.h"
 #include "MediaUtils.h"
-#include "Settings.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <ostream>
 #include <unistd.h>
 
@@ -31,24 +25,49 @@ extern "C" void OnInterrupt(int) {
     gInterrupted = true;
 }
 
-std::string Clock(double seconds) {
-    const long s = seconds < 0 ? 0 : static_cast<long>(seconds + 0.5);
-    return Format("%02ld:%02ld:%02ld", s / 3600, (s / 60) % 60, s % 60);
-}
+// Prints a line per 5 % of each file's progress and one at each file's end.
+class TProgressPrinter final : public IBatchListener {
+public:
+    TProgressPrinter(const TBatchRun& run, const std::vector<std::string>& files, std::ostream& out)
+        : run_(run), files_(files), out_(out) {}
 
-TThreadPriority ThreadPriorityOf(int index) {
-    switch (TSettings::PriorityOf(index).value_or(TWorkPriority::Normal)) {
-    case TWorkPriority::Idle:
-        return TThreadPriority::tpIdle;
-    case TWorkPriority::Lower:
-        return TThreadPriority::tpLower;
-    case TWorkPriority::Lowest:
-        return TThreadPriority::tpLowest;
-    case TWorkPriority::Normal:
-        break;
+    void BatchProgress(const TProgressInfo& info) override {
+        const TBatchProgress& progress = run_.Progress();
+        const int percent = progress.Percent();
+        if (info.FileIndex >= 0 && shown_.count(info.TaskIndex) &&
+            percent < shown_[info.TaskIndex] + 5) {
+            return;
+        }
+        shown_[info.TaskIndex] = percent;
+        out_ << Format("[%d/%d] %s  %s  %d fps  ETA %s\n", info.TaskIndex + 1, run_.TaskCount(),
+                       FileName(info.TaskIndex).c_str(),
+                       percent >= 0 ? Format("%3d%%", percent).c_str() : "  ?%", progress.Fps(),
+                       progress.RemainingFileText().c_str());
+        out_.flush();
     }
-    return TThreadPriority::tpNormal;
-}
+
+    void BatchTaskEnded(const TBatchJob& job, const TTerminateInfo& info, bool) override {
+        out_ << Format("[%d/%d] %s  %s\n", info.TaskIndex + 1, run_.TaskCount(),
+                       FileName(info.TaskIndex).c_str(),
+                       job.Outcome == TJobOutcome::Converted ? "100%  done"
+                       : job.Outcome == TJobOutcome::Failed  ? "failed"
+                                                             : "stopped");
+        out_.flush();
+    }
+
+private:
+    std::string FileName(int task) const {
+        const TBatchJob* job = run_.JobOfTask(task);
+        const auto& jobs = run_.Jobs();
+        const size_t k = job != nullptr ? static_cast<size_t>(job - jobs.data()) : files_.size();
+        return k < files_.size() ? std::filesystem::path(files_[k]).filename().string() : "";
+    }
+
+    const TBatchRun& run_;
+    const std::vector<std::string>& files_;
+    std::ostream& out_;
+    std::map<int, int> shown_; // task -> last percentage printed
+};
 
 // The largest number of seconds whose microseconds still fit a 64-bit time.
 constexpr double kLargestSeconds = 9223372036854.0;
@@ -221,138 +240,58 @@ int TConvertCommand::Convert(const TRequest& request) {
         err_ << "vantre-convert: " << encoder.LastErrorText() << "\n";
         return 1;
     }
-    TSettings settings(global_);
-    encoder.SetThreadPriority(ThreadPriorityOf(settings.PriorityIndex()));
-    TBatchBuilder builder(
-        encoder, settings, TTaskOptionFiles{global_.SettingsFile(), global_.CatalogFile()},
-        [this](const std::string& text, const std::string&) {
-            // No one to ask: the question's default answer.
-            err_ << text << " yes\n";
-            return true;
-        },
-        [this](const std::string& text, const std::string&) { err_ << text << "\n"; });
-    if (!request.outputFolder.empty()) {
-        builder.SetOutputFolder(std::filesystem::absolute(request.outputFolder).string());
-    }
-    builder.SetZoomOverride(request.zoom);
-
-    struct TResult {
-        std::string source;
-        std::string output;
-        bool done = false;
-        bool ok = false;
-        std::string error;
-    };
-    std::vector<TResult> results;
-    std::map<int, size_t> taskOf; // task index -> result
+    TBatchRowList rows;
     for (const std::string& file : request.files) {
-        TResult result;
-        result.source = file;
-        TlvFilesRecord job;
-        job.SourceFile = std::filesystem::absolute(file).string();
+        TlvFilesRecord& job = rows.Record(rows.Add(std::filesystem::absolute(file).string()));
         job.TrimStart = static_cast<std::int64_t>(request.trimStart * 1000000.0);
         job.TrimLength = static_cast<std::int64_t>(request.trimLength * 1000000.0);
-        try {
-            const int task = builder.AddJob(job, request.formatCode, result.output, result.error);
-            if (task >= 0) {
-                taskOf[task] = results.size();
-            } else {
-                result.done = true;
-            }
-        } catch (const std::exception& e) {
-            result.error = e.what();
-            result.done = true;
-        }
-        results.push_back(result);
     }
+    TBatchRequest batch;
+    batch.FormatCode = request.formatCode;
+    if (!request.outputFolder.empty()) {
+        batch.OutputFolder = std::filesystem::absolute(request.outputFolder).string();
+    }
+    batch.ZoomOverride = request.zoom;
+    batch.PreviewPictures = false;
+    batch.Ask = [this](const std::string& text, const std::string&) {
+        // No one to ask: the question's default answer.
+        err_ << text << " yes\n";
+        return true;
+    };
+    batch.Warn = [this](const std::string& text, const std::string&) { err_ << text << "\n"; };
 
-    std::mutex mutex;
-    std::atomic<bool> batchEnded{false};
-    encoder.OnTerminate = [&](TCustomFFEncoder&, const TTerminateInfo& info) {
-        if (info.TaskIndex < 0) {
-            batchEnded = true;
-            return;
-        }
-        std::lock_guard lock(mutex);
-        TResult& r = results[taskOf.at(info.TaskIndex)];
-        r.ok = info.Finished && !info.Exception;
-        r.error = info.Exception ? info.ExceptionMsg : info.Finished ? "" : "stopped";
-        const std::string line = Format("[%d/%zu] %s  %s\n", info.TaskIndex + 1, taskOf.size(),
-                                        std::filesystem::path(r.source).filename().c_str(),
-                                        r.ok             ? "100%  done"
-                                        : info.Exception ? "failed"
-                                                         : "stopped");
-        // Printed by the main thread, after the task's last progress line.
-        TMainThread::Post([this, line, &r, &mutex] {
-            out_ << line;
-            out_.flush();
-            std::lock_guard lock(mutex);
-            r.done = true;
-        });
-    };
-    const auto start = std::chrono::steady_clock::now();
-    std::map<int, int> shown; // task -> last percentage printed
-    encoder.OnProgress = [&](TCustomFFEncoder&, PProgressInfo info) {
-        const TResult& r = results[taskOf.at(info->TaskIndex)];
-        const int percent =
-            info->TotalDuration > 0
-                ? static_cast<int>(info->CurrentDuration * 100 / info->TotalDuration)
-                : -1;
-        if (info->FileIndex >= 0 && shown.count(info->TaskIndex) &&
-            percent < shown[info->TaskIndex] + 5) {
-            return;
-        }
-        shown[info->TaskIndex] = percent;
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::string eta = "--:--:--";
-        if (percent > 0 && info->CurrentDuration > 0 && info->TotalDuration > 0) {
-            eta = Clock(elapsed * (info->TotalDuration - info->CurrentDuration) /
-                        static_cast<double>(info->CurrentDuration));
-        }
-        out_ << Format("[%d/%zu] %s  %s  %d fps  ETA %s\n", info->TaskIndex + 1, taskOf.size(),
-                       std::filesystem::path(r.source).filename().c_str(),
-                       percent >= 0 ? Format("%3d%%", std::min(percent, 100)).c_str() : "  ?%",
-                       info->FPS < 0 ? 0 : info->FPS, eta.c_str());
-        out_.flush();
-    };
+    TBatchRun run(encoder, global_);
+    TProgressPrinter printer(run, request.files, out_);
+    run.AddListener(printer);
+    run.Start(rows, batch);
 
     gInterrupted = false;
     auto previous = std::signal(SIGINT, OnInterrupt);
-    encoder.StartTask(1);
-    bool stopping = false;
-    while (!batchEnded) {
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(20));
-        if (gInterrupted && !stopping) {
-            stopping = true;
+    run.RunTasks();
+    run.WaitForEnd([&] {
+        if (gInterrupted && !run.StopRequested()) {
             err_ << "vantre-convert: stopping\n";
-            encoder.Stop(true);
+            run.Stop();
         }
-    }
-    // The end of the batch may overtake the last task's own notice.
-    auto allDone = [&] {
-        std::lock_guard lock(mutex);
-        return std::all_of(results.begin(), results.end(), [](const TResult& r) { return r.done; });
-    };
-    while (!allDone()) {
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(20));
-    }
+    });
     std::signal(SIGINT, previous);
-    encoder.OnProgress = nullptr;
-    encoder.ClearTasks();
+    run.RemoveListener(printer);
 
     int failed = 0;
     out_ << "\n";
-    std::lock_guard lock(mutex);
-    for (const TResult& r : results) {
-        if (r.ok) {
-            out_ << "converted  " << r.source << " -> " << r.output << "\n";
-        } else {
-            ++failed;
-            out_ << "FAILED     " << r.source << ": "
-                 << (r.error.empty() ? "not converted" : r.error) << "\n";
+    for (size_t k = 0; k < run.Jobs().size(); ++k) {
+        const TBatchJob& job = run.Jobs()[k];
+        const std::string& source = request.files[k];
+        if (job.Outcome == TJobOutcome::Converted) {
+            out_ << "converted  " << source << " -> " << job.OutputFile << "\n";
+            continue;
         }
+        ++failed;
+        const std::string error = job.Outcome == TJobOutcome::Stopped ? "stopped"
+                                  : job.Error.empty()                 ? "not converted"
+                                                                      : job.Error;
+        out_ << "FAILED     " << source << ": " << error << "\n";
     }
-    out_ << Format("%zu converted, %d failed\n", results.size() - failed, failed);
+    out_ << Format("%zu converted, %d failed\n", run.Jobs().size() - failed, failed);
     return failed == 0 ? 0 : 1;
 }

@@ -4,11 +4,45 @@
 #include <string>
 #include <vector>
 
-// One watermark item of a job. The watermark editor fills the rest of its fields (position,
-// font, colours, transparency, timing) when it arrives.
+// Font of a text watermark. The point size becomes pixels at 96 pixels per inch, in the editor
+// that measures the text box and in the conversion that draws it.
+struct TWmFont {
+    static constexpr int Bold = 1;
+    static constexpr int Italic = 2;
+    static constexpr int Underline = 4;
+    static constexpr int StrikeOut = 8;
+
+    std::string Name;                 // face name; empty: the default face
+    int Size = 26;                    // points
+    int Style = 0;                    // Bold | Italic | Underline | StrikeOut
+    std::uint32_t Color = 0x00FF0000; // 0x00BBGGRR (blue), or a system colour code
+};
+
+// One watermark item of a job, drawn into the source frames from StartSec to EndSec (whole
+// seconds, both inclusive). A text item uses the text fields, an image item the image fields;
+// the fields of the other kind are kept and ignored. Positions and sizes are source pixels.
 struct TWmRec {
+    static constexpr int TextItem = 0;
+    static constexpr int ImageItem = 1;
+
     std::string Text;
-    std::string ImageFile;
+    TWmFont Font;
+    int TextLeft = 0;
+    int TextTop = 0;
+    int TextWidth = 0; // the text box as the editor measured it for Text in Font
+    int TextHeight = 0;
+    int TextOpacity = 255;                // 0..255, 255 opaque
+    std::uint32_t BackColor = 0x00008000; // 0x00BBGGRR (green), or a system colour code
+    bool HasBackColor = false;            // false: only the glyphs are drawn
+    std::string ImageFile;                // a .bmp file
+    int ImageLeft = 0;
+    int ImageTop = 0;
+    int ImageWidth = 0; // as placed in the editor; the conversion draws the file's own size
+    int ImageHeight = 0;
+    int ImageOpacity = 255; // 0..255
+    int Kind = TextItem;
+    int StartSec = 0;
+    int EndSec = 0;
 };
 
 // The job record behind one row of the job list: the source, its output name and the edits

@@ -453,6 +453,9 @@ bool TCustomAVProbe::GetVideoStreamInfo(int index, TVideoStreamInfo& info) {
     }
     info.FrameRateNum = rate.num;
     info.FrameRateDen = rate.den;
+    if (stream->nb_frames > 0) {
+        info.FrameCount = stream->nb_frames;
+    }
     return true;
 }
 

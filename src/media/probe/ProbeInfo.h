@@ -50,4 +50,5 @@ struct TVideoStreamInfo {
     int PixelFormat = -1;
     int FrameRateNum = -1;
     int FrameRateDen = -1;
+    std::int64_t FrameCount = -1; // as the container states it; -1 when it does not
 };

@@ -1,0 +1,488 @@
+#include "WinMain.h"
+
+#include "AppException.h"
+#include "DeviceListBox.h"
+#include "FormatPicker.h"
+#include "Glyphs.h"
+#include "JobListModel.h"
+#include "JobListView.h"
+#include "LibrarySet.h"
+#include "MainWindowMessages.h"
+#include "MediaFiles.h"
+#include "MediaUtils.h"
+#include "ShellServices.h"
+#include "ThemeManager.h"
+#include "WinAbout.h"
+
+#include "FFmpegLoader.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSlider>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+constexpr QSize DesignSize(786, 480);
+
+QString CommandName(const QString& caption) {
+    QString name = caption;
+    name.replace("&&", "\x01");
+    name.remove('&');
+    name.replace("\x01", "&");
+    return name;
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(TUserPlaces places, std::string libraryFolder, QWidget* parent)
+    : QMainWindow(parent),
+      model_(std::make_unique<TMainWindowModel>(std::move(places), std::move(libraryFolder))) {
+    setObjectName("frmMain");
+    QCoreApplication::setApplicationName(QString::fromStdString(model_->Global().Title()));
+    setWindowIcon(glyphs::AppIcon());
+    TThemeManager::Apply(model_->StartUpTheme());
+    ui_.Build(*this, *model_);
+    ui_.UpdateIcons(TThemeManager::Current());
+    Connect();
+    LoadLibraries();
+    vazmo_.SetPreviewBitmap(true);
+    setWindowTitle(QString::fromStdString(model_->Caption()));
+    UpdateCommandStates();
+}
+
+std::string TfrmMain::ProgramVersionText() {
+    return TGlobalObject::FileVersionText(VANTRE_VERSION_MAJOR, VANTRE_VERSION_MINOR,
+                                          VANTRE_VERSION_PATCH, 0);
+}
+
+TfrmMain::~TfrmMain() {
+    ShutDownComponents();
+}
+
+void TfrmMain::ConnectAction(QAction* action, void (TfrmMain::*slot)()) {
+    connect(action, &QAction::triggered, this,
+            [this, slot] { Guarded([this, slot] { (this->*slot)(); }); });
+}
+
+void TfrmMain::Connect() {
+    const std::pair<QAction*, void (TfrmMain::*)()> actions[] = {
+        {ui_.mniAdd, &TfrmMain::AddClick},
+        {ui_.mniRemove, &TfrmMain::RemoveClick},
+        {ui_.mniClear, &TfrmMain::ClearClick},
+        {ui_.mniStart, &TfrmMain::StartClick},
+        {ui_.mniSettings, &TfrmMain::SettingsClick},
+        {ui_.mniExit, &TfrmMain::ExitClick},
+        {ui_.mniCrop, &TfrmMain::CropClick},
+        {ui_.mniTrim, &TfrmMain::TrimClick},
+        {ui_.mniVideoEffect, &TfrmMain::VideoEffectClick},
+        {ui_.mniCheckAll, &TfrmMain::CheckAllClick},
+        {ui_.mniUncheckAll, &TfrmMain::UncheckAllClick},
+        {ui_.mniReverseCheck, &TfrmMain::ReverseCheckClick},
+        {ui_.mniCheck, &TfrmMain::CheckClick},
+        {ui_.mniUncheck, &TfrmMain::UncheckClick},
+        {ui_.mniPreference, &TfrmMain::PreferenceClick},
+        {ui_.mniHelp, &TfrmMain::HelpClick},
+        {ui_.mniWebSite, &TfrmMain::WebSiteClick},
+        {ui_.mniSupport, &TfrmMain::SupportClick},
+        {ui_.mniAbout, &TfrmMain::AboutClick},
+        {ui_.pmiCrop, &TfrmMain::CropClick},
+        {ui_.pmiTrim, &TfrmMain::TrimClick},
+        {ui_.pmiVideoEffect, &TfrmMain::VideoEffectClick},
+        {ui_.pmiAdd, &TfrmMain::AddClick},
+        {ui_.pmiRemove, &TfrmMain::RemoveClick},
+        {ui_.pmiClear, &TfrmMain::ClearClick},
+        {ui_.pmiStart, &TfrmMain::StartClick},
+        {ui_.pmiVideoInformation, &TfrmMain::VideoInformationClick},
+        {ui_.tbAdd, &TfrmMain::AddClick},
+        {ui_.tbRemove, &TfrmMain::RemoveClick},
+        {ui_.tbClear, &TfrmMain::ClearClick},
+        {ui_.tbEdit, &TfrmMain::EditButtonClick},
+        {ui_.tbSettings, &TfrmMain::SettingsClick},
+        {ui_.tbStart, &TfrmMain::StartClick},
+        {ui_.tbExit, &TfrmMain::ExitClick},
+    };
+    for (const auto& [action, slot] : actions) {
+        ConnectAction(action, slot);
+    }
+    for (int i = 0; i < TThemeManager::Count; ++i) {
+        connect(ui_.mniSkins[i], &QAction::triggered, this, [this, i] { ApplyTheme(i); });
+    }
+    const std::pair<QAbstractButton*, void (TfrmMain::*)()> buttons[] = {
+        {ui_.btnSettings, &TfrmMain::SettingsClick}, {ui_.btnBrows, &TfrmMain::BrowsClick},
+        {ui_.btnOpen, &TfrmMain::OpenClick},         {ui_.btnStart, &TfrmMain::StartClick},
+        {ui_.imgbtnPlay, &TfrmMain::PlayClick},      {ui_.imgbtnPAuse, &TfrmMain::PauseClick},
+        {ui_.imgbtnStop, &TfrmMain::StopClick},      {ui_.imgbtnSnap, &TfrmMain::SnapClick},
+        {ui_.ckMute, &TfrmMain::MuteClick},
+    };
+    for (const auto& [button, slot] : buttons) {
+        connect(button, &QAbstractButton::clicked, this,
+                [this, slot] { Guarded([this, slot] { (this->*slot)(); }); });
+    }
+    connect(ui_.trcVolume, &QSlider::sliderReleased, this,
+            [this] { Guarded([this] { VolumeReleased(); }); });
+    connect(ui_.edDirectory, &QLineEdit::textChanged, this, [this](const QString& text) {
+        Guarded([this, text] { model_->OutputFolderEdited(text.toStdString()); });
+    });
+    connect(ui_.mnuEdit, &QMenu::aboutToShow, this, &TfrmMain::EditMenuAboutToShow);
+    connect(ui_.pmnJobs, &QMenu::aboutToShow, this, &TfrmMain::PopupAboutToShow);
+    connect(ui_.mnuSkin, &QMenu::aboutToShow, this, &TfrmMain::SkinMenuAboutToShow);
+    connect(ui_.lvFiles, &TJobListView::popupRequested, this, &TfrmMain::ShowPopup);
+    connect(ui_.lvFiles, &TJobListView::pathsDropped, this, &TfrmMain::FilesDropped);
+    connect(ui_.lvFiles, &TJobListView::rowDoubleClicked, this,
+            [this] { Guarded([this] { PlayClick(); }); });
+    TJobListModel* jobs = &ui_.lvFiles->Model();
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+        connect(jobs, signal, this, &TfrmMain::UpdateCommandStates);
+    }
+    connect(jobs, &QAbstractItemModel::modelReset, this, &TfrmMain::UpdateCommandStates);
+}
+
+void TfrmMain::Guarded(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const std::exception& error) {
+        ShowAppException(error, model_->Global().Title());
+    }
+}
+
+void TfrmMain::LoadLibraries() {
+    TFFmpegLoader& loader = TFFmpegLoader::Instance();
+    if (loader.Loaded(PlayerLibraries)) {
+        return;
+    }
+    loader.SetLibraryFolder(model_->LibraryFolder());
+    if (!loader.Load(PlayerLibraries)) {
+        ui_.mmoLog->appendPlainText(QString::fromStdString(loader.LastErrorText()));
+    }
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        Guarded([this] { FirstShow(); });
+    }
+}
+
+void TfrmMain::FirstShow() {
+    setFixedSize(sizeHint().expandedTo(DesignSize));
+    ui_.imgbtnPlay->setEnabled(true);
+    for (QToolButton* button : {ui_.imgbtnPAuse, ui_.imgbtnStop, ui_.imgbtnSnap}) {
+        button->setEnabled(false);
+    }
+    ui_.trcPreview->setEnabled(false);
+    ui_.edDirectory->setText(QString::fromStdString(model_->StartUpOutputFolder()));
+    TSettings& settings = model_->Settings();
+    ui_.trcVolume->setValue(settings.Volume());
+    ui_.ckMute->setChecked(settings.Mute());
+    model_->Jobs().ShowColumns();
+    model_->Global().SetVersionText(ProgramVersionText());
+    setWindowTitle(QString::fromStdString(model_->Caption()));
+    ui_.picker->Rebuild();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (!closed_) {
+        bool leave = true;
+        Guarded([&] {
+            if (askOnClose_) {
+                leave = model_->ConfirmExit();
+            } else {
+                model_->Devices().SaveGroupStates(model_->Settings());
+            }
+        });
+        if (!leave) {
+            event->ignore();
+            return;
+        }
+        ShutDownComponents();
+        closed_ = true;
+    }
+    event->accept();
+}
+
+void TfrmMain::ShutDownComponents() {
+    model_->Adder().Cancel();
+    vazmo_.OnCustomHook = nullptr;
+    vazmo_.OnProgress = nullptr;
+    vazmo_.OnTerminate = nullptr;
+    try {
+        vazmo_.Stop(true);
+    } catch (const std::exception&) {
+        // Nothing runs that could refuse to stop while the window closes.
+    }
+}
+
+void TfrmMain::UpdateCommandStates() {
+    const bool rows = !model_->Jobs().Empty();
+    for (QAction* action :
+         {ui_.mniRemove, ui_.mniClear, ui_.mniStart, ui_.tbRemove, ui_.tbClear, ui_.tbStart}) {
+        action->setEnabled(rows);
+    }
+    ui_.btnStart->setEnabled(rows);
+}
+
+void TfrmMain::NotAvailable(const char* command) {
+    Shell().MessageBox(Format(mainmsg::NotAvailable,
+                              CommandName(QString::fromUtf8(command)).toStdString().c_str()),
+                       model_->Global().Title(), TMsgIcon::Information, TMsgButtons::Ok);
+}
+
+bool TfrmMain::Adding() const {
+    return model_->Adder().Busy();
+}
+
+void TfrmMain::AddFiles(const std::vector<std::string>& paths) {
+    if (Adding()) {
+        return;
+    }
+    if (addProgress_ == nullptr) {
+        addProgress_ = new QProgressDialog(this);
+        addProgress_->setObjectName("dlgAddProgress");
+        addProgress_->setWindowTitle(QString::fromStdString(model_->Global().Title()));
+        addProgress_->setLabelText(tr("Adding files..."));
+        addProgress_->setCancelButtonText(tr("Cancel"));
+        addProgress_->setWindowModality(Qt::WindowModal);
+        addProgress_->setAutoClose(false);
+        addProgress_->setAutoReset(false);
+        addProgress_->reset();
+        connect(addProgress_, &QProgressDialog::canceled, this,
+                [this] { model_->Adder().Cancel(); });
+    }
+    addProgress_->setMinimumDuration(addProgressDelay_);
+    addProgress_->setRange(0, std::max<int>(1, static_cast<int>(paths.size())));
+    addProgress_->setValue(0); // starts the clock of the delayed showing
+    const bool started = model_->Adder().Start(
+        paths,
+        [this](int done, int total) {
+            addProgress_->setMaximum(std::max(total, 1));
+            addProgress_->setValue(done);
+        },
+        [this](const TJobAddResult& result) { AddDone(result.Added); });
+    if (!started) {
+        addProgress_->hide();
+        addProgress_->reset();
+        ui_.mmoLog->appendPlainText(QString::fromStdString(model_->Adder().LastErrorText()));
+    }
+}
+
+void TfrmMain::AddDone(int added) {
+    addProgress_->hide();
+    addProgress_->reset();
+    if (added > 0) {
+        model_->Jobs().Select(0);
+        ui_.lvFiles->setFocus();
+    }
+    UpdateCommandStates();
+    emit addFinished(added);
+}
+
+void TfrmMain::AddClick() {
+    if (!vazmo_.LibrariesLoaded() && !vazmo_.LoadLibraries(model_->LibraryFolder())) {
+        ui_.mmoLog->appendPlainText(QString::fromStdString(vazmo_.LastErrorText()));
+        return;
+    }
+    const std::vector<std::string> files =
+        Shell().OpenFiles("Open", mediafiles::AddDialogFilter, std::string());
+    if (files.empty()) {
+        return;
+    }
+    vazmo_.ClearTasks();
+    AddFiles(files);
+}
+
+void TfrmMain::FilesDropped(const QStringList& paths) {
+    Guarded([this, &paths] {
+        std::vector<std::string> dropped;
+        for (const QString& path : paths) {
+            dropped.push_back(path.toStdString());
+        }
+        AddFiles(mediafiles::ExpandDropped(dropped));
+    });
+}
+
+void TfrmMain::RemoveClick() {
+    model_->Jobs().RemoveSelected();
+}
+
+void TfrmMain::ClearClick() {
+    if (model_->Jobs().Empty()) {
+        return;
+    }
+    vazmo_.ClearTasks();
+    model_->Jobs().Clear();
+}
+
+void TfrmMain::StartClick() {
+    NotAvailable("&Start");
+}
+
+void TfrmMain::SettingsClick() {
+    model_->Devices().SaveGroupStates(model_->Settings());
+    NotAvailable("&Settings");
+}
+
+void TfrmMain::ExitClick() {
+    close();
+}
+
+void TfrmMain::EditButtonClick() {
+    const QWidget* button = ui_.tlbMain->widgetForAction(ui_.tbEdit);
+    ShowPopup(button->mapToGlobal(QPoint(0, button->height())));
+}
+
+void TfrmMain::ShowPopup(const QPoint& globalPosition) {
+    ui_.pmnJobs->popup(globalPosition);
+}
+
+void TfrmMain::CropClick() {
+    NotAvailable("&Crop");
+}
+
+void TfrmMain::TrimClick() {
+    NotAvailable("&Trim");
+}
+
+void TfrmMain::VideoEffectClick() {
+    NotAvailable("&Video Effect && Water Mark");
+}
+
+void TfrmMain::VideoInformationClick() {
+    NotAvailable("Video Infomation");
+}
+
+void TfrmMain::CheckAllClick() {
+    model_->Jobs().CheckAll(true);
+}
+
+void TfrmMain::UncheckAllClick() {
+    model_->Jobs().CheckAll(false);
+}
+
+void TfrmMain::ReverseCheckClick() {
+    model_->Jobs().ReverseCheck();
+}
+
+void TfrmMain::CheckClick() {
+    model_->Jobs().CheckSelected(true);
+}
+
+void TfrmMain::UncheckClick() {
+    model_->Jobs().CheckSelected(false);
+}
+
+void TfrmMain::PreferenceClick() {
+    NotAvailable("&Preference");
+}
+
+void TfrmMain::HelpClick() {
+    Shell().OpenPath(model_->Global().HelpLink());
+}
+
+void TfrmMain::WebSiteClick() {
+    Shell().OpenPath(model_->Global().WebLink());
+}
+
+void TfrmMain::SupportClick() {
+    Shell().OpenPath(mainmsg::SupportLink);
+}
+
+void TfrmMain::AboutClick() {
+    auto* about = findChild<TfrmAbout*>("frmAbout");
+    if (about == nullptr) {
+        about = new TfrmAbout(model_->Global().Title(), model_->Global().VersionText(),
+                              model_->Global().WebLink(), this);
+    }
+    about->exec();
+}
+
+void TfrmMain::BrowsClick() {
+    const std::string box = ui_.edDirectory->text().toStdString();
+    const std::string chosen = Shell().ChooseFolder(box);
+    if (const auto folder = model_->ApplyChosenFolder(chosen, box)) {
+        ui_.edDirectory->setText(QString::fromStdString(*folder));
+    }
+}
+
+void TfrmMain::OpenClick() {
+    model_->OpenOutputFolder(ui_.edDirectory->text().toStdString());
+}
+
+void TfrmMain::PlayClick() {
+    NotAvailable("Play");
+}
+
+void TfrmMain::PauseClick() {
+    NotAvailable("Pause");
+}
+
+void TfrmMain::StopClick() {
+    NotAvailable("Stop");
+}
+
+void TfrmMain::SnapClick() {
+    NotAvailable("Snapshot");
+}
+
+void TfrmMain::MuteClick() {
+    model_->Settings().SetMute(ui_.ckMute->isChecked());
+}
+
+void TfrmMain::VolumeReleased() {
+    model_->Settings().SetVolume(ui_.trcVolume->value());
+}
+
+void TfrmMain::EditMenuAboutToShow() {
+    ui_.mniVideoEffect->setVisible(true);
+    const bool enabled = model_->RowCommandsEnabled();
+    for (QAction* action : {ui_.mniCrop, ui_.mniTrim, ui_.mniVideoEffect, ui_.mniCheckAll,
+                            ui_.mniUncheckAll, ui_.mniReverseCheck, ui_.mniCheck, ui_.mniUncheck}) {
+        action->setEnabled(enabled);
+    }
+}
+
+void TfrmMain::PopupAboutToShow() {
+    ui_.pmiVideoEffect->setVisible(true);
+    const TPopupMenuState state = model_->PopupState();
+    ui_.pmiCrop->setEnabled(state.Crop);
+    ui_.pmiTrim->setEnabled(state.Trim);
+    ui_.pmiVideoEffect->setEnabled(state.VideoEffect);
+    ui_.pmiVideoInformation->setEnabled(state.VideoInformation);
+    ui_.pmiRemove->setEnabled(state.Remove);
+    ui_.pmiClear->setEnabled(state.Clear);
+    ui_.pmiStart->setEnabled(state.Start);
+    ui_.pmiAdd->setEnabled(true);
+}
+
+void TfrmMain::SkinMenuAboutToShow() {
+    CheckTheme(model_->CheckedTheme());
+}
+
+void TfrmMain::CheckTheme(int index) {
+    for (int i = 0; i < TThemeManager::Count; ++i) {
+        ui_.mniSkins[i]->setChecked(i == index);
+    }
+}
+
+void TfrmMain::ApplyTheme(int index) {
+    Guarded([this, index] {
+        if (!model_->ChooseTheme(index)) {
+            CheckTheme(model_->CheckedTheme()); // a click on the checked item unchecked it
+            return;
+        }
+        hide();
+        TThemeManager::Apply(index);
+        ui_.UpdateIcons(index);
+        CheckTheme(index);
+        show();
+    });
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "FFEncoder.h"
+#include "MainWindowModel.h"
+#include "MainWindowUi.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QProgressDialog;
+
+// The main window: the job list, the preview area, the format picker, the output folder, the
+// menus, tool bar and pop-up menu, the themes and the exit question. It maps its widgets to
+// TMainWindowModel; every command is one slot. Commands whose windows come later show a
+// message that they are not available yet.
+class TfrmMain final : public QMainWindow {
+    Q_OBJECT
+public:
+    TfrmMain(TUserPlaces places = TUserPlaces::FromProcess(),
+             std::string libraryFolder = TMainWindowModel::DefaultLibraryFolder(),
+             QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // The program's version as shown after its title (" 1.600 " for 1.6.0.0).
+    static std::string ProgramVersionText();
+
+    TMainWindowModel& Model() { return *model_; }
+    const TMainWindowUi& Ui() const { return ui_; }
+    TFFEncoder& Vazmo() { return vazmo_; }
+
+    // The Add path shared by the add dialog, dropped files and the command line.
+    void AddFiles(const std::vector<std::string>& paths);
+    bool Adding() const;
+    // Adds taking longer than this show a progress dialog with Cancel.
+    void SetAddProgressDelay(int milliseconds) { addProgressDelay_ = milliseconds; }
+    QProgressDialog* AddProgress() const { return addProgress_; }
+
+    void ApplyTheme(int index);
+    // Closing asks first unless this is off (the screenshot run ends without a question).
+    void SetAskOnClose(bool ask) { askOnClose_ = ask; }
+
+signals:
+    void addFinished(int added);
+
+public slots:
+    void AddClick();
+    void RemoveClick();
+    void ClearClick();
+    void StartClick();
+    void SettingsClick();
+    void ExitClick();
+    void EditButtonClick();
+    void CropClick();
+    void TrimClick();
+    void VideoEffectClick();
+    void VideoInformationClick();
+    void CheckAllClick();
+    void UncheckAllClick();
+    void ReverseCheckClick();
+    void CheckClick();
+    void UncheckClick();
+    void PreferenceClick();
+    void HelpClick();
+    void WebSiteClick();
+    void SupportClick();
+    void AboutClick();
+    void BrowsClick();
+    void OpenClick();
+    void PlayClick();
+    void PauseClick();
+    void StopClick();
+    void SnapClick();
+    void MuteClick();
+    void VolumeReleased();
+    void EditMenuAboutToShow();
+    void PopupAboutToShow();
+    void SkinMenuAboutToShow();
+    void ShowPopup(const QPoint& globalPosition);
+    void FilesDropped(const QStringList& paths);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Connect();
+    void ConnectAction(QAction* action, void (TfrmMain::*slot)());
+    void FirstShow();
+    void LoadLibraries();
+    void UpdateCommandStates();
+    void CheckTheme(int index);
+    void NotAvailable(const char* command);
+    // Runs a command; an exception it raises is shown, and the program goes on.
+    void Guarded(const std::function<void()>& command);
+    void AddDone(int added);
+    void ShutDownComponents();
+
+    std::unique_ptr<TMainWindowModel> model_;
+    TMainWindowUi ui_;
+    TFFEncoder vazmo_;
+    QProgressDialog* addProgress_ = nullptr;
+    int addProgressDelay_ = 500;
+    bool shownOnce_ = false;
+    bool askOnClose_ = true;
+    bool closed_ = false;
+};

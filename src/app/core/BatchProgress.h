@@ -1,0 +1,98 @@
+#pragma once
+
+#include "EncoderEvents.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Microseconds of a monotonic clock.
+using TMonotonicClock = std::function<std::int64_t()>;
+std::int64_t SteadyClockMicroseconds();
+
+// The figures of a running batch, as both front ends show them: the current task's
+// percentage and labels, the remaining time of the file and of the batch from the encoding
+// speed (paused time left out), and the batch's overall percentage. Fed on the main thread
+// by the batch run; the clock is injectable so the estimates can be checked.
+class TBatchProgress {
+public:
+    struct TTaskFacts {
+        std::string Caption;              // the row caption (source path)
+        std::int64_t ExpectedLength = -1; // microseconds of output; -1 unknown
+    };
+
+    explicit TBatchProgress(TMonotonicClock clock = SteadyClockMicroseconds);
+
+    void Begin(std::vector<TTaskFacts> tasks);
+    void Report(const TProgressInfo& info);
+    // A task's end; finished when it ran to its end without error.
+    void TaskEnded(int task, bool finished);
+    void Pause();
+    void Resume();
+    bool Paused() const { return paused_; }
+
+    int TaskCount() const { return static_cast<int>(tasks_.size()); }
+    // The task of the latest report or end; -1 before the first.
+    int CurrentTask() const { return current_; }
+    // 0..100; -1 when the output length is unknown.
+    int Percent() const { return percent_; }
+    // The length is unknown: the bar moves without a value.
+    bool Busy() const { return current_ >= 0 && percent_ < 0; }
+    std::string PercentText() const;
+    int Fps() const { return fps_; }
+
+    // Label texts of the current task; empty before its first report.
+    std::string TimeText() const;
+    std::string LengthText() const;
+    std::string SizeText() const;
+    std::string CounterText() const;
+    std::string FileText() const;
+
+    // Microseconds; -1 while unknown.
+    std::int64_t RemainingFile() const;
+    std::int64_t RemainingBatch() const;
+    std::string RemainingFileText() const;
+    std::string RemainingBatchText() const;
+    // 0..100 over the whole batch; ended tasks count as done.
+    int OverallPercent() const;
+    std::string TitleText() const;
+
+    // current × 100 div total, within 0..100; -1 when total is not above 0.
+    static int PercentOf(std::int64_t current, std::int64_t total);
+    // The caption when shorter than 51 characters, else its first 44 + ".." + its extension.
+    static std::string ShortFileName(const std::string& caption);
+    // hh:mm:ss of whole seconds; UnknownClock for a negative value.
+    static std::string ClockText(std::int64_t microseconds);
+
+private:
+    struct TTaskState {
+        TTaskFacts Facts;
+        std::int64_t Current = 0;
+        std::int64_t StartActive = -1;
+        std::int64_t LastReportActive = -1;
+        bool Ended = false;
+    };
+
+    std::int64_t ActiveNow() const;
+    // The media already converted in the batch, the current task's share included.
+    std::int64_t MediaDone() const;
+
+    TMonotonicClock clock_;
+    std::vector<TTaskState> tasks_;
+    int current_ = -1;
+    bool reported_ = false;
+    TProgressInfo last_;
+    int percent_ = 0;
+    int fps_ = 0;
+
+    // Active (not paused) time since Begin.
+    std::int64_t activeBase_ = 0;
+    std::int64_t segmentStart_ = 0;
+    bool paused_ = false;
+
+    // Estimates at the latest report; they count down with active time after it.
+    std::int64_t fileRemaining_ = -1;
+    std::int64_t batchRemaining_ = -1;
+    std::int64_t estimateActive_ = 0;
+};

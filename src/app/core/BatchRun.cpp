@@ -1,0 +1,361 @@
+#include "BatchRun.h"
+
+#include "AppMessages.h"
+#include "BatchBuilder.h"
+#include "BatchMessages.h"
+#include "CustomFFEncoder.h"
+#include "GlobalObject.h"
+#include "MainThread.h"
+#include "Settings.h"
+#include "ShellServices.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+// The stored work priority as the component's thread priority; nothing for an unknown index.
+std::optional<TThreadPriority> ThreadPriorityOf(int index) {
+    const auto priority = TSettings::PriorityOf(index);
+    if (!priority) {
+        return std::nullopt;
+    }
+    switch (*priority) {
+    case TWorkPriority::Idle:
+        return TThreadPriority::tpIdle;
+    case TWorkPriority::Lower:
+        return TThreadPriority::tpLower;
+    case TWorkPriority::Lowest:
+        return TThreadPriority::tpLowest;
+    case TWorkPriority::Normal:
+        break;
+    }
+    return TThreadPriority::tpNormal;
+}
+
+bool AskThroughShell(const std::string& text, const std::string& caption) {
+    return Shell().MessageBox(text, caption, TMsgIcon::Question, TMsgButtons::YesNo) ==
+           TMsgResult::Yes;
+}
+
+void WarnThroughShell(const std::string& text, const std::string& caption) {
+    Shell().MessageBox(text, caption, TMsgIcon::Warning, TMsgButtons::Ok);
+}
+
+} // namespace
+
+TBatchRun::TBatchRun(TCustomFFEncoder& encoder, const TGlobalObject& global, TMonotonicClock clock)
+    : encoder_(encoder), global_(global),
+      pump_([] { TMainThread::CheckSynchronize(std::chrono::milliseconds(10)); }),
+      progress_(std::move(clock)) {}
+
+TBatchRun::~TBatchRun() {
+    if (Running()) {
+        StopAndWait();
+    } else if (Prepared()) {
+        encoder_.ClearTasks();
+    }
+    // Posted notices that are still queued find the run gone.
+    alive_.reset();
+    encoder_.OnProgress = nullptr;
+    encoder_.OnPreviewBitmap = nullptr;
+    encoder_.OnTerminate = nullptr;
+    encoder_.OnCustomHook = nullptr;
+}
+
+void TBatchRun::AddListener(IBatchListener& listener) {
+    listeners_.push_back(&listener);
+}
+
+void TBatchRun::RemoveListener(IBatchListener& listener) {
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), &listener),
+                     listeners_.end());
+}
+
+template <typename Fn> void TBatchRun::Notify(Fn fn) {
+    // A listener may remove itself while being told.
+    const std::vector<IBatchListener*> listeners = listeners_;
+    for (IBatchListener* listener : listeners) {
+        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) {
+            fn(*listener);
+        }
+    }
+}
+
+void TBatchRun::SetCustomHook(THook hook) {
+    hook_ = std::move(hook);
+}
+
+void TBatchRun::SetStopPreview(std::function<void()> stopPreview) {
+    stopPreview_ = std::move(stopPreview);
+}
+
+void TBatchRun::SetWaitPump(std::function<void()> pump) {
+    pump_ = std::move(pump);
+}
+
+int TBatchRun::RowOfTask(int task) const {
+    return task >= 0 && task < TaskCount() ? taskRows_[task] : -1;
+}
+
+const TBatchJob* TBatchRun::JobOfTask(int task) const {
+    if (task < 0) {
+        return nullptr;
+    }
+    const auto it = std::find_if(jobs_.begin(), jobs_.end(),
+                                 [task](const TBatchJob& job) { return job.Task == task; });
+    return it != jobs_.end() ? &*it : nullptr;
+}
+
+void TBatchRun::Log(const std::string& text) {
+    if (OnLog) {
+        OnLog(text);
+    }
+}
+
+bool TBatchRun::Start(IBatchRows& rows, const TBatchRequest& request) {
+    if (state_ != TState::Idle) {
+        return false;
+    }
+    const TSettings settings(global_);
+    if (const auto priority = ThreadPriorityOf(settings.PriorityIndex())) {
+        encoder_.SetThreadPriority(*priority);
+    }
+    int checked = 0;
+    for (int r = 0; r < rows.RowCount(); ++r) {
+        checked += rows.Checked(r) ? 1 : 0;
+    }
+    if (checked == 0) {
+        Shell().MessageBox(batchmsg::NoCheckedRow, appmsg::WarningCaption, TMsgIcon::Warning,
+                           TMsgButtons::Ok);
+        return false;
+    }
+    rows_ = &rows;
+    taskRows_.clear();
+    jobs_.clear();
+    if (stopPreview_) {
+        stopPreview_();
+    }
+    encoder_.ClearTasks();
+    encoder_.SetTriggerEventInMainThread(true);
+    encoder_.SetPreviewBitmap(request.PreviewPictures);
+    previewFrame_.Clear();
+    AddJobs(request);
+
+    ++generation_;
+    paused_ = stopRequested_ = batchEndArrived_ = false;
+    endedTasks_ = 0;
+    InstallHandlers();
+    state_ = TState::Prepared;
+    return true;
+}
+
+void TBatchRun::AddJobs(const TBatchRequest& request) {
+    TSettings settings(global_);
+    const int formatCode = request.FormatCode >= 0 ? request.FormatCode : settings.FormatCode();
+    TBatchBuilder builder(encoder_, settings,
+                          TTaskOptionFiles{global_.SettingsFile(), global_.CatalogFile()},
+                          request.Ask ? request.Ask : AskThroughShell,
+                          request.Warn ? request.Warn : WarnThroughShell);
+    builder.SetOutputFolder(request.OutputFolder);
+    builder.SetZoomOverride(request.ZoomOverride);
+
+    for (int r = 0; r < rows_->RowCount(); ++r) {
+        if (!rows_->Checked(r)) {
+            continue;
+        }
+        TBatchJob job;
+        job.Row = r;
+        job.Source = rows_->Caption(r);
+        int task = -1;
+        try {
+            task = builder.AddJob(rows_->Record(r), formatCode, job.OutputFile, job.Error);
+        } catch (const std::exception& e) {
+            job.Error = e.what();
+        }
+        // Task indexes follow the jobs that got one, so TaskRows stays aligned with the rows.
+        if (task >= 0) {
+            job.Task = task;
+            taskRows_.push_back(r);
+            rows_->SetProgress(r, "", "");
+        } else {
+            job.Outcome = TJobOutcome::NotAdded;
+            rows_->SetProgress(r, batchmsg::RowFailed, job.Error);
+            Log(job.Source + ": " + job.Error);
+        }
+        jobs_.push_back(std::move(job));
+    }
+    // Read after the jobs: a folder that could not be made has been replaced meanwhile.
+    outputFolder_ = request.OutputFolder.empty() ? settings.OutputDir() : request.OutputFolder;
+}
+
+void TBatchRun::InstallHandlers() {
+    const int generation = generation_;
+    encoder_.OnProgress = [this, generation](TCustomFFEncoder&, PProgressInfo info) {
+        if (generation == generation_) {
+            HandleProgress(*info);
+        }
+    };
+    encoder_.OnPreviewBitmap = [this, generation](TCustomFFEncoder&, const TPreviewInfo& info) {
+        if (generation == generation_ && info.Bitmap != nullptr) {
+            HandlePreview(*info.Bitmap);
+        }
+    };
+    // Runs on a short-lived thread of the component: the work is carried to the main thread.
+    std::weak_ptr<int> alive = alive_;
+    encoder_.OnTerminate = [this, generation, alive](TCustomFFEncoder&,
+                                                     const TTerminateInfo& info) {
+        TMainThread::Post([this, generation, alive, info] {
+            if (alive.lock() && generation == generation_) {
+                HandleTerminate(info);
+            }
+        });
+    };
+    if (hook_) {
+        // Copies: the conversion thread never reads what the main thread may change.
+        encoder_.OnCustomHook = [hook = hook_, taskRows = taskRows_](TCustomFFEncoder&,
+                                                                     PHookInfo info) {
+            const int task = info->TaskIndex;
+            hook(task >= 0 && task < static_cast<int>(taskRows.size()) ? taskRows[task] : -1,
+                 *info);
+        };
+    } else {
+        encoder_.OnCustomHook = nullptr;
+    }
+}
+
+void TBatchRun::RunTasks() {
+    if (state_ != TState::Prepared) {
+        return;
+    }
+    state_ = TState::Running;
+    std::vector<TBatchProgress::TTaskFacts> facts;
+    for (const TBatchJob& job : jobs_) {
+        if (job.Task >= 0) {
+            const TFFmpeg* task = encoder_.Task(job.Task);
+            facts.push_back({job.Source, task != nullptr ? task->TotalDuration() : -1});
+        }
+    }
+    progress_.Begin(std::move(facts));
+    encoder_.StartTask(1);
+}
+
+void TBatchRun::Pause() {
+    if (Running() && !paused_ && !stopRequested_) {
+        encoder_.Pause();
+        progress_.Pause();
+        paused_ = true;
+    }
+}
+
+void TBatchRun::Resume() {
+    if (Running() && paused_) {
+        encoder_.Resume();
+        progress_.Resume();
+        paused_ = false;
+    }
+}
+
+void TBatchRun::Stop() {
+    if (state_ == TState::Prepared) {
+        // Never started: nothing converts, every job that had a task is stopped.
+        stopRequested_ = true;
+        encoder_.ClearTasks();
+        for (TBatchJob& job : jobs_) {
+            if (job.Task >= 0) {
+                job.Outcome = TJobOutcome::Stopped;
+                rows_->SetProgress(job.Row, batchmsg::RowStopped, "");
+            }
+        }
+        state_ = TState::Idle;
+        Notify([](IBatchListener& l) { l.BatchEnded(true); });
+        return;
+    }
+    if (!Running() || stopRequested_) {
+        return;
+    }
+    stopRequested_ = true;
+    if (paused_) {
+        progress_.Resume();
+        paused_ = false;
+    }
+    encoder_.Stop(false);
+}
+
+void TBatchRun::StopAndWait() {
+    Stop();
+    WaitForEnd();
+}
+
+void TBatchRun::WaitForEnd(const std::function<void()>& eachStep) {
+    while (Running()) {
+        pump_();
+        if (eachStep) {
+            eachStep();
+        }
+    }
+}
+
+void TBatchRun::HandleProgress(const TProgressInfo& info) {
+    const int row = RowOfTask(info.TaskIndex);
+    if (row < 0 || !Running()) {
+        return;
+    }
+    progress_.Report(info);
+    rows_->SetProgress(row, progress_.PercentText(), "");
+    Notify([&info](IBatchListener& l) { l.BatchProgress(info); });
+}
+
+void TBatchRun::HandlePreview(const TBitmap24& bitmap) {
+    if (bitmap.Empty() || !Running()) {
+        return;
+    }
+    previewFrame_ = bitmap;
+    Notify([](IBatchListener& l) { l.BatchPreviewFrame(); });
+}
+
+void TBatchRun::HandleTerminate(const TTerminateInfo& info) {
+    if (!Running()) {
+        return;
+    }
+    if (info.TaskIndex < 0) {
+        batchEndArrived_ = true;
+        EndBatchWhenComplete();
+        return;
+    }
+    auto job = std::find_if(jobs_.begin(), jobs_.end(),
+                            [&info](const TBatchJob& j) { return j.Task == info.TaskIndex; });
+    if (job == jobs_.end() || job->Outcome != TJobOutcome::Queued) {
+        return;
+    }
+    ++endedTasks_;
+    if (info.Exception) {
+        job->Outcome = TJobOutcome::Failed;
+        job->Error = info.ExceptionMsg;
+        rows_->SetProgress(job->Row, batchmsg::RowFailed, info.ExceptionMsg);
+        Log(job->Source + ": " + info.ExceptionMsg);
+    } else if (info.Finished) {
+        job->Outcome = TJobOutcome::Converted;
+        rows_->SetProgress(job->Row, "100%", "");
+    } else {
+        job->Outcome = TJobOutcome::Stopped;
+        rows_->SetProgress(job->Row, batchmsg::RowStopped, "");
+    }
+    progress_.TaskEnded(info.TaskIndex, job->Outcome == TJobOutcome::Converted);
+    const bool lastTask = info.TaskIndex == TaskCount() - 1;
+    const TBatchJob ended = *job;
+    Notify([&](IBatchListener& l) { l.BatchTaskEnded(ended, info, lastTask); });
+    EndBatchWhenComplete();
+}
+
+void TBatchRun::EndBatchWhenComplete() {
+    // The end of the batch may overtake the last task's own notice: both must have arrived.
+    if (!batchEndArrived_ || endedTasks_ < TaskCount() || !Running()) {
+        return;
+    }
+    encoder_.ClearTasks();
+    state_ = TState::Idle;
+    paused_ = false;
+    const bool stopped = stopRequested_;
+    Notify([stopped](IBatchListener& l) { l.BatchEnded(stopped); });
+}

@@ -1,0 +1,154 @@
+#include "JobListView.h"
+
+#include "JobListDelegate.h"
+#include "JobListModel.h"
+
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QUrl>
+
+namespace {
+
+QStringList LocalPaths(const QMimeData* data) {
+    QStringList paths;
+    if (data != nullptr && data->hasUrls()) {
+        for (const QUrl& url : data->urls()) {
+            if (url.isLocalFile()) {
+                paths << url.toLocalFile();
+            }
+        }
+    }
+    return paths;
+}
+
+} // namespace
+
+TJobListView::TJobListView(TJobList& list, QWidget* parent)
+    : QTreeView(parent), list_(list), model_(new TJobListModel(list, this)) {
+    setObjectName("lvFiles");
+    setAccessibleName(tr("Files to convert"));
+    setModel(model_);
+    setItemDelegate(new TJobListDelegate(this));
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    // The delegate draws the selected row itself; the style's focus rect would cover it.
+    setAllColumnsShowFocus(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTextElideMode(Qt::ElideRight);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    header()->setSectionsClickable(false);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    header()->setHighlightSections(false);
+
+    connect(model_, &TJobListModel::modelReset, this, [this] {
+        ApplyColumns();
+        FollowSelection(list_.Selected());
+    });
+    connect(model_, &TJobListModel::selectionMoved, this, &TJobListView::FollowSelection);
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid() && current.row() != list_.Selected()) {
+                    list_.Select(current.row());
+                }
+            });
+    ApplyColumns();
+}
+
+void TJobListView::ApplyColumns() {
+    const bool shown = list_.ColumnsShown();
+    header()->setVisible(shown);
+    // The source takes the room the other columns leave; no caption is ever cut.
+    header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    if (shown) {
+        for (int column = 1; column < TJobList::ColumnCount; ++column) {
+            setColumnWidth(column, std::max(TJobList::ColumnWidth(static_cast<TJobColumn>(column)),
+                                            header()->sectionSizeHint(column)));
+        }
+    }
+}
+
+void TJobListView::FollowSelection(int row) {
+    if (row < 0 || row >= model_->rowCount()) {
+        selectionModel()->clear();
+        return;
+    }
+    const QModelIndex index = model_->index(row, 0);
+    if (selectionModel()->currentIndex().row() != row || !selectionModel()->isRowSelected(row)) {
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+    }
+    scrollTo(index);
+}
+
+void TJobListView::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Space || event->key() == Qt::Key_Select) &&
+        event->modifiers() == Qt::NoModifier && list_.Selected() >= 0) {
+        list_.SetChecked(list_.Selected(), !list_.Checked(list_.Selected()));
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void TJobListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTreeView::mouseDoubleClickEvent(event);
+    if (list_.Selected() >= 0) {
+        emit rowDoubleClicked(list_.Selected());
+    }
+}
+
+void TJobListView::contextMenuEvent(QContextMenuEvent* event) {
+    QPoint position = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        // From the keyboard the menu opens at the selected row.
+        const QRect row = visualRect(model_->index(std::max(list_.Selected(), 0), 0));
+        position = viewport()->mapToGlobal(row.isValid() ? row.center() : QPoint(20, 20));
+    }
+    emit popupRequested(position);
+    event->accept();
+}
+
+void TJobListView::dragEnterEvent(QDragEnterEvent* event) {
+    if (!LocalPaths(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void TJobListView::dragMoveEvent(QDragMoveEvent* event) {
+    if (!LocalPaths(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void TJobListView::dropEvent(QDropEvent* event) {
+    const QStringList paths = LocalPaths(event->mimeData());
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    emit pathsDropped(paths);
+}
+
+void TJobListView::focusInEvent(QFocusEvent* event) {
+    QTreeView::focusInEvent(event);
+    viewport()->update(); // the selection takes its focused colours
+}
+
+void TJobListView::focusOutEvent(QFocusEvent* event) {
+    QTreeView::focusOutEvent(event);
+    viewport()->update();
+}

@@ -1,0 +1,438 @@
+// The batch run and the progress window's model with real conversions through the encoder
+// component: row order and texts, stop, failures, the after-conversion actions, priority.
+#include "BatchTestSupport.h"
+
+#include "BatchMessages.h"
+#include "FFEncoder.h"
+#include "JobListRows.h"
+#include "MainThread.h"
+#include "ProgressWindowModel.h"
+#include "RecordingShell.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+#include <thread>
+
+using batch_test::TEventLog;
+using batch_test::THome;
+using batch_test::THookGate;
+using batch_test::TRecordingRows;
+using testing_support::ProbeEntry;
+using testing_support::PumpUntil;
+using testing_support::RecordingShell;
+
+namespace {
+
+// The nice value of the calling thread, from /proc.
+int ThreadNice() {
+    std::ifstream stat("/proc/thread-self/stat");
+    const std::string text{std::istreambuf_iterator<char>(stat), std::istreambuf_iterator<char>()};
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    // Fields 3 to 19; the nice value is field 19.
+    for (int i = 3; i <= 19; ++i) {
+        fields >> field;
+    }
+    return std::stoi(field);
+}
+
+struct BatchRunFixture : ::testing::Test {
+    void SetUp() override {
+        testing_support::RequireEncoderLibraries();
+        encoder.SetProgressInterval(100);
+        run.AddListener(log);
+        run.OnLog = [this](const std::string& text) { logged.push_back(text); };
+    }
+
+    bool WaitForEnd() {
+        return PumpUntil([this] { return !run.Running(); }, std::chrono::seconds(120));
+    }
+
+    THome home;
+    RecordingShell shell;
+    TScopedShell scopedShell{shell};
+    TFFEncoder encoder;
+    TBatchRun run{encoder, home.global};
+    TRecordingRows rows;
+    TEventLog log;
+    std::vector<std::string> logged;
+};
+
+} // namespace
+
+TEST_F(BatchRunFixture, ThreeCheckedRowsOfFiveConvertInListOrder) {
+    const std::string clip = batch_test::ShortClip();
+    for (int r = 0; r < 5; ++r) {
+        rows.Add(clip, r == 1 || r == 2 || r == 4);
+    }
+    int stopPreviews = 0;
+    run.SetStopPreview([&] { ++stopPreviews; });
+    // Every progress report lands on the row of its task, and on no other.
+    std::vector<int> task1Rows;
+    log.onProgress = [&](const TProgressInfo& info) {
+        ASSERT_FALSE(rows.changes.empty());
+        EXPECT_EQ(rows.changes.back().Row, run.TaskRows()[info.TaskIndex]);
+        EXPECT_EQ(rows.changes.back().Text, run.Progress().PercentText());
+        if (info.TaskIndex == 1) {
+            task1Rows.push_back(rows.changes.back().Row);
+        }
+    };
+
+    ASSERT_TRUE(run.Start(rows));
+    EXPECT_EQ(stopPreviews, 1);
+    EXPECT_EQ(run.TaskRows(), (std::vector<int>{1, 2, 4}));
+    EXPECT_EQ(encoder.TaskCount(), 3);
+    run.RunTasks();
+    ASSERT_TRUE(WaitForEnd());
+
+    ASSERT_EQ(log.endedJobs.size(), 3u);
+    EXPECT_EQ(log.endedJobs[0].Row, 1);
+    EXPECT_EQ(log.endedJobs[1].Row, 2);
+    EXPECT_EQ(log.endedJobs[2].Row, 4);
+    EXPECT_EQ(log.lastTaskFlags, (std::vector<bool>{false, false, true}));
+    EXPECT_EQ(log.batchEnds, 1);
+    EXPECT_FALSE(log.stopped);
+    EXPECT_FALSE(task1Rows.empty());
+    EXPECT_EQ(std::count(task1Rows.begin(), task1Rows.end(), 2),
+              static_cast<long>(task1Rows.size()));
+    for (int r : {1, 2, 4}) {
+        EXPECT_EQ(rows.Row(r).Progress, "100%") << r;
+    }
+    EXPECT_FALSE(rows.Touched(0));
+    EXPECT_FALSE(rows.Touched(3));
+    // The tasks are cleared at the end; the jobs keep their outputs.
+    EXPECT_EQ(encoder.TaskCount(), 0);
+    ASSERT_EQ(run.Jobs().size(), 3u);
+    for (const TBatchJob& job : run.Jobs()) {
+        EXPECT_EQ(job.Outcome, TJobOutcome::Converted);
+        EXPECT_EQ(ProbeEntry(job.OutputFile, "v:0", "stream=codec_name"), "mpeg4");
+    }
+    EXPECT_EQ(run.Jobs()[2].OutputFile, home.dir.File("out/batch-clip_(new_2).mp4"));
+    EXPECT_EQ(run.OutputFolder(), home.dir.File("out"));
+    EXPECT_EQ(run.Progress().OverallPercent(), 100);
+    EXPECT_GT(log.previews, 0);
+    EXPECT_FALSE(run.PreviewFrame().Empty());
+    EXPECT_TRUE(logged.empty());
+}
+
+TEST_F(BatchRunFixture, NoCheckedRowWarnsAndQueuesNothing) {
+    rows.Add(batch_test::ShortClip(), false);
+    int stopPreviews = 0;
+    run.SetStopPreview([&] { ++stopPreviews; });
+    EXPECT_FALSE(run.Start(rows));
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_EQ(shell.messages[0].text, "Please select a file by clicking the check box!");
+    EXPECT_EQ(shell.messages[0].caption, "Warning");
+    EXPECT_EQ(shell.messages[0].buttons, TMsgButtons::Ok);
+    EXPECT_EQ(stopPreviews, 0);
+    EXPECT_EQ(encoder.TaskCount(), 0);
+    EXPECT_FALSE(run.Prepared());
+}
+
+TEST_F(BatchRunFixture, FailuresKeepTheRowsAlignedAndSayWhy) {
+    const std::string clip = batch_test::ShortClip();
+    rows.Add(clip);
+    rows.Add(home.dir.File("missing.mp4"));
+    rows.Add(batch_test::HundredChannelWav());
+    rows.Add(clip);
+    std::vector<int> task2Rows;
+    log.onProgress = [&](const TProgressInfo& info) {
+        if (info.TaskIndex == 2) {
+            task2Rows.push_back(rows.changes.back().Row);
+        }
+    };
+
+    ASSERT_TRUE(run.Start(rows));
+    // The job that got no task keeps its row; the later tasks keep theirs.
+    EXPECT_EQ(run.TaskRows(), (std::vector<int>{0, 2, 3}));
+    EXPECT_EQ(rows.Row(1).Progress, "Failed");
+    EXPECT_EQ(rows.Row(1).Tooltip, home.dir.File("missing.mp4") + ": No such file or directory");
+    EXPECT_EQ(run.Jobs()[1].Outcome, TJobOutcome::NotAdded);
+    EXPECT_EQ(run.Jobs()[1].Task, -1);
+    run.RunTasks();
+    ASSERT_TRUE(WaitForEnd());
+
+    ASSERT_EQ(log.ends.size(), 3u);
+    const TTerminateInfo& failed = log.ends[1];
+    EXPECT_TRUE(failed.Exception);
+    EXPECT_NE(failed.ExceptionMsg.find("Can not resample 100 channels"), std::string::npos)
+        << failed.ExceptionMsg;
+    EXPECT_EQ(rows.Row(2).Progress, "Failed");
+    EXPECT_EQ(rows.Row(2).Tooltip, failed.ExceptionMsg);
+    EXPECT_EQ(run.Jobs()[2].Error, failed.ExceptionMsg);
+    EXPECT_EQ(rows.Row(0).Progress, "100%");
+    EXPECT_EQ(rows.Row(3).Progress, "100%");
+    EXPECT_FALSE(task2Rows.empty());
+    EXPECT_EQ(std::count(task2Rows.begin(), task2Rows.end(), 3),
+              static_cast<long>(task2Rows.size()));
+    // Both reasons reach the log.
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_EQ(logged[0], home.dir.File("missing.mp4") + ": " + rows.Row(1).Tooltip);
+    EXPECT_EQ(logged[1], batch_test::HundredChannelWav() + ": " + failed.ExceptionMsg);
+}
+
+TEST_F(BatchRunFixture, PriorityTwoLowersTheConversionThreadAndHooksFollowTheJob) {
+    home.settings.SetPriorityIndex(2);
+    const std::string clip = batch_test::ShortClip();
+    rows.Add(clip);
+    rows.Record(0).Contrast = 10;
+    rows.Add(clip);
+    rows.Add(clip);
+    TWmRec logo;
+    logo.Kind = TWmRec::ImageItem;
+    logo.ImageFile = "/some/logo.bmp";
+    rows.Record(2).WaterMarks.push_back(logo);
+    rows.Add(clip);
+    rows.Record(3).WaterMarks.push_back(TWmRec{}); // nothing to draw
+
+    std::mutex mutex;
+    std::map<int, int> niceByRow;
+    std::map<int, int> callsByRow;
+    bool onMainThread = false;
+    run.SetCustomHook([&](int row, THookInfo& info) {
+        EXPECT_NE(info.Bitmap, nullptr);
+        std::lock_guard lock(mutex);
+        niceByRow[row] = ThreadNice();
+        ++callsByRow[row];
+        onMainThread = onMainThread || TMainThread::IsCurrent();
+    });
+    ASSERT_TRUE(run.Start(rows));
+    EXPECT_EQ(encoder.ThreadPriority(), TThreadPriority::tpLower);
+    run.RunTasks();
+    ASSERT_TRUE(WaitForEnd());
+
+    std::lock_guard lock(mutex);
+    // Adjusted or watermarked jobs only; an item with nothing to draw switches nothing on.
+    EXPECT_EQ(callsByRow.size(), 2u);
+    EXPECT_GT(callsByRow[0], 0);
+    EXPECT_GT(callsByRow[2], 0);
+    EXPECT_FALSE(onMainThread);
+    const int base = ThreadNice();
+    if (base >= 5) {
+        GTEST_SKIP() << "the tests already run at nice " << base;
+    }
+    EXPECT_EQ(niceByRow[0], 5);
+    EXPECT_EQ(niceByRow[2], 5);
+}
+
+struct ProgressWindowFixture : BatchRunFixture {
+    void SetUp() override {
+        BatchRunFixture::SetUp();
+        window.OnClose = [this] { ++closes; };
+    }
+    bool WaitForClose() {
+        return PumpUntil([this] { return closes > 0; }, std::chrono::seconds(120));
+    }
+
+    TProgressWindowModel window{run, home.global};
+    int closes = 0;
+};
+
+TEST_F(ProgressWindowFixture, AStopDuringTheFirstOfTwoTasksLeavesNoTraceOfSuccess) {
+    const std::string clip = batch_test::ShortClip();
+    rows.Add(clip);
+    rows.Record(0).Brightness = 300;
+    rows.Add(clip);
+    THookGate gate;
+    run.SetCustomHook([&](int, THookInfo&) { gate.Hold(); });
+    window.SetShutDown(true);
+
+    ASSERT_TRUE(run.Start(rows));
+    window.Show();
+    EXPECT_TRUE(window.OpenFolder());
+    EXPECT_EQ(window.MainButtons(), (TBatchButtons{false, false, false, false, true, true, false}));
+    ASSERT_TRUE(PumpUntil([&] { return gate.entered.IsSet(); }));
+    window.CancelClick();
+    EXPECT_FALSE(window.PauseEnabled());
+    EXPECT_FALSE(window.ResumeEnabled());
+    EXPECT_FALSE(window.CancelEnabled());
+    EXPECT_EQ(window.MainButtons(),
+              (TBatchButtons{true, false, false, false, false, false, false}));
+    gate.release.Set();
+    ASSERT_TRUE(WaitForClose());
+
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(log.stopped);
+    EXPECT_EQ(rows.Row(0).Progress, "Stopped");
+    EXPECT_EQ(rows.Row(1).Progress, "Stopped");
+    for (const auto& change : rows.changes) {
+        EXPECT_NE(change.Text, "100%");
+    }
+    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ(shell.shutDowns, 0);
+    // The buttons come back with the end of the batch.
+    EXPECT_EQ(window.MainButtons(), TBatchButtons{});
+    EXPECT_EQ(window.Title(), "Progress");
+    EXPECT_EQ(encoder.TaskCount(), 0);
+}
+
+TEST_F(ProgressWindowFixture, ASingleJobOpensTheOutputFolderOnceAfterPausing) {
+    rows.Add(batch_test::ShortClip());
+    rows.Record(0).Saturation = 100;
+    THookGate gate;
+    run.SetCustomHook([&](int, THookInfo&) { gate.Hold(); });
+    int changes = 0;
+    window.OnChanged = [&] { ++changes; };
+
+    ASSERT_TRUE(run.Start(rows));
+    window.Show();
+    EXPECT_TRUE(window.PauseEnabled());
+    EXPECT_FALSE(window.ResumeEnabled());
+    EXPECT_TRUE(window.CancelEnabled());
+    ASSERT_TRUE(PumpUntil([&] { return gate.entered.IsSet(); }));
+    window.PauseClick();
+    EXPECT_FALSE(window.PauseEnabled());
+    EXPECT_TRUE(window.ResumeEnabled());
+    EXPECT_TRUE(window.MainButtons().Resume);
+    EXPECT_FALSE(window.MainButtons().Pause);
+    EXPECT_TRUE(run.Progress().Paused());
+    gate.release.Set();
+    window.ResumeClick();
+    EXPECT_TRUE(window.PauseEnabled());
+    EXPECT_FALSE(window.ResumeEnabled());
+    EXPECT_FALSE(run.Progress().Paused());
+    ASSERT_TRUE(WaitForClose());
+
+    EXPECT_EQ(shell.opened, (std::vector<std::string>{home.dir.File("out")}));
+    EXPECT_EQ(shell.shutDowns, 0);
+    EXPECT_EQ(rows.Row(0).Progress, "100%");
+    EXPECT_GT(changes, 2);
+    // The figures of the last report stay for the closing window.
+    const TBatchProgress& figures = window.Figures();
+    EXPECT_EQ(figures.CounterText(), "[1/1]");
+    EXPECT_EQ(figures.FileText(), TBatchProgress::ShortFileName(batch_test::ShortClip()));
+    EXPECT_EQ(figures.LengthText(), "1 Second");
+    EXPECT_EQ(window.BarValue(), 100);
+}
+
+TEST_F(ProgressWindowFixture, ShutDownFollowsTheLastTaskFixedAtStart) {
+    const std::string clip = batch_test::ShortClip();
+    rows.Add(clip);
+    rows.Add(clip);
+    rows.Add(clip, false);
+    // Unchecking and checking rows during the batch changes nothing about its last task.
+    log.onProgress = [&](const TProgressInfo& info) {
+        if (info.TaskIndex == 0) {
+            rows.SetChecked(1, false);
+            rows.SetChecked(2, true);
+        }
+    };
+    int shutDownsAtFirstEnd = -1;
+    log.onTaskEnd = [&](const TBatchJob& job) {
+        if (job.Task == 0) {
+            shutDownsAtFirstEnd = shell.shutDowns;
+        }
+    };
+    ASSERT_TRUE(run.Start(rows));
+    window.Show();
+    window.SetOpenFolder(false);
+    window.SetShutDown(true);
+    ASSERT_TRUE(WaitForClose());
+
+    EXPECT_EQ(shutDownsAtFirstEnd, 0);
+    EXPECT_EQ(shell.shutDowns, 1);
+    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ(rows.Row(1).Progress, "100%");
+    EXPECT_FALSE(rows.Touched(2));
+}
+
+TEST_F(ProgressWindowFixture, ClosingStopsAndWaitsWhileServingTheMainThread) {
+    const std::string clip = batch_test::ShortClip();
+    rows.Add(clip);
+    rows.Record(0).Exposure = 20;
+    rows.Add(clip);
+    THookGate gate;
+    run.SetCustomHook([&](int, THookInfo&) { gate.Hold(); });
+    int pumps = 0;
+    run.SetWaitPump([&] {
+        // The stop is asked before the first step of the wait: the conversion may go on.
+        ++pumps;
+        gate.release.Set();
+        TMainThread::CheckSynchronize(std::chrono::milliseconds(10));
+    });
+    window.SetShutDown(true);
+    ASSERT_TRUE(run.Start(rows));
+    window.Show();
+    ASSERT_TRUE(PumpUntil([&] { return gate.entered.IsSet(); }));
+
+    EXPECT_TRUE(window.Close());
+    EXPECT_FALSE(run.Running());
+    EXPECT_GT(pumps, 0);
+    EXPECT_EQ(closes, 0); // the window is closing already
+    EXPECT_EQ(log.batchEnds, 1);
+    EXPECT_EQ(rows.Row(0).Progress, "Stopped");
+    EXPECT_EQ(rows.Row(1).Progress, "Stopped");
+    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ(shell.shutDowns, 0);
+    // A second batch starts cleanly after the stopped one.
+    run.SetCustomHook({});
+    ASSERT_TRUE(run.Start(rows));
+    window.Show();
+    ASSERT_TRUE(WaitForClose());
+    EXPECT_EQ(rows.Row(0).Progress, "100%");
+    EXPECT_EQ(rows.Row(1).Progress, "100%");
+    EXPECT_EQ(shell.shutDowns, 1);
+}
+
+TEST_F(ProgressWindowFixture, TheSnapshotButtonSavesThePreviewAndItsFittedArea) {
+    rows.Add(batch_test::ShortClip());
+    window.SnapshotClick(); // no picture yet: nothing
+    EXPECT_FALSE(std::filesystem::exists(home.dir.File("snap")));
+    ASSERT_TRUE(run.Start(rows));
+    window.Show();
+    ASSERT_TRUE(WaitForClose());
+    ASSERT_TRUE(window.HasPreview());
+    const TBitmap24& frame = run.PreviewFrame();
+    EXPECT_EQ(window.PreviewRect(), FitPicture(frame.Width(), frame.Height(), {0, 0, 372, 210}));
+
+    home.settings.SetSnapJpg(false);
+    window.SnapshotClick();
+    const std::string full = home.dir.File("snap/Snapshot_full.bmp");
+    const std::string small = home.dir.File("snap/Snapshot_small.bmp");
+    EXPECT_EQ(ProbeEntry(full, "v:0", "stream=width"), std::to_string(frame.Width()));
+    EXPECT_EQ(ProbeEntry(small, "v:0", "stream=width"), "372");
+    EXPECT_EQ(ProbeEntry(small, "v:0", "stream=height"), "210");
+    EXPECT_FALSE(std::filesystem::exists(home.dir.File("snap/Snapshot_full.jpg")));
+    EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(ProgressWindowFixture, ClosingBeforeTheTasksStartConvertsNothing) {
+    rows.Add(batch_test::ShortClip());
+    rows.Add(home.dir.File("missing.mp4"));
+    ASSERT_TRUE(run.Start(rows));
+    EXPECT_TRUE(run.Prepared());
+    EXPECT_FALSE(run.Start(rows)); // one batch at a time
+    EXPECT_TRUE(window.Close());
+    EXPECT_FALSE(run.Prepared());
+    EXPECT_FALSE(run.Running());
+    EXPECT_EQ(encoder.TaskCount(), 0);
+    EXPECT_EQ(log.batchEnds, 1);
+    EXPECT_TRUE(log.stopped);
+    EXPECT_EQ(rows.Row(0).Progress, "Stopped");
+    EXPECT_EQ(rows.Row(1).Progress, "Failed");
+    EXPECT_FALSE(std::filesystem::exists(run.Jobs()[0].OutputFile) &&
+                 std::filesystem::file_size(run.Jobs()[0].OutputFile) > 0);
+    EXPECT_TRUE(shell.opened.empty());
+}
+
+TEST_F(ProgressWindowFixture, TheMainWindowsJobListServesAsTheRows) {
+    TJobList jobs;
+    for (const std::string& source :
+         {batch_test::ShortClip(), home.dir.File("missing.mp4"), batch_test::ShortClip()}) {
+        auto record = std::make_unique<TlvFilesRecord>();
+        record->SourceFile = source;
+        jobs.Append(std::move(record));
+    }
+    jobs.SetChecked(0, false);
+    TJobListRows jobRows(jobs);
+    ASSERT_TRUE(run.Start(jobRows));
+    EXPECT_EQ(run.TaskRows(), (std::vector<int>{2}));
+    EXPECT_EQ(jobs.Cell(1, TJobColumn::Progress), "Failed");
+    EXPECT_EQ(jobs.ProgressHint(1), home.dir.File("missing.mp4") + ": No such file or directory");
+    EXPECT_TRUE(window.Close());
+    EXPECT_EQ(jobs.Cell(2, TJobColumn::Progress), "Stopped");
+    EXPECT_EQ(jobs.Cell(0, TJobColumn::Progress), "");
+}

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Pictures of the program's windows for review. Starts vantre under xvfb-run with a fresh
+# settings folder and two sample clips given on its command line, and saves a PNG per scene
+# (main window, device list open, pop-up and Edit menus, folder chooser, about, splash, and the
+# main window in each theme) into OUTDIR.
+# Usage: tools/screenshots.sh OUTDIR [PROGRAM]   (PROGRAM defaults to build/release/bin/vantre)
+set -euo pipefail
+[ $# -ge 1 ] || { echo "usage: $0 OUTDIR [PROGRAM]" >&2; exit 2; }
+root=$(cd "$(dirname "$0")/.." && pwd)
+mkdir -p "$1"
+out=$(cd "$1" && pwd)
+program=${2:-$root/build/release/bin/vantre}
+[ -x "$program" ] || { echo "$program: build the program first" >&2; exit 2; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/home" "$work/clips"
+clip() {
+    ffmpeg -hide_banner -loglevel error -nostdin -y "$@"
+}
+clip -f lavfi -i testsrc=duration=3:size=320x240:rate=25 -f lavfi -i sine=duration=3 \
+    -c:v mpeg4 -c:a aac -shortest "$work/clips/holiday.mp4"
+clip -f lavfi -i testsrc2=duration=5:size=320x240:rate=25 -c:v mpeg4 "$work/clips/beach walk.avi"
+
+rm -f "$out"/*.png
+env -u QT_QPA_PLATFORM HOME="$work/home" XDG_DATA_HOME="$work/home/.local/share" \
+    XDG_RUNTIME_DIR="$work" VANTRE_SCREENSHOTS="$out" \
+    timeout 120 xvfb-run -a -s "-screen 0 1280x1024x24" \
+    "$program" "$work/clips/holiday.mp4" "$work/clips/beach walk.avi"
+
+fail=0
+for scene in main main-formats popup menu-edit directory about splash \
+             theme-0 theme-1 theme-2 theme-3 theme-4 theme-5 theme-6; do
+    [ -s "$out/$scene.png" ] || { echo "no picture: $scene.png" >&2; fail=1; }
+done
+[ "$fail" -eq 0 ] && echo "pictures in $out"
+exit "$fail"
