@@ -433,8 +433,13 @@ void TCustomFFEncoder::RemoveTask(int taskIndex) {
 }
 
 void TCustomFFEncoder::ClearTasks() {
-    if (batchActive_ && !allTerminated_) {
-        throw FFmpegException(Format(msg::CannotWhileWorking, "ClearTasks"));
+    {
+        // Under the lock: the end of the batch is marked before its event is handed over, and
+        // the hand-over must be seen by the wait below.
+        std::lock_guard terminate(terminateLock_);
+        if (batchActive_ && !allTerminated_) {
+            throw FFmpegException(Format(msg::CannotWhileWorking, "ClearTasks"));
+        }
     }
     // A terminate event of this batch must not reach the handler after the list changed (it
     // would be taken for a task of the next batch).
@@ -631,13 +636,13 @@ void TCustomFFEncoder::WaitForTerminateDeliveries() {
             if (!pending()) {
                 break;
             }
-            if (!TMainThread::IsCurrent()) {
-                terminateDelivered_.wait_for(lock, std::chrono::milliseconds(20));
+            if (!TMainThread::IsCurrent() || !TMainThread::HasPending()) {
+                terminateDelivered_.wait_for(lock, std::chrono::milliseconds(5));
                 continue;
             }
         }
-        // A handler may be waiting for the main thread: keep serving it.
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
+        // A handler waits for the main thread: serve it.
+        TMainThread::CheckSynchronize();
     }
     ReapTerminateThreads(false);
 }

@@ -42,6 +42,28 @@ public:
             MakeClip(path, 2, 320, 240, 25, 44100, "-c:v mpeg4 -c:a libmp3lame -shortest");
         });
     }
+    // MPEG-2 + MP2 in MPEG-TS, 2 s.
+    static std::string Ts() {
+        return Shared("clip.ts", [](const std::string& path) {
+            MakeClip(path, 2, 160, 120, 25, 44100, "-c:v mpeg2video -c:a mp2 -shortest");
+        });
+    }
+    // A BMP cut inside its picture data.
+    static std::string ShortBmp() {
+        return Shared("short.bmp", [](const std::string& path) {
+            const std::string whole = path + ".whole.bmp";
+            testing_support::Ffmpeg("-f lavfi -i testsrc=size=64x48 -frames:v 1 " +
+                                    ShellQuote(whole));
+            testing_support::TruncatedCopy(whole, path, 1000);
+            fs::remove(whole);
+        });
+    }
+    // Noise named like an AVI.
+    static std::string NoiseAvi() {
+        return Shared("noise.avi", [](const std::string& path) {
+            testing_support::RandomBytes(path, 5, 20000);
+        });
+    }
     // An MPEG-TS that starts after its first key frame.
     static std::string CutTs() {
         return Shared("cut.ts", [](const std::string& path) {
@@ -163,6 +185,10 @@ TEST_F(HostileInput, TheToolFailsWithTheReasonAndLeavesNothing) {
         {"truncated PNG", THostileFiles::ShortPng(), "-i {in}", "png.mp4",
          "Input stream #0.0 does not tell its picture size (is it damaged?); it cannot be "
          "converted"},
+        {"truncated BMP", THostileFiles::ShortBmp(), "-i {in}", "bmp.mkv",
+         "{out}: no frames were written"},
+        {"noise named AVI", THostileFiles::NoiseAvi(), "-i {in}", "noise.mkv",
+         "{in}: Invalid data found when processing input"},
         {"one AAC frame", THostileFiles::OneFrame(), "-i {in}", "one.mp4",
          "{out}: no frames were written"},
         {"MKV without clusters", THostileFiles::NoCluster(), "-i {in}", "nocluster.mp3",
@@ -245,13 +271,14 @@ TEST_F(HostileInput, UnknownPictureFormatIsSetUpFromTheFirstPicture) {
 TEST_F(HostileInput, RandomDamageConvertsOrFailsCleanly) {
     int failed = 0;
     int converted = 0;
-    for (const std::string& source : {THostileFiles::Mp4(), THostileFiles::Mkv()}) {
+    for (const std::string& source :
+         {THostileFiles::Mp4(), THostileFiles::Mkv(), THostileFiles::Ts()}) {
         for (std::uint32_t seed = 1; seed <= 6; ++seed) {
-            const std::string damaged =
-                out.File("damaged" + std::to_string(seed) + fs::path(source).extension().string());
+            const std::string kind = fs::path(source).extension().string();
+            const std::string damaged = out.File("damaged" + std::to_string(seed) + kind);
             testing_support::FlipBytes(source, damaged, seed, 300);
             const std::string before = FileChecksum(damaged);
-            const std::string output = out.File("out" + std::to_string(seed) + ".mkv");
+            const std::string output = out.File("out" + std::to_string(seed) + kind + ".mkv");
             TTestEngine engine;
             engine.Reset();
             engine.SetVerbose(-1);

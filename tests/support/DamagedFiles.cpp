@@ -47,6 +47,15 @@ void FlipBytes(const std::string& source, const std::string& target, std::uint32
     WriteBytes(target, bytes);
 }
 
+void RandomBytes(const std::string& target, std::uint32_t seed, std::size_t count) {
+    std::mt19937 random(seed);
+    std::vector<char> bytes(count);
+    for (char& byte : bytes) {
+        byte = static_cast<char>(random() & 0xff);
+    }
+    WriteBytes(target, bytes);
+}
+
 void TruncatedCopy(const std::string& source, const std::string& target, std::size_t bytes) {
     std::vector<char> content = ReadBytes(source);
     ASSERT_GT(content.size(), bytes) << source;

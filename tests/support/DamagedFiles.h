@@ -11,6 +11,8 @@ namespace testing_support {
 // Copies source to target, flipping one bit in each of count bytes picked by a generator with
 // the given seed.
 void FlipBytes(const std::string& source, const std::string& target, std::uint32_t seed, int count);
+// count bytes from a generator with the given seed (an "AVI" that is noise throughout).
+void RandomBytes(const std::string& target, std::uint32_t seed, std::size_t count);
 // The first bytes of source.
 void TruncatedCopy(const std::string& source, const std::string& target, std::size_t bytes);
 // Where marker first occurs in the file; fails the test when it does not.

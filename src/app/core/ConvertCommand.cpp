@@ -1,5 +1,7 @@
 #include "ConvertCommand.h"
 
+#include "AppMessages.h"
+
 #include "BatchRowList.h"
 #include "BatchRun.h"
 #include "FFEncoder.h"
