@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Pictures of the program's windows for review. Starts vantre under xvfb-run with a fresh
 # settings folder and two sample clips given on its command line, and saves a PNG per scene
-# (main window, device list open, pop-up and Edit menus, folder chooser, about, splash, and the
-# main window in each theme) into OUTDIR.
+# (main window, device list open, pop-up and Edit menus, folder chooser, about, splash, the
+# main window playing a clip, the settings dialog with its format list open, file information,
+# the trim and crop dialogs, and the main window in each theme) into OUTDIR.
 # Usage: tools/screenshots.sh OUTDIR [PROGRAM]   (PROGRAM defaults to build/release/bin/vantre)
 set -euo pipefail
 [ $# -ge 1 ] || { echo "usage: $0 OUTDIR [PROGRAM]" >&2; exit 2; }
@@ -29,7 +30,8 @@ env -u QT_QPA_PLATFORM HOME="$work/home" XDG_DATA_HOME="$work/home/.local/share"
     "$program" "$work/clips/holiday.mp4" "$work/clips/beach walk.avi"
 
 fail=0
-for scene in main main-formats popup menu-edit directory about splash \
+for scene in main main-formats popup menu-edit directory about splash main-playing settings settings-formats \
+             fileinfo trim crop \
              theme-0 theme-1 theme-2 theme-3 theme-4 theme-5 theme-6; do
     [ -s "$out/$scene.png" ] || { echo "no picture: $scene.png" >&2; fail=1; }
 done

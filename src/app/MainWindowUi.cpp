@@ -6,6 +6,7 @@
 #include "JobListView.h"
 #include "MainWindowModel.h"
 #include "ThemeManager.h"
+#include "VideoWidget.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -176,13 +177,11 @@ void TMainWindowUi::BuildToolBar(QMainWindow& window) {
 QWidget* TMainWindowUi::BuildPreview(QWidget* parent) {
     auto* area = new QWidget(parent);
     area->setObjectName("pnlPreview");
-    pan1 = new QWidget(area);
+    pan1 = new TVideoWidget(area);
     pan1->setObjectName("pan1");
     pan1->setAccessibleName("Preview");
     pan1->setFixedSize(256, 183);
-    pan1->setAutoFillBackground(true);
-    pan1->setStyleSheet("QWidget#pan1 { background: #808080; border: 1px solid #5a5a5a; }");
-    pan1->setAttribute(Qt::WA_StyledBackground);
+    pan1->SetIdleColour(QColor(0x80, 0x80, 0x80)); // grey until a picture shows
 
     trcPreview = new QSlider(Qt::Horizontal, area);
     trcPreview->setObjectName("trcPreview");

@@ -17,6 +17,7 @@ class QWidget;
 class TFormatPicker;
 class TJobListView;
 class TMainWindowModel;
+class TVideoWidget;
 
 // The widgets of the main window, made and laid out in one place (the window class wires
 // them). Names are the controls' object names.
@@ -72,7 +73,7 @@ struct TMainWindowUi {
     TJobListView* lvFiles = nullptr;
 
     // Preview area.
-    QWidget* pan1 = nullptr;
+    TVideoWidget* pan1 = nullptr; // the player's pictures
     QSlider* trcPreview = nullptr;
     QLabel* lblTime = nullptr;
     QLabel* lblPTS = nullptr;

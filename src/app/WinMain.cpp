@@ -7,12 +7,17 @@
 #include "JobListModel.h"
 #include "JobListView.h"
 #include "LibrarySet.h"
+#include "MainPreview.h"
 #include "MainWindowMessages.h"
 #include "MediaFiles.h"
 #include "MediaUtils.h"
 #include "ShellServices.h"
 #include "ThemeManager.h"
 #include "WinAbout.h"
+#include "WinFileInfo.h"
+#include "WinSettings.h"
+#include "WinCrop.h"
+#include "WinTrim.h"
 
 #include "FFmpegLoader.h"
 
@@ -52,6 +57,10 @@ TfrmMain::TfrmMain(TUserPlaces places, std::string libraryFolder, QWidget* paren
     TThemeManager::Apply(model_->StartUpTheme());
     ui_.Build(*this, *model_);
     ui_.UpdateIcons(TThemeManager::Current());
+    preview_ = std::make_unique<TMainPreview>(ffPlayer_, ui_, *model_, [this] {
+        AddClick();
+        return Adding();
+    });
     Connect();
     LoadLibraries();
     vazmo_.SetPreviewBitmap(true);
@@ -175,19 +184,13 @@ void TfrmMain::showEvent(QShowEvent* event) {
 
 void TfrmMain::FirstShow() {
     setFixedSize(sizeHint().expandedTo(DesignSize));
-    ui_.imgbtnPlay->setEnabled(true);
-    for (QToolButton* button : {ui_.imgbtnPAuse, ui_.imgbtnStop, ui_.imgbtnSnap}) {
-        button->setEnabled(false);
-    }
-    ui_.trcPreview->setEnabled(false);
+    preview_->FirstShow();
     ui_.edDirectory->setText(QString::fromStdString(model_->StartUpOutputFolder()));
-    TSettings& settings = model_->Settings();
-    ui_.trcVolume->setValue(settings.Volume());
-    ui_.ckMute->setChecked(settings.Mute());
     model_->Jobs().ShowColumns();
     model_->Global().SetVersionText(ProgramVersionText());
     setWindowTitle(QString::fromStdString(model_->Caption()));
     ui_.picker->Rebuild();
+    model_->LoadCurrentFormat();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -212,6 +215,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 void TfrmMain::ShutDownComponents() {
     model_->Adder().Cancel();
+    ffPlayer_.Stop(true);
     vazmo_.OnCustomHook = nullptr;
     vazmo_.OnProgress = nullptr;
     vazmo_.OnTerminate = nullptr;
@@ -283,6 +287,7 @@ void TfrmMain::AddDone(int added) {
         ui_.lvFiles->setFocus();
     }
     UpdateCommandStates();
+    preview_->AddFinished(added);
     emit addFinished(added);
 }
 
@@ -312,6 +317,9 @@ void TfrmMain::FilesDropped(const QStringList& paths) {
 
 void TfrmMain::RemoveClick() {
     model_->Jobs().RemoveSelected();
+    if (model_->Jobs().Empty()) {
+        StopPreview();
+    }
 }
 
 void TfrmMain::ClearClick() {
@@ -320,15 +328,26 @@ void TfrmMain::ClearClick() {
     }
     vazmo_.ClearTasks();
     model_->Jobs().Clear();
+    StopPreview();
 }
 
 void TfrmMain::StartClick() {
+    StopPreview();
     NotAvailable("&Start");
 }
 
 void TfrmMain::SettingsClick() {
+    // The dialog's list opens with the groups this window has open.
+    ui_.picker->HideList();
     model_->Devices().SaveGroupStates(model_->Settings());
-    NotAvailable("&Settings");
+    if (frmSettings_ == nullptr) {
+        frmSettings_ =
+            new TfrmSettings(model_->Global().SettingsFile(), model_->Global().CatalogFile(), this);
+    }
+    if (frmSettings_->exec() == QDialog::Accepted) {
+        ui_.picker->Rebuild();
+        model_->LoadCurrentFormat();
+    }
 }
 
 void TfrmMain::ExitClick() {
@@ -345,19 +364,42 @@ void TfrmMain::ShowPopup(const QPoint& globalPosition) {
 }
 
 void TfrmMain::CropClick() {
-    NotAvailable("&Crop");
+    StopPreview();
+    // A fresh dialog for every opening; the last one stays until the next.
+    delete findChild<TfrmCrop*>("frmCrop");
+    auto* crop = new TfrmCrop(model_->Jobs(), model_->LibraryFolder(), this);
+    crop->exec();
 }
 
 void TfrmMain::TrimClick() {
-    NotAvailable("&Trim");
+    StopPreview();
+    auto* trim = findChild<TfrmTrim*>("frmTrim");
+    if (trim == nullptr) {
+        trim = new TfrmTrim(model_->Jobs(), model_->LibraryFolder(), this);
+    }
+    trim->exec();
 }
 
 void TfrmMain::VideoEffectClick() {
+    StopPreview();
     NotAvailable("&Video Effect && Water Mark");
 }
 
 void TfrmMain::VideoInformationClick() {
-    NotAvailable("Video Infomation");
+    if (frmFileInfo_ == nullptr) {
+        frmFileInfo_ = new TfrmFileInfo(this);
+    }
+    const TJobList& jobs = model_->Jobs();
+    std::string source;
+    if (!jobs.Empty() && jobs.Selected() >= 0) {
+        source = jobs.Record(jobs.Selected()).SourceFile;
+    }
+    if (!source.empty() && !vazmo_.LibrariesLoaded() &&
+        !vazmo_.LoadLibraries(model_->LibraryFolder())) {
+        ui_.mmoLog->appendPlainText(QString::fromStdString(vazmo_.LastErrorText()));
+    }
+    frmFileInfo_->Load(source);
+    frmFileInfo_->exec();
 }
 
 void TfrmMain::CheckAllClick() {
@@ -418,27 +460,31 @@ void TfrmMain::OpenClick() {
 }
 
 void TfrmMain::PlayClick() {
-    NotAvailable("Play");
+    preview_->Play();
 }
 
 void TfrmMain::PauseClick() {
-    NotAvailable("Pause");
+    preview_->Pause();
 }
 
 void TfrmMain::StopClick() {
-    NotAvailable("Stop");
+    StopPreview();
+}
+
+void TfrmMain::StopPreview() {
+    preview_->Stop();
 }
 
 void TfrmMain::SnapClick() {
-    NotAvailable("Snapshot");
+    preview_->Snap();
 }
 
 void TfrmMain::MuteClick() {
-    model_->Settings().SetMute(ui_.ckMute->isChecked());
+    preview_->MuteClicked();
 }
 
 void TfrmMain::VolumeReleased() {
-    model_->Settings().SetVolume(ui_.trcVolume->value());
+    preview_->VolumeReleased();
 }
 
 void TfrmMain::EditMenuAboutToShow() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FFEncoder.h"
+#include "FFPlayer.h"
 #include "MainWindowModel.h"
 #include "MainWindowUi.h"
 
@@ -12,6 +13,9 @@
 #include <vector>
 
 class QProgressDialog;
+class TMainPreview;
+class TfrmFileInfo;
+class TfrmSettings;
 
 // The main window: the job list, the preview area, the format picker, the output folder, the
 // menus, tool bar and pop-up menu, the themes and the exit question. It maps its widgets to
@@ -31,6 +35,10 @@ public:
     TMainWindowModel& Model() { return *model_; }
     const TMainWindowUi& Ui() const { return ui_; }
     TFFEncoder& Vazmo() { return vazmo_; }
+    TFFPlayer& FFPlayer() { return ffPlayer_; }
+    TMainPreview& Preview() { return *preview_; }
+    // Stops the preview; the commands that need the job's file to themselves call it first.
+    void StopPreview();
 
     // The Add path shared by the add dialog, dropped files and the command line.
     void AddFiles(const std::vector<std::string>& paths);
@@ -40,6 +48,9 @@ public:
     QProgressDialog* AddProgress() const { return addProgress_; }
 
     void ApplyTheme(int index);
+    // The dialogs, made on first use and kept (null until then).
+    TfrmSettings* SettingsDialog() const { return frmSettings_; }
+    TfrmFileInfo* FileInfoWindow() const { return frmFileInfo_; }
     // Closing asks first unless this is off (the screenshot run ends without a question).
     void SetAskOnClose(bool ask) { askOnClose_ = ask; }
 
@@ -102,7 +113,13 @@ private:
     std::unique_ptr<TMainWindowModel> model_;
     TMainWindowUi ui_;
     TFFEncoder vazmo_;
+    // Declared before the preview, which drives it, and destroyed after it; both go before
+    // the picture widget they play into.
+    TFFPlayer ffPlayer_;
+    std::unique_ptr<TMainPreview> preview_;
     QProgressDialog* addProgress_ = nullptr;
+    TfrmSettings* frmSettings_ = nullptr;
+    TfrmFileInfo* frmFileInfo_ = nullptr;
     int addProgressDelay_ = 500;
     bool shownOnce_ = false;
     bool askOnClose_ = true;

@@ -10,6 +10,8 @@
 #include "QtPreviewWindow.h"
 #include "QtShellServices.h"
 #include "Screenshots.h"
+#include "SettingsScreenshots.h"
+#include "TrimCropScenes.h"
 #include "VantreApplication.h"
 #include "WinCover.h"
 #include "WinMain.h"
@@ -32,6 +34,8 @@ std::vector<std::string> CommandLineFiles(const QStringList& arguments) {
 // VANTRE_SCREENSHOTS=folder saves pictures of the windows there and ends the program;
 // VANTRE_SCREENSHOT_SCENES=a,b limits them to the scenes named.
 void RunScreenshots(TfrmMain& window, const QString& folder) {
+    RegisterSettingsScreenshots();
+    RegisterTrimCropScenes();
     const QStringList only =
         qEnvironmentVariable("VANTRE_SCREENSHOT_SCENES").split(',', Qt::SkipEmptyParts);
     const int written = TScreenshots::Run(window, folder, only);

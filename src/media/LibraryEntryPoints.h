@@ -231,6 +231,7 @@
     X(avio_closep)                                                                                 \
     X(avio_size)                                                                                   \
     X(avio_seek)                                                                                   \
+    X(avio_feof)                                                                                   \
     X(avio_write)                                                                                  \
     X(avio_flush)
 
@@ -274,4 +275,6 @@
     X(SDL_GetAudioDeviceStatus)                                                                    \
     X(SDL_LockAudioDevice)                                                                         \
     X(SDL_UnlockAudioDevice)                                                                       \
+    X(SDL_SetHintWithPriority)                                                                     \
+    X(SDL_ResetHint)                                                                               \
     X(SDL_MixAudioFormat)

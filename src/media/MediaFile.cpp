@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,10 +24,41 @@ std::atomic<IoClose2> gDefaultClose{nullptr};
 
 struct UnicodeFile {
     int fd = -1;
+    // Set for pipes: reads wait in short steps and give up when the owner interrupts them.
+    AVIOInterruptCB interrupt{};
 };
+
+int InterruptibleRead(UnicodeFile* file, uint8_t* buffer, int size) {
+    for (;;) {
+        if (file->interrupt.callback(file->interrupt.opaque) != 0) {
+            return AVERROR_EXIT;
+        }
+        pollfd ready{file->fd, POLLIN, 0};
+        const int events = ::poll(&ready, 1, 100);
+        if (events < 0 && errno != EINTR) {
+            return AVERROR(errno);
+        }
+        if (events <= 0) {
+            continue;
+        }
+        const ssize_t n = ::read(file->fd, buffer, static_cast<size_t>(size));
+        if (n > 0) {
+            return static_cast<int>(n);
+        }
+        if (n == 0) {
+            return AVERROR_EOF;
+        }
+        if (errno != EAGAIN && errno != EINTR) {
+            return AVERROR(errno);
+        }
+    }
+}
 
 int UnicodeRead(void* opaque, uint8_t* buffer, int size) {
     auto* file = static_cast<UnicodeFile*>(opaque);
+    if (file->interrupt.callback != nullptr) {
+        return InterruptibleRead(file, buffer, size);
+    }
     const ssize_t n = ::read(file->fd, buffer, static_cast<size_t>(size));
     if (n < 0) {
         return AVERROR(errno);
@@ -52,6 +84,9 @@ int UnicodeWrite(void* opaque, uint8_t* buffer, int size) {
 
 int64_t UnicodeSeek(void* opaque, int64_t offset, int whence) {
     auto* file = static_cast<UnicodeFile*>(opaque);
+    if (file->interrupt.callback != nullptr) {
+        return AVERROR(ESPIPE); // a pipe has neither a size nor positions
+    }
     if (whence & AVSEEK_SIZE) {
         struct stat st {};
         return ::fstat(file->fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : AVERROR(errno);
@@ -65,23 +100,25 @@ bool IsUnicodeStream(const AVIOContext* stream) {
            (stream->read_packet == &UnicodeRead || stream->seek == &UnicodeSeek);
 }
 
-int OpenUnicodeStream(AVIOContext** stream, const std::string& libraryName, int flags) {
-    if (!UnicodeProtocolRegistered()) {
-        return AVERROR_PROTOCOL_NOT_FOUND;
-    }
-    const std::string path = FromLibraryFileName(libraryName);
+// interrupt: for a pipe read by an owner that may interrupt the reads, else null.
+int OpenFileStream(AVIOContext** stream, const std::string& path, int flags,
+                   const AVIOInterruptCB* interrupt) {
     int mode = O_RDONLY;
     if ((flags & AVIO_FLAG_READ_WRITE) == AVIO_FLAG_READ_WRITE) {
         mode = O_RDWR | O_CREAT | O_TRUNC;
     } else if (flags & AVIO_FLAG_WRITE) {
         mode = O_WRONLY | O_CREAT | O_TRUNC;
     }
+    if (interrupt != nullptr) {
+        // Opening a pipe must not wait for its writer either.
+        mode |= O_NONBLOCK;
+    }
     const int fd = ::open(path.c_str(), mode | O_CLOEXEC, 0666);
     if (fd < 0) {
         return AVERROR(errno);
     }
     auto* buffer = static_cast<unsigned char*>(fn::av_malloc(kBufferSize));
-    auto* file = new UnicodeFile{fd};
+    auto* file = new UnicodeFile{fd, interrupt != nullptr ? *interrupt : AVIOInterruptCB{}};
     const bool writing = (flags & AVIO_FLAG_WRITE) != 0;
     AVIOContext* io =
         buffer ? fn::avio_alloc_context(buffer, kBufferSize, writing ? 1 : 0, file, &UnicodeRead,
@@ -93,9 +130,16 @@ int OpenUnicodeStream(AVIOContext** stream, const std::string& libraryName, int 
         delete file;
         return AVERROR(ENOMEM);
     }
-    io->seekable = AVIO_SEEKABLE_NORMAL;
+    io->seekable = interrupt != nullptr ? 0 : AVIO_SEEKABLE_NORMAL;
     *stream = io;
     return 0;
+}
+
+int OpenUnicodeStream(AVIOContext** stream, const std::string& libraryName, int flags) {
+    if (!UnicodeProtocolRegistered()) {
+        return AVERROR_PROTOCOL_NOT_FOUND;
+    }
+    return OpenFileStream(stream, FromLibraryFileName(libraryName), flags, nullptr);
 }
 
 // Returns the first write error, or the close's.
@@ -198,15 +242,32 @@ int TMediaFile::OpenInput(AVFormatContext** context, const std::string& fileName
     }
     InstallOpeners(*context);
     const std::string libraryName = ToLibraryFileName(fileName);
-    // Opening a pipe without a writer would block for ever; a directory or a device reads
-    // nothing useful.
-    if (const int special = SpecialFileError(libraryName, format); special != 0) {
+    // Opening a pipe without a writer would block for ever, unless the owner can break off
+    // the waits (the player); a directory or a device reads nothing useful.
+    const AVIOInterruptCB& interrupt = (*context)->interrupt_callback;
+    const int special = SpecialFileError(libraryName, format);
+    const bool interruptiblePipe = special == ErrorNamedPipe && interrupt.callback != nullptr;
+    if (special != 0 && !interruptiblePipe) {
         fn::avformat_free_context(*context);
         *context = nullptr;
         return special;
     }
     AVIOContext* own = nullptr;
-    if (IsUnicodeName(libraryName)) {
+    if (interruptiblePipe) {
+        // A pipe that stops delivering would otherwise hold its reader for good.
+        std::string path = FromLibraryFileName(libraryName);
+        if (path.rfind("file:", 0) == 0) {
+            path.erase(0, 5);
+        }
+        const int result = OpenFileStream(&own, path, AVIO_FLAG_READ, &interrupt);
+        if (result < 0) {
+            fn::avformat_free_context(*context);
+            *context = nullptr;
+            return result;
+        }
+        (*context)->pb = own;
+        (*context)->flags |= AVFMT_FLAG_CUSTOM_IO;
+    } else if (IsUnicodeName(libraryName)) {
         // The libraries close an input's main stream with avio_close, past any hook: the stream
         // is handed over as a custom one and closed by CloseInput.
         const int result = OpenUnicodeStream(&own, libraryName, AVIO_FLAG_READ);

@@ -14,7 +14,9 @@ public:
     // Opens an input. *context may be a pre-allocated context (its options stay); on failure
     // it is freed and set to null. Returns 0 or a negative library error code. A local path
     // that is a named pipe, a socket, a directory or a character device (unless the format
-    // is a capture device's) is refused at once with one of the codes of MediaUtils.h.
+    // is a capture device's) is refused at once with one of the codes of MediaUtils.h; when
+    // the context has an interrupt callback, a named pipe is read instead, in short waits
+    // that the callback ends.
     static int OpenInput(AVFormatContext** context, const std::string& fileName,
                          const AVInputFormat* format, AVDictionary** options);
     static void CloseInput(AVFormatContext** context);

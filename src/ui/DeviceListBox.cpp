@@ -64,6 +64,11 @@ int TDeviceListBox::PreferredHeight(int maxHeight) const {
                : rows + TDeviceListDelegate::RowHeight;
 }
 
+int TDeviceListBox::DropDownHeight(int limit) const {
+    const int rows = model_->rowCount() * TDeviceListDelegate::RowHeight;
+    return rows <= limit ? rows + TDeviceListDelegate::RowHeight : limit;
+}
+
 QRect TDeviceListBox::RowRect(int row) const {
     return visualRect(model_->index(row));
 }

@@ -26,6 +26,9 @@ public:
     void SelectRow(int row);
     // The height that shows every row plus one, at most maxHeight.
     int PreferredHeight(int maxHeight) const;
+    // A dialog's drop-down: every row plus one while the rows fit in limit, else limit (so
+    // 12 rows of 20 pixels give 260 against a limit of 247, 13 rows give 247).
+    int DropDownHeight(int limit) const;
     QRect RowRect(int row) const;
 
 signals:

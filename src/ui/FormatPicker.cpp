@@ -109,7 +109,7 @@ void TFormatPicker::PlaceList() {
     } else {
         const int top = boxTop.y() + box_->height() - 1;
         const int height =
-            std::min(list_->PreferredHeight(DownwardMaxHeight), listHost_->height() - top);
+            std::min(list_->DropDownHeight(DownwardMaxHeight), listHost_->height() - top);
         list_->setGeometry(boxTop.x(), top, width, height);
     }
 }

@@ -10,6 +10,8 @@
 #include "JobListView.h"
 #include "RecordingShell.h"
 #include "ThemeManager.h"
+#include "VideoWidget.h"
+#include "WinSettings.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -426,6 +428,7 @@ TEST_F(MainWindowFixture, DeviceListGroupsExpandAndCollapse) {
     EXPECT_EQ(window->Model().Table().CurrentCode(), "205");
     EXPECT_FALSE(list->isVisible());
     // Settings stores the group states before its dialog.
+    QTimer::singleShot(0, window.get(), [&] { window->SettingsDialog()->reject(); });
     Ui().btnSettings->click();
     EXPECT_FALSE(Settings().GroupCollapsed(2));
     EXPECT_TRUE(Settings().GroupCollapsed(0));
@@ -462,12 +465,8 @@ TEST_F(MainWindowFixture, DeviceListOpensUpwardsAndClosesOnAPressElsewhere) {
 TEST_F(MainWindowFixture, CommandsOfLaterWindowsSayTheyAreNotThereYet) {
     Add({clips.holiday});
     const std::vector<std::pair<QAction*, std::string>> commands = {
-        {Ui().mniCrop, "Crop"},
-        {Ui().pmiTrim, "Trim"},
         {Ui().mniVideoEffect, "Video Effect & Water Mark"},
-        {Ui().pmiVideoInformation, "Video Infomation"},
         {Ui().mniStart, "Start"},
-        {Ui().tbSettings, "Settings"},
         {Ui().mniPreference, "Preference"},
     };
     for (const auto& [action, name] : commands) {
@@ -477,11 +476,8 @@ TEST_F(MainWindowFixture, CommandsOfLaterWindowsSayTheyAreNotThereYet) {
         EXPECT_EQ(shell.messages.back().caption, "Vantre MP4 Video Converter");
     }
     const size_t before = shell.messages.size();
-    for (QAbstractButton* button :
-         std::initializer_list<QAbstractButton*>{Ui().btnStart, Ui().imgbtnPlay}) {
-        button->click();
-    }
-    EXPECT_EQ(shell.messages.size(), before + 2);
+    Ui().btnStart->click();
+    EXPECT_EQ(shell.messages.size(), before + 1);
     EXPECT_EQ(Jobs().Count(), 1) << "nothing lost";
 }
 

@@ -16,6 +16,10 @@ inline constexpr const char* ZoomLabel = "Zoom:";
 inline constexpr const char* SampleRateLabel = "SampleRate (Hz):";
 inline constexpr const char* ChannelLabel = "Channel:";
 inline constexpr const char* VolumeLabel = "Volume:";
+inline constexpr const char* FormatBoxLabel = "Output format:";
+inline constexpr const char* DefaultButton = "&Default";
+inline constexpr const char* SettingsOkButton = "OK";
+inline constexpr const char* CancelButton = "Cancel";
 inline constexpr const char* ZoomFull = "Full screen";
 inline constexpr const char* ZoomLetterbox = "Letterbox";
 inline constexpr const char* ZoomPanScan = "Pan and Scan";
@@ -33,6 +37,8 @@ inline constexpr const char* SettingsNotSaved = "The settings could not be saved
 
 // File information window.
 inline constexpr const char* FileInfoCaption = "File infomation";
+inline constexpr const char* VideoGroup = "Video";
+inline constexpr const char* AudioGroup = "Audio";
 inline constexpr const char* FileNameLabel = "File Name:";
 inline constexpr const char* DurationLabel = "Duration:";
 inline constexpr const char* FormatLabel = "Format:";

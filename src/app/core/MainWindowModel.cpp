@@ -49,6 +49,10 @@ std::string TMainWindowModel::Caption() const {
     return global_.Title() + global_.VersionText();
 }
 
+void TMainWindowModel::LoadCurrentFormat() {
+    table_.SetCurrent(settings_.CurrentFormatName(TFormatNameUse::StartUp), settings_.FormatCode());
+}
+
 std::string TMainWindowModel::StartUpOutputFolder() {
     settings_.CheckStartUpFolders();
     return settings_.OutputDir();

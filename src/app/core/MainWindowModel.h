@@ -48,6 +48,9 @@ public:
     // The window caption: title + version text.
     std::string Caption() const;
 
+    // The stored current format into the format table (at start-up and after the settings
+    // dialog's OK).
+    void LoadCurrentFormat();
     // Start-up: the folder checks, then the output folder the box shows.
     std::string StartUpOutputFolder();
     // The theme applied when the window is created: the stored index, -1 when it names none.

@@ -368,15 +368,20 @@ bool TSettingsDialogModel::ClickRow(int row) {
     if (row < 0 || row >= list_.RowCount() || !list_.Rows()[row].Info.IsFormat) {
         return false;
     }
-    const TDeviceRow& chosen = list_.Rows()[row];
     list_.SetSelectedRow(row);
     listOpen_ = false;
-    if (chosen.Text != formatName_ || chosen.Info.Code != formatCode_) {
-        formatName_ = chosen.Text;
-        formatCode_ = chosen.Info.Code;
+    const TDeviceRow& chosen = list_.Rows()[row];
+    ChooseFormat(chosen.Info.Code, chosen.Text);
+    return true;
+}
+
+void TSettingsDialogModel::ChooseFormat(int code, const std::string& name) {
+    listOpen_ = false;
+    if (name != formatName_ || code != formatCode_) {
+        formatName_ = name;
+        formatCode_ = code;
         LoadFormat();
     }
-    return true;
 }
 
 int TSettingsDialogModel::ListHeightFor(int rows) {

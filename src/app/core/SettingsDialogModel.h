@@ -74,7 +74,7 @@ public:
     const TSettingsCombo& Combo(TSettingsControl control) const;
     // An item picked from the list (-1 or out of range: none).
     void Select(TSettingsControl control, int index);
-    // Text typed into an editable box; it counts as picked when it equals an item.
+    // Text typed into an editable box; it counts as typed (index -1) until an item is picked.
     void SetText(TSettingsControl control, const std::string& text);
     // Whether a typed character may reach the box. Control characters other than backspace
     // are editing commands and pass.
@@ -93,9 +93,11 @@ public:
     int FormatCode() const { return formatCode_; }
     std::string FormatCodeText() const { return std::to_string(formatCode_); }
 
-    // The drop-down format list.
+    // The drop-down format list; a window's list widget works on the same rows.
     const TDeviceList& FormatList() const { return list_; }
+    TDeviceList& FormatList() { return list_; }
     const TFormatTable& FormatTable() const { return table_; }
+    TFormatTable& FormatTable() { return table_; }
     bool ListOpen() const { return listOpen_; }
     // A click on the format box or its arrow: closes an open list, or opens it with the row
     // of the current format selected.
@@ -108,6 +110,9 @@ public:
     // A click on a row: a format row becomes the dialog's format (its boxes are reloaded when
     // the format changed) and the list closes. False for group rows.
     bool ClickRow(int row);
+    // A format entry chosen in the list: it becomes the dialog's format and its boxes are
+    // reloaded when it differs from the current one.
+    void ChooseFormat(int code, const std::string& name);
     // The open list's height in pixels for its current rows (after every click on it too).
     int ListHeight() const { return ListHeightFor(list_.RowCount()); }
     // rows x 20 + 20 while rows x 20 is at most 247 (12 rows: 260), else 247.

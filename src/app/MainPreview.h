@@ -1,0 +1,65 @@
+#pragma once
+
+#include "PreviewState.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+
+class TFFPlayer;
+class TMainWindowModel;
+struct TMainWindowUi;
+enum TPlayState : std::uint8_t;
+
+// The main window's preview: plays the selected job's source into "pan1" with the position
+// slider, the time labels, Play, Pause, Stop, Snap, Mute and the volume slider. The player's
+// events arrive on the main thread. A left-button release over "trcPreview" anywhere in the
+// program seeks.
+class TMainPreview final : public QObject {
+    Q_OBJECT
+public:
+    // add runs the Add command (Play on an empty list) and tells whether files are being added.
+    TMainPreview(TFFPlayer& player, TMainWindowUi& ui, TMainWindowModel& model,
+                 std::function<bool()> add, QObject* parent = nullptr);
+    ~TMainPreview() override;
+
+    const TPreviewState& State() const { return state_; }
+
+    // The window's first showing: Play only, volume and mute from the settings.
+    void FirstShow();
+    void Play();
+    void Pause();
+    // Stops playing (the Stop button, and the commands that need the file to themselves).
+    void Stop();
+    void Snap();
+    void MuteClicked();
+    void VolumeReleased();
+    // An Add ended: when Play started it, the first added file plays.
+    void AddFinished(int added);
+
+    // The player's events.
+    void FileOpened(std::int64_t duration, int frameWidth, int frameHeight, int& screenWidth,
+                    int& screenHeight);
+    void PositionChanged(std::int64_t position);
+    void StateChanged(TPlayState state);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ShowButtons();
+    void ResetPosition();
+    void Log(const std::string& text);
+    bool LoadLibraries();
+    void OpenSelected();
+    void SliderPressed(QObject* watched, QEvent* event);
+    void SliderReleased(QObject* watched, QEvent* event);
+
+    TFFPlayer& player_;
+    TMainWindowUi& ui_;
+    TMainWindowModel& model_;
+    std::function<bool()> add_;
+    TPreviewState state_;
+    quint64 lastRelease_ = 0;
+};

@@ -1,0 +1,4 @@
+#pragma once
+
+// Adds the trim and crop dialogs, with the first job open, to the screenshot scenes.
+void RegisterTrimCropScenes();

@@ -1,0 +1,140 @@
+#include "WinFileInfo.h"
+
+#include "EditModelMessages.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+QGroupBox* Group(const char* name, const char* caption, QWidget* parent) {
+    auto* group = new QGroupBox(caption, parent);
+    group->setObjectName(name);
+    return group;
+}
+
+void AddRow(QFormLayout* form, const char* label, QWidget* field) {
+    auto* caption = new QLabel(label, field->parentWidget());
+    caption->setObjectName("lbl" + field->objectName().mid(3) + "Caption");
+    caption->setBuddy(field);
+    form->addRow(caption, field);
+}
+
+} // namespace
+
+TfrmFileInfo::TfrmFileInfo(QWidget* parent)
+    : QDialog(parent), lblSourceName_(new QLabel(this)), lblFileLength_(new QLabel(this)),
+      btnOk_(new QPushButton(editmsg::OkButton, this)) {
+    setObjectName("frmFileInfo");
+    setWindowTitle(editmsg::FileInfoCaption);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    lblSourceName_->setObjectName("lblSourceName");
+    lblSourceName_->setMinimumWidth(TFileInfoModel::NameLabelWidth);
+    lblSourceName_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblFileLength_->setObjectName("lblFileLength");
+    auto* file = new QFormLayout;
+    file->addRow(editmsg::FileNameLabel, lblSourceName_);
+    file->addRow(editmsg::DurationLabel, lblFileLength_);
+
+    QGroupBox* video = Group("grpbxVideo", editmsg::VideoGroup, this);
+    auto* videoForm = new QFormLayout(video);
+    edtFormat_ = Field("edtFormat", video);
+    edtResloution_ = Field("edtResloution", video);
+    edtBitRate_ = Field("edtBitRate", video);
+    edtFrameRate_ = Field("edtFrameRate", video);
+    edtTotalFrame_ = Field("edtTotalFrame", video);
+    AddRow(videoForm, editmsg::FormatLabel, edtFormat_);
+    AddRow(videoForm, editmsg::ResolutionLabel, edtResloution_);
+    AddRow(videoForm, editmsg::BitRateInfoLabel, edtBitRate_);
+    AddRow(videoForm, editmsg::FrameRateInfoLabel, edtFrameRate_);
+    AddRow(videoForm, editmsg::TotalFrameLabel, edtTotalFrame_);
+
+    QGroupBox* audio = Group("grpbxAudio", editmsg::AudioGroup, this);
+    auto* audioForm = new QFormLayout(audio);
+    edtAudioForamt_ = Field("edtAudioForamt", audio);
+    edtSampleRate_ = Field("edtSampleRate", audio);
+    edtChannel_ = Field("edtChannel", audio);
+    edtAudioBitRate_ = Field("edtAudioBitRate", audio);
+    AddRow(audioForm, editmsg::FormatLabel, edtAudioForamt_);
+    AddRow(audioForm, editmsg::SampleRateInfoLabel, edtSampleRate_);
+    AddRow(audioForm, editmsg::ChannelInfoLabel, edtChannel_);
+    AddRow(audioForm, editmsg::BitRateInfoLabel, edtAudioBitRate_);
+
+    btnOk_->setObjectName("btnOk");
+    btnOk_->setDefault(true);
+    connect(btnOk_, &QPushButton::clicked, this, &QDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOk_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(file);
+    layout->addWidget(video);
+    layout->addWidget(audio);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    resize(QSize(TFileInfoModel::WindowWidth, TFileInfoModel::WindowHeight)
+               .expandedTo(minimumSizeHint()));
+}
+
+QLineEdit* TfrmFileInfo::Field(const char* name, QWidget* parent) {
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(name);
+    field->setReadOnly(true);
+    return field;
+}
+
+void TfrmFileInfo::AlignCaptions() {
+    // One caption column across both groups, measured in the theme's font.
+    ensurePolished();
+    const QList<QLabel*> captions = findChildren<QLabel*>(QRegularExpression("Caption$"));
+    int width = 0;
+    for (QLabel* caption : captions) {
+        caption->setMinimumWidth(0);
+        width = std::max(width, caption->sizeHint().width());
+    }
+    for (QLabel* caption : captions) {
+        caption->setMinimumWidth(width);
+    }
+}
+
+bool TfrmFileInfo::Load(const std::string& fileName) {
+    AlignCaptions();
+    resize(QSize(TFileInfoModel::WindowWidth, TFileInfoModel::WindowHeight)
+               .expandedTo(minimumSizeHint()));
+    const bool loaded = model_.Load(fileName);
+    ShowFields(fileName);
+    return loaded;
+}
+
+void TfrmFileInfo::ShowFields(const std::string& fileName) {
+    const TFileInfoFields& f = model_.Fields();
+    const std::pair<QLineEdit*, const std::string*> fields[] = {
+        {edtFormat_, &f.Format},
+        {edtResloution_, &f.Resolution},
+        {edtBitRate_, &f.BitRate},
+        {edtFrameRate_, &f.FrameRate},
+        {edtTotalFrame_, &f.TotalFrame},
+        {edtAudioForamt_, &f.AudioFormat},
+        {edtSampleRate_, &f.SampleRate},
+        {edtChannel_, &f.Channel},
+        {edtAudioBitRate_, &f.AudioBitRate},
+    };
+    for (const auto& [field, text] : fields) {
+        field->setText(QString::fromStdString(*text));
+        field->setCursorPosition(0);
+    }
+    lblSourceName_->setText(QString::fromStdString(f.SourceName));
+    lblFileLength_->setText(QString::fromStdString(f.FileLength));
+    // The label may shorten a long name: the whole one is a hover away.
+    lblSourceName_->setToolTip(f.SourceName.empty() ? QString() : QString::fromStdString(fileName));
+}

@@ -1,0 +1,311 @@
+#include "WinTrim.h"
+
+#include "Glyphs.h"
+#include "JobList.h"
+#include "SelectionSlider.h"
+#include "ThemeManager.h"
+#include "TrimCropMessages.h"
+#include "VideoWidget.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace msg = trimcropmsg;
+
+namespace {
+
+QToolButton* ImageButton(QWidget* parent, const char* name, const char* hint) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    button->setAccessibleName(hint);
+    button->setAutoRaise(true);
+    button->setIconSize(QSize(20, 20));
+    return button;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const char* caption) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLineEdit* MarkBox(QWidget* parent, const char* name, const char* accessibleName) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setReadOnly(true);
+    box->setAccessibleName(accessibleName);
+    box->setMinimumWidth(100);
+    box->setAlignment(Qt::AlignCenter);
+    return box;
+}
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+TfrmTrim::TfrmTrim(TJobList& jobs, std::string libraryFolder, QWidget* parent)
+    : QDialog(parent), jobs_(jobs), libraryFolder_(std::move(libraryFolder)) {
+    setObjectName("frmTrim");
+    setWindowTitle(msg::TrimCaption);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    Build();
+    settle_.setSingleShot(true);
+    settle_.setInterval(TTrimModel::SeekSettleMs);
+    connect(&settle_, &QTimer::timeout, this, [this] { dragging_ = false; });
+    player_.SetOnFileOpen([this](TCustomPlayer&, std::int64_t duration, int, int, int& width,
+                                 int& height) { FFPlayerFileOpen(duration, width, height); });
+    player_.SetOnPosition([this](TCustomPlayer&, std::int64_t pts) { FFPlayerPosition(pts); });
+    player_.SetOnState([this](TCustomPlayer&, TPlayState state) { FFPlayerState(state); });
+}
+
+TfrmTrim::~TfrmTrim() {
+    StopPlayer();
+    player_.SetOnFileOpen({});
+    player_.SetOnPosition({});
+    player_.SetOnState({});
+}
+
+void TfrmTrim::Build() {
+    imgPreview_ = new TVideoWidget(this);
+    imgPreview_->setObjectName("imgPreview");
+    imgPreview_->setAccessibleName("Preview");
+    imgPreview_->setFixedSize(TTrimModel::PreviewWidth, TTrimModel::PreviewHeight);
+    trcPreview_ = new TSelectionSlider(this);
+    trcPreview_->setObjectName("trcPreview");
+    trcPreview_->setAccessibleName("Position");
+    trcPreview_->installEventFilter(this);
+    lblPTS_ = new QLabel(this);
+    lblPTS_->setObjectName("lblPTS");
+    lblLength_ = new QLabel(this);
+    lblLength_->setObjectName("lblLength");
+    lblLength_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    imgbtnPlay_ = ImageButton(this, "imgbtnPlay", msg::PlayHint);
+    imgbtnPause_ = ImageButton(this, "imgbtnPause", msg::PauseHint);
+    imgbtnPlaySel_ = ImageButton(this, "imgbtnPlaySel", msg::PlaySelectionHint);
+    imgbtnPlaySel_->hide(); // playing only the marked part is not offered
+    const QColor accent = TThemeManager::Accent(std::max(0, TThemeManager::Current()));
+    imgbtnPlay_->setIcon(glyphs::ButtonIcon(glyphs::TButton::Play, accent));
+    imgbtnPause_->setIcon(glyphs::ButtonIcon(glyphs::TButton::Pause, accent));
+    imgbtnPlaySel_->setIcon(glyphs::ButtonIcon(glyphs::TButton::Play, accent));
+
+    btnSetStart_ = Button(this, "btnSetStart", msg::SetStart);
+    btnSetEnd_ = Button(this, "btnSetEnd", msg::SetEnd);
+    btnReset_ = Button(this, "btnReset", msg::Reset);
+    btnOk_ = Button(this, "btnOk", msg::Ok);
+    btnOk_->setDefault(true);
+    btnCancel_ = Button(this, "btnCancel", msg::Cancel);
+    edtStart_ = MarkBox(this, "edtStart", msg::StartLabel);
+    edtTrimLength_ = MarkBox(this, "edtTrimLength", msg::EndLabel);
+
+    connect(btnSetStart_, &QPushButton::clicked, this, &TfrmTrim::btnSetStartClick);
+    connect(btnSetEnd_, &QPushButton::clicked, this, &TfrmTrim::btnSetEndClick);
+    connect(btnReset_, &QPushButton::clicked, this, &TfrmTrim::btnResetClick);
+    connect(btnOk_, &QPushButton::clicked, this, &TfrmTrim::btnOkClick);
+    connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(imgbtnPlay_, &QToolButton::clicked, this, &TfrmTrim::imgbtnPlayClick);
+    connect(imgbtnPause_, &QToolButton::clicked, this, &TfrmTrim::imgbtnPauseClick);
+
+    auto* times = new QHBoxLayout;
+    times->addWidget(lblPTS_);
+    times->addStretch(1);
+    times->addWidget(lblLength_);
+    auto* marks = new QHBoxLayout;
+    marks->setSpacing(4);
+    marks->addWidget(imgbtnPlay_);
+    marks->addWidget(imgbtnPause_);
+    marks->addWidget(imgbtnPlaySel_);
+    marks->addSpacing(12);
+    marks->addWidget(btnSetStart_);
+    marks->addWidget(edtStart_);
+    marks->addStretch(1);
+    marks->addWidget(edtTrimLength_);
+    marks->addWidget(btnSetEnd_);
+    marks->addSpacing(12);
+    marks->addWidget(btnReset_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOk_);
+    buttons->addWidget(btnCancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(17, 12, 17, 12);
+    layout->addWidget(imgPreview_, 0, Qt::AlignHCenter);
+    layout->addWidget(trcPreview_);
+    layout->addLayout(times);
+    layout->addLayout(marks);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+}
+
+void TfrmTrim::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TfrmTrim::FormShow() {
+    resize(QSize(TTrimModel::WindowWidth, TTrimModel::WindowHeight).expandedTo(sizeHint()));
+    setWindowTitle(msg::TrimCaption);
+    lblPTS_->clear();
+    lblLength_->clear();
+    model_.BeginOpen();
+    imgbtnPlay_->setEnabled(false);
+    imgbtnPause_->setEnabled(false);
+    row_ = jobs_.Selected();
+    if (row_ < 0 && !jobs_.Empty()) {
+        jobs_.Select(0);
+        row_ = jobs_.Selected();
+    }
+    if (row_ < 0) {
+        return;
+    }
+    if (!player_.LibrariesLoaded() && !player_.LoadLibraries(libraryFolder_)) {
+        return;
+    }
+    const TlvFilesRecord& record = jobs_.Record(row_);
+    if (!player_.Open(record.SourceFile, imgPreview_, false)) {
+        return;
+    }
+    setWindowTitle(Text(TTrimModel::Caption(record.SourceFile)));
+    model_.LoadMarks(record);
+    edtStart_->setText(Text(TTrimModel::TimeText(model_.MarkStart())));
+    edtTrimLength_->setText(Text(TTrimModel::TimeText(model_.MarkEnd())));
+    ShowSelection();
+    imgbtnPlay_->setEnabled(false);
+    imgbtnPause_->setEnabled(true);
+}
+
+void TfrmTrim::FFPlayerFileOpen(std::int64_t duration, int& screenWidth, int& screenHeight) {
+    imgPreview_->SurfaceSize(screenWidth, screenHeight);
+    model_.FileOpened(duration);
+    edtStart_->setText(msg::MarksOpened);
+    edtTrimLength_->setText(msg::MarksOpened);
+    lblLength_->setText(msg::DurationPrefix + Text(TTrimModel::TimeText(duration)));
+    lblPTS_->setText(msg::PositionOpened);
+    trcPreview_->setTickPosition(QSlider::NoTicks);
+    trcPreview_->setRange(0, trcPreview_->width());
+    trcPreview_->ClearSelection();
+    trcPreview_->SetThumbVisible(duration > 0);
+    trcPreview_->setEnabled(true);
+    const bool dragging = dragging_;
+    dragging_ = true;
+    trcPreview_->setValue(0);
+    dragging_ = dragging;
+}
+
+void TfrmTrim::FFPlayerPosition(std::int64_t pts) {
+    lblPTS_->setText(msg::TimePrefix + Text(TTrimModel::TimeText(pts)));
+    if (!dragging_) {
+        trcPreview_->setValue(model_.SliderPosition(pts, trcPreview_->maximum()));
+    }
+}
+
+void TfrmTrim::FFPlayerState(TPlayState state) {
+    if (state != psEnd) {
+        return;
+    }
+    trcPreview_->setValue(0);
+    player_.Seek(4, false, 0);
+    player_.Pause();
+    imgbtnPlay_->setEnabled(true);
+    imgbtnPause_->setEnabled(false);
+    trcPreview_->ClearSelection();
+    trcPreview_->setEnabled(false);
+    lblPTS_->setText(msg::TimeEnded);
+    lblLength_->setText(msg::TimeEnded);
+}
+
+bool TfrmTrim::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == trcPreview_) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+            settle_.stop();
+            dragging_ = true;
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   mouse->button() == Qt::LeftButton && dragging_) {
+            // The slider handles the release first, so the seek takes its final position.
+            QTimer::singleShot(0, this, &TfrmTrim::SliderReleased);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmTrim::SliderReleased() {
+    // A release away from the slider ends the drag too: the thumb stays where it was left,
+    // and the slider must follow the position again afterwards.
+    player_.Seek(0, false, model_.SeekTime(trcPreview_->value(), trcPreview_->maximum()));
+    settle_.start();
+}
+
+void TfrmTrim::ShowSelection() {
+    const int max = trcPreview_->maximum();
+    trcPreview_->SetSelection(model_.SliderPosition(model_.MarkStart(), max),
+                              model_.SliderPosition(model_.MarkEnd(), max));
+}
+
+void TfrmTrim::btnSetStartClick() {
+    if (model_.SetStart(player_.Position())) {
+        edtStart_->setText(Text(TTrimModel::TimeText(model_.MarkStart())));
+        ShowSelection();
+    }
+}
+
+void TfrmTrim::btnSetEndClick() {
+    if (model_.SetEnd(player_.Position())) {
+        edtTrimLength_->setText(Text(TTrimModel::TimeText(model_.MarkEnd())));
+        ShowSelection();
+    }
+}
+
+void TfrmTrim::btnResetClick() {
+    model_.Reset();
+    edtStart_->setText(msg::StartReset);
+    edtTrimLength_->setText(Text(TTrimModel::TimeText(model_.MarkEnd())));
+    trcPreview_->SetSelection(0, trcPreview_->maximum());
+}
+
+void TfrmTrim::imgbtnPlayClick() {
+    player_.Resume();
+    imgbtnPlay_->setEnabled(false);
+    imgbtnPause_->setEnabled(true);
+    trcPreview_->setEnabled(true);
+    // The end of playing emptied the band; the marks are still there.
+    if (!trcPreview_->HasSelection() && model_.Opened()) {
+        ShowSelection();
+    }
+}
+
+void TfrmTrim::imgbtnPauseClick() {
+    player_.Pause();
+    imgbtnPause_->setEnabled(false);
+    imgbtnPlay_->setEnabled(true);
+}
+
+void TfrmTrim::btnOkClick() {
+    if (row_ >= 0 && row_ < jobs_.Count()) {
+        if (const auto cell = model_.Apply(jobs_.Record(row_))) {
+            jobs_.SetTrimmedLength(row_, *cell);
+        }
+    }
+    accept();
+}
+
+void TfrmTrim::StopPlayer() {
+    settle_.stop();
+    dragging_ = false;
+    player_.Stop(true);
+}
+
+void TfrmTrim::done(int result) {
+    StopPlayer();
+    QDialog::done(result);
+}

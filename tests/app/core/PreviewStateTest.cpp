@@ -1,0 +1,41 @@
+// The preview's states, its buttons and the texts of its labels.
+#include "PreviewState.h"
+
+#include <gtest/gtest.h>
+
+TEST(PreviewState, ButtonsFollowStopPlayPauseAndEnd) {
+    TPreviewState state;
+    EXPECT_TRUE(state.Stopped());
+    EXPECT_EQ(state.Buttons(), (TPreviewButtons{true, false, false, false})) << "Play only";
+    state.SetPlaying();
+    EXPECT_EQ(state.Buttons(), (TPreviewButtons{false, true, true, true}));
+    state.SetPaused();
+    EXPECT_FALSE(state.Stopped());
+    EXPECT_EQ(state.Buttons(), (TPreviewButtons{true, false, true, true}));
+    state.SetPlaying();
+    EXPECT_TRUE(state.Playing());
+    state.SetStopped();
+    EXPECT_FALSE(state.Paused());
+    EXPECT_EQ(state.Buttons(), TPreviewButtons{});
+}
+
+TEST(PreviewState, PositionAndDurationTexts) {
+    EXPECT_EQ(TPreviewState::PositionText(3'723'456'789), "01:02:03.456");
+    EXPECT_EQ(TPreviewState::PositionText(0), "00:00:00.000");
+    EXPECT_EQ(TPreviewState::PositionText(90'000'000'000LL), "25:00:00.000") << "not wrapped";
+    EXPECT_EQ(TPreviewState::PositionText(999), "00:00:00.000");
+    EXPECT_EQ(TPreviewState::PositionText(-5'000'000), "00:00:00.000");
+
+    EXPECT_EQ(TPreviewState::DurationText(3'725'000'000LL), "1:02:05");
+    EXPECT_EQ(TPreviewState::DurationText(3'724'500'000LL), "1:02:05") << "rounded";
+    EXPECT_EQ(TPreviewState::DurationText(59'400'000), "0:00:59");
+    EXPECT_EQ(TPreviewState::DurationText(-1), "0:00:00");
+}
+
+TEST(PreviewState, SeekTargetIsTheSliderShareOfTheDuration) {
+    EXPECT_EQ(TPreviewState::SeekTarget(128, 256, 120'000'000), 60'000'000);
+    EXPECT_EQ(TPreviewState::SeekTarget(1, 3, 100), 33) << "truncated";
+    EXPECT_EQ(TPreviewState::SeekTarget(256, 256, 120'000'000), 120'000'000);
+    EXPECT_EQ(TPreviewState::SeekTarget(10, 0, 120'000'000), 0) << "no slider range";
+    EXPECT_EQ(TPreviewState::SeekTarget(10, 256, -1), 0) << "unknown duration";
+}
