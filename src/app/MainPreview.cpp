@@ -254,16 +254,21 @@ void TMainPreview::SliderPressed(QObject* watched, QEvent* event) {
 
 void TMainPreview::SliderReleased(QObject* watched, QEvent* event) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() != Qt::LeftButton || state_.Stopped()) {
+    if (mouse->button() != Qt::LeftButton) {
         return;
     }
-    // A release nobody takes travels up the parents: it seeks once.
+    // A release nobody takes travels up the parents: it counts once.
     if (mouse->timestamp() != 0 && mouse->timestamp() == lastRelease_) {
         return;
     }
     lastRelease_ = mouse->timestamp();
     const QWidget* under = WidgetUnder(watched, *mouse);
-    if (under == nullptr || under->objectName() != PositionSlider) {
+    // Any release over the volume slider stores it, a click on its groove too.
+    if (under == ui_.trcVolume) {
+        VolumeReleased();
+        return;
+    }
+    if (state_.Stopped() || under == nullptr || under->objectName() != PositionSlider) {
         return;
     }
     const auto* slider = static_cast<const QSlider*>(under);

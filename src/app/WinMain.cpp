@@ -14,9 +14,9 @@
 #include "ShellServices.h"
 #include "ThemeManager.h"
 #include "WinAbout.h"
+#include "WinCrop.h"
 #include "WinFileInfo.h"
 #include "WinSettings.h"
-#include "WinCrop.h"
 #include "WinTrim.h"
 
 #include "FFmpegLoader.h"
@@ -75,6 +75,10 @@ std::string TfrmMain::ProgramVersionText() {
 
 TfrmMain::~TfrmMain() {
     ShutDownComponents();
+    // The views read the model and observe its lists, and the window's own base destructor
+    // runs after the model is gone: they close and go while it still exists.
+    hide();
+    const std::unique_ptr<QWidget> central(takeCentralWidget());
 }
 
 void TfrmMain::ConnectAction(QAction* action, void (TfrmMain::*slot)()) {
@@ -136,8 +140,6 @@ void TfrmMain::Connect() {
         connect(button, &QAbstractButton::clicked, this,
                 [this, slot] { Guarded([this, slot] { (this->*slot)(); }); });
     }
-    connect(ui_.trcVolume, &QSlider::sliderReleased, this,
-            [this] { Guarded([this] { VolumeReleased(); }); });
     connect(ui_.edDirectory, &QLineEdit::textChanged, this, [this](const QString& text) {
         Guarded([this, text] { model_->OutputFolderEdited(text.toStdString()); });
     });
@@ -481,10 +483,6 @@ void TfrmMain::SnapClick() {
 
 void TfrmMain::MuteClick() {
     preview_->MuteClicked();
-}
-
-void TfrmMain::VolumeReleased() {
-    preview_->VolumeReleased();
 }
 
 void TfrmMain::EditMenuAboutToShow() {

@@ -86,7 +86,6 @@ public slots:
     void StopClick();
     void SnapClick();
     void MuteClick();
-    void VolumeReleased();
     void EditMenuAboutToShow();
     void PopupAboutToShow();
     void SkinMenuAboutToShow();

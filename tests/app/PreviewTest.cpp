@@ -217,6 +217,13 @@ TEST_F(Preview, StoredVolumeOutOfRangeStartsAt64AndMuteAndVolumeAreStored) {
     EXPECT_EQ(window->Model().Settings().Volume(), 64) << "stored on release";
     QTest::mouseRelease(volume, Qt::LeftButton, {}, groove.center());
     EXPECT_EQ(window->Model().Settings().Volume(), volume->value());
+
+    // A click on the groove away from the handle pages the slider and is stored too.
+    const int before = volume->value();
+    const QPoint nearLeft(groove.left() + groove.width() / 10, groove.center().y());
+    QTest::mouseClick(volume, Qt::LeftButton, {}, nearLeft);
+    EXPECT_LT(volume->value(), before);
+    EXPECT_EQ(window->Model().Settings().Volume(), volume->value());
 }
 
 TEST_F(Preview, PlayOnAnEmptyListRunsAddAndPlaysTheAddedFile) {

@@ -115,7 +115,7 @@ struct SettingsWindow : ::testing::Test {
         TDeviceListBox* list = dialog->Picker()->List();
         const TDeviceList& rows = list->Model().List();
         for (int row = 0; row < rows.RowCount(); ++row) {
-            const TItemInfo& info = rows.Rows()[row].Info;
+            const TItemInfo info = rows.Rows()[row].Info; // a click below adds rows
             if (info.IsGroup && info.Code == code / 100 && info.Collapsed) {
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                                   QPoint(8, list->RowRect(row).center().y()));

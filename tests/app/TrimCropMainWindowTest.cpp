@@ -8,6 +8,7 @@
 #include "FormatProfile.h"
 #include "GuiTestHelpers.h"
 #include "IniFile.h"
+#include "MainPreview.h"
 #include "RecordingShell.h"
 #include "RectTracker.h"
 #include "TrimCropTestHelpers.h"
@@ -21,6 +22,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -131,7 +133,11 @@ TEST_F(MainWindowEditFixture, TrimIsMadeOnceAndCropAfreshForEveryOpening) {
     EXPECT_TRUE(ui.mniCrop->isEnabled());
     ui.mnuEdit->hide();
 
-    TfrmTrim* first = RunModal<TfrmTrim>(ui.mniTrim, "frmTrim", [](TfrmTrim& trim) {
+    // The dialogs play the file themselves: the preview stops first.
+    ui.imgbtnPlay->click();
+    ASSERT_TRUE(window->Preview().State().Playing());
+    TfrmTrim* first = RunModal<TfrmTrim>(ui.mniTrim, "frmTrim", [this](TfrmTrim& trim) {
+        EXPECT_TRUE(window->Preview().State().Stopped());
         EXPECT_EQ(trim.Row(), 0);
         EXPECT_TRUE(trim.Model().Opened());
         Click(trim, "btnCancel");
@@ -141,7 +147,10 @@ TEST_F(MainWindowEditFixture, TrimIsMadeOnceAndCropAfreshForEveryOpening) {
     EXPECT_EQ(first, second);
     EXPECT_EQ(window->Model().Jobs().Record(0).TrimLength, 0);
 
-    QPointer<TfrmCrop> crop = RunModal<TfrmCrop>(ui.mniCrop, "frmCrop", [](TfrmCrop& dialog) {
+    ui.imgbtnPlay->click();
+    ASSERT_TRUE(window->Preview().State().Playing());
+    QPointer<TfrmCrop> crop = RunModal<TfrmCrop>(ui.mniCrop, "frmCrop", [this](TfrmCrop& dialog) {
+        EXPECT_TRUE(window->Preview().State().Stopped());
         EXPECT_TRUE(dialog.Model().HasPicture());
         Click(dialog, "btnCancel");
     });

@@ -225,13 +225,14 @@ void TfrmTrim::FFPlayerState(TPlayState state) {
 }
 
 bool TfrmTrim::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == trcPreview_) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    const bool release = event->type() == QEvent::MouseButtonRelease;
+    if (watched == trcPreview_ && (press || release) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (press) {
             settle_.stop();
             dragging_ = true;
-        } else if (event->type() == QEvent::MouseButtonRelease &&
-                   mouse->button() == Qt::LeftButton && dragging_) {
+        } else if (dragging_) {
             // The slider handles the release first, so the seek takes its final position.
             QTimer::singleShot(0, this, &TfrmTrim::SliderReleased);
         }
