@@ -31,6 +31,10 @@ private:
     const TCustomFFEncoder* previous_;
 };
 
+// Set on a terminate-delivery thread while its handler runs: the flag that tells ClearTasks,
+// called from that handler, not to wait for it (nor for others already inside ClearTasks).
+thread_local std::atomic<bool>* tClearingFlag = nullptr;
+
 const char* const kOutputStreamLines[] = {"acodec", "vcodec", "scodec", "apre",
                                           "vpre",   "spre",   "s",      "vf"};
 
@@ -429,9 +433,17 @@ void TCustomFFEncoder::RemoveTask(int taskIndex) {
 }
 
 void TCustomFFEncoder::ClearTasks() {
-    if (batchActive_ && !allTerminated_) {
-        throw FFmpegException(Format(msg::CannotWhileWorking, "ClearTasks"));
+    {
+        // Under the lock: the end of the batch is marked before its event is handed over, and
+        // the hand-over must be seen by the wait below.
+        std::lock_guard terminate(terminateLock_);
+        if (batchActive_ && !allTerminated_) {
+            throw FFmpegException(Format(msg::CannotWhileWorking, "ClearTasks"));
+        }
     }
+    // A terminate event of this batch must not reach the handler after the list changed (it
+    // would be taken for a task of the next batch).
+    WaitForTerminateDeliveries();
     std::vector<std::unique_ptr<TFFmpeg>> cleared;
     {
         std::lock_guard terminate(terminateLock_);
@@ -583,18 +595,56 @@ void TCustomFFEncoder::DeliverTerminate(const TTerminateInfo& info) {
     // In threaded runs the handler never runs on the ending conversion thread.
     ReapTerminateThreads(false);
     auto done = std::make_shared<std::atomic<bool>>(false);
+    auto clearing = std::make_shared<std::atomic<bool>>(false);
     TTerminateEvent handler = OnTerminate;
     std::lock_guard lock(terminateThreadsMutex_);
-    terminateThreads_.push_back(TerminateThread{std::thread([this, handler, info, done] {
+    terminateThreads_.push_back(TerminateThread{std::thread([this, handler, info, done, clearing] {
+                                                    tClearingFlag = clearing.get();
                                                     try {
                                                         handler(*this, info);
                                                     } catch (...) {
                                                         // A failing handler must not take the
                                                         // process down from a worker thread.
                                                     }
-                                                    *done = true;
+                                                    tClearingFlag = nullptr;
+                                                    {
+                                                        std::lock_guard doneLock(
+                                                            terminateThreadsMutex_);
+                                                        *done = true;
+                                                    }
+                                                    terminateDelivered_.notify_all();
                                                 }),
-                                                done});
+                                                done, clearing});
+}
+
+void TCustomFFEncoder::WaitForTerminateDeliveries() {
+    if (tClearingFlag != nullptr) {
+        *tClearingFlag = true;
+    }
+    const std::thread::id self = std::this_thread::get_id();
+    auto pending = [&] {
+        for (const TerminateThread& t : terminateThreads_) {
+            if (t.thread.get_id() != self && !*t.done && !*t.clearing) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (;;) {
+        {
+            std::unique_lock lock(terminateThreadsMutex_);
+            if (!pending()) {
+                break;
+            }
+            if (!TMainThread::IsCurrent() || !TMainThread::HasPending()) {
+                terminateDelivered_.wait_for(lock, std::chrono::milliseconds(5));
+                continue;
+            }
+        }
+        // A handler waits for the main thread: serve it.
+        TMainThread::CheckSynchronize();
+    }
+    ReapTerminateThreads(false);
 }
 
 void TCustomFFEncoder::ReapTerminateThreads(bool all) {

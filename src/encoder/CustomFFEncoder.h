@@ -7,6 +7,7 @@
 #include "FFmpegList.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -80,6 +81,9 @@ private:
     std::uint8_t PreviewFlagsValue() const;
     int IndexOf(const TCustomFFmpeg& task) const;
     void ReapTerminateThreads(bool all);
+    // Waits until every terminate handler started on a thread of its own has returned, except
+    // the calling one and those that themselves wait here.
+    void WaitForTerminateDeliveries();
     void DestroyRetired();
 
     mutable std::recursive_mutex listMutex_;
@@ -115,7 +119,9 @@ private:
     struct TerminateThread {
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> done;
+        std::shared_ptr<std::atomic<bool>> clearing; // its handler called ClearTasks
     };
     std::mutex terminateThreadsMutex_;
+    std::condition_variable terminateDelivered_;
     std::list<TerminateThread> terminateThreads_;
 };

@@ -8,14 +8,41 @@
 
 namespace {
 
-// Encoders of the old vocabulary that this platform's libraries do not have, and what takes
-// their place. Used only when the named encoder is absent.
-const std::pair<const char*, const char*> kEncoderAliases[] = {
-    {"libfaac", "aac"},           {"libflac", "flac"},  {"vorbis", "libvorbis"},
-    {"libopencore_amrnb", "aac"}, {"libamr_nb", "aac"}, {"msmpeg4v1", "msmpeg4v2"},
+// Encoders of the old vocabulary that this platform's libraries do not have, the codec they
+// wrote, and what takes their place. Used only when the encoder is absent.
+struct TEncoderAlias {
+    const char* oldName;
+    AVCodecID codec;
+    const char* newName;
+};
+const TEncoderAlias kEncoderAliases[] = {
+    {"libfaac", AV_CODEC_ID_AAC, "aac"},         {"libflac", AV_CODEC_ID_FLAC, "flac"},
+    {"vorbis", AV_CODEC_ID_VORBIS, "libvorbis"}, {"libopencore_amrnb", AV_CODEC_ID_AMR_NB, "aac"},
+    {"libamr_nb", AV_CODEC_ID_AMR_NB, "aac"},    {"msmpeg4v1", AV_CODEC_ID_MSMPEG4V1, "msmpeg4v2"},
 };
 
 } // namespace
+
+const AVCodec* TCustomFFmpeg::default_encoder(AVCodecID id) {
+    if (id == AV_CODEC_ID_NONE) {
+        return nullptr;
+    }
+    if (const AVCodec* codec = fn::avcodec_find_encoder(id)) {
+        return codec;
+    }
+    // A container's default codec that this platform cannot write (3GP's AMR-NB) is served
+    // as a named one would be.
+    for (const TEncoderAlias& alias : kEncoderAliases) {
+        if (alias.codec == id) {
+            if (const AVCodec* codec = fn::avcodec_find_encoder_by_name(alias.newName)) {
+                LoggerInstance().LogFmt(this, llWarning, msg::EncoderAlias, alias.oldName,
+                                        alias.newName);
+                return codec;
+            }
+        }
+    }
+    return nullptr;
+}
 
 bool TCustomFFmpeg::find_codec(const std::string& name, AVMediaType type, bool encoder, int strict,
                                const AVCodec*& codec) {
@@ -31,11 +58,12 @@ bool TCustomFFmpeg::find_codec(const std::string& name, AVMediaType type, bool e
     const bool refused = found != nullptr && (found->capabilities & AV_CODEC_CAP_EXPERIMENTAL) &&
                          strict > FF_COMPLIANCE_EXPERIMENTAL;
     if ((found == nullptr || refused) && encoder) {
-        for (const auto& [oldName, newName] : kEncoderAliases) {
-            if (name == oldName) {
-                if (const AVCodec* alias = fn::avcodec_find_encoder_by_name(newName)) {
-                    found = alias;
-                    LoggerInstance().LogFmt(this, llWarning, msg::EncoderAlias, oldName, newName);
+        for (const TEncoderAlias& alias : kEncoderAliases) {
+            if (name == alias.oldName) {
+                if (const AVCodec* codec = fn::avcodec_find_encoder_by_name(alias.newName)) {
+                    found = codec;
+                    LoggerInstance().LogFmt(this, llWarning, msg::EncoderAlias, alias.oldName,
+                                            alias.newName);
                 }
                 break;
             }

@@ -123,24 +123,7 @@ void TCustomFFmpeg::CleanUp() {
     }
     ReleaseTranscodeState();
     opt_ctx_.FreeContexts();
-    // Outputs: close, and delete a file the conversion left empty (only a regular file: never
-    // a device or a pipe the user named as output).
-    std::vector<std::string> written;
-    for (const auto& file : owned_outputs_) {
-        if (file->ctx != nullptr && file->ctx->oformat != nullptr &&
-            !(file->ctx->oformat->flags & AVFMT_NOFILE)) {
-            written.push_back(file->file_name);
-        }
-    }
-    output_files_.clear();
-    owned_outputs_.clear();
-    for (const std::string& name : written) {
-        struct stat st {};
-        if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
-            std::error_code ec;
-            std::filesystem::remove(name, ec);
-        }
-    }
+    remove_output_files();
     for (TInputFileSlot& slot : input_files_) {
         TMediaFile::CloseInput(&slot.ctx);
     }
@@ -163,6 +146,38 @@ void TCustomFFmpeg::CleanUp() {
     preview_converter_.Reset();
     std::lock_guard lock(PreviewLock());
     previewer_.reset();
+}
+
+void TCustomFFmpeg::remove_output_files() {
+    // The outputs are closed first. A failed task leaves nothing behind; any task removes a
+    // file it left empty. Only the regular file the task created goes, never a device, a pipe
+    // or an input that came to stand under the name.
+    struct TCreated {
+        std::string name;
+        std::uint64_t device;
+        std::uint64_t inode;
+    };
+    std::vector<TCreated> created;
+    for (const auto& file : owned_outputs_) {
+        if (file->created_file) {
+            created.push_back({file->file_name, file->device, file->inode});
+        }
+    }
+    output_files_.clear();
+    owned_outputs_.clear();
+    const bool failed = HasError();
+    for (const TCreated& file : created) {
+        struct stat st {};
+        if (::lstat(file.name.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            static_cast<std::uint64_t>(st.st_dev) != file.device ||
+            static_cast<std::uint64_t>(st.st_ino) != file.inode) {
+            continue;
+        }
+        if ((failed || st.st_size == 0) && FindInputFile(file.name) < 0) {
+            std::error_code ec;
+            std::filesystem::remove(file.name, ec);
+        }
+    }
 }
 
 TConvertThread* TCustomFFmpeg::Start(bool useThread, TThreadPriority priority) {
@@ -306,7 +321,12 @@ void TCustomFFmpeg::Resume() {
 
 void TCustomFFmpeg::CheckPause() {
     std::unique_lock pause(pause_mutex_);
+    if (!paused_ || stop_requested_) {
+        return;
+    }
+    held_ = true;
     pause_cv_.wait(pause, [this] { return !paused_ || stop_requested_; });
+    held_ = false;
 }
 
 void TCustomFFmpeg::SetPreviewFlags(std::uint8_t flags) {

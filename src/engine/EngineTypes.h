@@ -179,6 +179,11 @@ struct TOutputFile {
 
     AVFormatContext* ctx = nullptr; // owned
     std::string file_name;          // the caller's name, not the library form
+    // The regular file this task created by opening the output, to remove it again when the
+    // task fails (and never anything else that comes to stand under that name).
+    bool created_file = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
     std::vector<TOutputStreamSlot> streams;
     int preload = 0;      // microseconds, handed to muxers that know "preload"
     int loop_output = -1; // handed to muxers that know "loop"

@@ -114,6 +114,8 @@ public:
     bool StopRequested() const { return stop_requested_.load(); }
     bool Finished() const { return finished_.load(); }
     bool Terminated() const { return terminated_.load(); }
+    // The worker waits at its pause point (between two packets) until Resume or Stop.
+    bool Held() const { return held_.load(); }
     bool HasError() const;
     std::string ErrorMessage() const;
     std::string LastErrorText() const;
@@ -165,6 +167,9 @@ protected:
     // Codec lookup by name; on failure sets LastErrorText and returns false.
     bool find_codec(const std::string& name, AVMediaType type, bool encoder, int strict,
                     const AVCodec*& codec);
+    // The encoder for a codec guessed from the container, through the alias table when the
+    // platform lacks it; null when there is none.
+    const AVCodec* default_encoder(AVCodecID id);
 
     // ---- files and streams (InputFile.cpp, OutputFile.cpp) ----
     bool opt_input_file(const std::string& fileName);
@@ -189,6 +194,8 @@ protected:
 
     // Set-up: working tables, stream choice, codecs, headers.
     void transcode_init();
+    // Raises when the start time (ss given for the outputs) lies beyond every input's end.
+    void check_start_time() const;
     void choose_output_sources(TTranscodeState& ts);
     void print_stream_mapping(const TTranscodeState& ts);
     [[noreturn]] void setup_fail(const TTranscodeState& ts, const std::string& message);
@@ -196,10 +203,13 @@ protected:
     void write_headers(TTranscodeState& ts);
     void prepare_copy_stream(AVOutputStream& ost, const AVInputStream& ist);
     void prepare_video_encoding(AVOutputStream& ost, const AVInputStream& ist);
+    // Rounds the encoder's size and the crop bands to the chroma subsampling of its format.
+    void make_even_for_encoder(AVOutputStream& ost);
     void prepare_audio_encoding(AVOutputStream& ost, AVInputStream& ist);
     void open_pass_log(AVOutputStream& ost, int ostIndex, AVDictionary** options);
     int configure_video_filters(AVOutputStream& ost, const TVideoFilter::TInput& input);
     void open_encoders(TTranscodeState& ts);
+    void copy_coded_side_data(AVOutputStream& ost);
     void open_decoders(TTranscodeState& ts);
     void open_decoder(TTranscodeState& ts, int istIndex);
     void init_bitstream_filters(AVOutputStream& ost);
@@ -218,6 +228,11 @@ protected:
     void do_subtitle_out(TTranscodeState& ts, AVOutputStream& ost, const AVInputStream& ist,
                          AVSubtitle& sub, std::int64_t pktPts);
     void flush_encoders(TTranscodeState& ts);
+    // Raises when an output received no packet at all.
+    void check_frames_written(const TTranscodeState& ts);
+    void write_trailers(TTranscodeState& ts);
+    // Flushes and closes the outputs' byte streams; raises on the first write error.
+    void close_outputs(TTranscodeState& ts);
     void print_report(TTranscodeState& ts, bool isLastReport);
     std::int64_t output_time(const AVOutputStream& ost) const;
 
@@ -245,6 +260,8 @@ protected:
     void ConversionBody();
     void DoTerminate();
     void CleanUp();
+    // Closes the outputs and removes what a failed (or empty) conversion left behind.
+    void remove_output_files();
     void RecordError(const std::string& message);
     void SetLastErrorText(const std::string& text);
     bool EncoderLibrariesLoaded() const;
@@ -314,6 +331,7 @@ private:
     std::mutex pause_mutex_;
     std::condition_variable pause_cv_;
     bool paused_ = false;
+    std::atomic<bool> held_{false};
 };
 
 // The process-wide lock around preview flags and the preview hand-off.

@@ -130,8 +130,17 @@ inline constexpr const char* CopyAndPostHooks =
 inline constexpr const char* CopyAndVolume =
     "-acodec copy and -vol are incompatible (frames are not decoded)";
 inline constexpr const char* InvalidOutputCodecType = "invalid codec_type of output stream";
+inline constexpr const char* DamagedStreamHeader =
+    "Input stream #%d.%d (%s) has a damaged codec header; it cannot be copied";
+inline constexpr const char* StartBeyondEnd =
+    "trim start %s s is beyond the end of the source (%s s)";
 inline constexpr const char* PixelFormatUnknown =
     "Video pixel format is unknown, stream cannot be encoded";
+inline constexpr const char* PictureSizeUnknown =
+    "Input stream #%d.%d does not tell its picture size (is it damaged?); it cannot be converted";
+inline constexpr const char* SizeMadeEven =
+    "Frame size %dx%d does not suit pixel format %s: using %dx%d";
+inline constexpr const char* CropMadeEven = "Crop band %d does not suit pixel format %s: using %d";
 inline constexpr const char* FifoAllocFail = "av_fifo_alloc fail";
 inline constexpr const char* TempPictureFail = "Cannot allocate temp picture, check pix fmt";
 inline constexpr const char* ResamplingContextFail = "Cannot get resampling context";
@@ -159,6 +168,8 @@ inline constexpr const char* AudioEncodingFailed = "Audio encoding failed";
 inline constexpr const char* VideoEncodingFailed = "Video encoding failed";
 inline constexpr const char* BitstreamFilterFailed = "%s failed for stream %d, codec %s";
 inline constexpr const char* WriteFrameFailed = "av_interleaved_write_frame()";
+inline constexpr const char* WriteTrailerFailed = "av_write_trailer()";
+inline constexpr const char* NoFramesWritten = "%s: no frames were written";
 inline constexpr const char* StatusFrame = "frame=%5d fps=%3d q=%3.1f ";
 inline constexpr const char* StatusLater = "q=%2.1f ";
 inline constexpr const char* StatusSize = "size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s";
@@ -176,6 +187,8 @@ inline constexpr const char* FromRGBContextFail =
     "Cannot initialize the fromRGB conversion context";
 inline constexpr const char* CustomHookError = "Error occurs OnCustomHook: ";
 inline constexpr const char* ErrorCroppingPicture = "error cropping picture";
+inline constexpr const char* PictureUndescribed =
+    "A decoded picture without size or format is skipped";
 inline constexpr const char* FrameSizeChanged =
     "Input Stream #%d.%d frame size changed to %dx%d, %s";
 inline constexpr const char* FopenFail = "fopen fail: ";

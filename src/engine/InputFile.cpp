@@ -188,6 +188,14 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
         return false;
     }
 
+    if (pending_.start_time > 0 && ctx->duration != AV_NOPTS_VALUE && ctx->duration > 0 &&
+        pending_.start_time >= ctx->duration) {
+        // Nothing would be left to convert.
+        SetLastErrorText(Format(msg::StartBeyondEnd, FormatSeconds(pending_.start_time).c_str(),
+                                FormatSeconds(ctx->duration).c_str()));
+        clearNames();
+        return false;
+    }
     std::int64_t timestamp = pending_.start_time;
     if (ctx->start_time != AV_NOPTS_VALUE) {
         timestamp += ctx->start_time;

@@ -180,6 +180,12 @@ int TCustomFFmpeg::opt_output_file(const std::string& fileName, bool join) {
             removeEntry();
             return -1;
         }
+        struct stat st {};
+        if (::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            file->created_file = true;
+            file->device = st.st_dev;
+            file->inode = st.st_ino;
+        }
     }
     oc->max_delay = static_cast<int>(pending_.mux_max_delay * AV_TIME_BASE);
     file->preload = static_cast<int>(pending_.mux_preload * AV_TIME_BASE);

@@ -120,9 +120,8 @@ void TCustomFFmpeg::new_video_stream(TOutputFile& file, int) {
             }
             byName = true;
         } else {
-            const AVCodecID id =
-                fn::av_guess_codec(fmt, nullptr, file.ctx->url, nullptr, AVMEDIA_TYPE_VIDEO);
-            codec = fn::avcodec_find_encoder(id);
+            codec = default_encoder(
+                fn::av_guess_codec(fmt, nullptr, file.ctx->url, nullptr, AVMEDIA_TYPE_VIDEO));
         }
     }
     TOutputStreamSlot* added = nullptr;
@@ -244,7 +243,7 @@ void TCustomFFmpeg::new_audio_stream(TOutputFile& file, int) {
             }
             byName = true;
         } else {
-            codec = fn::avcodec_find_encoder(
+            codec = default_encoder(
                 fn::av_guess_codec(fmt, nullptr, file.ctx->url, nullptr, AVMEDIA_TYPE_AUDIO));
         }
     }
@@ -339,7 +338,7 @@ void TCustomFFmpeg::new_subtitle_stream(TOutputFile& file, int) {
         } else {
             // Without a name the container's own subtitle codec is used, as for video and
             // audio.
-            codec = fn::avcodec_find_encoder(file.ctx->oformat->subtitle_codec);
+            codec = default_encoder(file.ctx->oformat->subtitle_codec);
         }
     }
     TOutputStreamSlot* added = nullptr;

@@ -52,6 +52,21 @@ int ApplyFilterArguments(AVBSFContext* ctx, const std::string& args) {
     return 0;
 }
 
+// The libraries can decode the stream, yet found no picture or sound parameters in it: its
+// codec header is damaged, and a copy would carry the damage into a file nothing can open.
+bool HeaderLooksDamaged(const AVCodecParameters& par) {
+    if (fn::avcodec_find_decoder(par.codec_id) == nullptr) {
+        return false;
+    }
+    if (par.codec_type == AVMEDIA_TYPE_VIDEO) {
+        return par.width <= 0 || par.height <= 0 || par.format < 0;
+    }
+    if (par.codec_type == AVMEDIA_TYPE_AUDIO) {
+        return par.sample_rate <= 0 || par.ch_layout.nb_channels <= 0;
+    }
+    return false;
+}
+
 } // namespace
 
 void TCustomFFmpeg::prepare_copy_stream(AVOutputStream& ost, const AVInputStream& ist) {
@@ -77,6 +92,10 @@ void TCustomFFmpeg::prepare_copy_stream(AVOutputStream& ost, const AVInputStream
         }
     } else if (type != AVMEDIA_TYPE_SUBTITLE) {
         throw FFmpegException(msg::InvalidOutputCodecType);
+    }
+    if (HeaderLooksDamaged(*ipar)) {
+        throw FFmpegException(Format(msg::DamagedStreamHeader, ist.file_index, ist.index,
+                                     CodecTypeName(type).c_str()));
     }
     const std::uint32_t givenTag = ost.slot->enc->codec_tag;
     const AVRational givenAspect = ost.slot->enc->sample_aspect_ratio;
@@ -134,6 +153,15 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
     if (enc->pix_fmt == AV_PIX_FMT_NONE) {
         throw FFmpegException(msg::PixelFormatUnknown);
     }
+    // A damaged stream may leave the decoder's picture undescribed: nothing unset may reach
+    // the scaler or a filter graph, so such a stream is set up from its first decoded picture.
+    const bool sizeKnown = decW > 0 && decH > 0;
+    const bool formatKnown = fn::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(decFmt)) != nullptr;
+    const bool described = sizeKnown && formatKnown;
+    if (!sizeKnown && (enc->width <= 0 || enc->height <= 0)) {
+        throw FFmpegException(Format(msg::PictureSizeUnknown, ist.file_index, ist.index));
+    }
+    make_even_for_encoder(ost);
     ost.topBand = ost.original_topBand = pending_.frame_topBand;
     ost.bottomBand = ost.original_bottomBand = pending_.frame_bottomBand;
     ost.leftBand = ost.original_leftBand = pending_.frame_leftBand;
@@ -146,7 +174,7 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
     ost.original_width = decW;
     ost.original_height = decH;
     if (ost.video_resample) {
-        if (!use_filter_graph_) {
+        if (!use_filter_graph_ && described) {
             ost.img_resample_ctx.reset(fn::sws_getContext(
                 cropW, cropH, static_cast<AVPixelFormat>(decFmt), enc->width, enc->height,
                 enc->pix_fmt, ScalerFlags(opt_ctx_, switches_.sws_flags), nullptr, nullptr,
@@ -162,7 +190,8 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
     }
     ost.resample_width = cropW;
     ost.resample_height = cropH;
-    ost.resample_pix_fmt = decFmt;
+    // -1 until the first picture tells what the stream's parameters did not.
+    ost.resample_pix_fmt = described ? decFmt : -1;
     ost.encoding_needed = true;
     ost.enc_frame = media::MakeFrame();
     ost.resample_frame = media::MakeFrame();
@@ -171,10 +200,13 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
     }
     if (use_filter_graph_) {
         SetLastErrorText("");
+        // What the parameters do not tell is stood in for by the encoder's picture, only to
+        // learn the graph's output size (the filter text sees the picture scaled to the
+        // encoder's size anyway); the graph is built again from the first decoded picture.
         TVideoFilter::TInput input;
-        input.width = decW;
-        input.height = decH;
-        input.pixFmt = decFmt;
+        input.width = sizeKnown ? decW : enc->width;
+        input.height = sizeKnown ? decH : enc->height;
+        input.pixFmt = formatKnown ? decFmt : enc->pix_fmt;
         input.sampleAspect = ist.st->sample_aspect_ratio.num != 0
                                  ? ist.st->sample_aspect_ratio
                                  : ist.st->codecpar->sample_aspect_ratio;
@@ -188,6 +220,40 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
         const AVRational sar = ost.filter->OutputSampleAspect();
         if (sar.num > 0) {
             enc->sample_aspect_ratio = ost.st->sample_aspect_ratio = sar;
+        }
+        if (!described) {
+            ost.filter.reset();
+        }
+    }
+}
+
+void TCustomFFmpeg::make_even_for_encoder(AVOutputStream& ost) {
+    AVCodecContext* enc = ost.enc;
+    const AVPixFmtDescriptor* desc = fn::av_pix_fmt_desc_get(enc->pix_fmt);
+    if (desc == nullptr) {
+        return;
+    }
+    // Subsampled chroma needs sizes and crop bands in whole chroma samples.
+    const int xMask = (1 << desc->log2_chroma_w) - 1;
+    const int yMask = (1 << desc->log2_chroma_h) - 1;
+    const auto down = [](int value, int mask) { return value > mask ? value & ~mask : value; };
+    const int w = down(enc->width, xMask);
+    const int h = down(enc->height, yMask);
+    if (w != enc->width || h != enc->height) {
+        LoggerInstance().LogFmt(this, llWarning, msg::SizeMadeEven, enc->width, enc->height,
+                                desc->name, w, h);
+        enc->width = w;
+        enc->height = h;
+    }
+    int* bands[] = {&pending_.frame_topBand, &pending_.frame_bottomBand, &pending_.frame_leftBand,
+                    &pending_.frame_rightBand};
+    const int masks[] = {yMask, yMask, xMask, xMask};
+    for (int i = 0; i < 4; ++i) {
+        const int even = *bands[i] & ~masks[i];
+        if (even != *bands[i]) {
+            LoggerInstance().LogFmt(this, llWarning, msg::CropMadeEven, *bands[i], desc->name,
+                                    even);
+            *bands[i] = even;
         }
     }
 }
@@ -279,7 +345,7 @@ void TCustomFFmpeg::open_encoders(TTranscodeState& ts) {
         }
         AVCodecContext* enc = ost.enc;
         const AVCodec* codec =
-            ost.slot->codec != nullptr ? ost.slot->codec : fn::avcodec_find_encoder(enc->codec_id);
+            ost.slot->codec != nullptr ? ost.slot->codec : default_encoder(enc->codec_id);
         const std::string type = CodecTypeName(enc->codec_type);
         if (codec == nullptr) {
             setup_fail(ts, Format(msg::EncoderNotFound, static_cast<int>(enc->codec_id),
@@ -317,6 +383,7 @@ void TCustomFFmpeg::open_encoders(TTranscodeState& ts) {
         if (fn::avcodec_parameters_from_context(ost.st->codecpar, enc) < 0) {
             throw FFmpegException(msg::AvMalloczFail);
         }
+        copy_coded_side_data(ost);
         ost.st->time_base = enc->time_base;
         if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
             ost.st->avg_frame_rate = enc->framerate;
@@ -328,6 +395,20 @@ void TCustomFFmpeg::open_encoders(TTranscodeState& ts) {
                 throw FFmpegException(msg::FifoAllocFail);
             }
         }
+    }
+}
+
+void TCustomFFmpeg::copy_coded_side_data(AVOutputStream& ost) {
+    // The muxer reads the encoder's buffer size and rates from the stream (disc formats write
+    // them into their headers).
+    const AVCodecContext* enc = ost.enc;
+    for (int i = 0; i < enc->nb_coded_side_data; ++i) {
+        const AVPacketSideData& data = enc->coded_side_data[i];
+        std::uint8_t* copy = fn::av_stream_new_side_data(ost.st, data.type, data.size);
+        if (copy == nullptr) {
+            throw FFmpegException(msg::AvMalloczFail);
+        }
+        std::memcpy(copy, data.data, data.size);
     }
 }
 

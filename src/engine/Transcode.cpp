@@ -7,6 +7,7 @@
 #include "FFmpegLoader.h"
 #include "FFmpegLogger.h"
 #include "FFmpegMessages.h"
+#include "MediaFile.h"
 #include "MediaUtils.h"
 #include "TranscodeState.h"
 
@@ -238,14 +239,54 @@ void TCustomFFmpeg::transcode() {
         }
     }
     flush_encoders(ts);
-    for (TOutputFile* file : ts.outputs) {
-        if (file->header_written) {
-            fn::av_write_trailer(file->ctx);
-        }
+    if (!stop_requested_) {
+        check_frames_written(ts);
     }
+    write_trailers(ts);
     print_report(ts, true);
+    close_outputs(ts);
     finished_ = !stop_requested_;
     ReleaseTranscodeState();
+}
+
+void TCustomFFmpeg::check_frames_written(const TTranscodeState& ts) {
+    // An output that received nothing (damaged input, nothing decodable) is no conversion.
+    for (const TOutputFile* file : ts.outputs) {
+        int packets = 0;
+        for (const auto& ost : ts.ost_table) {
+            if (ost->file == file) {
+                packets += ost->frames_written;
+            }
+        }
+        if (packets == 0) {
+            throw FFmpegException(Format(msg::NoFramesWritten, file->file_name.c_str()));
+        }
+    }
+}
+
+void TCustomFFmpeg::write_trailers(TTranscodeState& ts) {
+    for (TOutputFile* file : ts.outputs) {
+        if (!file->header_written) {
+            continue;
+        }
+        const int ret = fn::av_write_trailer(file->ctx);
+        if (ret < 0) {
+            throw FFmpegException(ErrorText(msg::WriteTrailerFailed, ret));
+        }
+    }
+}
+
+void TCustomFFmpeg::close_outputs(TTranscodeState& ts) {
+    // Buffered bytes reach the disk here: a full disk shows now at the latest.
+    for (TOutputFile* file : ts.outputs) {
+        if (file->ctx->pb == nullptr || (file->ctx->oformat->flags & AVFMT_NOFILE)) {
+            continue;
+        }
+        const int ret = TMediaFile::CloseOutput(file->ctx);
+        if (ret < 0) {
+            throw FFmpegException(ErrorText(file->file_name, ret));
+        }
+    }
 }
 
 void TCustomFFmpeg::ReleaseTranscodeState() {

@@ -62,6 +62,7 @@ void TCustomFFmpeg::transcode_init() {
         }
     }
     ts.nb_slots = join_mode_ ? InputFileCount() : 1;
+    check_start_time();
 
     // Input tables.
     int running = 0;
@@ -194,6 +195,26 @@ void TCustomFFmpeg::transcode_init() {
     write_headers(ts);
     print_stream_mapping(ts);
     timer_start_ = fn::av_gettime();
+}
+
+void TCustomFFmpeg::check_start_time() const {
+    if (pending_.start_time <= 0) {
+        return;
+    }
+    // Joined inputs follow one another; otherwise the longest one counts.
+    std::int64_t longest = 0;
+    for (const TInputFileSlot& input : input_files_) {
+        if (input.ctx->duration == AV_NOPTS_VALUE || input.ctx->duration <= 0) {
+            return; // an input of unknown length may still hold something
+        }
+        longest =
+            join_mode_ ? longest + input.ctx->duration : std::max(longest, input.ctx->duration);
+    }
+    if (pending_.start_time >= longest) {
+        throw FFmpegException(Format(msg::StartBeyondEnd,
+                                     FormatSeconds(pending_.start_time).c_str(),
+                                     FormatSeconds(longest).c_str()));
+    }
 }
 
 void TCustomFFmpeg::choose_output_sources(TTranscodeState& ts) {

@@ -88,7 +88,6 @@ void TCustomFFmpeg::preview_handoff(const AVFrame* picture, std::int64_t pts) {
     if (now - last_preview_time_ <= preview_interval_) {
         return;
     }
-    last_preview_time_ = now;
     // The lock is not held across the callbacks: a handler that waits for the main thread
     // must not block SetPreviewFlags there.
     std::uint8_t clear = 0;
@@ -120,6 +119,9 @@ void TCustomFFmpeg::preview_handoff(const AVFrame* picture, std::int64_t pts) {
             clear |= PreviewWindowFlag;
         }
     }
+    // Counted from the end of this hand-off, so that two handler calls are always more than
+    // the interval apart, however long the conversion and the handler took.
+    last_preview_time_ = fn::av_gettime();
     if (clear != 0) {
         std::lock_guard lock(PreviewLock());
         if ((clear & PreviewWindowFlag) && (preview_flags_ & PreviewWindowFlag)) {

@@ -156,10 +156,25 @@ AVFrame* TCustomFFmpeg::fit_picture_to_encoder(AVOutputStream& ost, AVInputStrea
                                                AVFrame* picture) {
     const AVCodecContext* enc = ost.enc;
     AVFrame* source = picture;
+    if (fn::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(picture->format)) == nullptr ||
+        picture->width <= 0 || picture->height <= 0) {
+        LoggerInstance().Log(this, llError, msg::PictureUndescribed);
+        return nullptr;
+    }
     if (!ost.filter) {
         const int w = picture->width;
         const int h = picture->height;
         const int fmt = picture->format;
+        if (ost.resample_pix_fmt < 0) {
+            // The stream's parameters did not tell the format: the first picture does.
+            ost.resample_pix_fmt = fmt;
+            if (ost.original_width <= 0 || ost.original_height <= 0) {
+                ost.original_width = w;
+                ost.original_height = h;
+                ost.resample_width = w - ost.leftBand - ost.rightBand;
+                ost.resample_height = h - ost.topBand - ost.bottomBand;
+            }
+        }
         if (w - ost.leftBand - ost.rightBand != ost.resample_width ||
             h - ost.topBand - ost.bottomBand != ost.resample_height ||
             fmt != ost.resample_pix_fmt) {

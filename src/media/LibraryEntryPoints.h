@@ -223,6 +223,8 @@
     X(av_filename_number_test)                                                                     \
     X(av_pkt_dump_log2)                                                                            \
     X(av_sdp_create)                                                                               \
+    X(avio_find_protocol_name)                                                                     \
+    X(av_stream_new_side_data)                                                                     \
     X(avio_alloc_context)                                                                          \
     X(avio_context_free)                                                                           \
     X(avio_open)                                                                                   \

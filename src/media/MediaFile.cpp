@@ -142,31 +142,62 @@ int OpenUnicodeStream(AVIOContext** stream, const std::string& libraryName, int 
     return OpenFileStream(stream, FromLibraryFileName(libraryName), flags, nullptr);
 }
 
-// A named pipe given by a local name ("file:" names included).
-bool IsLocalPipe(const std::string& libraryName) {
-    std::string path = FromLibraryFileName(libraryName);
-    if (path.rfind("file:", 0) == 0) {
-        path.erase(0, 5);
-    }
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
-}
-
-void CloseUnicodeStream(AVIOContext** stream) {
+// Returns the first write error, or the close's.
+int CloseUnicodeStream(AVIOContext** stream) {
     AVIOContext* io = *stream;
     if (io == nullptr) {
-        return;
+        return 0;
     }
+    int result = 0;
     if (io->write_flag) {
         fn::avio_flush(io);
+        result = io->error;
     }
     auto* file = static_cast<UnicodeFile*>(io->opaque);
     fn::av_freep(&io->buffer);
     fn::avio_context_free(stream);
     if (file != nullptr) {
-        ::close(file->fd);
+        if (::close(file->fd) != 0 && result >= 0) {
+            result = AVERROR(errno);
+        }
         delete file;
     }
+    return result;
+}
+
+// The kind of a local path that is not a regular file, or 0 for a regular file, a block
+// device, a path that does not exist and anything that is no local path.
+int SpecialFileError(const std::string& libraryName, const AVInputFormat* format) {
+    std::string path;
+    if (IsUnicodeName(libraryName)) {
+        path = FromLibraryFileName(libraryName);
+    } else {
+        const char* protocol = fn::avio_find_protocol_name(libraryName.c_str());
+        if (protocol == nullptr || std::string(protocol) != "file") {
+            return 0;
+        }
+        path = libraryName.compare(0, 5, "file:") == 0 ? libraryName.substr(5) : libraryName;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return 0;
+    }
+    if (S_ISFIFO(st.st_mode)) {
+        return ErrorNamedPipe;
+    }
+    if (S_ISSOCK(st.st_mode)) {
+        return ErrorSocketFile;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return ErrorDirectory;
+    }
+    // Capture devices are read through their own demuxers, asked for by name.
+    const bool deviceFormat = format != nullptr && format->priv_class != nullptr &&
+                              AV_IS_INPUT_DEVICE(format->priv_class->category);
+    if (S_ISCHR(st.st_mode) && !deviceFormat) {
+        return ErrorCharacterDevice;
+    }
+    return 0;
 }
 
 int OpenerHook(AVFormatContext* context, AVIOContext** stream, const char* url, int flags,
@@ -211,9 +242,18 @@ int TMediaFile::OpenInput(AVFormatContext** context, const std::string& fileName
     }
     InstallOpeners(*context);
     const std::string libraryName = ToLibraryFileName(fileName);
-    AVIOContext* own = nullptr;
+    // Opening a pipe without a writer would block for ever, unless the owner can break off
+    // the waits (the player); a directory or a device reads nothing useful.
     const AVIOInterruptCB& interrupt = (*context)->interrupt_callback;
-    if (interrupt.callback != nullptr && IsLocalPipe(libraryName)) {
+    const int special = SpecialFileError(libraryName, format);
+    const bool interruptiblePipe = special == ErrorNamedPipe && interrupt.callback != nullptr;
+    if (special != 0 && !interruptiblePipe) {
+        fn::avformat_free_context(*context);
+        *context = nullptr;
+        return special;
+    }
+    AVIOContext* own = nullptr;
+    if (interruptiblePipe) {
         // A pipe that stops delivering would otherwise hold its reader for good.
         std::string path = FromLibraryFileName(libraryName);
         if (path.rfind("file:", 0) == 0) {
@@ -262,8 +302,14 @@ int TMediaFile::OpenOutput(AVFormatContext* context) {
     return OpenStream(&context->pb, context->url ? context->url : "", AVIO_FLAG_WRITE);
 }
 
-void TMediaFile::CloseOutput(AVFormatContext* context) {
-    CloseStream(&context->pb);
+int TMediaFile::CloseOutput(AVFormatContext* context) {
+    int error = 0;
+    if (context->pb != nullptr) {
+        fn::avio_flush(context->pb);
+        error = context->pb->error;
+    }
+    const int closed = CloseStream(&context->pb);
+    return error < 0 ? error : closed;
 }
 
 int TMediaFile::OpenStream(AVIOContext** stream, const std::string& libraryName, int flags) {
@@ -273,10 +319,9 @@ int TMediaFile::OpenStream(AVIOContext** stream, const std::string& libraryName,
     return fn::avio_open(stream, libraryName.c_str(), flags);
 }
 
-void TMediaFile::CloseStream(AVIOContext** stream) {
+int TMediaFile::CloseStream(AVIOContext** stream) {
     if (IsUnicodeStream(*stream)) {
-        CloseUnicodeStream(stream);
-    } else if (*stream != nullptr) {
-        fn::avio_closep(stream);
+        return CloseUnicodeStream(stream);
     }
+    return *stream != nullptr ? fn::avio_closep(stream) : 0;
 }

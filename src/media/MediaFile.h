@@ -12,15 +12,19 @@ struct AVInputFormat;
 class TMediaFile {
 public:
     // Opens an input. *context may be a pre-allocated context (its options stay); on failure
-    // it is freed and set to null. Returns 0 or a negative library error code. When the context
-    // has an interrupt callback, a named pipe is read in short waits that the callback ends.
+    // it is freed and set to null. Returns 0 or a negative library error code. A local path
+    // that is a named pipe, a socket, a directory or a character device (unless the format
+    // is a capture device's) is refused at once with one of the codes of MediaUtils.h; when
+    // the context has an interrupt callback, a named pipe is read instead, in short waits
+    // that the callback ends.
     static int OpenInput(AVFormatContext** context, const std::string& fileName,
                          const AVInputFormat* format, AVDictionary** options);
     static void CloseInput(AVFormatContext** context);
 
     // Opens the byte stream of an output context for writing at its url.
     static int OpenOutput(AVFormatContext* context);
-    static void CloseOutput(AVFormatContext* context);
+    // Flushes and closes it; returns the first write error, 0 when everything reached the file.
+    static int CloseOutput(AVFormatContext* context);
 
     // Lets a context open further files (segments, second passes of muxers) by library names,
     // "unicode:utf8:" names included.
@@ -28,5 +32,5 @@ public:
 
     // Opens one byte stream by library name with AVIO_FLAG_READ / AVIO_FLAG_WRITE flags.
     static int OpenStream(AVIOContext** stream, const std::string& libraryName, int flags);
-    static void CloseStream(AVIOContext** stream);
+    static int CloseStream(AVIOContext** stream);
 };

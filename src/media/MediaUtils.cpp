@@ -153,6 +153,14 @@ std::string FormatDuration(std::int64_t us) {
                   static_cast<int>((us % 1000000) * 1000 / 1000000));
 }
 
+std::string FormatSeconds(std::int64_t microseconds) {
+    std::string text = Format("%.1f", static_cast<double>(microseconds) / 1000000.0);
+    if (text.size() > 2 && text.compare(text.size() - 2, 2, ".0") == 0) {
+        text.resize(text.size() - 2);
+    }
+    return text;
+}
+
 std::string FormatSize(std::int64_t bytes) {
     if (bytes > 1073741824LL) {
         return Format("%.2f GB", static_cast<double>(bytes) / 1073741824.0);
@@ -189,6 +197,14 @@ std::string ErrorMessage(int code) {
         return "I/O error";
     case AVERROR(ENOENT):
         return "No such file or directory";
+    case ErrorNamedPipe:
+        return "Not a regular file (a named pipe)";
+    case ErrorSocketFile:
+        return "Not a regular file (a socket)";
+    case ErrorDirectory:
+        return "Not a regular file (a directory)";
+    case ErrorCharacterDevice:
+        return "Not a regular file (a character device)";
     default:
         break;
     }

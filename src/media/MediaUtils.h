@@ -30,7 +30,20 @@ bool TryStrToFloat(const std::string& text, double& value);
 
 // "%.2d:%.2d:%.2d.%.3d" (hours not wrapped), "N/A" for NoTimestamp.
 std::string FormatDuration(std::int64_t microseconds);
+// Seconds with one decimal, without a trailing ".0": "3", "2.5", "100".
+std::string FormatSeconds(std::int64_t microseconds);
 std::string FormatSize(std::int64_t bytes);
+// Error codes of the media layer's own, in the form of the libraries' codes (negative tags).
+constexpr int MediaErrorTag(char a, char b, char c, char d) {
+    return -static_cast<int>(static_cast<unsigned>(a) | static_cast<unsigned>(b) << 8 |
+                             static_cast<unsigned>(c) << 16 | static_cast<unsigned>(d) << 24);
+}
+// Inputs that are not regular files.
+inline constexpr int ErrorNamedPipe = MediaErrorTag('V', 'F', 'I', 'F');
+inline constexpr int ErrorSocketFile = MediaErrorTag('V', 'S', 'O', 'K');
+inline constexpr int ErrorDirectory = MediaErrorTag('V', 'D', 'I', 'R');
+inline constexpr int ErrorCharacterDevice = MediaErrorTag('V', 'C', 'H', 'R');
+
 // prefix + ": " + the message for an error code of the libraries.
 std::string ErrorText(const std::string& prefix, int code);
 std::string ErrorMessage(int code);

@@ -10,6 +10,10 @@ void TRGBConverter::Reset() {
 
 bool TRGBConverter::ToBitmap(const std::uint8_t* const data[4], const int linesize[4], int pixFmt,
                              int height, int width) {
+    // An undescribed format must never reach the scaler (it asserts on it).
+    if (fn::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(pixFmt)) == nullptr) {
+        return false;
+    }
     bitmap_.Resize(width, height);
     if (bitmap_.Empty()) {
         return false;
@@ -35,7 +39,8 @@ bool TRGBConverter::ToBitmap(const std::uint8_t* const data[4], const int linesi
 
 bool TRGBConverter::FromBitmap(std::uint8_t* const data[4], const int linesize[4], int pixFmt,
                                int height, int width) {
-    if (bitmap_.Width() != width || bitmap_.Height() != height) {
+    if (bitmap_.Width() != width || bitmap_.Height() != height ||
+        fn::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(pixFmt)) == nullptr) {
         return false;
     }
     if (pixFmt == AV_PIX_FMT_BGR24) {

@@ -4,8 +4,7 @@
 #include "FFmpegMessages.h"
 #include "MediaUtils.h"
 
-#include <chrono>
-#include <thread>
+#include <atomic>
 
 using namespace engine_test;
 using testing_support::ProbeDuration;
@@ -92,45 +91,52 @@ TEST_F(StreamCopy, SizeLimitEndsJustAfterTheLimitWithAValidFile) {
 }
 
 TEST_F(StreamCopy, StopMidwayLeavesAPlayableFileAndFinishedFalse) {
-    const std::string in = clips.Mp4(10);
+    const std::string in = clips.Mp4(4);
     task->S().rate_emu = true; // real time, so that there is a midway
+    std::atomic<std::int64_t> reached{0};
+    task->ProgressHandler = [&](TCustomFFmpeg&, int, int, int, float, float, std::int64_t,
+                                std::int64_t time, std::int64_t) { reached = time; };
+    task->SetReportInterval(50000);
     const std::string out = clips.dir.File("stopped.mp4");
     Remux(in, out);
     TConvertThread* thread = task->Start(true);
     ASSERT_NE(thread, nullptr);
     thread->Resume();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(testing_support::PumpUntil([&] { return reached.load() >= 1000000; }));
     task->Stop(true);
     EXPECT_TRUE(task->Terminated());
     EXPECT_FALSE(task->Finished());
     EXPECT_FALSE(task->HasError()) << task->ErrorMessage();
     EXPECT_EQ(terminations.load(), 1);
     const double duration = ProbeDuration(out);
-    EXPECT_GT(duration, 0.5);
-    EXPECT_LT(duration, 5.0);
+    EXPECT_GT(duration, 0.9);
+    EXPECT_LT(duration, 3.9);
     EXPECT_EQ(DecodeErrors(out), "");
 }
 
 TEST_F(StreamCopy, PauseHoldsTheWorkerAndResumeContinues) {
-    const std::string in = clips.Mp4(3);
+    const std::string in = clips.Mp4(1);
     task->S().rate_emu = true;
     std::atomic<int> reports{0};
-    task->ProgressHandler = [&](TCustomFFmpeg&, int, int, int, float, float, std::int64_t,
-                                std::int64_t, std::int64_t) { ++reports; };
+    // Paused from its own second report: the worker is held before its next packet.
+    task->ProgressHandler = [&](TCustomFFmpeg& sender, int, int, int, float, float, std::int64_t,
+                                std::int64_t, std::int64_t) {
+        if (++reports == 2) {
+            sender.Pause();
+        }
+    };
     task->SetReportInterval(50000);
     Remux(in, clips.dir.File("paused.mkv"));
     TConvertThread* thread = task->Start(true);
     thread->Resume();
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    task->Pause();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const int held = reports.load();
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    EXPECT_EQ(reports.load(), held); // a paused task reports nothing
+    ASSERT_TRUE(testing_support::PumpUntil([&] { return task->Held(); }));
+    EXPECT_EQ(reports.load(), 2); // a paused task reports nothing
+    EXPECT_FALSE(task->Terminated());
     task->Resume();
     ASSERT_TRUE(testing_support::PumpUntil([&] { return task->Terminated(); }));
+    EXPECT_FALSE(task->Held());
     EXPECT_TRUE(task->Finished());
-    EXPECT_GT(reports.load(), held);
+    EXPECT_GT(reports.load(), 2);
 }
 
 TEST_F(StreamCopy, ProgressComesAtTheIntervalWithAFinalReport) {
@@ -191,7 +197,7 @@ TEST_F(StreamCopy, AudioOnlyReportsHaveNoVideoFigures) {
 }
 
 TEST_F(StreamCopy, DestroyingARunningTaskStopsItAndTerminatesFirst) {
-    const std::string in = clips.Mp4(10);
+    const std::string in = clips.Mp4(3);
     task->S().rate_emu = true;
     const std::string out = clips.dir.File("destroyed.mkv");
     Remux(in, out);
@@ -201,9 +207,13 @@ TEST_F(StreamCopy, DestroyingARunningTaskStopsItAndTerminatesFirst) {
         ++terminations;
         terminatedBeforeDestruction = !destroyed.load();
     };
+    std::atomic<bool> running{false};
+    task->ProgressHandler = [&](TCustomFFmpeg&, int, int, int, float, float, std::int64_t,
+                                std::int64_t, std::int64_t) { running = true; };
+    task->SetReportInterval(50000);
     TConvertThread* thread = task->Start(true);
     thread->Resume();
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_TRUE(testing_support::PumpUntil([&] { return running.load(); }));
     task.reset();
     destroyed = true;
     EXPECT_EQ(terminations.load(), 1);

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 namespace {
 
 class Targets : public ::testing::Test {
@@ -226,4 +229,37 @@ TEST_F(Targets, DvdAfterAFifteenFpsInputFallsBack) {
     task.SetOption("target", "dvd");
     ExpectSize(720, 480);
     ExpectRate(30000, 1001);
+}
+
+// The disc muxers read the video buffer size from the stream, as the ffmpeg tool hands it over:
+// the program stream's system header (rate and buffer bounds) comes out the same, and the muxer
+// no longer falls back to its default buffer size.
+TEST_F(Targets, DiscOutputsCarryTheEncodersBufferSize) {
+    const std::string clip = dir.File("disc.mp4");
+    testing_support::MakeClip(clip, 1, 320, 240, 25, 44100, "-c:v mpeg4 -c:a aac");
+    const auto systemHeader = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>()};
+        const size_t at = bytes.find(std::string("\x00\x00\x01\xbb", 4));
+        if (at == std::string::npos || at + 6 > bytes.size()) {
+            return std::string("(none)");
+        }
+        const size_t length = (static_cast<unsigned char>(bytes[at + 4]) << 8) |
+                              static_cast<unsigned char>(bytes[at + 5]);
+        return bytes.substr(at, 6 + length);
+    };
+    for (const char* target : {"pal-vcd", "pal-svcd", "pal-dvd"}) {
+        const std::string ours = dir.File(std::string(target) + ".mpg");
+        const std::string theirs = dir.File(std::string(target) + "-tool.mpg");
+        const auto r =
+            testing_support::RunCommand(testing_support::ShellQuote(TRANSCODE_PROGRAM) + " -i " +
+                                        testing_support::ShellQuote(clip) + " -target " + target +
+                                        " " + testing_support::ShellQuote(ours));
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(r.output.find("VBV buffer size not set"), std::string::npos) << target;
+        testing_support::Ffmpeg("-i " + testing_support::ShellQuote(clip) + " -target " + target +
+                                " " + testing_support::ShellQuote(theirs));
+        EXPECT_EQ(systemHeader(ours), systemHeader(theirs)) << target;
+    }
 }

@@ -11,13 +11,18 @@
 
 TEST(MainThread, CallFromAWorkerWaitsUntilTheMainThreadRanIt) {
     ASSERT_TRUE(TMainThread::IsCurrent());
+    TEvent queued;
+    TMainThread::SetWakeHook([&] { queued.Set(); });
     std::atomic<bool> returned{false};
     std::thread::id ranOn;
     std::thread worker([&] {
         CallInMainThread([&] { ranOn = std::this_thread::get_id(); });
         returned = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Once the call is queued, only the main thread can let the worker go on.
+    EXPECT_TRUE(queued.WaitFor(std::chrono::seconds(30)));
+    TMainThread::SetWakeHook({});
+    EXPECT_TRUE(TMainThread::HasPending());
     EXPECT_FALSE(returned.load()); // nobody served the queue yet
     ASSERT_TRUE(testing_support::PumpUntil([&] { return returned.load(); }));
     worker.join();

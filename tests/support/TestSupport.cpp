@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace testing_support {
 
@@ -98,6 +99,23 @@ std::string ProbeEntry(const std::string& path, const std::string& selector,
 
 double ProbeDuration(const std::string& path) {
     return std::atof(ProbeEntry(path, "", "format=duration").c_str());
+}
+
+std::string SharedFixture(const std::string& folder, const std::string& name,
+                          const std::function<void(const std::string& path)>& make) {
+    const std::string path = folder + "/" + name;
+    if (!std::filesystem::exists(path)) {
+        std::filesystem::create_directories(folder);
+        // The extension stays last: the tools choose the format by it.
+        const std::filesystem::path target(path);
+        const std::string part = folder + "/" + target.stem().string() + ".part-" +
+                                 std::to_string(::getpid()) + target.extension().string();
+        make(part);
+        std::error_code ec;
+        std::filesystem::rename(part, path, ec);
+        std::filesystem::remove(part, ec);
+    }
+    return path;
 }
 
 void RequireEncoderLibraries() {

@@ -42,6 +42,11 @@ std::string ProbeEntries(const std::string& path, const std::string& selector,
                          const std::string& entry);
 double ProbeDuration(const std::string& path);
 
+// A fixture file shared by every test process of a build: made once by make (into a temporary
+// name, then renamed, so that no process sees half of it) in folder, which is created.
+std::string SharedFixture(const std::string& folder, const std::string& name,
+                          const std::function<void(const std::string& path)>& make);
+
 // Loads the encoder library set from the system once for the whole test program.
 void RequireEncoderLibraries();
 

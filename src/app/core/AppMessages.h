@@ -18,9 +18,22 @@ inline constexpr const char* IniBadValue =
     "The value for key \"%s\" contains a line break and cannot be stored";
 inline constexpr const char* CatalogInstallFailed = "Cannot install the format catalog %s: %s";
 inline constexpr const char* CatalogNotFound = "The format catalog was not found";
+inline constexpr const char* CatalogDamagedReplaced =
+    "The format catalog %s is damaged (%s); it was kept as %s and replaced by the program's";
+inline constexpr const char* CatalogOlderReplaced =
+    "The format catalog %s is older than the program's; it was kept as %s and replaced";
+inline constexpr const char* CatalogSectionMissing = "section %s is missing";
+inline constexpr const char* CatalogKeyMissing = "key %s of section %s is missing";
 
 // Watermark rendering; the conversion logs them after "Error occurs OnCustomHook: ".
 inline constexpr const char* BitmapUnreadable = "Cannot read the bitmap file %s";
 inline constexpr const char* TextNeedsGuiApplication =
     "Text watermarks cannot be drawn without the desktop program";
+
+// vantre-convert's refusals of its arguments.
+inline constexpr const char* SecondsOutOfRange = "%s takes a number of seconds from 0 to %.0f";
+inline constexpr const char* OutputNotAFolder = "not a folder";
+inline constexpr const char* OutputNotWritable = "files cannot be created in this folder";
+inline constexpr const char* OutputNotWritableBecause =
+    "files cannot be created in this folder (%s)";
 } // namespace appmsg

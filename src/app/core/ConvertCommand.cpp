@@ -1,5 +1,7 @@
 #include "ConvertCommand.h"
 
+#include "AppMessages.h"
+
 #include "BatchRowList.h"
 #include "BatchRun.h"
 #include "FFEncoder.h"
@@ -8,10 +10,14 @@
 #include "MediaUtils.h"
 
 #include <atomic>
+#include <cerrno>
+#include <cmath>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <ostream>
+#include <unistd.h>
 
 namespace {
 
@@ -65,7 +71,33 @@ private:
     std::map<int, int> shown_; // task -> last percentage printed
 };
 
+// The largest number of seconds whose microseconds still fit a 64-bit time.
+constexpr double kLargestSeconds = 9223372036854.0;
+
 } // namespace
+
+std::string TConvertCommand::OutputFolderProblem(const std::string& folder) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(folder, ec);
+    if (!std::filesystem::exists(status)) {
+        return {}; // made when the first output is named
+    }
+    if (!std::filesystem::is_directory(status)) {
+        return appmsg::OutputNotAFolder;
+    }
+    // Some folders (/proc/self) exist and cannot take a file: the system then answers "no
+    // such file", which names the wrong problem.
+    std::string probe = folder + "/.vantre-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        const int error = errno;
+        return error == ENOENT ? std::string(appmsg::OutputNotWritable)
+                               : Format(appmsg::OutputNotWritableBecause, std::strerror(error));
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return {};
+}
 
 TConvertCommand::TConvertCommand(const TGlobalObject& global, std::ostream& out, std::ostream& err)
     : global_(global), out_(out), err_(err) {}
@@ -105,8 +137,11 @@ bool TConvertCommand::Parse(const std::vector<std::string>& args, TRequest& requ
     };
     auto seconds = [&](size_t& i, const std::string& name) {
         double v = 0;
-        if (!TryStrToFloat(value(i, name), v) || v < 0) {
-            throw std::invalid_argument(name + " takes a number of seconds");
+        // Beyond the largest time in microseconds the conversion would overflow.
+        if (!TryStrToFloat(value(i, name), v) || !std::isfinite(v) || v < 0 ||
+            v > kLargestSeconds) {
+            throw std::invalid_argument(
+                Format(appmsg::SecondsOutOfRange, name.c_str(), kLargestSeconds));
         }
         return v;
     };
@@ -163,6 +198,13 @@ int TConvertCommand::Run(const std::vector<std::string>& args) {
     if (!Parse(args, request, listOnly, helpOnly)) {
         return 2;
     }
+    if (!helpOnly && !listOnly && !request.outputFolder.empty()) {
+        if (const std::string problem = OutputFolderProblem(request.outputFolder);
+            !problem.empty()) {
+            err_ << "vantre-convert: --out " << request.outputFolder << ": " << problem << "\n";
+            return 2;
+        }
+    }
     if (helpOnly) {
         out_ << HelpText();
         return 0;
@@ -183,8 +225,11 @@ void TConvertCommand::ListFormats() {
 
 int TConvertCommand::Convert(const TRequest& request) {
     try {
-        global_.InstallCatalog(
+        const std::string warning = global_.InstallCatalog(
             TGlobalObject::FindInstalledCatalog(TGlobalObject::InstalledCatalogCandidates()));
+        if (!warning.empty()) {
+            err_ << "vantre-convert: " << warning << "\n";
+        }
     } catch (const std::exception& e) {
         err_ << "vantre-convert: " << e.what() << "\n";
     }

@@ -20,6 +20,9 @@ public:
     int Run(const std::vector<std::string>& args);
 
     static std::string HelpText();
+    // Why outputs cannot be written into the folder given with --out; empty when they can (a
+    // folder that does not exist yet is made later).
+    static std::string OutputFolderProblem(const std::string& folder);
 
 private:
     struct TRequest {

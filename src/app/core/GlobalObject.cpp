@@ -2,6 +2,8 @@
 
 #include "AppMessages.h"
 #include "AtomicFile.h"
+#include "CatalogCheck.h"
+#include "FFmpegLogger.h"
 #include "IniFile.h"
 #include "MediaUtils.h"
 
@@ -117,31 +119,80 @@ bool TGlobalObject::EnsureDataFolder() const {
     return fs::is_directory(DataFolder(), ec);
 }
 
-void TGlobalObject::InstallCatalog(const std::string& installedCatalog) const {
+std::string TGlobalObject::InstallCatalog(const std::string& installedCatalog) const {
     std::error_code ec;
     if (fs::exists(fs::symlink_status(catalogFile_, ec))) {
-        return;
+        return RenewCatalog(installedCatalog);
     }
     if (installedCatalog.empty()) {
         throw EIniFileError(
             Format(appmsg::CatalogInstallFailed, catalogFile_.c_str(), appmsg::CatalogNotFound));
     }
+    fs::create_directories(fs::path(catalogFile_).parent_path(), ec);
+    WriteCatalog(ReadCatalogText(installedCatalog));
+    return {};
+}
+
+std::string TGlobalObject::RenewCatalog(const std::string& installedCatalog) const {
+    if (installedCatalog.empty()) {
+        return {}; // nothing to compare with
+    }
+    const TIniFile::TContent shipped = TIniFile(installedCatalog).ReadAll();
+    if (shipped.empty()) {
+        return {};
+    }
+    const TCatalogCheck::TResult check =
+        TCatalogCheck::Compare(TIniFile(catalogFile_).ReadAll(), shipped);
+    if (check.Verdict == TCatalogCheck::TVerdict::Current ||
+        check.Verdict == TCatalogCheck::TVerdict::Newer) {
+        return {};
+    }
+    const std::string content = ReadCatalogText(installedCatalog);
+    const std::string backup = FreeBackupName(catalogFile_);
+    std::error_code ec;
+    fs::copy_file(catalogFile_, backup, ec);
+    if (ec) {
+        throw EIniFileError(
+            Format(appmsg::CatalogInstallFailed, catalogFile_.c_str(), ec.message().c_str()));
+    }
+    WriteCatalog(content);
+    const std::string warning =
+        check.Verdict == TCatalogCheck::TVerdict::Older
+            ? Format(appmsg::CatalogOlderReplaced, catalogFile_.c_str(), backup.c_str())
+            : Format(appmsg::CatalogDamagedReplaced, catalogFile_.c_str(), check.Detail.c_str(),
+                     backup.c_str());
+    LoggerInstance().Log(this, llWarning, warning);
+    return warning;
+}
+
+std::string TGlobalObject::ReadCatalogText(const std::string& installedCatalog) {
     std::ifstream source(installedCatalog, std::ios::binary);
     if (!source.is_open()) {
         throw EIniFileError(Format(appmsg::CatalogInstallFailed, installedCatalog.c_str(),
                                    std::strerror(errno != 0 ? errno : ENOENT)));
     }
-    const std::string content{std::istreambuf_iterator<char>(source),
-                              std::istreambuf_iterator<char>()};
+    std::string content{std::istreambuf_iterator<char>(source), std::istreambuf_iterator<char>()};
     if (source.bad()) {
         throw EIniFileError(
             Format(appmsg::CatalogInstallFailed, installedCatalog.c_str(), std::strerror(EIO)));
     }
-    fs::create_directories(fs::path(catalogFile_).parent_path(), ec);
+    return content;
+}
+
+void TGlobalObject::WriteCatalog(const std::string& content) const {
     if (const int error = ReplaceFileContent(catalogFile_, content); error != 0) {
         throw EIniFileError(
             Format(appmsg::CatalogInstallFailed, catalogFile_.c_str(), std::strerror(error)));
     }
+}
+
+std::string TGlobalObject::FreeBackupName(const std::string& file) {
+    std::error_code ec;
+    std::string name = file + ".bak";
+    for (int i = 1; fs::exists(fs::symlink_status(name, ec)); ++i) {
+        name = file + ".bak." + std::to_string(i);
+    }
+    return name;
 }
 
 std::string TGlobalObject::FindInstalledCatalog(const std::vector<std::string>& candidates) {

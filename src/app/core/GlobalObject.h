@@ -47,9 +47,11 @@ public:
     // Creates the data folder with its missing parents; false when it cannot be made.
     bool EnsureDataFolder() const;
     // Copies the installed catalog into the data folder when no catalog is there yet (the
-    // folder is created when needed). Raises EIniFileError when the copy cannot be made; an
-    // existing catalog is never touched.
-    void InstallCatalog(const std::string& installedCatalog) const;
+    // folder is created when needed). A catalog already there is checked against the
+    // installed one: a damaged or older copy is kept as a backup beside it (".bak") and
+    // replaced, with a warning in the log that is also returned; a newer or sound one is kept.
+    // Raises EIniFileError when a copy cannot be made. Returns the warning, or empty.
+    std::string InstallCatalog(const std::string& installedCatalog) const;
 
     // The first existing file among the candidates; empty when there is none.
     static std::string FindInstalledCatalog(const std::vector<std::string>& candidates);
@@ -70,6 +72,12 @@ public:
     static std::string UserName();
 
 private:
+    std::string RenewCatalog(const std::string& installedCatalog) const;
+    static std::string ReadCatalogText(const std::string& installedCatalog);
+    void WriteCatalog(const std::string& content) const;
+    // The first of "<file>.bak", "<file>.bak.1", ... that does not exist.
+    static std::string FreeBackupName(const std::string& file);
+
     TUserPlaces places_;
     std::string helpLink_;
     std::string settingsFile_;

@@ -196,6 +196,27 @@ std::vector<std::string> TIniFile::Sections() const {
     return result;
 }
 
+TIniFile::TContent TIniFile::ReadAll() const {
+    CSimpleIniA ini;
+    LoadForRead(fileName_, ini);
+    CSimpleIniA::TNamesDepend sections;
+    ini.GetAllSections(sections);
+    sections.sort(CSimpleIniA::Entry::LoadOrder());
+    TContent content;
+    for (const auto& section : sections) {
+        CSimpleIniA::TNamesDepend keys;
+        ini.GetAllKeys(section.pItem, keys);
+        keys.sort(CSimpleIniA::Entry::LoadOrder());
+        TValues values;
+        for (const auto& key : keys) {
+            const char* value = ini.GetValue(section.pItem, key.pItem, "");
+            values.emplace_back(key.pItem, Unquote(Trim(value)));
+        }
+        content.emplace_back(section.pItem, std::move(values));
+    }
+    return content;
+}
+
 void TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
     WriteStrings(section, {{key, value}});

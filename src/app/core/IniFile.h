@@ -39,6 +39,9 @@ public:
     bool SectionExists(const std::string& section) const;
     // Section names in file order.
     std::vector<std::string> Sections() const;
+    // Every section with its keys and values, in file order, from one read of the file.
+    using TContent = std::vector<std::pair<std::string, TValues>>;
+    TContent ReadAll() const;
 
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int value);

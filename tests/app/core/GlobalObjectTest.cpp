@@ -1,5 +1,6 @@
 #include "GlobalObject.h"
 #include "CoreTestHelpers.h"
+#include "FFmpegLogger.h"
 #include "IniFile.h"
 #include "TestSupport.h"
 
@@ -106,11 +107,73 @@ TEST(GlobalObject, CatalogIsCopiedToTheDataFolderOnlyWhenMissing) {
     EXPECT_EQ(ReadText(global.CatalogFile()), "[formatInfo0]\nFormat=ipod\n");
     EXPECT_EQ(TIniFile(global.CatalogFile()).ReadString("formatinfo0", "format", ""), "ipod");
 
-    // A catalog already there is the user's: never replaced.
+    // A sound catalog already there (every section and key of the shipped one) is kept.
     WriteText(global.CatalogFile(), "[formatInfo0]\nFormat=psp\n");
     WriteText(installed, "[formatInfo0]\nFormat=avi\n");
-    global.InstallCatalog(installed);
+    EXPECT_EQ(global.InstallCatalog(installed), "");
     EXPECT_EQ(ReadText(global.CatalogFile()), "[formatInfo0]\nFormat=psp\n");
+    EXPECT_FALSE(fs::exists(global.CatalogFile() + ".bak"));
+}
+
+// The catalog in the data folder against the shipped one: damaged or older copies are kept as
+// backups beside it and replaced, with a warning in the log; newer ones are kept.
+TEST(GlobalObject, DamagedOrOlderCatalogIsKeptAsABackupAndReplaced) {
+    TempDir dir;
+    const TGlobalObject global(TUserPlaces{dir.Path(), dir.File("xdg")});
+    const std::string installed = dir.File("installed.ini");
+    const std::string shipped =
+        "[catalog]\nVersion=3\n[formatInfo0]\nFormat=ipod\nFileExt=mp4\n[formatInfo1]\n"
+        "Format=ipod\nFileExt=mp4\n";
+    WriteText(installed, shipped);
+    global.InstallCatalog(installed);
+    const std::string catalog = global.CatalogFile();
+    std::vector<std::string> logged;
+    LoggerInstance().SetTriggerEventInMainThread(false);
+    LoggerInstance().SetOnLog(
+        [&](const void*, std::uint32_t, TLogLevel level, const std::string& text) {
+            if (level == llWarning) {
+                logged.push_back(text);
+            }
+        });
+
+    const std::string garbage = "\x01\x02 not a catalog\n[formatInfo0]\nFormat=ipod\n";
+    WriteText(catalog, garbage);
+    std::string warning = global.InstallCatalog(installed);
+    EXPECT_EQ(warning, "The format catalog " + catalog +
+                           " is damaged (key FileExt of section formatInfo0 is missing); it was "
+                           "kept as " +
+                           catalog + ".bak and replaced by the program's");
+    EXPECT_EQ(ReadText(catalog), shipped);
+    EXPECT_EQ(ReadText(catalog + ".bak"), garbage);
+
+    // Every section and key, but from an earlier program: replaced; earlier backups stay.
+    const std::string older = "[formatInfo0]\nFormat=psp\nFileExt=mp4\n[formatInfo1]\n"
+                              "Format=ipod\nFileExt=mp4\n";
+    WriteText(catalog, older);
+    warning = global.InstallCatalog(installed);
+    EXPECT_EQ(warning, "The format catalog " + catalog +
+                           " is older than the program's; it was "
+                           "kept as " +
+                           catalog + ".bak.1 and replaced");
+    EXPECT_EQ(ReadText(catalog), shipped);
+    EXPECT_EQ(ReadText(catalog + ".bak"), garbage);
+    EXPECT_EQ(ReadText(catalog + ".bak.1"), older);
+
+    // A later program's catalog is kept, whatever it holds.
+    const std::string newer = "[catalog]\nVersion=4\n[formatInfo0]\nFormat=avi\n";
+    WriteText(catalog, newer);
+    EXPECT_EQ(global.InstallCatalog(installed), "");
+    EXPECT_EQ(ReadText(catalog), newer);
+    EXPECT_FALSE(fs::exists(catalog + ".bak.2"));
+
+    LoggerInstance().SetOnLog({});
+    LoggerInstance().SetTriggerEventInMainThread(true);
+    EXPECT_EQ(logged.size(), 2u);
+}
+
+TEST(GlobalObject, ShippedCatalogStatesItsVersion) {
+    const TIniFile shipped(std::string(VANTRE_DATA_DIR) + "/vantremp4format.ini");
+    EXPECT_GE(shipped.ReadInteger("catalog", "Version", 0), 1);
 }
 
 TEST(GlobalObject, MissingInstalledCatalogIsReported) {
