@@ -14,8 +14,8 @@
 #include "SettingsScreenshots.h"
 #include "TrimCropScenes.h"
 #include "VantreApplication.h"
-#include "WinCover.h"
 #include "WaterMarkScenes.h"
+#include "WinCover.h"
 #include "WinMain.h"
 
 #include <QFileInfo>
