@@ -1,5 +1,6 @@
 #include "WinCrop.h"
 
+#include "DialogButtons.h"
 #include "FileInfoModel.h"
 #include "Glyphs.h"
 #include "JobList.h"
@@ -27,6 +28,9 @@
 
 namespace msg = trimcropmsg;
 
+using dialogbuttons::Button;
+using dialogbuttons::ImageButton;
+
 namespace {
 
 constexpr TCropSide Sides[] = {TCropSide::Up, TCropSide::Down, TCropSide::Left, TCropSide::Right};
@@ -34,23 +38,6 @@ constexpr const char* SpinNames[] = {"spedUp", "spedDown", "spedLeft", "spedRigh
 constexpr const char* SpinLabels[] = {msg::Up, msg::Down, msg::Left, msg::Right};
 // Outside the rectangle the picture is dimmed, so the part kept stands out.
 const QColor Shade(0, 0, 0, 110);
-
-QToolButton* ImageButton(QWidget* parent, const char* name, const char* hint) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(name);
-    button->setToolTip(hint);
-    button->setAccessibleName(hint);
-    button->setAutoRaise(true);
-    button->setIconSize(QSize(20, 20));
-    return button;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const char* caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
 
 QRect ToQRect(const TCropRect& r) {
     return {r.Left, r.Top, r.Width, r.Height};

@@ -1,6 +1,7 @@
 #include "WinPreference.h"
 
 #include "BatchMessages.h"
+#include "DialogButtons.h"
 #include "DialogMessages.h"
 
 #include <QButtonGroup>
@@ -17,17 +18,13 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+using dialogbuttons::Button;
+
 namespace {
 
 template <typename T> T* Named(T* widget, const char* name) {
     widget->setObjectName(name);
     return widget;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const char* text) {
-    auto* button = Named(new QPushButton(QString::fromUtf8(text), parent), name);
-    button->setAutoDefault(false);
-    return button;
 }
 
 // Sets a box without telling its handlers.

@@ -1,6 +1,7 @@
 #include "WinProgress.h"
 
 #include "BatchMessages.h"
+#include "DialogButtons.h"
 #include "FittedPictureView.h"
 #include "Glyphs.h"
 #include "ProgressWindowModel.h"
@@ -16,6 +17,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+using dialogbuttons::Button;
 
 namespace {
 
@@ -34,13 +37,6 @@ QLabel* Figure(QWidget* parent, const char* name, QLabel* caption) {
     caption->setBuddy(label);
     label->setAccessibleName(caption->text());
     return label;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const char* text) {
-    auto* button = new QPushButton(QString::fromUtf8(text), parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
 }
 
 } // namespace
@@ -113,12 +109,7 @@ void TfrmProgress::BuildLayout() {
     ckShutDown_ = new QCheckBox(batchmsg::ShutDownCheck, this);
     ckShutDown_->setObjectName("ckShutDown");
 
-    imgbtnSnap_ = new QToolButton(this);
-    imgbtnSnap_->setObjectName("imgbtnSnap");
-    imgbtnSnap_->setToolTip(batchmsg::SnapshotHint);
-    imgbtnSnap_->setAccessibleName(batchmsg::SnapshotHint);
-    imgbtnSnap_->setAutoRaise(true);
-    imgbtnSnap_->setIconSize(QSize(24, 24));
+    imgbtnSnap_ = dialogbuttons::ImageButton(this, "imgbtnSnap", batchmsg::SnapshotHint, 24);
     btnPause_ = Button(this, "btnPause", batchmsg::PauseCaption);
     btnResume_ = Button(this, "btnResume", batchmsg::ResumeCaption);
     btnCancel_ = Button(this, "btnCancel", batchmsg::CancelCaption);

@@ -1,5 +1,6 @@
 #include "WinTrim.h"
 
+#include "DialogButtons.h"
 #include "Glyphs.h"
 #include "JobList.h"
 #include "SelectionSlider.h"
@@ -18,24 +19,10 @@
 
 namespace msg = trimcropmsg;
 
+using dialogbuttons::Button;
+using dialogbuttons::ImageButton;
+
 namespace {
-
-QToolButton* ImageButton(QWidget* parent, const char* name, const char* hint) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(name);
-    button->setToolTip(hint);
-    button->setAccessibleName(hint);
-    button->setAutoRaise(true);
-    button->setIconSize(QSize(20, 20));
-    return button;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const char* caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
 
 QLineEdit* MarkBox(QWidget* parent, const char* name, const char* accessibleName) {
     auto* box = new QLineEdit(parent);
