@@ -104,7 +104,7 @@ bool TCustomFFEncoder::LibrariesLoaded() const {
 }
 
 std::string TCustomFFEncoder::Version() {
-    return msg::EncoderVersion;
+    return encodermsg::EncoderVersion;
 }
 
 std::string TCustomFFEncoder::LastErrorText() const {
@@ -130,7 +130,7 @@ TAVProbe* TCustomFFEncoder::InputProbe(int taskIndex, int fileIndex) const {
 
 void TCustomFFEncoder::CheckNotWorking(const char* operation) const {
     if (batchActive_) {
-        throw FFmpegException(Format(msg::CannotWhileWorking, operation));
+        throw FFmpegException(Format(encodermsg::CannotWhileWorking, operation));
     }
 }
 
@@ -225,10 +225,10 @@ bool TCustomFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
         return false;
     };
     if (task == nullptr) {
-        return fail(Format(msg::InvalidTaskIndex, taskIndex));
+        return fail(Format(encodermsg::InvalidTaskIndex, taskIndex));
     }
     if (task->OutputFileCount() >= MaxFiles) {
-        return fail(Format(msg::MaxOutputFiles, MaxFiles));
+        return fail(Format(encodermsg::MaxOutputFiles, MaxFiles));
     }
     const int slot = task->OutputFileCount();
     try {
@@ -438,7 +438,7 @@ void TCustomFFEncoder::ClearTasks() {
         // the hand-over must be seen by the wait below.
         std::lock_guard terminate(terminateLock_);
         if (batchActive_ && !allTerminated_) {
-            throw FFmpegException(Format(msg::CannotWhileWorking, "ClearTasks"));
+            throw FFmpegException(Format(encodermsg::CannotWhileWorking, "ClearTasks"));
         }
     }
     // A terminate event of this batch must not reach the handler after the list changed (it

@@ -53,7 +53,7 @@ void EnsureCapacity(AVOutputStream& ost, const AVCodecContext* enc, int samples)
     ost.conv_capacity = 0;
     if (fn::av_samples_alloc(ost.conv_planes.data(), nullptr, channels, samples, enc->sample_fmt,
                              0) < 0) {
-        throw FFmpegException(msg::OutOfMemoryAudio);
+        throw FFmpegException(enginemsg::OutOfMemoryAudio);
     }
     ost.conv_buffer.reset(ost.conv_planes[0]);
     ost.conv_capacity = samples;
@@ -131,7 +131,7 @@ void TCustomFFmpeg::setup_audio_resampler(AVOutputStream& ost, const AVFrame* fr
     }
     if (ret < 0) {
         ost.swr.reset();
-        throw FFmpegException(Format(msg::CannotResample, frame->ch_layout.nb_channels,
+        throw FFmpegException(Format(enginemsg::CannotResample, frame->ch_layout.nb_channels,
                                      frame->sample_rate, enc->ch_layout.nb_channels,
                                      enc->sample_rate));
     }
@@ -167,7 +167,7 @@ void TCustomFFmpeg::do_audio_out(AVOutputStream& ost, AVInputStream& ist, const 
                 if (idelta < 0) {
                     skip = static_cast<int>(std::min<double>(-idelta, in_samples));
                     if (switches_.verbose > 2) {
-                        LoggerInstance().LogFmt(this, llVerbose, msg::DiscardingSamples,
+                        LoggerInstance().LogFmt(this, llVerbose, enginemsg::DiscardingSamples,
                                                 static_cast<int>(-delta));
                     }
                     if (skip >= in_samples) {
@@ -178,15 +178,15 @@ void TCustomFFmpeg::do_audio_out(AVOutputStream& ost, AVInputStream& ist, const 
                     silence = static_cast<int>(delta);
                     ist.is_start = false;
                     if (switches_.verbose > 2) {
-                        LoggerInstance().LogFmt(this, llVerbose, msg::AddingSilence, silence);
+                        LoggerInstance().LogFmt(this, llVerbose, enginemsg::AddingSilence, silence);
                     }
                 }
             } else if (switches_.audio_sync_method > 1 && ost.swr) {
                 const int comp = static_cast<int>(std::clamp<double>(
                     delta, -switches_.audio_sync_method, switches_.audio_sync_method));
                 if (switches_.verbose > 2) {
-                    LoggerInstance().LogFmt(this, llVerbose, msg::CompensatingDrift, delta, comp,
-                                            out_rate);
+                    LoggerInstance().LogFmt(this, llVerbose, enginemsg::CompensatingDrift, delta,
+                                            comp, out_rate);
                 }
                 fn::swr_set_compensation(ost.swr.get(), comp, out_rate);
             }
@@ -220,7 +220,7 @@ void TCustomFFmpeg::do_audio_out(AVOutputStream& ost, AVInputStream& ist, const 
     const int count = in_samples - skip;
     if (!ost.swr) {
         if (fn::av_audio_fifo_write(ost.fifo.get(), reinterpret_cast<void**>(in), count) < count) {
-            throw FFmpegException(msg::OutOfMemoryAudio);
+            throw FFmpegException(enginemsg::OutOfMemoryAudio);
         }
     } else {
         EnsureCapacity(ost, enc, fn::swr_get_out_samples(ost.swr.get(), count));
@@ -228,14 +228,14 @@ void TCustomFFmpeg::do_audio_out(AVOutputStream& ost, AVInputStream& ist, const 
                                       const_cast<const std::uint8_t**>(in), count);
         if (n < 0) {
             if (switches_.exit_on_error) {
-                throw FFmpegException(msg::ConvertFailed);
+                throw FFmpegException(enginemsg::ConvertFailed);
             }
-            LoggerInstance().Log(this, llError, msg::ConvertFailed);
+            LoggerInstance().Log(this, llError, enginemsg::ConvertFailed);
             return;
         }
         if (fn::av_audio_fifo_write(ost.fifo.get(),
                                     reinterpret_cast<void**>(ost.conv_planes.data()), n) < n) {
-            throw FFmpegException(msg::OutOfMemoryAudio);
+            throw FFmpegException(enginemsg::OutOfMemoryAudio);
         }
     }
     encode_audio_fifo(ost, false);
@@ -275,11 +275,11 @@ void TCustomFFmpeg::encode_audio_fifo(AVOutputStream& ost, bool flush) {
             f->sample_rate = enc->sample_rate;
             if (fn::av_channel_layout_copy(&f->ch_layout, &enc->ch_layout) < 0 ||
                 fn::av_frame_get_buffer(f, 0) < 0) {
-                throw FFmpegException(msg::OutOfMemoryAudio);
+                throw FFmpegException(enginemsg::OutOfMemoryAudio);
             }
         }
         if (fn::av_audio_fifo_read(fifo, reinterpret_cast<void**>(f->extended_data), n) < n) {
-            throw FFmpegException(msg::AudioEncodingFailed);
+            throw FFmpegException(enginemsg::AudioEncodingFailed);
         }
         if (n < samples) {
             fn::av_samples_set_silence(f->extended_data, n, samples - n, enc->ch_layout.nb_channels,

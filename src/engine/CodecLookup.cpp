@@ -35,7 +35,7 @@ const AVCodec* TCustomFFmpeg::default_encoder(AVCodecID id) {
     for (const TEncoderAlias& alias : kEncoderAliases) {
         if (alias.codec == id) {
             if (const AVCodec* codec = fn::avcodec_find_encoder_by_name(alias.newName)) {
-                LoggerInstance().LogFmt(this, llWarning, msg::EncoderAlias, alias.oldName,
+                LoggerInstance().LogFmt(this, llWarning, enginemsg::EncoderAlias, alias.oldName,
                                         alias.newName);
                 return codec;
             }
@@ -62,7 +62,7 @@ bool TCustomFFmpeg::find_codec(const std::string& name, AVMediaType type, bool e
             if (name == alias.oldName) {
                 if (const AVCodec* codec = fn::avcodec_find_encoder_by_name(alias.newName)) {
                     found = codec;
-                    LoggerInstance().LogFmt(this, llWarning, msg::EncoderAlias, alias.oldName,
+                    LoggerInstance().LogFmt(this, llWarning, enginemsg::EncoderAlias, alias.oldName,
                                             alias.newName);
                 }
                 break;
@@ -70,19 +70,19 @@ bool TCustomFFmpeg::find_codec(const std::string& name, AVMediaType type, bool e
         }
     }
     if (found == nullptr) {
-        SetLastErrorText(Format(msg::UnknownCodec, kind, name.c_str()));
+        SetLastErrorText(Format(enginemsg::UnknownCodec, kind, name.c_str()));
         return false;
     }
     if (found->type != type) {
-        SetLastErrorText(Format(msg::InvalidCodecType, kind, name.c_str()));
+        SetLastErrorText(Format(enginemsg::InvalidCodecType, kind, name.c_str()));
         return false;
     }
     if ((found->capabilities & AV_CODEC_CAP_EXPERIMENTAL) && strict > FF_COMPLIANCE_EXPERIMENTAL) {
-        std::string text = Format(msg::ExperimentalCodec, kind, found->name);
+        std::string text = Format(enginemsg::ExperimentalCodec, kind, found->name);
         const AVCodec* standard =
             encoder ? fn::avcodec_find_encoder(found->id) : fn::avcodec_find_decoder(found->id);
         if (standard != nullptr && !(standard->capabilities & AV_CODEC_CAP_EXPERIMENTAL)) {
-            text += "\r\n" + Format(msg::NonExperimentalCodec, kind, standard->name);
+            text += "\r\n" + Format(enginemsg::NonExperimentalCodec, kind, standard->name);
         }
         SetLastErrorText(text);
         return false;

@@ -185,8 +185,8 @@ TConvertThread* TCustomFFmpeg::Start(bool useThread, TThreadPriority priority) {
     if (working_ || terminated_ || termination_claimed_) {
         return nullptr;
     }
-    const char* missing = output_files_.empty()  ? msg::NoOutputFile
-                          : input_files_.empty() ? msg::NoInputFile
+    const char* missing = output_files_.empty()  ? enginemsg::NoOutputFile
+                          : input_files_.empty() ? enginemsg::NoInputFile
                                                  : nullptr;
     if (missing != nullptr) {
         lock.unlock();

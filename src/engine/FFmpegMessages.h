@@ -3,12 +3,12 @@
 #include <cinttypes>
 
 // Message texts of the transcoding engine, in one place so that tests can quote them.
-namespace msg {
+namespace enginemsg {
 inline constexpr const char* NoOutputFile = "At least one output file must be specified";
 inline constexpr const char* NoInputFile = "At least one input file must be specified";
-} // namespace msg
+} // namespace enginemsg
 
-namespace msg {
+namespace enginemsg {
 inline constexpr const char* UnknownCodec = "Unknown %s '%s'";
 inline constexpr const char* InvalidCodecType = "Invalid %s type '%s'";
 inline constexpr const char* ExperimentalCodec =
@@ -16,9 +16,9 @@ inline constexpr const char* ExperimentalCodec =
     "want to use it.";
 inline constexpr const char* NonExperimentalCodec = "Or use the non experimental %s '%s'.";
 inline constexpr const char* EncoderAlias = "Encoder %s is not available, using %s";
-} // namespace msg
+} // namespace enginemsg
 
-namespace msg {
+namespace enginemsg {
 inline constexpr const char* DoNothing = "Do nothing: option - ";
 inline constexpr const char* TodoOption = "TODO: option - ";
 inline constexpr const char* UseVfiltersPad = "Please use vfilters=pad";
@@ -53,10 +53,10 @@ inline constexpr const char* SubtitleTagLength = "subtitle tag parameter must be
 inline constexpr const char* MatrixSyntax = "Syntax error in matrix \"%s\" at coeff %d";
 inline constexpr const char* UnknownBitstreamFilter = "Unknown bitstream filter %s";
 inline constexpr const char* VhookAddFailed = "Failed to add video hook function: ";
-} // namespace msg
+} // namespace enginemsg
 
 // Input files.
-namespace msg {
+namespace enginemsg {
 inline constexpr const char* UnknownInputFormat = "Unknown input format: \"%s\"";
 inline constexpr const char* AllocContextFailed = "avformat_alloc_context failed";
 inline constexpr const char* ProgramIdNotFound = "Specified program id not found";
@@ -67,10 +67,10 @@ inline constexpr const char* FrameRateDiffers =
     "Seems stream %d codec frame rate differs from container frame rate: %2.2f (%d/%d) -> %2.2f "
     "(%d/%d)";
 inline constexpr const char* TooManyInputFiles = "max input files %d reached";
-} // namespace msg
+} // namespace enginemsg
 
 // Output files and streams.
-namespace msg {
+namespace enginemsg {
 inline constexpr const char* CannotJoinMore = "Cannot join more than one output file.";
 inline constexpr const char* UnsuitableOutputFormat =
     "Requested output format '%s' is not a suitable output format";
@@ -89,10 +89,10 @@ inline constexpr const char* SampleRateUnsupported =
 inline constexpr const char* OutputIsInput =
     "%s: the output file is input file #%d; choose another output name (nothing was written)";
 inline constexpr const char* TooManyOutputFiles = "max output files %d reached";
-} // namespace msg
+} // namespace enginemsg
 
 // Conversion set-up.
-namespace msg {
+namespace enginemsg {
 inline constexpr const char* AvMalloczFail = "av_mallocz fail";
 inline constexpr const char* OutputHasNoStream = "Output file #%d does not contain any stream";
 inline constexpr const char* MapCountMismatch =
@@ -155,10 +155,10 @@ inline constexpr const char* DefaultPassLogPrefix = "ffmpeg2pass";
 inline constexpr const char* StreamMapping = "Stream mapping:";
 inline constexpr const char* StreamMappingLine = "  Stream #%d.%d -> #%d.%d (%s)";
 inline constexpr const char* StreamMappingSync = " [sync #%d.%d (%s)]";
-} // namespace msg
+} // namespace enginemsg
 
 // The conversion loop, packets and status.
-namespace msg {
+namespace enginemsg {
 inline constexpr const char* TimestampDiscontinuity =
     "timestamp discontinuity %" PRId64 ", new offset= %" PRId64;
 inline constexpr const char* ErrorWhileDecoding = "Error while decoding stream #%d.%d (%s)";
@@ -176,10 +176,10 @@ inline constexpr const char* StatusSize = "size=%8.0fkB time=%0.2f bitrate=%6.1f
 inline constexpr const char* StatusDupDrop = " dup=%d drop=%d";
 inline constexpr const char* StatusSummary =
     "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n";
-} // namespace msg
+} // namespace enginemsg
 
 // Video and audio output paths.
-namespace msg {
+namespace enginemsg {
 inline constexpr const char* HookBufMallocError = "hook buf malloc error.";
 inline constexpr const char* DeinterlacingFailed = "Deinterlacing failed.";
 inline constexpr const char* ToRGBContextFail = "Cannot initialize the toRGB conversion context";
@@ -202,9 +202,9 @@ inline constexpr const char* CompensatingDrift =
     "compensating audio timestamp drift:%f compensation:%d in:%d";
 inline constexpr const char* OutOfMemoryAudio = "Out of memory in do_audio_out";
 inline constexpr const char* ConvertFailed = "av_audio_convert() failed";
-} // namespace msg
+} // namespace enginemsg
 
-namespace msg {
+namespace enginemsg {
 inline constexpr const char* PresetNotFound = "Preset \"%s\" not found";
 inline constexpr const char* PresetSyntax = "%s: Invalid syntax: \"%s\"";
 inline constexpr const char* PresetInvalidOption =
@@ -221,4 +221,4 @@ inline constexpr const char* LegacyOptionTranslated = "Option %s=%s is passed on
 inline constexpr const char* HookNoProcess = "Failed to find Process entrypoint in %s\n";
 inline constexpr const char* HookNoConfigure = "Failed to find Configure entrypoint in %s\n";
 inline constexpr const char* HookConfigureFailed = "Failed to Configure %s\n";
-} // namespace msg
+} // namespace enginemsg

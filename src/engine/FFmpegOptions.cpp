@@ -56,14 +56,14 @@ void TCustomFFmpeg::SetOption(const std::string& name, const std::string& value)
     if (name == "L" || name == "h" || name == "version" || name == "formats" || name == "codecs" ||
         name == "bsfs" || name == "protocols" || name == "filters" || name == "i" || name == "y" ||
         name == "benchmark") {
-        LoggerInstance().Log(this, llInfo, msg::DoNothing + name);
+        LoggerInstance().Log(this, llInfo, enginemsg::DoNothing + name);
     } else if (name == "loglevel") {
         LoggerInstance().SetLogLevelByName(value);
     } else if (name == "f") {
         if (value == "pgmyuv") {
             pending_.file_format = "image2";
             switches_.image2_compat = true;
-            LoggerInstance().Log(this, llInfo, msg::PgmyuvDeprecated);
+            LoggerInstance().Log(this, llInfo, enginemsg::PgmyuvDeprecated);
         } else {
             pending_.file_format = value;
         }
@@ -90,7 +90,7 @@ void TCustomFFmpeg::SetOption(const std::string& name, const std::string& value)
     } else if (name == "dframes") {
         pending_.max_frames[AVMEDIA_TYPE_DATA] = StrToInt(value);
     } else if (name == "timelimit") {
-        LoggerInstance().Log(this, llWarning, msg::TimelimitNotImplemented);
+        LoggerInstance().Log(this, llWarning, enginemsg::TimelimitNotImplemented);
     } else if (name == "dump") {
         switches_.do_pkt_dump = ParseBool(value);
     } else if (name == "hex") {
@@ -106,7 +106,7 @@ void TCustomFFmpeg::SetOption(const std::string& name, const std::string& value)
     } else if (name == "target") {
         opt_target(value);
     } else if (name == "threads") {
-        throw FFmpegException(msg::TodoOption + name);
+        throw FFmpegException(enginemsg::TodoOption + name);
     } else if (name == "vsync") {
         switches_.video_sync_method = StrToInt(value);
     } else if (name == "async") {
@@ -133,13 +133,13 @@ void TCustomFFmpeg::SetOption(const std::string& name, const std::string& value)
         pending_.max_frames[AVMEDIA_TYPE_VIDEO] = StrToInt(value);
     } else if (name == "r") {
         if (fn::av_parse_video_rate(&pending_.frame_rate, value.c_str()) < 0) {
-            throw FFmpegException(msg::IncorrectFrameRate);
+            throw FFmpegException(enginemsg::IncorrectFrameRate);
         }
     } else if (name == "s") {
         int width = 0;
         int height = 0;
         if (fn::av_parse_video_size(&width, &height, value.c_str()) < 0) {
-            throw FFmpegException(msg::IncorrectFrameSize);
+            throw FFmpegException(enginemsg::IncorrectFrameSize);
         }
         pending_.frame_width = width;
         pending_.frame_height = height;
@@ -152,7 +152,7 @@ void TCustomFFmpeg::SetOption(const std::string& name, const std::string& value)
         opt_frame_crop(name, value);
     } else if (name == "padtop" || name == "padbottom" || name == "padleft" || name == "padright" ||
                name == "padcolor") {
-        throw FFmpegException(msg::UseVfiltersPad);
+        throw FFmpegException(enginemsg::UseVfiltersPad);
     } else if (name == "intra") {
         pending_.intra_only = ParseBool(value);
     } else if (name == "vn") {
@@ -162,7 +162,7 @@ void TCustomFFmpeg::SetOption(const std::string& name, const std::string& value)
     } else if (name == "qscale") {
         const double q = StrToFloat(value);
         if (q <= 0 || q > 255) {
-            throw FFmpegException(msg::QscaleRange);
+            throw FFmpegException(enginemsg::QscaleRange);
         }
         pending_.video_qscale = static_cast<float>(q);
     } else if (name == "rc_override") {
@@ -176,7 +176,7 @@ void TCustomFFmpeg::SetOption(const std::string& name, const std::string& value)
     } else if (name == "pass") {
         const int pass = StrToInt(value);
         if (pass != 1 && pass != 2) {
-            throw FFmpegException(msg::PassNumber);
+            throw FFmpegException(enginemsg::PassNumber);
         }
         switches_.do_pass = pass;
     } else if (name == "passlogfile") {
@@ -206,7 +206,7 @@ void TCustomFFmpeg::SetOption(const std::string& name, const std::string& value)
     } else if (name == "dc") {
         pending_.intra_dc_precision = StrToInt(value);
     } else if (name == "vtag") {
-        pending_.video_codec_tag = FourCC(value, msg::VideoTagLength);
+        pending_.video_codec_tag = FourCC(value, enginemsg::VideoTagLength);
     } else if (name == "newvideo") {
         new_video_stream(LastOutputFile(), OutputFileCount() - 1);
     } else if (name == "vlang") {
@@ -238,7 +238,7 @@ void TCustomFFmpeg::SetOption(const std::string& name, const std::string& value)
     } else if (name == "acodec") {
         opt_codec(pending_.audio_stream_copy, pending_.audio_codec_name, value);
     } else if (name == "atag") {
-        pending_.audio_codec_tag = FourCC(value, msg::AudioTagLength);
+        pending_.audio_codec_tag = FourCC(value, enginemsg::AudioTagLength);
     } else if (name == "vol") {
         switches_.audio_volume = StrToInt(value);
     } else if (name == "newaudio") {
@@ -256,7 +256,7 @@ void TCustomFFmpeg::SetOption(const std::string& name, const std::string& value)
     } else if (name == "slang") {
         pending_.subtitle_language = value;
     } else if (name == "stag") {
-        pending_.subtitle_codec_tag = FourCC(value, msg::SubtitleTagLength);
+        pending_.subtitle_codec_tag = FourCC(value, enginemsg::SubtitleTagLength);
     } else if (name == "vc") {
         pending_.video_channel = StrToInt(value);
     } else if (name == "tvstd") {
@@ -281,7 +281,7 @@ std::int64_t TCustomFFmpeg::parse_time_or_die(const std::string& name, const std
                                               bool isDuration) {
     std::int64_t us = 0;
     if (fn::av_parse_time(&us, value.c_str(), isDuration ? 1 : 0) < 0) {
-        throw FFmpegException(Format(msg::InvalidTimeSpec, isDuration ? "duration" : "date",
+        throw FFmpegException(Format(enginemsg::InvalidTimeSpec, isDuration ? "duration" : "date",
                                      name.c_str(), value.c_str()));
     }
     return us;
@@ -289,7 +289,7 @@ std::int64_t TCustomFFmpeg::parse_time_or_die(const std::string& name, const std
 
 void TCustomFFmpeg::opt_map(const std::string& value) {
     if (stream_maps_.size() >= MaxStreamMaps) {
-        throw FFmpegException(Format(msg::TooManyStreamMaps, MaxStreamMaps));
+        throw FFmpegException(Format(enginemsg::TooManyStreamMaps, MaxStreamMaps));
     }
     TStreamMap m;
     const char* p = value.c_str();
@@ -310,7 +310,7 @@ void TCustomFFmpeg::opt_map(const std::string& value) {
 
 void TCustomFFmpeg::opt_map_meta_data(const std::string& value) {
     if (meta_data_maps_.size() >= MaxMetaDataMaps) {
-        throw FFmpegException(Format(msg::TooManyMetaDataMaps, MaxMetaDataMaps));
+        throw FFmpegException(Format(enginemsg::TooManyMetaDataMaps, MaxMetaDataMaps));
     }
     TMetaDataMap m;
     const char* p = value.c_str();
@@ -324,7 +324,7 @@ void TCustomFFmpeg::opt_itsscale(const std::string& value) {
     const char* p = value.c_str();
     const long stream = ReadIndex(p);
     if (stream < 0 || stream >= MAX_STREAMS) {
-        throw FFmpegException(Format(msg::StreamIndexOverMax, MAX_STREAMS));
+        throw FFmpegException(Format(enginemsg::StreamIndexOverMax, MAX_STREAMS));
     }
     SkipSeparator(p);
     pending_.input_ts_scale[stream] = std::strtod(p, nullptr);
@@ -333,7 +333,7 @@ void TCustomFFmpeg::opt_itsscale(const std::string& value) {
 void TCustomFFmpeg::opt_metadata(const std::string& value) {
     const auto eq = value.find('=');
     if (eq == std::string::npos) {
-        throw FFmpegException(msg::MissingEquals);
+        throw FFmpegException(enginemsg::MissingEquals);
     }
     metadata_.emplace_back(value.substr(0, eq), value.substr(eq + 1));
 }
@@ -341,12 +341,12 @@ void TCustomFFmpeg::opt_metadata(const std::string& value) {
 void TCustomFFmpeg::opt_streamid(const std::string& name, const std::string& value) {
     const auto colon = value.find(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 >= value.size()) {
-        throw FFmpegException(Format(msg::StreamIdSyntax, value.c_str(), name.c_str()));
+        throw FFmpegException(Format(enginemsg::StreamIdSyntax, value.c_str(), name.c_str()));
     }
     const int index = StrToInt(value.substr(0, colon));
     const int id = StrToInt(value.substr(colon + 1));
     if (index < 0 || index >= MAX_STREAMS) {
-        throw FFmpegException(Format(msg::StreamIndexOverMax, MAX_STREAMS));
+        throw FFmpegException(Format(enginemsg::StreamIndexOverMax, MAX_STREAMS));
     }
     streamid_map_[index] = id;
 }
@@ -359,7 +359,7 @@ void TCustomFFmpeg::opt_bitrate(const std::string& name, const std::string& valu
     std::int64_t bitRate = 0;
     fn::av_opt_get_int(opt_ctx_.CodecOpts(type), "b", 0, &bitRate);
     if (bitRate < 1000) {
-        LoggerInstance().Log(this, llWarning, msg::BitrateTooLow);
+        LoggerInstance().Log(this, llWarning, enginemsg::BitrateTooLow);
     }
 }
 
@@ -380,7 +380,7 @@ void TCustomFFmpeg::opt_frame_aspect_ratio(const std::string& value) {
         ratio = 0;
     }
     if (ratio == 0) {
-        throw FFmpegException(msg::IncorrectAspect);
+        throw FFmpegException(enginemsg::IncorrectAspect);
     }
     pending_.frame_aspect_ratio = static_cast<float>(ratio);
 }
@@ -399,7 +399,7 @@ void TCustomFFmpeg::opt_frame_pix_fmt(const std::string& value) {
     }
     pending_.frame_pix_fmt = fn::av_get_pix_fmt(value.c_str());
     if (pending_.frame_pix_fmt == AV_PIX_FMT_NONE) {
-        throw FFmpegException(Format(msg::UnknownPixelFormat, value.c_str()));
+        throw FFmpegException(Format(enginemsg::UnknownPixelFormat, value.c_str()));
     }
 }
 
@@ -422,12 +422,12 @@ void TCustomFFmpeg::opt_frame_crop(const std::string& name, const std::string& v
     }
     const bool vertical = name == "croptop" || name == "cropbottom";
     if (vertical && band >= pending_.frame_height) {
-        throw FFmpegException(msg::VerticalCrop);
+        throw FFmpegException(enginemsg::VerticalCrop);
     }
     if (!vertical && band >= pending_.frame_width) {
-        throw FFmpegException(msg::HorizontalCrop);
+        throw FFmpegException(enginemsg::HorizontalCrop);
     }
-    LoggerInstance().Log(this, llWarning, msg::CropDeprecated);
+    LoggerInstance().Log(this, llWarning, enginemsg::CropDeprecated);
     if (name == "croptop") {
         pending_.frame_topBand = band;
         pending_.frame_height -= band;
@@ -468,7 +468,7 @@ void TCustomFFmpeg::opt_matrix(std::vector<std::uint16_t>& matrix, bool& present
         matrix[stored++] = static_cast<std::uint16_t>(std::strtol(field.c_str(), nullptr, 10));
     }
     if (stored < 64) {
-        throw FFmpegException(Format(msg::MatrixSyntax, value.c_str(), stored - 1));
+        throw FFmpegException(Format(enginemsg::MatrixSyntax, value.c_str(), stored - 1));
     }
 }
 
@@ -478,7 +478,7 @@ void TCustomFFmpeg::opt_bsf(const std::string& name, const std::string& value) {
     }
     const std::string filter = value.substr(0, value.find('='));
     if (fn::av_bsf_get_by_name(filter.c_str()) == nullptr) {
-        throw FFmpegException(Format(msg::UnknownBitstreamFilter, Trim(value).c_str()));
+        throw FFmpegException(Format(enginemsg::UnknownBitstreamFilter, Trim(value).c_str()));
     }
     std::vector<std::string>& chain = name[0] == 'v'   ? video_bitstream_filters_
                                       : name[0] == 'a' ? audio_bitstream_filters_
@@ -495,10 +495,10 @@ void TCustomFFmpeg::opt_vhook(const std::string& value) {
         }
     }
     if (args.size() > 64) {
-        throw FFmpegException(msg::VhookAddFailed + value);
+        throw FFmpegException(enginemsg::VhookAddFailed + value);
     }
     if (frame_hooks_.AddFrameHook(args) != 0) {
-        throw FFmpegException(msg::VhookAddFailed + value);
+        throw FFmpegException(enginemsg::VhookAddFailed + value);
     }
     vhook_args_.push_back(std::move(args));
     switches_.vhook_active = true;

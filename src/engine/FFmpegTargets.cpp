@@ -57,7 +57,7 @@ void TCustomFFmpeg::SetTargetNorm(const std::string& kind, const std::string& no
         norm = FILM;
     } else {
         if (pending_.frame_rate.den == 0) {
-            throw FFmpegException(msg::FrameRateInvalid);
+            throw FFmpegException(enginemsg::FrameRateInvalid);
         }
         bool decided = NormFromRate(
             static_cast<double>(pending_.frame_rate.num) / pending_.frame_rate.den, norm);
@@ -80,7 +80,7 @@ void TCustomFFmpeg::SetTargetNorm(const std::string& kind, const std::string& no
             norm = fallbackNorm == "film" ? FILM : fallbackNorm == "ntsc" ? NTSC : PAL;
         }
         if (switches_.verbose > 0) {
-            LoggerInstance().LogFmt(this, llVerbose, msg::AssumingNorm,
+            LoggerInstance().LogFmt(this, llVerbose, enginemsg::AssumingNorm,
                                     norm == PAL ? "PAL" : "NTSC");
         }
     }
@@ -91,7 +91,7 @@ void TCustomFFmpeg::SetTargetNorm(const std::string& kind, const std::string& no
     const bool dvd = kind == "dvd";
     const bool dv = kind == "dv" || kind == "dv50";
     if (!vcd && !svcd && !dvd && !dv) {
-        throw FFmpegException(msg::UnknownTargetType);
+        throw FFmpegException(enginemsg::UnknownTargetType);
     }
 
     // A generic option the libraries refuse inside a target is skipped.
@@ -137,7 +137,7 @@ void TCustomFFmpeg::SetTargetNorm(const std::string& kind, const std::string& no
         // Without a preload the first audio and video packets share a pack, which stand-alone
         // VCD players do not take.
         pending_.mux_preload = 0.44f;
-        assumeAspect(4.0f / 3.0f, msg::AssumingAspect43);
+        assumeAspect(4.0f / 3.0f, enginemsg::AssumingAspect43);
     } else if (svcd) {
         generic("g", pal ? "15" : "18");
         generic("b", "2040000");
@@ -151,7 +151,7 @@ void TCustomFFmpeg::SetTargetNorm(const std::string& kind, const std::string& no
             pending_.audio_channels = 2;
         }
         generic("packetsize", "2324");
-        assumeAspect(4.0f / 3.0f, msg::AssumingAspect43);
+        assumeAspect(4.0f / 3.0f, enginemsg::AssumingAspect43);
     } else if (dvd) {
         generic("g", pal ? "15" : "18");
         generic("b", "6000000");
@@ -165,7 +165,7 @@ void TCustomFFmpeg::SetTargetNorm(const std::string& kind, const std::string& no
         }
         generic("packetsize", "2048"); // one DVD sector
         generic("muxrate", "10080000");
-        assumeAspect(16.0f / 9.0f, msg::AssumingAspect169);
+        assumeAspect(16.0f / 9.0f, enginemsg::AssumingAspect169);
     } else {
         const char* pixelFormat = kind == "dv50" ? "yuv422p" : pal ? "yuv420p" : "yuv411p";
         pending_.frame_pix_fmt = fn::av_get_pix_fmt(pixelFormat);

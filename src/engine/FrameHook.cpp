@@ -99,16 +99,16 @@ int TFrameHookChain::AddFrameHook(const std::vector<std::string>& args) {
     entry->Process = EntryPoint<VantreHookProcess>(module, "Process");
     entry->Release = EntryPoint<VantreHookRelease>(module, "Release");
     if (entry->Process == nullptr) {
-        LogLibraryError(msg::HookNoProcess, fileName.c_str());
+        LogLibraryError(enginemsg::HookNoProcess, fileName.c_str());
         return -2;
     }
     if (args.size() > 1 && entry->Configure == nullptr) {
-        LogLibraryError(msg::HookNoConfigure, fileName.c_str());
+        LogLibraryError(enginemsg::HookNoConfigure, fileName.c_str());
         return -2;
     }
     if (entry->Configure != nullptr &&
         entry->Configure(&entry->context, static_cast<int>(args.size()), entry->argv.data()) != 0) {
-        LogLibraryError(msg::HookConfigureFailed, fileName.c_str());
+        LogLibraryError(enginemsg::HookConfigureFailed, fileName.c_str());
         return -22;
     }
     entries_.push_back(std::move(entry));

@@ -88,7 +88,8 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
     if (!pending_.file_format.empty()) {
         file_iformat = fn::av_find_input_format(pending_.file_format.c_str());
         if (file_iformat == nullptr) {
-            throw FFmpegException(Format(msg::UnknownInputFormat, pending_.file_format.c_str()));
+            throw FFmpegException(
+                Format(enginemsg::UnknownInputFormat, pending_.file_format.c_str()));
         }
         pending_.file_format.clear();
     }
@@ -99,14 +100,14 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
         pending_.video_channel = 0;
     };
     if (InputFileCount() >= MaxFiles) {
-        SetLastErrorText(Format(msg::TooManyInputFiles, MaxFiles));
+        SetLastErrorText(Format(enginemsg::TooManyInputFiles, MaxFiles));
         clearNames();
         return false;
     }
 
     InputGuard ic(fn::avformat_alloc_context());
     if (ic.Get() == nullptr) {
-        throw FFmpegException(msg::AllocContextFailed);
+        throw FFmpegException(enginemsg::AllocContextFailed);
     }
     media::Dictionary params;
     FillDemuxerOptions(pending_, params.Slot());
@@ -168,7 +169,7 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
             }
         }
         if (!found) {
-            SetLastErrorText(msg::ProgramIdNotFound);
+            SetLastErrorText(enginemsg::ProgramIdNotFound);
             clearNames();
             return false;
         }
@@ -181,7 +182,7 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
         ret = fn::avformat_find_stream_info(ctx, nullptr);
     }
     if (ret < 0 && switches_.verbose >= 0) {
-        const std::string text = Format(msg::NoCodecParameters, fileName.c_str());
+        const std::string text = Format(enginemsg::NoCodecParameters, fileName.c_str());
         SetLastErrorText(text);
         LoggerInstance().Log(this, llVerbose, text);
         clearNames();
@@ -191,7 +192,8 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
     if (pending_.start_time > 0 && ctx->duration != AV_NOPTS_VALUE && ctx->duration > 0 &&
         pending_.start_time >= ctx->duration) {
         // Nothing would be left to convert.
-        SetLastErrorText(Format(msg::StartBeyondEnd, FormatSeconds(pending_.start_time).c_str(),
+        SetLastErrorText(Format(enginemsg::StartBeyondEnd,
+                                FormatSeconds(pending_.start_time).c_str(),
                                 FormatSeconds(ctx->duration).c_str()));
         clearNames();
         return false;
@@ -203,7 +205,7 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
     if (pending_.start_time != 0) {
         ret = fn::av_seek_frame(ctx, -1, timestamp, AVSEEK_FLAG_BACKWARD);
         if (ret < 0 && switches_.verbose > 0) {
-            LoggerInstance().LogFmt(this, llVerbose, msg::CouldNotSeek, fileName.c_str(),
+            LoggerInstance().LogFmt(this, llVerbose, enginemsg::CouldNotSeek, fileName.c_str(),
                                     static_cast<double>(timestamp) / AV_TIME_BASE);
         }
         pending_.start_time = 0;
@@ -217,7 +219,7 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
         AVStream* st = ctx->streams[i];
         const AVCodecParameters* par = st->codecpar;
         if (par->codec_type < AVMEDIA_TYPE_UNKNOWN || par->codec_type > AVMEDIA_TYPE_ATTACHMENT) {
-            throw FFmpegException(msg::InvalidCodecTypeValue);
+            throw FFmpegException(enginemsg::InvalidCodecTypeValue);
         }
         const bool decodable = par->codec_type == AVMEDIA_TYPE_VIDEO ||
                                par->codec_type == AVMEDIA_TYPE_AUDIO ||
@@ -227,7 +229,7 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
             slot.decoders[i].reset(fn::avcodec_alloc_context3(nullptr));
             dec = slot.decoders[i].get();
             if (dec == nullptr || fn::avcodec_parameters_to_context(dec, par) < 0) {
-                throw FFmpegException(msg::AvMalloczFail);
+                throw FFmpegException(enginemsg::AvMalloczFail);
             }
             dec->pkt_timebase = st->time_base;
         }
@@ -260,9 +262,9 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
             if (codecRate.num != 0 && codecRate.den != 0 && rate.den != 0 &&
                 (codecRate.num != rate.num || codecRate.den != rate.den) &&
                 switches_.verbose >= 0) {
-                LoggerInstance().LogFmt(this, llInfo, msg::FrameRateDiffers, static_cast<int>(i),
-                                        av_q2d(codecRate), codecRate.num, codecRate.den,
-                                        av_q2d(rate), rate.num, rate.den);
+                LoggerInstance().LogFmt(this, llInfo, enginemsg::FrameRateDiffers,
+                                        static_cast<int>(i), av_q2d(codecRate), codecRate.num,
+                                        codecRate.den, av_q2d(rate), rate.num, rate.den);
             }
             pending_.frame_rate = rate;
             codecs.push_back(forced[0]);

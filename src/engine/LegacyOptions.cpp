@@ -225,7 +225,7 @@ bool Partitions(const std::string& value, std::string& result) {
 
 void WarnIgnored(const void* sender, const std::string& name, const std::string& value,
                  const char* appliesTo) {
-    LoggerInstance().LogFmt(sender, llWarning, msg::LegacyOptionIgnored, name.c_str(),
+    LoggerInstance().LogFmt(sender, llWarning, enginemsg::LegacyOptionIgnored, name.c_str(),
                             value.c_str(), appliesTo);
 }
 
@@ -373,7 +373,7 @@ bool TLegacyOptions::ApplyRule(TOptionContexts& contexts, const TLegacyRule& rul
     if (!contexts.SetDefaultOption(rule.target, result)) {
         return false;
     }
-    LoggerInstance().LogFmt(sender, llDebug, msg::LegacyOptionTranslated, rule.option,
+    LoggerInstance().LogFmt(sender, llDebug, enginemsg::LegacyOptionTranslated, rule.option,
                             value.c_str(), rule.target, result.c_str());
     return true;
 }

@@ -235,11 +235,11 @@ void TCustomFFmpeg::opt_preset(const std::string& optionName, const std::string&
         // pipe given by mistake would never end.
         std::error_code ec;
         if (!std::filesystem::is_regular_file(presetName, ec)) {
-            throw FFmpegException(Format(msg::PresetNotFound, presetName.c_str()));
+            throw FFmpegException(Format(enginemsg::PresetNotFound, presetName.c_str()));
         }
         std::ifstream file(presetName, std::ios::binary);
         if (!file) {
-            throw FFmpegException(Format(msg::PresetNotFound, presetName.c_str()));
+            throw FFmpegException(Format(enginemsg::PresetNotFound, presetName.c_str()));
         }
         std::ostringstream content;
         content << file.rdbuf();
@@ -250,7 +250,8 @@ void TCustomFFmpeg::opt_preset(const std::string& optionName, const std::string&
         const std::string name = equals == std::string::npos ? line : line.substr(0, equals);
         const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
         if (name.empty() || value.empty()) {
-            throw FFmpegException(Format(msg::PresetSyntax, displayName.c_str(), line.c_str()));
+            throw FFmpegException(
+                Format(enginemsg::PresetSyntax, displayName.c_str(), line.c_str()));
         }
         const std::string lower = LowerCase(name);
         if (lower == "vcodec") {
@@ -260,7 +261,7 @@ void TCustomFFmpeg::opt_preset(const std::string& optionName, const std::string&
         } else if (lower == "scodec") {
             opt_codec(pending_.subtitle_stream_copy, pending_.subtitle_codec_name, value);
         } else if (!opt_default(name, value)) {
-            throw FFmpegException(Format(msg::PresetInvalidOption, displayName.c_str(),
+            throw FFmpegException(Format(enginemsg::PresetInvalidOption, displayName.c_str(),
                                          line.c_str(), name.c_str(), value.c_str()));
         }
     }

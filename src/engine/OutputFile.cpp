@@ -43,17 +43,17 @@ int TCustomFFmpeg::FindInputFile(const std::string& fileName) const {
 
 int TCustomFFmpeg::opt_output_file(const std::string& fileName, bool join) {
     if (join_mode_) {
-        SetLastErrorText(msg::CannotJoinMore);
+        SetLastErrorText(enginemsg::CannotJoinMore);
         return -1;
     }
     if (OutputFileCount() >= MaxFiles) {
-        SetLastErrorText(Format(msg::TooManyOutputFiles, MaxFiles));
+        SetLastErrorText(Format(enginemsg::TooManyOutputFiles, MaxFiles));
         return -1;
     }
     // Writing over one of the inputs would destroy it before it is read.
     const int sameInput = FindInputFile(fileName);
     if (sameInput >= 0) {
-        SetLastErrorText(Format(msg::OutputIsInput, fileName.c_str(), sameInput));
+        SetLastErrorText(Format(enginemsg::OutputIsInput, fileName.c_str(), sameInput));
         return -1;
     }
     use_filter_graph_ = !pending_.vfilters.empty();
@@ -62,7 +62,7 @@ int TCustomFFmpeg::opt_output_file(const std::string& fileName, bool join) {
     file->file_name = fileName;
     file->ctx = fn::avformat_alloc_context();
     if (file->ctx == nullptr) {
-        throw FFmpegException(msg::AllocContextFailed);
+        throw FFmpegException(enginemsg::AllocContextFailed);
     }
     AVFormatContext* oc = file->ctx;
     const std::string libraryName = ToLibraryFileName(fileName);
@@ -70,14 +70,15 @@ int TCustomFFmpeg::opt_output_file(const std::string& fileName, bool join) {
     if (!pending_.file_format.empty()) {
         fmt = fn::av_guess_format(pending_.file_format.c_str(), nullptr, nullptr);
         if (fmt == nullptr) {
-            SetLastErrorText(Format(msg::UnsuitableOutputFormat, pending_.file_format.c_str()));
+            SetLastErrorText(
+                Format(enginemsg::UnsuitableOutputFormat, pending_.file_format.c_str()));
             return -1;
         }
         pending_.file_format.clear();
     } else {
         fmt = fn::av_guess_format(nullptr, libraryName.c_str(), nullptr);
         if (fmt == nullptr) {
-            SetLastErrorText(Format(msg::NoSuitableOutputFormat, fileName.c_str()));
+            SetLastErrorText(Format(enginemsg::NoSuitableOutputFormat, fileName.c_str()));
             return -1;
         }
     }
@@ -112,12 +113,12 @@ int TCustomFFmpeg::opt_output_file(const std::string& fileName, bool join) {
                     case AVMEDIA_TYPE_UNKNOWN:
                         break;
                     default:
-                        throw FFmpegException(msg::InvalidInputCodecType);
+                        throw FFmpegException(enginemsg::InvalidInputCodecType);
                     }
                 }
             }
         } catch (const std::exception& e) {
-            SetLastErrorText(Format(msg::CheckInputsFail, e.what()));
+            SetLastErrorText(Format(enginemsg::CheckInputsFail, e.what()));
             return -1;
         }
         use_video = use_video && has_video;
@@ -140,14 +141,14 @@ int TCustomFFmpeg::opt_output_file(const std::string& fileName, bool join) {
             return false;
         }
     };
-    if (use_video && !create(&TCustomFFmpeg::new_video_stream, msg::NewVideoStreamFail)) {
+    if (use_video && !create(&TCustomFFmpeg::new_video_stream, enginemsg::NewVideoStreamFail)) {
         return -1;
     }
-    if (use_audio && !create(&TCustomFFmpeg::new_audio_stream, msg::NewAudioStreamFail)) {
+    if (use_audio && !create(&TCustomFFmpeg::new_audio_stream, enginemsg::NewAudioStreamFail)) {
         return -1;
     }
     if (use_subtitle && !pending_.subtitle_disable &&
-        !create(&TCustomFFmpeg::new_subtitle_stream, msg::NewSubtitleStreamFail)) {
+        !create(&TCustomFFmpeg::new_subtitle_stream, enginemsg::NewSubtitleStreamFail)) {
         return -1;
     }
 
@@ -169,7 +170,7 @@ int TCustomFFmpeg::opt_output_file(const std::string& fileName, bool join) {
     };
 
     if ((fmt->flags & AVFMT_NEEDNUMBER) && fn::av_filename_number_test(libraryName.c_str()) == 0) {
-        SetLastErrorText(Format(msg::NumberSyntaxExpected, fileName.c_str()));
+        SetLastErrorText(Format(enginemsg::NumberSyntaxExpected, fileName.c_str()));
         removeEntry();
         return -1;
     }
@@ -212,7 +213,7 @@ int TCustomFFmpeg::opt_output_file(const std::string& fileName, bool join) {
 
 TOutputFile& TCustomFFmpeg::LastOutputFile() {
     if (output_files_.empty()) {
-        throw FFmpegException(msg::NoOutputFile);
+        throw FFmpegException(enginemsg::NoOutputFile);
     }
     return *output_files_.back();
 }

@@ -176,7 +176,7 @@ void TCustomFFmpeg::do_streamcopy(AVOutputStream& ost, const AVInputStream& ist,
     }
     AVPacket* opkt = ost.pkt.get();
     if (fn::av_packet_ref(opkt, &pkt) < 0) {
-        throw FFmpegException(msg::AvMalloczFail);
+        throw FFmpegException(enginemsg::AvMalloczFail);
     }
     const AVRational itb = ist.st->time_base;
     const AVRational otb = ost.st->time_base;
@@ -209,7 +209,7 @@ void TCustomFFmpeg::filter_packet(AVOutputStream& ost, AVPacket* pkt, size_t sta
     AVBSFContext* bsf = ost.bsfs[stage].get();
     auto report = [&](int code) {
         const std::string text =
-            Format(msg::BitstreamFilterFailed, bsf->filter->name, ost.st->index,
+            Format(enginemsg::BitstreamFilterFailed, bsf->filter->name, ost.st->index,
                    ost.enc != nullptr && ost.enc->codec != nullptr ? ost.enc->codec->name
                                                                    : "copy") +
             ": " + ::ErrorMessage(code);
@@ -268,14 +268,14 @@ void TCustomFFmpeg::mux_packet(AVOutputStream& ost, AVPacket* pkt) {
     ost.file->muxed_bytes += pkt->size;
     const int ret = fn::av_interleaved_write_frame(oc, pkt);
     if (ret < 0) {
-        throw FFmpegException(ErrorText(msg::WriteFrameFailed, ret));
+        throw FFmpegException(ErrorText(enginemsg::WriteFrameFailed, ret));
     }
 }
 
 int TCustomFFmpeg::encode_frame(AVOutputStream& ost, const AVFrame* frame) {
     AVCodecContext* enc = ost.enc;
     const bool video = enc->codec_type == AVMEDIA_TYPE_VIDEO;
-    const char* failed = video ? msg::VideoEncodingFailed : msg::AudioEncodingFailed;
+    const char* failed = video ? enginemsg::VideoEncodingFailed : enginemsg::AudioEncodingFailed;
     int ret = fn::avcodec_send_frame(enc, frame);
     if (ret < 0 && !(frame == nullptr && ret == AVERROR_EOF)) {
         throw FFmpegException(failed);
@@ -331,9 +331,9 @@ void TCustomFFmpeg::do_subtitle_out(TTranscodeState& ts, AVOutputStream& ost,
                                     std::int64_t pktPts) {
     if (pktPts == AV_NOPTS_VALUE) {
         if (switches_.exit_on_error) {
-            throw FFmpegException(msg::SubtitleNeedsPts);
+            throw FFmpegException(enginemsg::SubtitleNeedsPts);
         }
-        LoggerInstance().Log(this, llError, msg::SubtitleNeedsPts);
+        LoggerInstance().Log(this, llError, enginemsg::SubtitleNeedsPts);
         return;
     }
     // One buffer per task: two conversions never share it.
@@ -352,11 +352,11 @@ void TCustomFFmpeg::do_subtitle_out(TTranscodeState& ts, AVOutputStream& ost,
         const int size =
             fn::avcodec_encode_subtitle(enc, ts.subtitle_out.data(), kSubtitleBufferSize, &sub);
         if (size < 0) {
-            throw FFmpegException(msg::SubtitleEncodingFailed);
+            throw FFmpegException(enginemsg::SubtitleEncodingFailed);
         }
         AVPacket* pkt = ost.pkt.get();
         if (fn::av_new_packet(pkt, size) < 0) {
-            throw FFmpegException(msg::AvMalloczFail);
+            throw FFmpegException(enginemsg::AvMalloczFail);
         }
         std::memcpy(pkt->data, ts.subtitle_out.data(), size);
         pkt->pts = fn::av_rescale_q(sub.pts, AV_TIME_BASE_Q, ost.st->time_base);

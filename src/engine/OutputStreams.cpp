@@ -20,7 +20,7 @@ TOutputStreamSlot& AddStream(TOutputFile& file, const std::array<int, MAX_STREAM
                              const AVCodec* codec) {
     AVStream* st = fn::avformat_new_stream(file.ctx, nullptr);
     if (st == nullptr) {
-        throw FFmpegException(msg::CouldNotAllocStream);
+        throw FFmpegException(enginemsg::CouldNotAllocStream);
     }
     if (st->index < MAX_STREAMS) {
         st->id = streamIds[st->index];
@@ -29,7 +29,7 @@ TOutputStreamSlot& AddStream(TOutputFile& file, const std::array<int, MAX_STREAM
     slot.st = st;
     slot.enc.reset(fn::avcodec_alloc_context3(codec));
     if (!slot.enc) {
-        throw FFmpegException(msg::CouldNotAllocStream);
+        throw FFmpegException(enginemsg::CouldNotAllocStream);
     }
     file.streams.push_back(std::move(slot));
     return file.streams.back();
@@ -80,7 +80,7 @@ void TCustomFFmpeg::ParseRcOverride(AVCodecContext* enc) {
         }
         int start = 0, end = 0, q = 0;
         if (std::sscanf(entry.c_str(), "%d%*c%d%*c%d", &start, &end, &q) != 3) {
-            throw FFmpegException(msg::ErrorParsingRcOverride);
+            throw FFmpegException(enginemsg::ErrorParsingRcOverride);
         }
         RcOverride o{};
         o.start_frame = start;
@@ -99,7 +99,7 @@ void TCustomFFmpeg::ParseRcOverride(AVCodecContext* enc) {
     }
     auto* table = static_cast<RcOverride*>(fn::av_mallocz(list.size() * sizeof(RcOverride)));
     if (table == nullptr) {
-        throw FFmpegException(msg::AvMalloczFail);
+        throw FFmpegException(enginemsg::AvMalloczFail);
     }
     std::memcpy(table, list.data(), list.size() * sizeof(RcOverride));
     fn::av_freep(&enc->rc_override);
@@ -311,7 +311,7 @@ void TCustomFFmpeg::new_audio_stream(TOutputFile& file, int) {
                 }
             }
             if (bestDist != 0) {
-                LoggerInstance().LogFmt(this, llWarning, msg::SampleRateUnsupported, best);
+                LoggerInstance().LogFmt(this, llWarning, enginemsg::SampleRateUnsupported, best);
             }
             enc->sample_rate = best;
         }

@@ -48,7 +48,7 @@ void TCustomFFmpeg::print_report(TTranscodeState& ts, bool isLastReport) {
                             ? static_cast<float>(ost.coded_quality) / FF_QP2LAMBDA
                             : -1.0f;
         if (haveVideo) {
-            Append(line, Format(msg::StatusLater, q));
+            Append(line, Format(enginemsg::StatusLater, q));
             continue;
         }
         // Nothing to tell until the first picture is out.
@@ -59,7 +59,7 @@ void TCustomFFmpeg::print_report(TTranscodeState& ts, bool isLastReport) {
         frame_number = ost.frames_written;
         fps = elapsed > 1 ? static_cast<int>(frame_number / elapsed + 0.5) : 0;
         quality = q;
-        Append(line, Format(msg::StatusFrame, frame_number, fps, q));
+        Append(line, Format(enginemsg::StatusFrame, frame_number, fps, q));
         if (isLastReport) {
             Append(line, "L");
         }
@@ -110,9 +110,10 @@ void TCustomFFmpeg::print_report(TTranscodeState& ts, bool isLastReport) {
     const double bitrate = static_cast<double>(total_size) * 8 / ti1 / 1000.0;
 
     if (ProgressHandler || switches_.verbose > 0 || isLastReport) {
-        Append(line, Format(msg::StatusSize, static_cast<double>(total_size) / 1024, ti1, bitrate));
+        Append(line,
+               Format(enginemsg::StatusSize, static_cast<double>(total_size) / 1024, ti1, bitrate));
         if (nb_frames_dup_ || nb_frames_drop_) {
-            Append(line, Format(msg::StatusDupDrop, nb_frames_dup_, nb_frames_drop_));
+            Append(line, Format(enginemsg::StatusDupDrop, nb_frames_dup_, nb_frames_drop_));
         }
         if (ProgressHandler) {
             if (do_log_status_ && switches_.verbose >= 0) {
@@ -129,7 +130,7 @@ void TCustomFFmpeg::print_report(TTranscodeState& ts, bool isLastReport) {
     if (isLastReport && switches_.verbose >= 0) {
         const double sum = static_cast<double>(video_size_ + audio_size_ + extra_size_);
         const double overhead = sum > 0 ? 100.0 * (static_cast<double>(total_size) - sum) / sum : 0;
-        LoggerInstance().LogFmt(this, llVerbose, msg::StatusSummary,
+        LoggerInstance().LogFmt(this, llVerbose, enginemsg::StatusSummary,
                                 static_cast<double>(video_size_) / 1024,
                                 static_cast<double>(audio_size_) / 1024,
                                 static_cast<double>(extra_size_) / 1024, overhead);

@@ -74,33 +74,33 @@ void TCustomFFmpeg::prepare_copy_stream(AVOutputStream& ost, const AVInputStream
     AVCodecParameters* opar = ost.st->codecpar;
     const int type = ost.slot->enc->codec_type;
     if (static_cast<std::int64_t>(ipar->extradata_size) + AV_INPUT_BUFFER_PADDING_SIZE > INT_MAX) {
-        throw FFmpegException(msg::ExtradataTooLarge);
+        throw FFmpegException(enginemsg::ExtradataTooLarge);
     }
     if (type == AVMEDIA_TYPE_VIDEO) {
         if (CustomHookHandler) {
-            throw FFmpegException(msg::CopyAndCustomHook);
+            throw FFmpegException(enginemsg::CopyAndCustomHook);
         }
         if (switches_.vhook_active) {
-            throw FFmpegException(msg::CopyAndVhook);
+            throw FFmpegException(enginemsg::CopyAndVhook);
         }
         if (PreviewFlags() != 0) {
-            throw FFmpegException(msg::CopyAndPostHooks);
+            throw FFmpegException(enginemsg::CopyAndPostHooks);
         }
     } else if (type == AVMEDIA_TYPE_AUDIO) {
         if (switches_.audio_volume != 256) {
-            throw FFmpegException(msg::CopyAndVolume);
+            throw FFmpegException(enginemsg::CopyAndVolume);
         }
     } else if (type != AVMEDIA_TYPE_SUBTITLE) {
-        throw FFmpegException(msg::InvalidOutputCodecType);
+        throw FFmpegException(enginemsg::InvalidOutputCodecType);
     }
     if (HeaderLooksDamaged(*ipar)) {
-        throw FFmpegException(Format(msg::DamagedStreamHeader, ist.file_index, ist.index,
+        throw FFmpegException(Format(enginemsg::DamagedStreamHeader, ist.file_index, ist.index,
                                      CodecTypeName(type).c_str()));
     }
     const std::uint32_t givenTag = ost.slot->enc->codec_tag;
     const AVRational givenAspect = ost.slot->enc->sample_aspect_ratio;
     if (fn::avcodec_parameters_copy(opar, ipar) < 0) {
-        throw FFmpegException(msg::AvMalloczFail);
+        throw FFmpegException(enginemsg::AvMalloczFail);
     }
     opar->codec_tag = givenTag;
     if (givenTag == 0) {
@@ -151,7 +151,7 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
     const int decH = ist.st->codecpar->height >> lowres;
     const int decFmt = ist.st->codecpar->format;
     if (enc->pix_fmt == AV_PIX_FMT_NONE) {
-        throw FFmpegException(msg::PixelFormatUnknown);
+        throw FFmpegException(enginemsg::PixelFormatUnknown);
     }
     // A damaged stream may leave the decoder's picture undescribed: nothing unset may reach
     // the scaler or a filter graph, so such a stream is set up from its first decoded picture.
@@ -159,7 +159,7 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
     const bool formatKnown = fn::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(decFmt)) != nullptr;
     const bool described = sizeKnown && formatKnown;
     if (!sizeKnown && (enc->width <= 0 || enc->height <= 0)) {
-        throw FFmpegException(Format(msg::PictureSizeUnknown, ist.file_index, ist.index));
+        throw FFmpegException(Format(enginemsg::PictureSizeUnknown, ist.file_index, ist.index));
     }
     make_even_for_encoder(ost);
     ost.topBand = ost.original_topBand = pending_.frame_topBand;
@@ -180,7 +180,7 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
                 enc->pix_fmt, ScalerFlags(opt_ctx_, switches_.sws_flags), nullptr, nullptr,
                 nullptr));
             if (!ost.img_resample_ctx) {
-                throw FFmpegException(msg::ResamplingContextFail);
+                throw FFmpegException(enginemsg::ResamplingContextFail);
             }
             ost.sws_src_w = cropW;
             ost.sws_src_h = cropH;
@@ -196,7 +196,7 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
     ost.enc_frame = media::MakeFrame();
     ost.resample_frame = media::MakeFrame();
     if (!ost.enc_frame || !ost.resample_frame) {
-        throw FFmpegException(msg::TempPictureFail);
+        throw FFmpegException(enginemsg::TempPictureFail);
     }
     if (use_filter_graph_) {
         SetLastErrorText("");
@@ -212,8 +212,8 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
                                  : ist.st->codecpar->sample_aspect_ratio;
         if (configure_video_filters(ost, input) < 0) {
             const std::string text = LastErrorText();
-            throw FFmpegException(text.empty() ? std::string(msg::ErrorOpeningFilters)
-                                               : msg::ErrorOpeningFiltersText + text);
+            throw FFmpegException(text.empty() ? std::string(enginemsg::ErrorOpeningFilters)
+                                               : enginemsg::ErrorOpeningFiltersText + text);
         }
         enc->width = ost.filter->OutputWidth();
         enc->height = ost.filter->OutputHeight();
@@ -240,7 +240,7 @@ void TCustomFFmpeg::make_even_for_encoder(AVOutputStream& ost) {
     const int w = down(enc->width, xMask);
     const int h = down(enc->height, yMask);
     if (w != enc->width || h != enc->height) {
-        LoggerInstance().LogFmt(this, llWarning, msg::SizeMadeEven, enc->width, enc->height,
+        LoggerInstance().LogFmt(this, llWarning, enginemsg::SizeMadeEven, enc->width, enc->height,
                                 desc->name, w, h);
         enc->width = w;
         enc->height = h;
@@ -251,7 +251,7 @@ void TCustomFFmpeg::make_even_for_encoder(AVOutputStream& ost) {
     for (int i = 0; i < 4; ++i) {
         const int even = *bands[i] & ~masks[i];
         if (even != *bands[i]) {
-            LoggerInstance().LogFmt(this, llWarning, msg::CropMadeEven, *bands[i], desc->name,
+            LoggerInstance().LogFmt(this, llWarning, enginemsg::CropMadeEven, *bands[i], desc->name,
                                     even);
             *bands[i] = even;
         }
@@ -290,7 +290,7 @@ void TCustomFFmpeg::prepare_audio_encoding(AVOutputStream& ost, AVInputStream& i
     ist.decoding_needed = true;
     ost.audio_frame = media::MakeFrame();
     if (!ost.audio_frame) {
-        throw FFmpegException(msg::FifoAllocFail);
+        throw FFmpegException(enginemsg::FifoAllocFail);
     }
 }
 
@@ -300,7 +300,7 @@ void TCustomFFmpeg::open_pass_log(AVOutputStream& ost, int ostIndex, AVDictionar
         return;
     }
     std::string name =
-        (switches_.pass_logfilename_prefix.empty() ? std::string(msg::DefaultPassLogPrefix)
+        (switches_.pass_logfilename_prefix.empty() ? std::string(enginemsg::DefaultPassLogPrefix)
                                                    : switches_.pass_logfilename_prefix) +
         "-" + std::to_string(ostIndex) + ".log";
     if (name.size() > 1023) {
@@ -316,20 +316,20 @@ void TCustomFFmpeg::open_pass_log(AVOutputStream& ost, int ostIndex, AVDictionar
     if (enc->flags & AV_CODEC_FLAG_PASS1) {
         ost.logfile.reset(std::fopen(name.c_str(), "wb"));
         if (!ost.logfile) {
-            throw FFmpegException(Format(msg::CannotWriteLogFile, name.c_str()));
+            throw FFmpegException(Format(enginemsg::CannotWriteLogFile, name.c_str()));
         }
     } else {
         std::vector<char> buffer;
         const int ret = ReadWholeFile(name, buffer);
         if (ret == -12) {
-            throw FFmpegException(Format(msg::CannotAllocateLogBuffer, name.c_str()));
+            throw FFmpegException(Format(enginemsg::CannotAllocateLogBuffer, name.c_str()));
         }
         if (ret < 0) {
-            throw FFmpegException(Format(msg::CannotReadLogFile, name.c_str()));
+            throw FFmpegException(Format(enginemsg::CannotReadLogFile, name.c_str()));
         }
         auto* text = static_cast<char*>(fn::av_malloc(buffer.size()));
         if (text == nullptr) {
-            throw FFmpegException(Format(msg::CannotAllocateLogBuffer, name.c_str()));
+            throw FFmpegException(Format(enginemsg::CannotAllocateLogBuffer, name.c_str()));
         }
         std::memcpy(text, buffer.data(), buffer.size());
         fn::av_freep(&enc->stats_in);
@@ -348,7 +348,7 @@ void TCustomFFmpeg::open_encoders(TTranscodeState& ts) {
             ost.slot->codec != nullptr ? ost.slot->codec : default_encoder(enc->codec_id);
         const std::string type = CodecTypeName(enc->codec_type);
         if (codec == nullptr) {
-            setup_fail(ts, Format(msg::EncoderNotFound, static_cast<int>(enc->codec_id),
+            setup_fail(ts, Format(enginemsg::EncoderNotFound, static_cast<int>(enc->codec_id),
                                   ost.file_index, ost.index, type.c_str()));
         }
         if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE) {
@@ -376,12 +376,13 @@ void TCustomFFmpeg::open_encoders(TTranscodeState& ts) {
             ret = fn::avcodec_open2(enc, codec, options.Slot());
         }
         if (ret < 0) {
-            setup_fail(ts, Format(msg::EncoderOpenError, ost.file_index, ost.index, type.c_str()));
+            setup_fail(
+                ts, Format(enginemsg::EncoderOpenError, ost.file_index, ost.index, type.c_str()));
         }
         ost.encoder_open = true;
         extra_size_ += enc->extradata_size;
         if (fn::avcodec_parameters_from_context(ost.st->codecpar, enc) < 0) {
-            throw FFmpegException(msg::AvMalloczFail);
+            throw FFmpegException(enginemsg::AvMalloczFail);
         }
         copy_coded_side_data(ost);
         ost.st->time_base = enc->time_base;
@@ -392,7 +393,7 @@ void TCustomFFmpeg::open_encoders(TTranscodeState& ts) {
             ost.fifo.reset(
                 fn::av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, 1024));
             if (!ost.fifo) {
-                throw FFmpegException(msg::FifoAllocFail);
+                throw FFmpegException(enginemsg::FifoAllocFail);
             }
         }
     }
@@ -406,7 +407,7 @@ void TCustomFFmpeg::copy_coded_side_data(AVOutputStream& ost) {
         const AVPacketSideData& data = enc->coded_side_data[i];
         std::uint8_t* copy = fn::av_stream_new_side_data(ost.st, data.type, data.size);
         if (copy == nullptr) {
-            throw FFmpegException(msg::AvMalloczFail);
+            throw FFmpegException(enginemsg::AvMalloczFail);
         }
         std::memcpy(copy, data.data, data.size);
     }
@@ -424,8 +425,9 @@ void TCustomFFmpeg::open_decoder(TTranscodeState& ts, int istIndex) {
         codec = fn::avcodec_find_decoder(ist.st->codecpar->codec_id);
     }
     if (codec == nullptr) {
-        setup_fail(ts, Format(msg::DecoderNotFound, static_cast<int>(ist.st->codecpar->codec_id),
-                              ist.file_index, ist.index, type.c_str()));
+        setup_fail(ts,
+                   Format(enginemsg::DecoderNotFound, static_cast<int>(ist.st->codecpar->codec_id),
+                          ist.file_index, ist.index, type.c_str()));
     }
     ist.dec->thread_count = 0;
     int ret;
@@ -434,12 +436,13 @@ void TCustomFFmpeg::open_decoder(TTranscodeState& ts, int istIndex) {
         ret = fn::avcodec_open2(ist.dec, codec, nullptr);
     }
     if (ret < 0) {
-        setup_fail(ts, Format(msg::DecoderOpenError, ist.file_index, ist.index, type.c_str()));
+        setup_fail(ts,
+                   Format(enginemsg::DecoderOpenError, ist.file_index, ist.index, type.c_str()));
     }
     ist.decoder_open = true;
     ist.frame = media::MakeFrame();
     if (!ist.frame) {
-        throw FFmpegException(msg::AvMalloczFail);
+        throw FFmpegException(enginemsg::AvMalloczFail);
     }
 }
 
@@ -462,11 +465,11 @@ void TCustomFFmpeg::init_bitstream_filters(AVOutputStream& ost) {
         }
         const AVBitStreamFilter* filter = fn::av_bsf_get_by_name(name.c_str());
         if (filter == nullptr) {
-            throw FFmpegException(Format(msg::UnknownBitstreamFilter, Trim(text).c_str()));
+            throw FFmpegException(Format(enginemsg::UnknownBitstreamFilter, Trim(text).c_str()));
         }
         AVBSFContext* raw = nullptr;
         if (fn::av_bsf_alloc(filter, &raw) < 0) {
-            throw FFmpegException(msg::AvMalloczFail);
+            throw FFmpegException(enginemsg::AvMalloczFail);
         }
         media::BsfPtr ctx(raw);
         int ret = eq == std::string::npos ? 0 : ApplyFilterArguments(raw, text.substr(eq + 1));
@@ -485,12 +488,12 @@ void TCustomFFmpeg::init_bitstream_filters(AVOutputStream& ost) {
         ost.bsfs.push_back(std::move(ctx));
         ost.bsf_pkts.push_back(media::MakePacket());
         if (!ost.bsf_pkts.back()) {
-            throw FFmpegException(msg::AvMalloczFail);
+            throw FFmpegException(enginemsg::AvMalloczFail);
         }
     }
     if (!ost.bsfs.empty()) {
         if (fn::avcodec_parameters_copy(ost.st->codecpar, par) < 0) {
-            throw FFmpegException(msg::AvMalloczFail);
+            throw FFmpegException(enginemsg::AvMalloczFail);
         }
         ost.st->time_base = tb;
     }

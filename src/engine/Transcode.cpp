@@ -95,7 +95,7 @@ void TCustomFFmpeg::fix_packet_timestamps(AVInputStream& ist, AVPacket* pkt) {
             !switches_.copy_ts) {
             in.ts_offset -= delta;
             if (switches_.verbose > 2) {
-                LoggerInstance().LogFmt(this, llVerbose, msg::TimestampDiscontinuity, delta,
+                LoggerInstance().LogFmt(this, llVerbose, enginemsg::TimestampDiscontinuity, delta,
                                         in.ts_offset);
             }
             const std::int64_t shift = fn::av_rescale_q(delta, AV_TIME_BASE_Q, tb);
@@ -209,7 +209,7 @@ void TCustomFFmpeg::transcode() {
                     ist.is_past_recording_time = true;
                 } else if (output_packet(ts, ist_index, pkt) < 0) {
                     const std::string text =
-                        Format(msg::ErrorWhileDecoding, ist.file_index, ist.index,
+                        Format(enginemsg::ErrorWhileDecoding, ist.file_index, ist.index,
                                CodecTypeName(ist.st->codecpar->codec_type).c_str());
                     fn::av_packet_unref(pkt);
                     if (switches_.exit_on_error) {
@@ -259,7 +259,7 @@ void TCustomFFmpeg::check_frames_written(const TTranscodeState& ts) {
             }
         }
         if (packets == 0) {
-            throw FFmpegException(Format(msg::NoFramesWritten, file->file_name.c_str()));
+            throw FFmpegException(Format(enginemsg::NoFramesWritten, file->file_name.c_str()));
         }
     }
 }
@@ -271,7 +271,7 @@ void TCustomFFmpeg::write_trailers(TTranscodeState& ts) {
         }
         const int ret = fn::av_write_trailer(file->ctx);
         if (ret < 0) {
-            throw FFmpegException(ErrorText(msg::WriteTrailerFailed, ret));
+            throw FFmpegException(ErrorText(enginemsg::WriteTrailerFailed, ret));
         }
     }
 }

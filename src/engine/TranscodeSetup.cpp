@@ -54,7 +54,7 @@ void TCustomFFmpeg::transcode_init() {
     ts.pkt = media::MakePacket();
     ts.frame = media::MakeFrame();
     if (!ts.pkt || !ts.frame) {
-        throw FFmpegException(msg::AvMalloczFail);
+        throw FFmpegException(enginemsg::AvMalloczFail);
     }
     for (TOutputFile* f : output_files_) {
         if (std::find(ts.outputs.begin(), ts.outputs.end(), f) == ts.outputs.end()) {
@@ -91,7 +91,7 @@ void TCustomFFmpeg::transcode_init() {
     for (size_t i = 0; i < ts.outputs.size(); ++i) {
         if (ts.outputs[i]->streams.empty()) {
             DumpOutput(*ts.outputs[i], static_cast<int>(i));
-            throw FFmpegException(Format(msg::OutputHasNoStream, static_cast<int>(i)));
+            throw FFmpegException(Format(enginemsg::OutputHasNoStream, static_cast<int>(i)));
         }
     }
     ts.nb_ostreams_per_file = static_cast<int>(ts.outputs[0]->streams.size());
@@ -103,7 +103,7 @@ void TCustomFFmpeg::transcode_init() {
     // Stream maps: every index is checked before it is used.
     if (!stream_maps_.empty()) {
         if (stream_maps_.size() != nb_ostreams) {
-            throw FFmpegException(msg::MapCountMismatch);
+            throw FFmpegException(enginemsg::MapCountMismatch);
         }
         auto exists = [&](int file, int stream) {
             return file >= 0 && file < InputFileCount() && stream >= 0 &&
@@ -111,11 +111,12 @@ void TCustomFFmpeg::transcode_init() {
         };
         for (const TStreamMap& m : stream_maps_) {
             if (!exists(m.file_index, m.stream_index)) {
-                throw FFmpegException(Format(msg::NoInputStream, m.file_index, m.stream_index));
+                throw FFmpegException(
+                    Format(enginemsg::NoInputStream, m.file_index, m.stream_index));
             }
             if (!exists(m.sync_file_index, m.sync_stream_index)) {
                 throw FFmpegException(
-                    Format(msg::NoSyncStream, m.sync_file_index, m.sync_stream_index));
+                    Format(enginemsg::NoSyncStream, m.sync_file_index, m.sync_stream_index));
             }
         }
     }
@@ -133,7 +134,7 @@ void TCustomFFmpeg::transcode_init() {
             ost->join_sources.assign(ts.nb_slots, -1);
             ost->pkt = media::MakePacket();
             if (!ost->pkt) {
-                throw FFmpegException(msg::AvMalloczFail);
+                throw FFmpegException(enginemsg::AvMalloczFail);
             }
             ts.ost_table.push_back(std::move(ost));
         }
@@ -165,7 +166,7 @@ void TCustomFFmpeg::transcode_init() {
             ist.decoding_needed = true;
             break;
         default:
-            throw FFmpegException(msg::InvalidOutputCodecType);
+            throw FFmpegException(enginemsg::InvalidOutputCodecType);
         }
         // In join mode the same encoder takes every slot's source.
         for (int source : ost.join_sources) {
@@ -211,7 +212,7 @@ void TCustomFFmpeg::check_start_time() const {
             join_mode_ ? longest + input.ctx->duration : std::max(longest, input.ctx->duration);
     }
     if (pending_.start_time >= longest) {
-        throw FFmpegException(Format(msg::StartBeyondEnd,
+        throw FFmpegException(Format(enginemsg::StartBeyondEnd,
                                      FormatSeconds(pending_.start_time).c_str(),
                                      FormatSeconds(longest).c_str()));
     }
@@ -240,7 +241,7 @@ void TCustomFFmpeg::choose_output_sources(TTranscodeState& ts) {
                 const int inType = ts.ist_table[chosen]->st->codecpar->codec_type;
                 if (inType != type) {
                     DumpOutput(file, fileIndex);
-                    throw FFmpegException(Format(msg::CodecTypeMismatch, m.file_index,
+                    throw FFmpegException(Format(enginemsg::CodecTypeMismatch, m.file_index,
                                                  m.stream_index, CodecTypeName(inType).c_str(),
                                                  fileIndex, static_cast<int>(k),
                                                  CodecTypeName(type).c_str()));
@@ -280,7 +281,7 @@ void TCustomFFmpeg::choose_output_sources(TTranscodeState& ts) {
                 }
                 if (chosen < 0) {
                     DumpOutput(file, fileIndex);
-                    throw FFmpegException(Format(msg::NoMatchingInputStream, fileIndex,
+                    throw FFmpegException(Format(enginemsg::NoMatchingInputStream, fileIndex,
                                                  static_cast<int>(k), CodecTypeName(type).c_str()));
                 }
                 sync = chosen;
@@ -299,10 +300,10 @@ void TCustomFFmpeg::choose_output_sources(TTranscodeState& ts) {
 void TCustomFFmpeg::copy_metadata_and_chapters(TTranscodeState& ts) {
     for (const TMetaDataMap& m : meta_data_maps_) {
         if (m.out_file < 0 || m.out_file >= static_cast<int>(ts.outputs.size())) {
-            setup_fail(ts, Format(msg::InvalidMetaOutput, m.out_file, m.out_file, m.in_file));
+            setup_fail(ts, Format(enginemsg::InvalidMetaOutput, m.out_file, m.out_file, m.in_file));
         }
         if (m.in_file < 0 || m.in_file >= InputFileCount()) {
-            setup_fail(ts, Format(msg::InvalidMetaInput, m.in_file, m.out_file, m.in_file));
+            setup_fail(ts, Format(enginemsg::InvalidMetaInput, m.in_file, m.out_file, m.in_file));
         }
         fn::av_dict_copy(&ts.outputs[m.out_file]->ctx->metadata,
                          input_files_[m.in_file].ctx->metadata, AV_DICT_DONT_OVERWRITE);
@@ -332,7 +333,7 @@ void TCustomFFmpeg::copy_metadata_and_chapters(TTranscodeState& ts) {
                 }
                 auto* out_ch = static_cast<AVChapter*>(fn::av_mallocz(sizeof(AVChapter)));
                 if (out_ch == nullptr) {
-                    throw FFmpegException(msg::AvMalloczFail);
+                    throw FFmpegException(enginemsg::AvMalloczFail);
                 }
                 out_ch->id = in_ch->id;
                 out_ch->time_base = in_ch->time_base;
@@ -344,7 +345,7 @@ void TCustomFFmpeg::copy_metadata_and_chapters(TTranscodeState& ts) {
                 if (grown == nullptr) {
                     fn::av_dict_free(&out_ch->metadata);
                     fn::av_free(out_ch);
-                    throw FFmpegException(msg::AvReallocFail);
+                    throw FFmpegException(enginemsg::AvReallocFail);
                 }
                 os->chapters = grown;
                 os->chapters[os->nb_chapters++] = out_ch;
@@ -368,7 +369,7 @@ void TCustomFFmpeg::write_headers(TTranscodeState& ts) {
             fn::av_dict_set(options.Slot(), "loop", std::to_string(file.loop_output).c_str(), 0);
         }
         if (fn::avformat_write_header(oc, options.Slot()) < 0) {
-            setup_fail(ts, Format(msg::CouldNotWriteHeader, static_cast<int>(i)));
+            setup_fail(ts, Format(enginemsg::CouldNotWriteHeader, static_cast<int>(i)));
         }
         file.header_written = true;
         file.header_bytes = oc->pb != nullptr ? fn::avio_seek(oc->pb, 0, SEEK_CUR) : 0;
@@ -384,7 +385,7 @@ void TCustomFFmpeg::write_headers(TTranscodeState& ts) {
         }
         char sdp[2048] = {};
         fn::av_sdp_create(contexts.data(), static_cast<int>(contexts.size()), sdp, sizeof(sdp));
-        LoggerInstance().LogFmt(this, llInfo, msg::SdpText, Trim(sdp).c_str());
+        LoggerInstance().LogFmt(this, llInfo, enginemsg::SdpText, Trim(sdp).c_str());
     }
 }
 
@@ -395,7 +396,7 @@ void TCustomFFmpeg::print_stream_mapping(const TTranscodeState& ts) {
     if (switches_.verbose < 0) {
         return;
     }
-    LoggerInstance().Log(this, llVerbose, msg::StreamMapping);
+    LoggerInstance().Log(this, llVerbose, enginemsg::StreamMapping);
     for (int slot = 0; slot < ts.nb_slots; ++slot) {
         for (const auto& ost : ts.ost_table) {
             const int source = ost->join_sources[slot];
@@ -404,12 +405,12 @@ void TCustomFFmpeg::print_stream_mapping(const TTranscodeState& ts) {
             }
             const AVInputStream& ist = *ts.ist_table[source];
             const std::string type = CodecTypeName(ost->slot->enc->codec_type);
-            LoggerInstance().LogFmt(this, llVerbose, msg::StreamMappingLine, ist.file_index,
+            LoggerInstance().LogFmt(this, llVerbose, enginemsg::StreamMappingLine, ist.file_index,
                                     ist.index, ost->file_index, ost->index, type.c_str());
             if (slot == 0 && ost->sync_ist != ost->source_index) {
                 const AVInputStream& sync = *ts.ist_table[ost->sync_ist];
-                LoggerInstance().LogFmt(this, llVerbose, msg::StreamMappingSync, sync.file_index,
-                                        sync.index, type.c_str());
+                LoggerInstance().LogFmt(this, llVerbose, enginemsg::StreamMappingSync,
+                                        sync.file_index, sync.index, type.c_str());
             }
         }
     }

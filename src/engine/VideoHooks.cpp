@@ -35,7 +35,7 @@ AVFrame* TCustomFFmpeg::apply_picture_hooks(AVInputStream& ist, AVFrame* frame) 
     }
     if (hook == nullptr || (!reuse && fn::av_frame_get_buffer(hook, 0) < 0) ||
         fn::av_frame_copy(hook, frame) < 0) {
-        LoggerInstance().Log(this, llError, msg::HookBufMallocError);
+        LoggerInstance().Log(this, llError, enginemsg::HookBufMallocError);
         return frame;
     }
     fn::av_frame_copy_props(hook, frame);
@@ -52,7 +52,7 @@ void TCustomFFmpeg::run_custom_hook(AVInputStream& ist, AVFrame* picture) {
     bool stopHook = false;
     if (!hook_converter_.ToBitmap(picture->data, picture->linesize, picture->format,
                                   picture->height, picture->width)) {
-        LoggerInstance().Log(this, llError, msg::ToRGBContextFail);
+        LoggerInstance().Log(this, llError, enginemsg::ToRGBContextFail);
         stopHook = true;
     } else {
         bool update = true;
@@ -60,12 +60,12 @@ void TCustomFFmpeg::run_custom_hook(AVInputStream& ist, AVFrame* picture) {
             CustomHookHandler(*this, hook_converter_.Bitmap(), stopHook, update, ist.pts,
                               frame_counter_);
         } catch (const std::exception& e) {
-            LoggerInstance().Log(this, llError, std::string(msg::CustomHookError) + e.what());
+            LoggerInstance().Log(this, llError, std::string(enginemsg::CustomHookError) + e.what());
             update = false;
         }
         if (update && !hook_converter_.FromBitmap(picture->data, picture->linesize, picture->format,
                                                   picture->height, picture->width)) {
-            LoggerInstance().Log(this, llError, msg::FromRGBContextFail);
+            LoggerInstance().Log(this, llError, enginemsg::FromRGBContextFail);
             stopHook = true;
         }
     }
@@ -96,7 +96,7 @@ void TCustomFFmpeg::preview_handoff(const AVFrame* picture, std::int64_t pts) {
                                         picture->height, picture->width)) {
             PreviewBitmapHandler(*this, preview_converter_.Bitmap(), pts, frame_counter_);
         } else {
-            LoggerInstance().Log(this, llError, msg::ToRGBContextFail);
+            LoggerInstance().Log(this, llError, enginemsg::ToRGBContextFail);
             clear |= PreviewBitmapFlag;
         }
     } else if (flags & PreviewWindowFlag) {
@@ -115,7 +115,7 @@ void TCustomFFmpeg::preview_handoff(const AVFrame* picture, std::int64_t pts) {
                 clear |= PreviewWindowFlag;
             }
         } else {
-            LoggerInstance().Log(this, llError, msg::ToRGBContextFail);
+            LoggerInstance().Log(this, llError, enginemsg::ToRGBContextFail);
             clear |= PreviewWindowFlag;
         }
     }
@@ -138,7 +138,7 @@ void TCustomFFmpeg::do_video_stats(TTranscodeState& ts, AVOutputStream& ost, int
     if (!ts.vstats_file) {
         ts.vstats_file.reset(std::fopen(switches_.vstats_filename.c_str(), "w"));
         if (!ts.vstats_file) {
-            throw FFmpegException(msg::FopenFail + switches_.vstats_filename);
+            throw FFmpegException(enginemsg::FopenFail + switches_.vstats_filename);
         }
     }
     std::FILE* f = ts.vstats_file.get();

@@ -47,7 +47,7 @@ void TCustomFFmpeg::process_video_frame(TTranscodeState& ts, int istIndex, AVFra
         chain.swsFlags = switches_.sws_flags;
         std::string errorText;
         if (ist.deinterlacer->Configure(input, chain, errorText) < 0) {
-            LoggerInstance().Log(this, llError, msg::DeinterlacingFailed);
+            LoggerInstance().Log(this, llError, enginemsg::DeinterlacingFailed);
             ist.deinterlacer.reset();
         }
     }
@@ -57,7 +57,7 @@ void TCustomFFmpeg::process_video_frame(TTranscodeState& ts, int istIndex, AVFra
     }
     frame->pts = ist.pts;
     if (ist.deinterlacer->Push(frame) < 0) {
-        LoggerInstance().Log(this, llError, msg::DeinterlacingFailed);
+        LoggerInstance().Log(this, llError, enginemsg::DeinterlacingFailed);
         handle_picture(ts, istIndex, frame);
         return;
     }
@@ -131,14 +131,14 @@ void TCustomFFmpeg::send_picture_to_outputs(TTranscodeState& ts, int istIndex, A
             SetLastErrorText("");
             if (configure_video_filters(ost, input) < 0) {
                 const std::string text = LastErrorText();
-                throw FFmpegException(text.empty() ? std::string(msg::ErrorOpeningFilters)
-                                                   : msg::ErrorOpeningFiltersText + text);
+                throw FFmpegException(text.empty() ? std::string(enginemsg::ErrorOpeningFilters)
+                                                   : enginemsg::ErrorOpeningFiltersText + text);
             }
         }
         picture->pts = pts;
         const int ret = ost.filter->Push(picture);
         if (ret < 0) {
-            throw FFmpegException(ErrorText(msg::ErrorOpeningFiltersText, ret));
+            throw FFmpegException(ErrorText(enginemsg::ErrorOpeningFiltersText, ret));
         }
         AVFrame* filtered = ts.frame.get();
         while (ost.filter->Pull(filtered) == 0) {
@@ -158,7 +158,7 @@ AVFrame* TCustomFFmpeg::fit_picture_to_encoder(AVOutputStream& ost, AVInputStrea
     AVFrame* source = picture;
     if (fn::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(picture->format)) == nullptr ||
         picture->width <= 0 || picture->height <= 0) {
-        LoggerInstance().Log(this, llError, msg::PictureUndescribed);
+        LoggerInstance().Log(this, llError, enginemsg::PictureUndescribed);
         return nullptr;
     }
     if (!ost.filter) {
@@ -179,8 +179,8 @@ AVFrame* TCustomFFmpeg::fit_picture_to_encoder(AVOutputStream& ost, AVInputStrea
             h - ost.topBand - ost.bottomBand != ost.resample_height ||
             fmt != ost.resample_pix_fmt) {
             const char* name = fn::av_get_pix_fmt_name(static_cast<AVPixelFormat>(fmt));
-            LoggerInstance().LogFmt(this, llQuiet, msg::FrameSizeChanged, ist.file_index, ist.index,
-                                    w, h, name ? name : "none");
+            LoggerInstance().LogFmt(this, llQuiet, enginemsg::FrameSizeChanged, ist.file_index,
+                                    ist.index, w, h, name ? name : "none");
             // The bands keep their share of the picture, made even.
             if (ost.original_height > 0 && ost.original_width > 0) {
                 ost.topBand = (h * ost.original_topBand / ost.original_height) & ~1;
@@ -211,9 +211,9 @@ AVFrame* TCustomFFmpeg::fit_picture_to_encoder(AVOutputStream& ost, AVInputStrea
                     fn::av_frame_unref(crop);
                 }
                 if (switches_.exit_on_error) {
-                    throw FFmpegException(msg::ErrorCroppingPicture);
+                    throw FFmpegException(enginemsg::ErrorCroppingPicture);
                 }
-                LoggerInstance().Log(this, llError, msg::ErrorCroppingPicture);
+                LoggerInstance().Log(this, llError, enginemsg::ErrorCroppingPicture);
                 return nullptr;
             }
             source = crop;
@@ -229,7 +229,7 @@ AVFrame* TCustomFFmpeg::fit_picture_to_encoder(AVOutputStream& ost, AVInputStrea
         ScalerFlagsOf(opt_ctx_, switches_.sws_flags), nullptr, nullptr, nullptr);
     ost.img_resample_ctx.reset(sws);
     if (sws == nullptr) {
-        throw FFmpegException(msg::ResamplingContextFail);
+        throw FFmpegException(enginemsg::ResamplingContextFail);
     }
     AVFrame* out = ost.resample_frame.get();
     // The encoder may still hold the last picture: take a fresh buffer rather than overwrite it.
@@ -239,7 +239,7 @@ AVFrame* TCustomFFmpeg::fit_picture_to_encoder(AVOutputStream& ost, AVInputStrea
         out->width = enc->width;
         out->height = enc->height;
         if (fn::av_frame_get_buffer(out, 0) < 0) {
-            throw FFmpegException(msg::TempPictureFail);
+            throw FFmpegException(enginemsg::TempPictureFail);
         }
     }
     fn::sws_scale(sws, source->data, source->linesize, 0, source->height, out->data, out->linesize);
@@ -274,13 +274,13 @@ void TCustomFFmpeg::do_video_out(TTranscodeState& ts, AVOutputStream& ost, AVInp
             ++nb_frames_drop_;
             do_log_status_ = true;
             if (switches_.verbose > 2) {
-                LoggerInstance().Log(this, llVerbose, msg::Drop);
+                LoggerInstance().Log(this, llVerbose, enginemsg::Drop);
             }
         } else if (nb_frames > 1) {
             nb_frames_dup_ += nb_frames - 1;
             do_log_status_ = true;
             if (switches_.verbose > 2) {
-                LoggerInstance().LogFmt(this, llVerbose, msg::Dup, nb_frames - 1);
+                LoggerInstance().LogFmt(this, llVerbose, enginemsg::Dup, nb_frames - 1);
             }
         }
     } else {
@@ -297,7 +297,7 @@ void TCustomFFmpeg::do_video_out(TTranscodeState& ts, AVOutputStream& ost, AVInp
     AVFrame* f = ost.enc_frame.get();
     for (int i = 0; i < nb_frames && !stop_requested_; ++i) {
         if (fn::av_frame_ref(f, final) < 0) {
-            throw FFmpegException(msg::VideoEncodingFailed);
+            throw FFmpegException(enginemsg::VideoEncodingFailed);
         }
         f->pts = ost.sync_opts;
         f->interlaced_frame = picture->interlaced_frame;

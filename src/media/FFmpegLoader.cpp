@@ -95,7 +95,8 @@ bool BindEntryPoint(const std::string& libraryFile, void* handle, const char* na
     ::dlerror();
     void* address = ::dlsym(handle, name);
     if (address == nullptr) {
-        error = Format(msg::LoadFunctionError, name, libraryFile.c_str(), LastDlError().c_str());
+        error =
+            Format(mediamsg::LoadFunctionError, name, libraryFile.c_str(), LastDlError().c_str());
         return false;
     }
     *slot = address;
@@ -107,7 +108,8 @@ bool BindVariable(const std::string& libraryFile, void* handle, const char* name
     ::dlerror();
     void* address = ::dlsym(handle, name);
     if (address == nullptr) {
-        error = Format(msg::LoadVariableError, name, libraryFile.c_str(), LastDlError().c_str());
+        error =
+            Format(mediamsg::LoadVariableError, name, libraryFile.c_str(), LastDlError().c_str());
         return false;
     }
     *slot = address;
@@ -154,7 +156,7 @@ bool TFFmpegLoader::LoadOneLocked(TLibraryKind kind) {
         ::dlerror();
         void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) {
-            lastError_ = Format(msg::LoadLibraryError, path.c_str(), LastDlError().c_str());
+            lastError_ = Format(mediamsg::LoadLibraryError, path.c_str(), LastDlError().c_str());
             return false;
         }
         st.handle = handle;

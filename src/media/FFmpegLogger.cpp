@@ -65,7 +65,7 @@ bool LoggerExists() {
 TFFLogger::TFFLogger() : level_(LibraryLevelToLogLevel(gLibraryLevel.load())) {
     std::lock_guard lock(gInstanceMutex);
     if (gInstance != nullptr) {
-        throw FFmpegException(msg::SecondLogger);
+        throw FFmpegException(mediamsg::SecondLogger);
     }
     gInstance = this;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 // Message texts of the media foundation, kept in one place so that tests can quote them.
-namespace msg {
+namespace mediamsg {
 inline constexpr const char* LoadLibraryError = "Load library %s error: %s";
 inline constexpr const char* LoadFunctionError = "Load function %s@%s error: %s";
 inline constexpr const char* LoadVariableError = "Load variable %s@%s error: %s";
@@ -15,4 +15,4 @@ inline constexpr const char* LibAVUtilNotLoaded = "LibAVUtil not loaded.";
 inline constexpr const char* LibSwScaleNotLoaded = "LibSwScale not loaded.";
 inline constexpr const char* UnicodeNotRegistered =
     "%s: the unicode file protocol is not available (libavformat not loaded)";
-} // namespace msg
+} // namespace mediamsg

@@ -122,7 +122,7 @@ bool TryStrToFloat(const std::string& text, double& value) {
 int StrToInt(const std::string& text) {
     int value = 0;
     if (!TryStrToInt(text, value)) {
-        throw FFmpegException(Format(msg::NotAnInteger, text.c_str()));
+        throw FFmpegException(Format(mediamsg::NotAnInteger, text.c_str()));
     }
     return value;
 }
@@ -130,7 +130,7 @@ int StrToInt(const std::string& text) {
 std::int64_t StrToInt64(const std::string& text) {
     long long value = 0;
     if (!ParseInt64(text, value)) {
-        throw FFmpegException(Format(msg::NotAnInteger, text.c_str()));
+        throw FFmpegException(Format(mediamsg::NotAnInteger, text.c_str()));
     }
     return value;
 }
@@ -138,7 +138,7 @@ std::int64_t StrToInt64(const std::string& text) {
 double StrToFloat(const std::string& text) {
     double value = 0;
     if (!TryStrToFloat(text, value)) {
-        throw FFmpegException(Format(msg::NotAFloat, text.c_str()));
+        throw FFmpegException(Format(mediamsg::NotAFloat, text.c_str()));
     }
     return value;
 }

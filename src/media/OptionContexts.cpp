@@ -112,7 +112,8 @@ bool TOptionContexts::SetDefaultOption(const std::string& rawName, const std::st
     }
     if (!ok) {
         if (fn::av_log != nullptr) {
-            fn::av_log(nullptr, AV_LOG_ERROR, msg::InvalidOptionValue, value.c_str(), name.c_str());
+            fn::av_log(nullptr, AV_LOG_ERROR, mediamsg::InvalidOptionValue, value.c_str(),
+                       name.c_str());
         }
         return false;
     }

@@ -39,7 +39,7 @@ bool TAudioOutput::Open(AVFormatContext* context, int streamIndex) {
     codec_.reset(fn::avcodec_alloc_context3(decoder));
     if (decoder == nullptr || !codec_ ||
         fn::avcodec_parameters_to_context(codec_.get(), stream->codecpar) < 0) {
-        LogError(msg::player::CodecOpenFailed);
+        LogError(playermsg::CodecOpenFailed);
         codec_.reset();
         return false;
     }
@@ -54,7 +54,7 @@ bool TAudioOutput::Open(AVFormatContext* context, int streamIndex) {
         }
     }
     if (!codec_) {
-        LogError(msg::player::CodecOpenFailed);
+        LogError(playermsg::CodecOpenFailed);
         return false;
     }
     const int streamChannels = codec_->ch_layout.nb_channels;
@@ -72,7 +72,7 @@ bool TAudioOutput::Open(AVFormatContext* context, int streamIndex) {
         fn::SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained,
                                 SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
     if (device == 0 || obtained.freq <= 0 || obtained.channels == 0) {
-        LogError(std::string(msg::player::OpenAudioFailed) + fn::SDL_GetError());
+        LogError(std::string(playermsg::OpenAudioFailed) + fn::SDL_GetError());
         if (device != 0) {
             fn::SDL_CloseAudioDevice(device);
         }
@@ -234,7 +234,7 @@ int TAudioOutput::DecodeFrame() {
             return -1;
         }
         if (ret != AVERROR(EAGAIN)) {
-            LoggerInstance().Log(owner_.LogSender(), llInfo, msg::player::DecodeAudioFailed);
+            LoggerInstance().Log(owner_.LogSender(), llInfo, playermsg::DecodeAudioFailed);
             return -1;
         }
         if (control_.paused.load() || control_.abortRequest.load()) {
@@ -258,7 +258,7 @@ int TAudioOutput::DecodeFrame() {
                                       packet_->data != nullptr ? packet_.get() : nullptr);
         fn::av_packet_unref(packet_.get());
         if (ret < 0 && ret != AVERROR(EAGAIN) && ret != AVERROR_EOF) {
-            LoggerInstance().Log(owner_.LogSender(), llInfo, msg::player::DecodeAudioFailed);
+            LoggerInstance().Log(owner_.LogSender(), llInfo, playermsg::DecodeAudioFailed);
         }
     }
 }
@@ -294,7 +294,7 @@ bool TAudioOutput::ConfigureResampler(const AVFrame& frame) {
             converterFailed_ = true;
             const char* from =
                 fn::av_get_sample_fmt_name(static_cast<AVSampleFormat>(frame.format));
-            LogError(Format(msg::player::CannotConvertSampleFormat, from ? from : "?",
+            LogError(Format(playermsg::CannotConvertSampleFormat, from ? from : "?",
                             fn::av_get_sample_fmt_name(AV_SAMPLE_FMT_S16)));
         }
         return false;
@@ -318,7 +318,7 @@ int TAudioOutput::Resample(const AVFrame* frame) {
         frame != nullptr ? frame->nb_samples : 0);
     if (samples < 0) {
         resamplerHolds_ = false;
-        LogError(msg::player::AudioConvertFailed);
+        LogError(playermsg::AudioConvertFailed);
         return -1;
     }
     // A full buffer may leave samples inside the resampler for the next call.

@@ -143,7 +143,7 @@ bool TCustomPlayer::LibrariesLoaded() const {
 }
 
 std::string TCustomPlayer::Version() {
-    return msg::player::Version;
+    return playermsg::Version;
 }
 
 std::string TCustomPlayer::LastErrorText() const {
@@ -229,12 +229,12 @@ void TCustomPlayer::ApplyAudioDriver() const {
 bool TCustomPlayer::StartAudio(unsigned handle) {
     ApplyAudioDriver();
     if (fn::SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) {
-        Fail(Format(msg::player::CouldNotInitSDL, handle, fn::SDL_GetError()), true);
+        Fail(Format(playermsg::CouldNotInitSDL, handle, fn::SDL_GetError()), true);
         return false;
     }
     audioStarted_ = true;
     const char* driver = fn::SDL_GetCurrentAudioDriver();
-    LoggerInstance().LogFmt(this, llDebug, msg::player::UsingAudioDriver, driver ? driver : "");
+    LoggerInstance().LogFmt(this, llDebug, playermsg::UsingAudioDriver, driver ? driver : "");
     return true;
 }
 
@@ -247,7 +247,7 @@ void TCustomPlayer::ShutAudioDown() {
 
 bool TCustomPlayer::Open(const std::string& fileName, IPictureSink* sink, bool startPaused) {
     if (!LibrariesLoaded()) {
-        Fail(msg::player::LibrariesNotLoaded, true);
+        Fail(playermsg::LibrariesNotLoaded, true);
         return false;
     }
     Stop(true);
@@ -257,7 +257,7 @@ bool TCustomPlayer::Open(const std::string& fileName, IPictureSink* sink, bool s
     if (disableDisplay_) {
         disableVideo_ = true;
     } else if (sink == nullptr) {
-        Fail(msg::player::GetVideoInfoFailed, true);
+        Fail(playermsg::GetVideoInfoFailed, true);
         ShutAudioDown();
         return false;
     }
@@ -308,7 +308,7 @@ bool TCustomPlayer::Open(const std::string& fileName, IPictureSink* sink, bool s
         eventThread_.Start();
         playThread_.Start(startPaused && !playback->HasVideo());
     } catch (const std::system_error&) {
-        Fail(msg::player::CreateThreadFailed, true);
+        Fail(playermsg::CreateThreadFailed, true);
         CloseFile();
         ReportState(psStop);
         JoinThreads();
@@ -544,7 +544,7 @@ bool TCustomPlayer::HandleLoopEvent(const TLoopQueue::TLoopEvent& event) {
 }
 
 void TCustomPlayer::PlayThreadFailed(const char* message) {
-    LoggerInstance().Log(this, llFatal, std::string(msg::player::PlayThreadException) + message);
+    LoggerInstance().Log(this, llFatal, std::string(playermsg::PlayThreadException) + message);
     std::lock_guard lock(playerMutex_);
     CloseFile();
 }
@@ -565,7 +565,7 @@ bool TCustomPlayer::OpenSurface(int pictureWidth, int pictureHeight) {
         height = 480;
     }
     if (!sink->OpenSurface(width, height)) {
-        LoggerInstance().Log(this, llError, msg::player::SetVideoModeFailed);
+        LoggerInstance().Log(this, llError, playermsg::SetVideoModeFailed);
         return false;
     }
     if (screenWidth_.load() <= 0 || screenHeight_.load() <= 0) {
@@ -654,10 +654,10 @@ bool TCustomPlayer::CallHook(TBitmap24& bitmap, std::int64_t pts) {
         handler(*this, bitmap, pts);
         return true;
     } catch (const std::exception& e) {
-        LoggerInstance().Log(this, llError, std::string(msg::player::HookError) + e.what());
+        LoggerInstance().Log(this, llError, std::string(playermsg::HookError) + e.what());
     } catch (...) {
         LoggerInstance().Log(this, llError,
-                             std::string(msg::player::HookError) + msg::player::UnknownError);
+                             std::string(playermsg::HookError) + playermsg::UnknownError);
     }
     return false;
 }

@@ -62,7 +62,7 @@ bool TPlayback::Open(std::string& errorText) {
     try {
         demux_ = std::thread([this] { ReadThread(); });
     } catch (const std::system_error&) {
-        errorText = msg::player::CreateThreadFailed;
+        errorText = playermsg::CreateThreadFailed;
         LoggerInstance().Log(owner_.LogSender(), llError, errorText);
         return false;
     }
@@ -172,7 +172,7 @@ bool TPlayback::OpenFile(std::string& errorText) {
     const TPlaybackSettings& s = control_.settings;
     context_ = fn::avformat_alloc_context();
     if (context_ == nullptr) {
-        errorText = msg::player::MallocFailed;
+        errorText = playermsg::MallocFailed;
         LoggerInstance().Log(owner_.LogSender(), llError, errorText);
         return false;
     }
@@ -198,7 +198,7 @@ bool TPlayback::OpenFile(std::string& errorText) {
         ret = fn::avformat_find_stream_info(context_, nullptr);
     }
     if (ret < 0) {
-        errorText = Format(msg::player::NoCodecParameters, s.fileName.c_str());
+        errorText = Format(playermsg::NoCodecParameters, s.fileName.c_str());
         return false;
     }
     if (context_->pb != nullptr) {
@@ -251,7 +251,7 @@ bool TPlayback::OpenFile(std::string& errorText) {
     control_.hasAudio = audio_.IsOpen();
     control_.hasVideo = video_.IsOpen();
     if (!control_.hasAudio && !control_.hasVideo) {
-        errorText = Format(msg::player::NoStreamToPlay, s.fileName.c_str());
+        errorText = Format(playermsg::NoStreamToPlay, s.fileName.c_str());
         return false;
     }
     return true;
@@ -387,10 +387,9 @@ bool TPlayback::ReadOnePacket(AVPacket* packet) {
         control_.endOfFile.store(true);
         const std::string& name = control_.settings.fileName;
         if (atEnd) {
-            LoggerInstance().LogFmt(owner_.LogSender(), llInfo, msg::player::EndOfFile,
-                                    name.c_str());
+            LoggerInstance().LogFmt(owner_.LogSender(), llInfo, playermsg::EndOfFile, name.c_str());
         } else {
-            LoggerInstance().LogFmt(owner_.LogSender(), llError, msg::player::ReadError, ret,
+            LoggerInstance().LogFmt(owner_.LogSender(), llError, playermsg::ReadError, ret,
                                     name.c_str());
         }
     }
@@ -419,7 +418,7 @@ void TPlayback::PerformSeek() {
         ret = fn::av_seek_frame(context_, -1, target, flags ^ AVSEEK_FLAG_BACKWARD);
     }
     if (ret < 0) {
-        LoggerInstance().LogFmt(owner_.LogSender(), llError, msg::player::SeekFailed,
+        LoggerInstance().LogFmt(owner_.LogSender(), llError, playermsg::SeekFailed,
                                 control_.settings.fileName.c_str());
         control_.pictureReady.Set();
     } else {

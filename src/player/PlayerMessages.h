@@ -1,7 +1,7 @@
 #pragma once
 
 // Message texts of the player, kept in one place so that tests can quote them.
-namespace msg::player {
+namespace playermsg {
 inline constexpr const char* Version = "2.3";
 inline constexpr const char* LibrariesNotLoaded = "libav or libsdl not loaded.";
 inline constexpr const char* CouldNotInitSDL = "Could not initialize SDL with ScreenHandle(%u): %s";
@@ -27,4 +27,4 @@ inline constexpr const char* FromRGBFailed = "Cannot initialize the fromRGB conv
 inline constexpr const char* UsingAudioDriver = "using audio driver: %s";
 inline constexpr const char* UsingVideoDriver = "using video driver: %s";
 inline constexpr const char* UnknownError = "unknown error";
-} // namespace msg::player
+} // namespace playermsg

@@ -66,7 +66,7 @@ bool TSubtitleDecoder::Open(AVFormatContext* context, int streamIndex) {
     if (!opened) {
         std::lock_guard lock(CodecLock());
         codec_.reset();
-        LoggerInstance().Log(owner_.LogSender(), llError, msg::player::CodecOpenFailed);
+        LoggerInstance().Log(owner_.LogSender(), llError, playermsg::CodecOpenFailed);
         return false;
     }
     streamIndex_ = streamIndex;
@@ -75,7 +75,7 @@ bool TSubtitleDecoder::Open(AVFormatContext* context, int streamIndex) {
     try {
         thread_ = std::thread([this] { Run(); });
     } catch (const std::system_error&) {
-        LoggerInstance().Log(owner_.LogSender(), llError, msg::player::CreateThreadFailed);
+        LoggerInstance().Log(owner_.LogSender(), llError, playermsg::CreateThreadFailed);
         open_.store(false);
         std::lock_guard lock(CodecLock());
         codec_.reset();

@@ -44,7 +44,7 @@ bool TVideoDecoder::Open(AVFormatContext* context, int streamIndex) {
     if (!opened) {
         std::lock_guard lock(CodecLock());
         codec_.reset();
-        LoggerInstance().Log(owner_.LogSender(), llError, msg::player::CodecOpenFailed);
+        LoggerInstance().Log(owner_.LogSender(), llError, playermsg::CodecOpenFailed);
         return false;
     }
     streamIndex_ = streamIndex;
@@ -62,7 +62,7 @@ bool TVideoDecoder::Open(AVFormatContext* context, int streamIndex) {
     try {
         thread_ = std::thread([this] { Run(); });
     } catch (const std::system_error&) {
-        LoggerInstance().Log(owner_.LogSender(), llError, msg::player::CreateThreadFailed);
+        LoggerInstance().Log(owner_.LogSender(), llError, playermsg::CreateThreadFailed);
         open_.store(false);
         std::lock_guard lock(CodecLock());
         codec_.reset();
@@ -284,7 +284,7 @@ void TVideoDecoder::HookPicture(TQueuedPicture& entry, double pts) {
                                  frame.width)) {
         if (!hookFailed_) {
             hookFailed_ = true;
-            LoggerInstance().Log(owner_.LogSender(), llError, msg::player::ToRGBFailed);
+            LoggerInstance().Log(owner_.LogSender(), llError, playermsg::ToRGBFailed);
         }
         return;
     }
@@ -315,7 +315,7 @@ void TVideoDecoder::ScaleForDisplay(TQueuedPicture& entry, int width, int height
                                           : scaler_.Scale(*entry.frame, *entry.shown);
     if (!scaled) {
         if (entry.hookedValid) {
-            LoggerInstance().Log(owner_.LogSender(), llError, msg::player::FromRGBFailed);
+            LoggerInstance().Log(owner_.LogSender(), llError, playermsg::FromRGBFailed);
         }
         entry.shown.reset();
     }

@@ -334,9 +334,9 @@ TEST_F(Conversion, FilterTextsScaleOrFailCleanly) {
     task.SetOption("vf", "nosuchfilter=3");
     Convert({clips.Mp4(1)}, {{"vcodec", "mpeg4"}, {"an", "1"}}, clips.dir.File("bad.mkv"));
     EXPECT_TRUE(task.HasError());
-    EXPECT_EQ(task.ErrorMessage().rfind(msg::ErrorOpeningFiltersText, 0), 0u)
+    EXPECT_EQ(task.ErrorMessage().rfind(enginemsg::ErrorOpeningFiltersText, 0), 0u)
         << task.ErrorMessage();
-    EXPECT_GT(task.ErrorMessage().size(), std::string(msg::ErrorOpeningFiltersText).size());
+    EXPECT_GT(task.ErrorMessage().size(), std::string(enginemsg::ErrorOpeningFiltersText).size());
     EXPECT_FALSE(FileExists(clips.dir.File("bad.mkv")));
 }
 

@@ -122,7 +122,7 @@ TEST_F(InputOutput, AnOutputThatIsAnInputIsRefusedAndTheInputKept) {
     const std::string before = Md5(in);
     ASSERT_TRUE(task.OpenInputFile(in));
     EXPECT_EQ(task.OpenOutputFile(in), -1);
-    EXPECT_EQ(task.LastErrorText(), Format(msg::OutputIsInput, in.c_str(), 0));
+    EXPECT_EQ(task.LastErrorText(), Format(enginemsg::OutputIsInput, in.c_str(), 0));
     // Another name for the same file is the same file.
     const std::string link = clips.dir.File("link.mp4");
     std::filesystem::create_symlink(in, link);

@@ -28,7 +28,7 @@ TEST(PlayerOpen, RefusesWithoutLibraries) {
     THeadlessPictureSink sink(320, 240);
     EXPECT_FALSE(player.LibrariesLoaded());
     EXPECT_FALSE(player.Open("/nonexistent.mp4", &sink));
-    EXPECT_EQ(player.LastErrorText(), msg::player::LibrariesNotLoaded);
+    EXPECT_EQ(player.LastErrorText(), playermsg::LibrariesNotLoaded);
 }
 
 class PlayerLifecycle : public ::testing::Test {
@@ -68,7 +68,7 @@ TEST_F(PlayerLifecycle, RefusesWhatCannotBePlayed) {
     EXPECT_EQ(ThreadCount(), baseline_);
 
     EXPECT_FALSE(player.Open(Clips().av, nullptr));
-    EXPECT_EQ(player.LastErrorText(), msg::player::GetVideoInfoFailed);
+    EXPECT_EQ(player.LastErrorText(), playermsg::GetVideoInfoFailed);
     EXPECT_EQ(ThreadCount(), baseline_);
 }
 
@@ -154,7 +154,7 @@ TEST_F(PlayerLifecycle, SurfaceThatCannotOpenStopsPlaying) {
     sink.SetOpenFails(true);
     ASSERT_TRUE(player.Open(Clips().av, &sink));
     ASSERT_TRUE(recorder.WaitFor(psStop));
-    EXPECT_TRUE(log.Contains(llError, msg::player::SetVideoModeFailed));
+    EXPECT_TRUE(log.Contains(llError, playermsg::SetVideoModeFailed));
     EXPECT_EQ(sink.ShownCount(), 0);
     player.Stop(true);
     EXPECT_EQ(ThreadCount(), baseline_);
@@ -170,8 +170,7 @@ TEST_F(PlayerLifecycle, ExceptionOnThePlayThreadClosesTheFile) {
         [](const TSinkPicture&, TPictureRect) { throw std::runtime_error("sink broke"); });
     ASSERT_TRUE(player.Open(Clips().av, &sink));
     ASSERT_TRUE(recorder.WaitFor(psStop));
-    EXPECT_TRUE(
-        log.Contains(llFatal, std::string(msg::player::PlayThreadException) + "sink broke"));
+    EXPECT_TRUE(log.Contains(llFatal, std::string(playermsg::PlayThreadException) + "sink broke"));
     EXPECT_TRUE(player.Paused()); // nothing is open any more
     player.Stop(true);
     EXPECT_EQ(ThreadCount(), baseline_);

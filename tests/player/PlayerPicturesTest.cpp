@@ -137,7 +137,7 @@ TEST_F(PlayerPictures, FailingHookLeavesThePictureAlone) {
     });
     ASSERT_TRUE(player.Open(Clips().av, &sink, true));
     ASSERT_TRUE(recorder.WaitFor(psPause));
-    EXPECT_TRUE(log.Contains(llError, std::string(msg::player::HookError) + "brush lost"));
+    EXPECT_TRUE(log.Contains(llError, std::string(playermsg::HookError) + "brush lost"));
     ASSERT_NE(sink.LastPicture(), nullptr);
     EXPECT_FALSE(AllPixels(*sink.LastPicture(), 255, 255, 255, 8));
     player.Stop(true);

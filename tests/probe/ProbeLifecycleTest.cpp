@@ -93,7 +93,7 @@ TEST(ProbeLifecycle, EmptyProbeAnswersWithoutAFile) {
     EXPECT_EQ(file.Title, "");
     EXPECT_EQ(file.Duration, -1);
     EXPECT_EQ(file.Timestamp, -1);
-    EXPECT_EQ(probe.LastErrorText(), msg::probe::FileNotLoaded);
+    EXPECT_EQ(probe.LastErrorText(), probemsg::FileNotLoaded);
     ExpectLogged(log, llWarning, "file not loaded.");
 
     TAudioStreamInfo audio;
@@ -259,13 +259,13 @@ TEST(ProbeLibraries, CheckedInLoadOrder) {
         EXPECT_THROW(probe.AttachContext(nullptr), FFmpegException);
         EXPECT_EQ(probe.LastErrorText(), ""); // not an error of the probe's own
     };
-    expectThrow(msg::LibAVCodecNotLoaded);
+    expectThrow(mediamsg::LibAVCodecNotLoaded);
     ASSERT_TRUE(loader.LoadOne(TLibraryKind::libAVCodec)) << loader.LastErrorText();
-    expectThrow(msg::LibAVFormatNotLoaded);
+    expectThrow(mediamsg::LibAVFormatNotLoaded);
     ASSERT_TRUE(loader.LoadOne(TLibraryKind::libAVFormat)) << loader.LastErrorText();
-    expectThrow(msg::LibAVUtilNotLoaded);
+    expectThrow(mediamsg::LibAVUtilNotLoaded);
     ASSERT_TRUE(loader.LoadOne(TLibraryKind::libAVUtil)) << loader.LastErrorText();
-    expectThrow(msg::LibSwScaleNotLoaded);
+    expectThrow(mediamsg::LibSwScaleNotLoaded);
     ASSERT_TRUE(loader.LoadOne(TLibraryKind::libSWScale)) << loader.LastErrorText();
     EXPECT_NO_THROW(TCustomAVProbe::CheckLibraries());
     EXPECT_FALSE(probe.LoadFile("/nonexistent.mp4"));

@@ -26,8 +26,6 @@
 
 #include <cmath>
 
-namespace msg = trimcropmsg;
-
 using dialogbuttons::Button;
 using dialogbuttons::ImageButton;
 
@@ -35,7 +33,8 @@ namespace {
 
 constexpr TCropSide Sides[] = {TCropSide::Up, TCropSide::Down, TCropSide::Left, TCropSide::Right};
 constexpr const char* SpinNames[] = {"spedUp", "spedDown", "spedLeft", "spedRight"};
-constexpr const char* SpinLabels[] = {msg::Up, msg::Down, msg::Left, msg::Right};
+constexpr const char* SpinLabels[] = {trimcropmsg::Up, trimcropmsg::Down, trimcropmsg::Left,
+                                      trimcropmsg::Right};
 // Outside the rectangle the picture is dimmed, so the part kept stands out.
 const QColor Shade(0, 0, 0, 110);
 
@@ -56,7 +55,7 @@ QString Text(const std::string& text) {
 TfrmCrop::TfrmCrop(TJobList& jobs, std::string libraryFolder, QWidget* parent)
     : QDialog(parent), jobs_(jobs), libraryFolder_(std::move(libraryFolder)) {
     setObjectName("frmCrop");
-    setWindowTitle(msg::CropCaption);
+    setWindowTitle(trimcropmsg::CropCaption);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     Build();
     if (!player_.LibrariesLoaded()) {
@@ -111,24 +110,24 @@ void TfrmCrop::Build() {
     lblLength_->setObjectName("lblLength");
     lblLength_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    imgbtnPlay_ = ImageButton(this, "imgbtnPlay", msg::PlayHint);
-    imgbtnPause_ = ImageButton(this, "imgbtnPause", msg::PauseHint);
+    imgbtnPlay_ = ImageButton(this, "imgbtnPlay", trimcropmsg::PlayHint);
+    imgbtnPause_ = ImageButton(this, "imgbtnPause", trimcropmsg::PauseHint);
     const QColor accent = TThemeManager::Accent(std::max(0, TThemeManager::Current()));
     imgbtnPlay_->setIcon(glyphs::ButtonIcon(glyphs::TButton::Play, accent));
     imgbtnPause_->setIcon(glyphs::ButtonIcon(glyphs::TButton::Pause, accent));
     connect(imgbtnPlay_, &QToolButton::clicked, this, &TfrmCrop::imgbtnPlayClick);
     connect(imgbtnPause_, &QToolButton::clicked, this, &TfrmCrop::imgbtnPauseClick);
 
-    btnReset_ = Button(this, "btnReset", msg::Reset);
-    btnOk_ = Button(this, "btnOk", msg::Ok);
+    btnReset_ = Button(this, "btnReset", trimcropmsg::Reset);
+    btnOk_ = Button(this, "btnOk", trimcropmsg::Ok);
     btnOk_->setDefault(true);
-    btnCancel_ = Button(this, "btnCancel", msg::Cancel);
+    btnCancel_ = Button(this, "btnCancel", trimcropmsg::Cancel);
     connect(btnReset_, &QPushButton::clicked, this, &TfrmCrop::btnDefaultClick);
     connect(btnOk_, &QPushButton::clicked, this, &TfrmCrop::btnOkClick);
     connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
     cmbZoom_ = new QComboBox(this);
     cmbZoom_->setObjectName("cmbZoom");
-    cmbZoom_->addItems({msg::ZoomFull, msg::ZoomLetterbox});
+    cmbZoom_->addItems({trimcropmsg::ZoomFull, trimcropmsg::ZoomLetterbox});
     cmbZoom_->hide(); // the output format's zoom setting is what converts
 
     auto* player = new QHBoxLayout;
@@ -166,7 +165,7 @@ void TfrmCrop::Build() {
 }
 
 QGroupBox* TfrmCrop::BuildCropSize() {
-    auto* group = new QGroupBox(msg::CropSize, this);
+    auto* group = new QGroupBox(trimcropmsg::CropSize, this);
     group->setObjectName("grpbxCropSize");
     auto* grid = new QGridLayout(group);
     grid->setVerticalSpacing(10);
@@ -187,7 +186,7 @@ QGroupBox* TfrmCrop::BuildCropSize() {
                 [this, side](int value) { SpinChanged(side, value); });
         spins_[i] = spin;
     }
-    btnDefault_ = Button(group, "btnDefault", msg::Default);
+    btnDefault_ = Button(group, "btnDefault", trimcropmsg::Default);
     connect(btnDefault_, &QPushButton::clicked, this, &TfrmCrop::btnDefaultClick);
     grid->addWidget(btnDefault_, static_cast<int>(spins_.size()), 0, 1, 2, Qt::AlignRight);
     return group;
@@ -272,7 +271,7 @@ bool TfrmCrop::OpenFile() {
 void TfrmCrop::FFPlayerFileOpen(std::int64_t duration) {
     sourceDuration_ = duration;
     lblLength_->setText(Text(TCropModel::ClockText(duration)));
-    lblPTS_->setText(msg::PositionOpened);
+    lblPTS_->setText(trimcropmsg::PositionOpened);
     seeking_ = true;
     trcPreview_->setTickInterval(5);
     trcPreview_->setTickPosition(QSlider::NoTicks);

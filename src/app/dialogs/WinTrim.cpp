@@ -17,8 +17,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace msg = trimcropmsg;
-
 using dialogbuttons::Button;
 using dialogbuttons::ImageButton;
 
@@ -43,7 +41,7 @@ QString Text(const std::string& text) {
 TfrmTrim::TfrmTrim(TJobList& jobs, std::string libraryFolder, QWidget* parent)
     : QDialog(parent), jobs_(jobs), libraryFolder_(std::move(libraryFolder)) {
     setObjectName("frmTrim");
-    setWindowTitle(msg::TrimCaption);
+    setWindowTitle(trimcropmsg::TrimCaption);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     Build();
     settle_.setSingleShot(true);
@@ -77,23 +75,23 @@ void TfrmTrim::Build() {
     lblLength_->setObjectName("lblLength");
     lblLength_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    imgbtnPlay_ = ImageButton(this, "imgbtnPlay", msg::PlayHint);
-    imgbtnPause_ = ImageButton(this, "imgbtnPause", msg::PauseHint);
-    imgbtnPlaySel_ = ImageButton(this, "imgbtnPlaySel", msg::PlaySelectionHint);
+    imgbtnPlay_ = ImageButton(this, "imgbtnPlay", trimcropmsg::PlayHint);
+    imgbtnPause_ = ImageButton(this, "imgbtnPause", trimcropmsg::PauseHint);
+    imgbtnPlaySel_ = ImageButton(this, "imgbtnPlaySel", trimcropmsg::PlaySelectionHint);
     imgbtnPlaySel_->hide(); // playing only the marked part is not offered
     const QColor accent = TThemeManager::Accent(std::max(0, TThemeManager::Current()));
     imgbtnPlay_->setIcon(glyphs::ButtonIcon(glyphs::TButton::Play, accent));
     imgbtnPause_->setIcon(glyphs::ButtonIcon(glyphs::TButton::Pause, accent));
     imgbtnPlaySel_->setIcon(glyphs::ButtonIcon(glyphs::TButton::Play, accent));
 
-    btnSetStart_ = Button(this, "btnSetStart", msg::SetStart);
-    btnSetEnd_ = Button(this, "btnSetEnd", msg::SetEnd);
-    btnReset_ = Button(this, "btnReset", msg::Reset);
-    btnOk_ = Button(this, "btnOk", msg::Ok);
+    btnSetStart_ = Button(this, "btnSetStart", trimcropmsg::SetStart);
+    btnSetEnd_ = Button(this, "btnSetEnd", trimcropmsg::SetEnd);
+    btnReset_ = Button(this, "btnReset", trimcropmsg::Reset);
+    btnOk_ = Button(this, "btnOk", trimcropmsg::Ok);
     btnOk_->setDefault(true);
-    btnCancel_ = Button(this, "btnCancel", msg::Cancel);
-    edtStart_ = MarkBox(this, "edtStart", msg::StartLabel);
-    edtTrimLength_ = MarkBox(this, "edtTrimLength", msg::EndLabel);
+    btnCancel_ = Button(this, "btnCancel", trimcropmsg::Cancel);
+    edtStart_ = MarkBox(this, "edtStart", trimcropmsg::StartLabel);
+    edtTrimLength_ = MarkBox(this, "edtTrimLength", trimcropmsg::EndLabel);
 
     connect(btnSetStart_, &QPushButton::clicked, this, &TfrmTrim::btnSetStartClick);
     connect(btnSetEnd_, &QPushButton::clicked, this, &TfrmTrim::btnSetEndClick);
@@ -141,7 +139,7 @@ void TfrmTrim::showEvent(QShowEvent* event) {
 
 void TfrmTrim::FormShow() {
     resize(QSize(TTrimModel::WindowWidth, TTrimModel::WindowHeight).expandedTo(sizeHint()));
-    setWindowTitle(msg::TrimCaption);
+    setWindowTitle(trimcropmsg::TrimCaption);
     lblPTS_->clear();
     lblLength_->clear();
     model_.BeginOpen();
@@ -174,10 +172,10 @@ void TfrmTrim::FormShow() {
 void TfrmTrim::FFPlayerFileOpen(std::int64_t duration, int& screenWidth, int& screenHeight) {
     imgPreview_->SurfaceSize(screenWidth, screenHeight);
     model_.FileOpened(duration);
-    edtStart_->setText(msg::MarksOpened);
-    edtTrimLength_->setText(msg::MarksOpened);
-    lblLength_->setText(msg::DurationPrefix + Text(TTrimModel::TimeText(duration)));
-    lblPTS_->setText(msg::PositionOpened);
+    edtStart_->setText(trimcropmsg::MarksOpened);
+    edtTrimLength_->setText(trimcropmsg::MarksOpened);
+    lblLength_->setText(trimcropmsg::DurationPrefix + Text(TTrimModel::TimeText(duration)));
+    lblPTS_->setText(trimcropmsg::PositionOpened);
     trcPreview_->setTickPosition(QSlider::NoTicks);
     trcPreview_->setRange(0, trcPreview_->width());
     trcPreview_->ClearSelection();
@@ -190,7 +188,7 @@ void TfrmTrim::FFPlayerFileOpen(std::int64_t duration, int& screenWidth, int& sc
 }
 
 void TfrmTrim::FFPlayerPosition(std::int64_t pts) {
-    lblPTS_->setText(msg::TimePrefix + Text(TTrimModel::TimeText(pts)));
+    lblPTS_->setText(trimcropmsg::TimePrefix + Text(TTrimModel::TimeText(pts)));
     if (!dragging_) {
         trcPreview_->setValue(model_.SliderPosition(pts, trcPreview_->maximum()));
     }
@@ -207,8 +205,8 @@ void TfrmTrim::FFPlayerState(TPlayState state) {
     imgbtnPause_->setEnabled(false);
     trcPreview_->ClearSelection();
     trcPreview_->setEnabled(false);
-    lblPTS_->setText(msg::TimeEnded);
-    lblLength_->setText(msg::TimeEnded);
+    lblPTS_->setText(trimcropmsg::TimeEnded);
+    lblLength_->setText(trimcropmsg::TimeEnded);
 }
 
 bool TfrmTrim::eventFilter(QObject* watched, QEvent* event) {
@@ -256,7 +254,7 @@ void TfrmTrim::btnSetEndClick() {
 
 void TfrmTrim::btnResetClick() {
     model_.Reset();
-    edtStart_->setText(msg::StartReset);
+    edtStart_->setText(trimcropmsg::StartReset);
     edtTrimLength_->setText(Text(TTrimModel::TimeText(model_.MarkEnd())));
     trcPreview_->SetSelection(0, trcPreview_->maximum());
 }

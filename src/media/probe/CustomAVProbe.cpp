@@ -56,7 +56,7 @@ const char* ReadableKey(const char* key) {
 
 void AddLine(std::string& text, const std::string& line) {
     text += line;
-    text += msg::probe::LineBreak;
+    text += probemsg::LineBreak;
 }
 
 // A zero denominator would divide by zero in every conversion: it becomes the numerator, or 1.
@@ -90,12 +90,12 @@ std::string RateText(AVRational rate, const char* name) {
     const double value = av_q2d(rate);
     const long long hundredths = std::llround(value * 100);
     if (hundredths % 100 != 0) {
-        return Format(msg::probe::StreamRateFraction, value, name);
+        return Format(probemsg::StreamRateFraction, value, name);
     }
     if (hundredths % 100000 != 0) {
-        return Format(msg::probe::StreamRateWhole, value, name);
+        return Format(probemsg::StreamRateWhole, value, name);
     }
-    return Format(msg::probe::StreamRateThousands, value / 1000, name);
+    return Format(probemsg::StreamRateThousands, value / 1000, name);
 }
 
 // The leading decimal number of a tag ("2009-05-01" gives 2009, "3/12" gives 3), -1 when none.
@@ -196,16 +196,16 @@ TCustomAVProbe::~TCustomAVProbe() {
 void TCustomAVProbe::CheckLibraries() {
     const TFFmpegLoader& loader = TFFmpegLoader::Instance();
     if (!loader.IsLoaded(TLibraryKind::libAVCodec)) {
-        throw FFmpegException(msg::LibAVCodecNotLoaded);
+        throw FFmpegException(mediamsg::LibAVCodecNotLoaded);
     }
     if (!loader.IsLoaded(TLibraryKind::libAVFormat)) {
-        throw FFmpegException(msg::LibAVFormatNotLoaded);
+        throw FFmpegException(mediamsg::LibAVFormatNotLoaded);
     }
     if (!loader.IsLoaded(TLibraryKind::libAVUtil)) {
-        throw FFmpegException(msg::LibAVUtilNotLoaded);
+        throw FFmpegException(mediamsg::LibAVUtilNotLoaded);
     }
     if (!loader.IsLoaded(TLibraryKind::libSWScale)) {
-        throw FFmpegException(msg::LibSwScaleNotLoaded);
+        throw FFmpegException(mediamsg::LibSwScaleNotLoaded);
     }
 }
 
@@ -222,7 +222,7 @@ bool TCustomAVProbe::LoadFile(const std::string& fileName, const std::string& fo
     if (!forcedFormat.empty()) {
         format = fn::av_find_input_format(forcedFormat.c_str());
         if (format == nullptr) {
-            lastErrorText_ = Format(msg::probe::UnknownInputFormat, forcedFormat.c_str());
+            lastErrorText_ = Format(probemsg::UnknownInputFormat, forcedFormat.c_str());
             return false;
         }
     }
@@ -244,7 +244,7 @@ bool TCustomAVProbe::LoadFile(const std::string& fileName, const std::string& fo
         found = fn::avformat_find_stream_info(context_, nullptr);
     }
     if (found < 0) {
-        lastErrorText_ = Format(msg::probe::NoCodecParameters, fileName.c_str());
+        lastErrorText_ = Format(probemsg::NoCodecParameters, fileName.c_str());
         Close();
         return false;
     }
@@ -353,7 +353,7 @@ bool TCustomAVProbe::IsVideoStream(int index) const {
 bool TCustomAVProbe::GetFileStreamInfo(TFileStreamInfo& info) {
     info = TFileStreamInfo{};
     if (context_ == nullptr) {
-        ReportError(kWarningLevel, msg::probe::FileNotLoaded);
+        ReportError(kWarningLevel, probemsg::FileNotLoaded);
         return false;
     }
     const AVDictionary* tags = context_->metadata;
@@ -376,23 +376,23 @@ bool TCustomAVProbe::GetFileStreamInfo(TFileStreamInfo& info) {
 AVStream* TCustomAVProbe::SelectStream(int index, int mediaType) {
     const bool audio = mediaType == AVMEDIA_TYPE_AUDIO;
     if (context_ == nullptr) {
-        ReportError(kWarningLevel, msg::probe::FileNotLoaded);
+        ReportError(kWarningLevel, probemsg::FileNotLoaded);
         return nullptr;
     }
     if (index < 0) {
         index = audio ? firstAudioStreamIndex_ : firstVideoStreamIndex_;
         if (index < 0) {
-            ReportError(kErrorLevel, audio ? msg::probe::NoAudioStream : msg::probe::NoVideoStream);
+            ReportError(kErrorLevel, audio ? probemsg::NoAudioStream : probemsg::NoVideoStream);
             return nullptr;
         }
     } else if (index >= streamCount_ || index >= static_cast<int>(context_->nb_streams)) {
-        ReportError(kErrorLevel, Format(msg::probe::InvalidStreamIndex, index));
+        ReportError(kErrorLevel, Format(probemsg::InvalidStreamIndex, index));
         return nullptr;
     }
     AVStream* stream = context_->streams[index];
     if (stream->codecpar->codec_type != mediaType) {
         ReportError(kErrorLevel,
-                    Format(audio ? msg::probe::NotAudioStream : msg::probe::NotVideoStream, index));
+                    Format(audio ? probemsg::NotAudioStream : probemsg::NotVideoStream, index));
         return nullptr;
     }
     return stream;
@@ -467,11 +467,11 @@ std::string TCustomAVProbe::MetadataBlock(const AVDictionary* metadata,
         return {};
     }
     std::string text;
-    AddLine(text, Format(msg::probe::InfoMetadata, indent.c_str()));
+    AddLine(text, Format(probemsg::InfoMetadata, indent.c_str()));
     const AVDictionaryEntry* tag = nullptr;
     while ((tag = fn::av_dict_get(metadata, "", tag, AV_DICT_IGNORE_SUFFIX)) != nullptr) {
         if (std::strcmp(tag->key, "language") != 0) {
-            AddLine(text, Format(msg::probe::InfoMetadataTag, indent.c_str(), ReadableKey(tag->key),
+            AddLine(text, Format(probemsg::InfoMetadataTag, indent.c_str(), ReadableKey(tag->key),
                                  tag->value));
         }
     }
@@ -482,20 +482,20 @@ std::string TCustomAVProbe::StreamLine(int index) const {
     const AVStream* stream = context_->streams[index];
     const AVCodecParameters* par = stream->codecpar;
 
-    std::string line = Format(msg::probe::StreamIndex, index);
+    std::string line = Format(probemsg::StreamIndex, index);
     if (context_->iformat != nullptr && (context_->iformat->flags & AVFMT_SHOW_IDS) != 0) {
-        line += Format(msg::probe::StreamId, stream->id);
+        line += Format(probemsg::StreamId, stream->id);
     }
     const std::string language = MetadataValue(stream->metadata, "language", "");
     if (!language.empty()) {
-        line += Format(msg::probe::StreamLanguage, language.c_str());
+        line += Format(probemsg::StreamLanguage, language.c_str());
     }
     const AVRational tb = stream->time_base;
     std::int64_t divisor = fn::av_gcd(tb.num, tb.den);
     if (divisor == 0) {
         divisor = 1;
     }
-    line += Format(msg::probe::StreamTimeBase, static_cast<int>(tb.num / divisor),
+    line += Format(probemsg::StreamTimeBase, static_cast<int>(tb.num / divisor),
                    static_cast<int>(tb.den / divisor));
 
     AVRational codecTimeBase{0, 1};
@@ -506,7 +506,7 @@ std::string TCustomAVProbe::StreamLine(int index) const {
         AVRational dar{0, 1};
         fn::av_reduce(&dar.num, &dar.den, static_cast<std::int64_t>(par->width) * sar.num,
                       static_cast<std::int64_t>(par->height) * sar.den, 1048576);
-        line = Format(msg::probe::StreamAspect, line.c_str(), sar.num, sar.den, dar.num, dar.den);
+        line = Format(probemsg::StreamAspect, line.c_str(), sar.num, sar.den, dar.num, dar.den);
     }
 
     if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
@@ -522,10 +522,10 @@ std::string TCustomAVProbe::StreamLine(int index) const {
     }
 
     if (stream->start_time != NoTimestamp) {
-        line += SecondsText(msg::probe::StreamStartTime, StreamTimeUS(index, stream->start_time));
+        line += SecondsText(probemsg::StreamStartTime, StreamTimeUS(index, stream->start_time));
     }
     // FormatDuration gives "N/A" for the missing value.
-    line += Format(msg::probe::StreamDuration,
+    line += Format(probemsg::StreamDuration,
                    FormatDuration(StreamTimeUS(index, stream->duration)).c_str());
 
     std::string text;
@@ -536,37 +536,37 @@ std::string TCustomAVProbe::StreamLine(int index) const {
 
 std::string TCustomAVProbe::GetInfoText() {
     if (context_ == nullptr) {
-        ReportError(kWarningLevel, msg::probe::FileNotLoaded);
+        ReportError(kWarningLevel, probemsg::FileNotLoaded);
         return {};
     }
     std::string text;
-    AddLine(text, Format(msg::probe::InfoFileName, FileName().c_str()));
-    AddLine(text, Format(msg::probe::InfoFormatName, FormatName().c_str()));
+    AddLine(text, Format(probemsg::InfoFileName, FileName().c_str()));
+    AddLine(text, Format(probemsg::InfoFormatName, FormatName().c_str()));
     const char* longName = context_->iformat != nullptr && context_->iformat->long_name != nullptr
                                ? context_->iformat->long_name
                                : "";
-    AddLine(text, Format(msg::probe::InfoFormatLongName, longName));
-    AddLine(text, Format(msg::probe::InfoFileSize, FormatSize(fileSize_).c_str()));
+    AddLine(text, Format(probemsg::InfoFormatLongName, longName));
+    AddLine(text, Format(probemsg::InfoFileSize, FormatSize(fileSize_).c_str()));
 
     const std::int64_t duration = context_->duration;
-    AddLine(text, Format(msg::probe::InfoDuration, duration == NoTimestamp || duration < 0
-                                                       ? msg::probe::NotAvailable
-                                                       : FormatDuration(duration).c_str()));
+    AddLine(text, Format(probemsg::InfoDuration, duration == NoTimestamp || duration < 0
+                                                     ? probemsg::NotAvailable
+                                                     : FormatDuration(duration).c_str()));
     if (context_->start_time != NoTimestamp && context_->start_time >= 0) {
-        AddLine(text, SecondsText(msg::probe::InfoStartTime, context_->start_time));
+        AddLine(text, SecondsText(probemsg::InfoStartTime, context_->start_time));
     }
     if (context_->bit_rate < 1) {
-        AddLine(text, msg::probe::InfoBitRateNA);
+        AddLine(text, probemsg::InfoBitRateNA);
     } else {
-        AddLine(text, Format(msg::probe::InfoBitRate, static_cast<int>(context_->bit_rate / 1000)));
+        AddLine(text, Format(probemsg::InfoBitRate, static_cast<int>(context_->bit_rate / 1000)));
     }
     const std::int64_t timestamp = CreationTime(context_->metadata);
     if (timestamp > 0) {
         AddLine(
             text,
             Format(
-                msg::probe::InfoTimeStamp,
-                FormatDateTime(msg::probe::TimeStampForm, UnixToLocalDateTime(timestamp)).c_str()));
+                probemsg::InfoTimeStamp,
+                FormatDateTime(probemsg::TimeStampForm, UnixToLocalDateTime(timestamp)).c_str()));
     }
     text += MetadataBlock(context_->metadata, "");
 
@@ -578,13 +578,12 @@ std::string TCustomAVProbe::GetInfoText() {
         std::string provider = TagOr(program->metadata, "provider_name", "service_provider");
         std::string name = TagOr(program->metadata, "name", "service_name");
         if (provider.empty()) {
-            provider = msg::probe::NotAvailable;
+            provider = probemsg::NotAvailable;
         }
         if (name.empty()) {
-            name = msg::probe::NotAvailable;
+            name = probemsg::NotAvailable;
         }
-        AddLine(text,
-                Format(msg::probe::InfoProgram, program->id, (provider + "@" + name).c_str()));
+        AddLine(text, Format(probemsg::InfoProgram, program->id, (provider + "@" + name).c_str()));
         text += MetadataBlock(program->metadata, "  ");
         for (unsigned k = 0; k < program->nb_stream_indexes; ++k) {
             const unsigned index = program->stream_index[k];

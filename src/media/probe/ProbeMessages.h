@@ -2,7 +2,7 @@
 
 // Message texts and report line forms of the media probe, kept in one place so that tests can
 // quote them.
-namespace msg::probe {
+namespace probemsg {
 inline constexpr const char* UnknownInputFormat = "Unknown input format: %s";
 inline constexpr const char* NoCodecParameters = "%s: could not find codec parameters";
 inline constexpr const char* FileNotLoaded = "file not loaded.";
@@ -40,4 +40,4 @@ inline constexpr const char* StreamRateWhole = ", %1.0f %s";
 inline constexpr const char* StreamRateThousands = ", %1.0fk %s";
 inline constexpr const char* StreamStartTime = ", StartTime: %d.%.6d";
 inline constexpr const char* StreamDuration = ", Duration: %s";
-} // namespace msg::probe
+} // namespace probemsg
