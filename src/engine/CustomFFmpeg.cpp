@@ -21,23 +21,6 @@ std::mutex& PreviewLock() {
     return lock;
 }
 
-void CodecContextCloser::operator()(AVCodecContext* c) const {
-    // The libraries leave the two-pass statistics input to the caller.
-    fn::av_freep(&c->stats_in);
-    std::lock_guard lock(CodecLock());
-    fn::avcodec_free_context(&c);
-}
-
-TOutputFile::~TOutputFile() {
-    if (ctx == nullptr) {
-        return;
-    }
-    if (ctx->oformat != nullptr && !(ctx->oformat->flags & AVFMT_NOFILE)) {
-        TMediaFile::CloseOutput(ctx);
-    }
-    fn::avformat_free_context(ctx);
-}
-
 TCustomFFmpeg::TCustomFFmpeg() = default;
 
 TCustomFFmpeg::~TCustomFFmpeg() {
@@ -124,9 +107,6 @@ void TCustomFFmpeg::CleanUp() {
     ReleaseTranscodeState();
     opt_ctx_.FreeContexts();
     remove_output_files();
-    for (TInputFileSlot& slot : input_files_) {
-        TMediaFile::CloseInput(&slot.ctx);
-    }
     input_files_.clear();
     input_codecs_.clear();
     pending_.intra_matrix.clear();
@@ -363,7 +343,7 @@ void TCustomFFmpeg::SetLastErrorText(const std::string& text) {
 }
 
 AVFormatContext* TCustomFFmpeg::InputContext(int index) const {
-    return index >= 0 && index < InputFileCount() ? input_files_[index].ctx : nullptr;
+    return index >= 0 && index < InputFileCount() ? input_files_[index].ctx.get() : nullptr;
 }
 
 bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {

@@ -136,17 +136,12 @@ struct TMetaDataMap {
     int in_file = 0;
 };
 
-// Decoder and encoder contexts are opened and closed under CodecLock; the deleter takes it too
-// and frees the two-pass statistics input the libraries leave to their caller.
-struct CodecContextCloser {
-    void operator()(AVCodecContext* c) const;
-};
-using TCodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextCloser>;
+using TCodecContextPtr = media::OpenedCodecContextPtr;
 
 // An opened input file.
 struct TInputFileSlot {
-    AVFormatContext* ctx = nullptr; // owned; closed by the clean-up
-    std::int64_t ts_offset = 0;     // microseconds
+    media::InputContextPtr ctx;
+    std::int64_t ts_offset = 0; // microseconds
     std::array<double, MAX_STREAMS> ts_scale{};
     std::string file_name; // the caller's name
     // Identity of the file on disk, to refuse it as an output.
@@ -172,13 +167,8 @@ struct TOutputStreamSlot {
 
 // An opened output file. In join mode several slots of the output table refer to one file.
 struct TOutputFile {
-    TOutputFile() = default;
-    TOutputFile(const TOutputFile&) = delete;
-    TOutputFile& operator=(const TOutputFile&) = delete;
-    ~TOutputFile(); // closes the byte stream and frees the context
-
-    AVFormatContext* ctx = nullptr; // owned
-    std::string file_name;          // the caller's name, not the library form
+    media::OutputContextPtr ctx; // the byte stream is closed with it
+    std::string file_name;       // the caller's name, not the library form
     // The regular file this task created by opening the output, to remove it again when the
     // task fails (and never anything else that comes to stand under that name).
     bool created_file = false;

@@ -70,7 +70,7 @@ void TCustomFFmpeg::SetTargetNorm(const std::string& kind, const std::string& no
                 if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) {
                     continue;
                 }
-                const AVRational rate = fn::av_guess_frame_rate(input.ctx, st, nullptr);
+                const AVRational rate = fn::av_guess_frame_rate(input.ctx.get(), st, nullptr);
                 if (rate.num > 0 && rate.den > 0) {
                     decided = NormFromRate(static_cast<double>(rate.num) / rate.den, norm);
                 }

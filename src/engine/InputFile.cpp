@@ -14,36 +14,6 @@
 
 namespace {
 
-// Frees a context that was allocated but never opened, or closes an opened one.
-class InputGuard {
-public:
-    explicit InputGuard(AVFormatContext* ctx) : ctx_(ctx) {}
-    ~InputGuard() {
-        if (ctx_ == nullptr) {
-            return;
-        }
-        if (opened_) {
-            TMediaFile::CloseInput(&ctx_);
-        } else {
-            fn::avformat_free_context(ctx_);
-        }
-    }
-    InputGuard(const InputGuard&) = delete;
-    InputGuard& operator=(const InputGuard&) = delete;
-    AVFormatContext** Slot() { return &ctx_; }
-    AVFormatContext* Get() const { return ctx_; }
-    void Opened() { opened_ = true; }
-    AVFormatContext* Release() {
-        AVFormatContext* c = ctx_;
-        ctx_ = nullptr;
-        return c;
-    }
-
-private:
-    AVFormatContext* ctx_;
-    bool opened_ = false;
-};
-
 // The demuxer options that carry what the old interface passed as format parameters; only
 // demuxers that know them (raw video, raw audio, capture devices) take them.
 void FillDemuxerOptions(const TPendingSettings& p, AVDictionary** options) {
@@ -105,13 +75,13 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
         return false;
     }
 
-    InputGuard ic(fn::avformat_alloc_context());
-    if (ic.Get() == nullptr) {
+    media::FormatContextPtr ic(fn::avformat_alloc_context());
+    if (!ic) {
         throw FFmpegException(enginemsg::AllocContextFailed);
     }
     media::Dictionary params;
     FillDemuxerOptions(pending_, params.Slot());
-    opt_ctx_.ApplyContextOptions(ic.Get(), opt_ctx_.FormatOpts(), AV_OPT_FLAG_DECODING_PARAM);
+    opt_ctx_.ApplyContextOptions(ic.get(), opt_ctx_.FormatOpts(), AV_OPT_FLAG_DECODING_PARAM);
 
     const AVCodec* forced[3] = {nullptr, nullptr, nullptr};
     if (!find_codec(pending_.video_codec_name, AVMEDIA_TYPE_VIDEO, false,
@@ -123,7 +93,7 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
         clearNames();
         return false;
     }
-    AVFormatContext* ctx = ic.Get();
+    AVFormatContext* ctx = ic.get();
     if (forced[0] != nullptr) {
         ctx->video_codec_id = forced[0]->id;
         ctx->video_codec = forced[0];
@@ -141,16 +111,16 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
         ctx->video_codec_id = AV_CODEC_ID_PGMYUV;
     }
 
-    const int err = TMediaFile::OpenInput(ic.Slot(), fileName, file_iformat, params.Slot());
+    // OpenInput frees the context when it fails.
+    AVFormatContext* opening = ic.release();
+    const int err = TMediaFile::OpenInput(&opening, fileName, file_iformat, params.Slot());
+    media::InputContextPtr opened(opening);
     if (err < 0) {
-        // OpenInput has freed the context.
-        ic.Release();
         SetLastErrorText(ErrorText(fileName, err));
         clearNames();
         return false;
     }
-    ic.Opened();
-    ctx = ic.Get();
+    ctx = opened.get();
 
     if (pending_.opt_programid != 0) {
         bool found = false;
@@ -319,7 +289,7 @@ bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
     if (switches_.verbose >= 0) {
         fn::av_dump_format(ctx, index, ToLibraryFileName(fileName).c_str(), 0);
     }
-    slot.ctx = ic.Release();
+    slot.ctx = std::move(opened);
     input_files_.push_back(std::move(slot));
     input_codecs_.insert(input_codecs_.end(), codecs.begin(), codecs.end());
     clearNames();

@@ -60,11 +60,11 @@ int TCustomFFmpeg::opt_output_file(const std::string& fileName, bool join) {
 
     auto file = std::make_shared<TOutputFile>();
     file->file_name = fileName;
-    file->ctx = fn::avformat_alloc_context();
-    if (file->ctx == nullptr) {
+    file->ctx.reset(fn::avformat_alloc_context());
+    if (!file->ctx) {
         throw FFmpegException(enginemsg::AllocContextFailed);
     }
-    AVFormatContext* oc = file->ctx;
+    AVFormatContext* oc = file->ctx.get();
     const std::string libraryName = ToLibraryFileName(fileName);
     const AVOutputFormat* fmt = nullptr;
     if (!pending_.file_format.empty()) {
@@ -96,7 +96,7 @@ int TCustomFFmpeg::opt_output_file(const std::string& fileName, bool join) {
         const int examined = join ? 1 : InputFileCount();
         try {
             for (int j = 0; j < examined; ++j) {
-                const AVFormatContext* ic = input_files_[j].ctx;
+                const AVFormatContext* ic = input_files_[j].ctx.get();
                 for (unsigned i = 0; i < ic->nb_streams; ++i) {
                     switch (ic->streams[i]->codecpar->codec_type) {
                     case AVMEDIA_TYPE_VIDEO:

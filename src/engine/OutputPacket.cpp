@@ -241,7 +241,7 @@ void TCustomFFmpeg::filter_packet(AVOutputStream& ost, AVPacket* pkt, size_t sta
 }
 
 void TCustomFFmpeg::mux_packet(AVOutputStream& ost, AVPacket* pkt) {
-    AVFormatContext* oc = ost.file->ctx;
+    AVFormatContext* oc = ost.file->ctx.get();
     pkt->stream_index = ost.st->index;
     if (!(oc->oformat->flags & AVFMT_NOTIMESTAMPS) && pkt->dts != AV_NOPTS_VALUE) {
         // Muxers refuse time stamps that go back; a glitch in the input must not end the

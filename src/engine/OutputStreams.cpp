@@ -18,7 +18,7 @@ namespace {
 // The stream and its slot; the stream id comes from the stream-id map.
 TOutputStreamSlot& AddStream(TOutputFile& file, const std::array<int, MAX_STREAMS>& streamIds,
                              const AVCodec* codec) {
-    AVStream* st = fn::avformat_new_stream(file.ctx, nullptr);
+    AVStream* st = fn::avformat_new_stream(file.ctx.get(), nullptr);
     if (st == nullptr) {
         throw FFmpegException(enginemsg::CouldNotAllocStream);
     }

@@ -173,7 +173,7 @@ void TCustomFFmpeg::transcode() {
             break;
         }
         ts.file_index = file_index;
-        AVFormatContext* ic = input_files_[file_index].ctx;
+        AVFormatContext* ic = input_files_[file_index].ctx.get();
         const int ret = fn::av_read_frame(ic, pkt);
         if (ret == AVERROR(EAGAIN)) {
             ts.input_files[file_index].no_packet = true;
@@ -269,7 +269,7 @@ void TCustomFFmpeg::write_trailers(TTranscodeState& ts) {
         if (!file->header_written) {
             continue;
         }
-        const int ret = fn::av_write_trailer(file->ctx);
+        const int ret = fn::av_write_trailer(file->ctx.get());
         if (ret < 0) {
             throw FFmpegException(ErrorText(enginemsg::WriteTrailerFailed, ret));
         }
@@ -282,7 +282,7 @@ void TCustomFFmpeg::close_outputs(TTranscodeState& ts) {
         if (file->ctx->pb == nullptr || (file->ctx->oformat->flags & AVFMT_NOFILE)) {
             continue;
         }
-        const int ret = TMediaFile::CloseOutput(file->ctx);
+        const int ret = TMediaFile::CloseOutput(file->ctx.get());
         if (ret < 0) {
             throw FFmpegException(ErrorText(file->file_name, ret));
         }
@@ -294,21 +294,19 @@ void TCustomFFmpeg::ReleaseTranscodeState() {
         return;
     }
     TTranscodeState& ts = *transcode_state_;
-    {
-        // Encoders and decoders are closed now; their contexts are freed with their files.
-        std::lock_guard lock(CodecLock());
-        for (auto& ost : ts.ost_table) {
-            if (ost->encoder_open && ost->enc != nullptr) {
-                fn::av_freep(&ost->enc->stats_in);
-                fn::avcodec_close(ost->enc);
-                ost->encoder_open = false;
-            }
+    // The opened encoders and decoders go now; the ones never opened go with their files.
+    for (auto& ost : ts.ost_table) {
+        if (ost->encoder_open) {
+            ost->enc = nullptr;
+            ost->slot->enc.reset();
+            ost->encoder_open = false;
         }
-        for (auto& ist : ts.ist_table) {
-            if (ist->decoder_open) {
-                fn::avcodec_close(ist->dec);
-                ist->decoder_open = false;
-            }
+    }
+    for (auto& ist : ts.ist_table) {
+        if (ist->decoder_open) {
+            ist->dec = nullptr;
+            input_files_[ist->file_index].decoders[ist->index].reset();
+            ist->decoder_open = false;
         }
     }
     transcode_state_.reset();

@@ -37,7 +37,7 @@ bool InProgram(const AVFormatContext* ic, int streamIndex, int programId) {
 }
 
 void DumpOutput(const TOutputFile& file, int index) {
-    fn::av_dump_format(file.ctx, index, file.ctx->url ? file.ctx->url : "", 1);
+    fn::av_dump_format(file.ctx.get(), index, file.ctx->url ? file.ctx->url : "", 1);
 }
 
 } // namespace
@@ -261,7 +261,7 @@ void TCustomFFmpeg::choose_output_sources(TTranscodeState& ts) {
                         continue;
                     }
                     if (pending_.opt_programid != 0 &&
-                        !InProgram(input_files_[ist.file_index].ctx, ist.index,
+                        !InProgram(input_files_[ist.file_index].ctx.get(), ist.index,
                                    pending_.opt_programid)) {
                         continue;
                     }
@@ -310,12 +310,12 @@ void TCustomFFmpeg::copy_metadata_and_chapters(TTranscodeState& ts) {
     }
 
     for (int i = 0; i < InputFileCount(); ++i) {
-        const AVFormatContext* is = input_files_[i].ctx;
+        const AVFormatContext* is = input_files_[i].ctx.get();
         if (is->nb_chapters == 0) {
             continue;
         }
         for (TOutputFile* file : ts.outputs) {
-            AVFormatContext* os = file->ctx;
+            AVFormatContext* os = file->ctx.get();
             for (unsigned c = 0; c < is->nb_chapters; ++c) {
                 const AVChapter* in_ch = is->chapters[c];
                 const std::int64_t ts_off =
@@ -331,8 +331,9 @@ void TCustomFFmpeg::copy_metadata_and_chapters(TTranscodeState& ts) {
                 if (rt != INT64_MAX && in_ch->start > rt + ts_off) {
                     break;
                 }
-                auto* out_ch = static_cast<AVChapter*>(fn::av_mallocz(sizeof(AVChapter)));
-                if (out_ch == nullptr) {
+                media::ChapterPtr out_ch(
+                    static_cast<AVChapter*>(fn::av_mallocz(sizeof(AVChapter))));
+                if (!out_ch) {
                     throw FFmpegException(enginemsg::AvMalloczFail);
                 }
                 out_ch->id = in_ch->id;
@@ -343,12 +344,10 @@ void TCustomFFmpeg::copy_metadata_and_chapters(TTranscodeState& ts) {
                 auto* grown = static_cast<AVChapter**>(
                     fn::av_realloc(os->chapters, sizeof(AVChapter*) * (os->nb_chapters + 1)));
                 if (grown == nullptr) {
-                    fn::av_dict_free(&out_ch->metadata);
-                    fn::av_free(out_ch);
                     throw FFmpegException(enginemsg::AvReallocFail);
                 }
                 os->chapters = grown;
-                os->chapters[os->nb_chapters++] = out_ch;
+                os->chapters[os->nb_chapters++] = out_ch.release();
             }
         }
     }
@@ -358,7 +357,7 @@ void TCustomFFmpeg::write_headers(TTranscodeState& ts) {
     bool allRtp = true;
     for (size_t i = 0; i < ts.outputs.size(); ++i) {
         TOutputFile& file = *ts.outputs[i];
-        AVFormatContext* oc = file.ctx;
+        AVFormatContext* oc = file.ctx.get();
         media::Dictionary options;
         const AVClass* cls = oc->oformat->priv_class;
         opt_ctx_.CopyFormatPrivateOptions(cls, options.Slot());
@@ -381,7 +380,7 @@ void TCustomFFmpeg::write_headers(TTranscodeState& ts) {
     if (allRtp) {
         std::vector<AVFormatContext*> contexts;
         for (TOutputFile* f : ts.outputs) {
-            contexts.push_back(f->ctx);
+            contexts.push_back(f->ctx.get());
         }
         char sdp[2048] = {};
         fn::av_sdp_create(contexts.data(), static_cast<int>(contexts.size()), sdp, sizeof(sdp));

@@ -2,9 +2,12 @@
 
 // Owning handles for library objects; every deleter calls through the loaded entry points.
 
+#include "FFmpegLoader.h"
 #include "LibraryFunctions.h"
+#include "MediaFile.h"
 
 #include <memory>
+#include <mutex>
 
 namespace media {
 
@@ -47,6 +50,35 @@ struct ParserDeleter {
 struct AvFreeDeleter {
     void operator()(void* p) const { fn::av_free(p); }
 };
+// An input opened with TMediaFile::OpenInput, closed together with its byte stream.
+struct InputContextDeleter {
+    void operator()(AVFormatContext* c) const { TMediaFile::CloseInput(&c); }
+};
+// An output context: the byte stream it opened is closed before the context is freed.
+struct OutputContextDeleter {
+    void operator()(AVFormatContext* c) const {
+        if (c->oformat != nullptr && !(c->oformat->flags & AVFMT_NOFILE)) {
+            TMediaFile::CloseOutput(c);
+        }
+        fn::avformat_free_context(c);
+    }
+};
+// Decoders and encoders are opened and closed under the codec lock; the libraries leave the
+// two-pass statistics input to their caller.
+struct OpenedCodecContextDeleter {
+    void operator()(AVCodecContext* c) const {
+        fn::av_freep(&c->stats_in);
+        std::lock_guard lock(CodecLock());
+        fn::avcodec_free_context(&c);
+    }
+};
+// A chapter not yet handed to a context.
+struct ChapterDeleter {
+    void operator()(AVChapter* c) const {
+        fn::av_dict_free(&c->metadata);
+        fn::av_free(c);
+    }
+};
 struct DictionaryDeleter {
     void operator()(AVDictionary* d) const { fn::av_dict_free(&d); }
 };
@@ -56,6 +88,10 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using CodecParametersPtr = std::unique_ptr<AVCodecParameters, CodecParametersDeleter>;
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
+using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
+using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
+using OpenedCodecContextPtr = std::unique_ptr<AVCodecContext, OpenedCodecContextDeleter>;
+using ChapterPtr = std::unique_ptr<AVChapter, ChapterDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsDeleter>;
 using SwrContextPtr = std::unique_ptr<SwrContext, SwrDeleter>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
