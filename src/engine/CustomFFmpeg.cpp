@@ -1,5 +1,5 @@
-// Life cycle of a conversion task: construction, reset, start, stop, pause, termination, and
-// the typed setters the encoder component uses.
+// The facade of a conversion task: the parts wired together, the life cycle (reset, start,
+// stop, pause, termination), and the typed setters the encoder component uses.
 
 #include "FFmpeg.h"
 
@@ -13,15 +13,34 @@
 #include "Previewer.h"
 #include "TranscodeState.h"
 
-#include <filesystem>
-#include <sys/stat.h>
-
-std::mutex& PreviewLock() {
-    static std::mutex lock;
-    return lock;
+TCustomFFmpeg::TCustomFFmpeg()
+    : input_files_(pending_, switches_, opt_ctx_, services_),
+      output_streams_(pending_, switches_, opt_ctx_, streamid_map_, video_bitstream_filters_,
+                      audio_bitstream_filters_, subtitle_bitstream_filters_, services_),
+      output_files_(pending_, opt_ctx_, metadata_, streamid_map_, input_files_, output_streams_,
+                    services_),
+      report_(*this, pending_, switches_, stats_, services_), preview_(*this),
+      hooks_(*this, switches_, frame_hooks_), writer_(pending_, switches_, stats_, services_),
+      audio_(pending_, switches_, writer_, services_),
+      video_(pending_, switches_, opt_ctx_, output_files_, hooks_, preview_, writer_, stats_,
+             stop_requested_, services_),
+      decoder_(pending_, switches_, video_, audio_, writer_),
+      stream_setup_(pending_, switches_, opt_ctx_, input_files_, output_files_, hooks_, preview_,
+                    video_, report_, stats_, services_),
+      setup_(pending_, switches_, opt_ctx_, stream_maps_, meta_data_maps_, input_files_,
+             output_files_, stream_setup_, report_, stats_, services_),
+      loop_(
+          pending_, switches_, input_files_, output_files_, decoder_, writer_, audio_, report_,
+          stats_, stop_requested_, [this] { CheckPause(); }, services_) {
+    services_.sender = this;
+    services_.setLastErrorText = [this](const std::string& text) { SetLastErrorText(text); };
+    services_.lastErrorText = [this] { return LastErrorText(); };
+    services_.findCodec = [this](const std::string& name, AVMediaType type, bool encoder,
+                                 int strict, const AVCodec*& codec) {
+        return find_codec(name, type, encoder, strict, codec);
+    };
+    services_.defaultEncoder = [this](AVCodecID id) { return default_encoder(id); };
 }
-
-TCustomFFmpeg::TCustomFFmpeg() = default;
 
 TCustomFFmpeg::~TCustomFFmpeg() {
     // A running conversion is stopped and waited for; its termination comes first.
@@ -71,25 +90,14 @@ void TCustomFFmpeg::Reset() {
     subtitle_bitstream_filters_.clear();
     metadata_.clear();
     vhook_args_.clear();
-    use_filter_graph_ = false;
-    video_size_ = audio_size_ = extra_size_ = 0;
-    nb_frames_dup_ = nb_frames_drop_ = 0;
-    do_log_status_ = false;
-    timer_start_ = 0;
-    frame_counter_ = 0;
-    last_preview_time_ = 0;
-    hook_converter_.Reset();
-    preview_converter_.Reset();
-    {
-        std::lock_guard lock(PreviewLock());
-        preview_flags_ = 0;
-        previewer_.reset();
-    }
+    output_files_.Reset();
+    stats_ = TConversionStats{};
+    hooks_.Reset();
+    preview_.Reset();
     {
         std::lock_guard lock(status_mutex_);
         has_error_ = false; // ErrorMessage and LastErrorText keep their last text
     }
-    join_mode_ = false;
     working_ = false;
     stop_requested_ = false;
     finished_ = false;
@@ -106,9 +114,9 @@ void TCustomFFmpeg::CleanUp() {
     }
     ReleaseTranscodeState();
     opt_ctx_.FreeContexts();
-    remove_output_files();
-    input_files_.clear();
-    input_codecs_.clear();
+    // The outputs are closed first; a failed task leaves nothing behind.
+    output_files_.RemoveLeftovers(HasError());
+    input_files_.Clear();
     pending_.intra_matrix.clear();
     pending_.inter_matrix.clear();
     pending_.has_intra_matrix = pending_.has_inter_matrix = false;
@@ -122,42 +130,8 @@ void TCustomFFmpeg::CleanUp() {
     pending_.subtitle_language.clear();
     pending_.subtitle_codec_tag = 0;
     frame_hooks_.ReleaseFrameHooks();
-    hook_converter_.Reset();
-    preview_converter_.Reset();
-    std::lock_guard lock(PreviewLock());
-    previewer_.reset();
-}
-
-void TCustomFFmpeg::remove_output_files() {
-    // The outputs are closed first. A failed task leaves nothing behind; any task removes a
-    // file it left empty. Only the regular file the task created goes, never a device, a pipe
-    // or an input that came to stand under the name.
-    struct TCreated {
-        std::string name;
-        std::uint64_t device;
-        std::uint64_t inode;
-    };
-    std::vector<TCreated> created;
-    for (const auto& file : owned_outputs_) {
-        if (file->created_file) {
-            created.push_back({file->file_name, file->device, file->inode});
-        }
-    }
-    output_files_.clear();
-    owned_outputs_.clear();
-    const bool failed = HasError();
-    for (const TCreated& file : created) {
-        struct stat st {};
-        if (::lstat(file.name.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            static_cast<std::uint64_t>(st.st_dev) != file.device ||
-            static_cast<std::uint64_t>(st.st_ino) != file.inode) {
-            continue;
-        }
-        if ((failed || st.st_size == 0) && FindInputFile(file.name) < 0) {
-            std::error_code ec;
-            std::filesystem::remove(file.name, ec);
-        }
-    }
+    hooks_.Release();
+    preview_.Release();
 }
 
 TConvertThread* TCustomFFmpeg::Start(bool useThread, TThreadPriority priority) {
@@ -165,8 +139,8 @@ TConvertThread* TCustomFFmpeg::Start(bool useThread, TThreadPriority priority) {
     if (working_ || terminated_ || termination_claimed_) {
         return nullptr;
     }
-    const char* missing = output_files_.empty()  ? enginemsg::NoOutputFile
-                          : input_files_.empty() ? enginemsg::NoInputFile
+    const char* missing = output_files_.Empty()  ? enginemsg::NoOutputFile
+                          : input_files_.Empty() ? enginemsg::NoInputFile
                                                  : nullptr;
     if (missing != nullptr) {
         lock.unlock();
@@ -310,16 +284,11 @@ void TCustomFFmpeg::CheckPause() {
 }
 
 void TCustomFFmpeg::SetPreviewFlags(std::uint8_t flags) {
-    std::lock_guard lock(PreviewLock());
-    if ((preview_flags_ & PreviewWindowFlag) && !(flags & PreviewWindowFlag)) {
-        previewer_.reset();
-    }
-    preview_flags_ = flags;
+    preview_.SetFlags(flags);
 }
 
 std::uint8_t TCustomFFmpeg::PreviewFlags() const {
-    std::lock_guard lock(PreviewLock());
-    return preview_flags_;
+    return preview_.Flags();
 }
 
 bool TCustomFFmpeg::HasError() const {
@@ -343,7 +312,7 @@ void TCustomFFmpeg::SetLastErrorText(const std::string& text) {
 }
 
 AVFormatContext* TCustomFFmpeg::InputContext(int index) const {
-    return index >= 0 && index < InputFileCount() ? input_files_[index].ctx.get() : nullptr;
+    return input_files_.Context(index);
 }
 
 bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
@@ -352,6 +321,55 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
 
 int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
     return opt_output_file(fileName, join);
+}
+
+// ---- files and streams ----
+
+bool TCustomFFmpeg::opt_input_file(const std::string& fileName) {
+    return input_files_.opt_input_file(fileName, total_duration_);
+}
+
+int TCustomFFmpeg::opt_output_file(const std::string& fileName, bool join) {
+    return output_files_.opt_output_file(fileName, join, total_duration_);
+}
+
+void TCustomFFmpeg::new_video_stream(TOutputFile& file, int) {
+    output_streams_.new_video_stream(file);
+}
+
+void TCustomFFmpeg::new_audio_stream(TOutputFile& file, int) {
+    output_streams_.new_audio_stream(file);
+}
+
+void TCustomFFmpeg::new_subtitle_stream(TOutputFile& file, int) {
+    output_streams_.new_subtitle_stream(file);
+}
+
+TOutputFile& TCustomFFmpeg::LastOutputFile() {
+    return output_files_.LastOutputFile();
+}
+
+int TCustomFFmpeg::FindInputFile(const std::string& fileName) const {
+    return input_files_.FindInputFile(fileName);
+}
+
+// ---- conversion ----
+
+void TCustomFFmpeg::transcode() {
+    // Set before the set-up fills it, so that whatever it opened is released after a failure.
+    transcode_state_ = std::make_unique<TTranscodeState>();
+    setup_.transcode_init(*transcode_state_);
+    loop_.Run(*transcode_state_);
+    finished_ = !stop_requested_;
+    ReleaseTranscodeState();
+}
+
+void TCustomFFmpeg::ReleaseTranscodeState() {
+    if (!transcode_state_) {
+        return;
+    }
+    stream_setup_.release_codecs(*transcode_state_);
+    transcode_state_.reset();
 }
 
 // ---- typed setters ----

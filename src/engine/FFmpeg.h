@@ -3,15 +3,28 @@
 // The transcoding engine: one instance converts one set of input files into one set of output
 // files, driven by named options in the command-line transcoder's vocabulary.
 
+#include "AudioPath.h"
 #include "Bitmap24.h"
 #include "ConvertThread.h"
+#include "EngineServices.h"
 #include "EngineTypes.h"
 #include "Event.h"
 #include "FrameHook.h"
+#include "InputFiles.h"
 #include "LegacyOptions.h"
 #include "OptionContexts.h"
-#include "RGBConverter.h"
-#include "VideoFilter.h"
+#include "OutputFiles.h"
+#include "OutputStreams.h"
+#include "PacketDecoder.h"
+#include "PacketLoop.h"
+#include "PacketWriter.h"
+#include "PictureHooks.h"
+#include "PreviewHandoff.h"
+#include "StatusReport.h"
+#include "StreamSetup.h"
+#include "TranscodeSetup.h"
+#include "TranscodeState.h"
+#include "VideoPath.h"
 
 #include <atomic>
 #include <cstdint>
@@ -22,10 +35,6 @@
 #include <vector>
 
 class TCustomFFmpeg;
-class TPreviewer;
-struct AVInputStream;
-struct AVOutputStream;
-struct TTranscodeState;
 
 using TProgressHandler = std::function<void(
     TCustomFFmpeg& sender, int fileIndex, int frameNumber, int fps, float quality, float bitRate,
@@ -38,9 +47,8 @@ using TCustomHookHandler =
 using TPreviewBitmapHandler = std::function<void(TCustomFFmpeg& sender, const TBitmap24& bitmap,
                                                  std::int64_t pts, int frameNumber)>;
 
-inline constexpr std::uint8_t PreviewWindowFlag = 1; // bit 0: preview window
-inline constexpr std::uint8_t PreviewBitmapFlag = 2; // bit 1: preview bitmaps
-
+// A facade over the parts of a conversion (see README.md in this folder): it owns the option
+// state, the parts and the life cycle, and wires the parts together.
 class TCustomFFmpeg {
 public:
     TCustomFFmpeg();
@@ -119,20 +127,20 @@ public:
     bool HasError() const;
     std::string ErrorMessage() const;
     std::string LastErrorText() const;
-    bool JoinMode() const { return join_mode_; }
+    bool JoinMode() const { return output_files_.JoinMode(); }
     std::uint8_t PreviewFlags() const;
     std::int64_t TotalDuration() const { return total_duration_; }
     int Verbose() const { return switches_.verbose; }
-    int FrameCounter() const { return frame_counter_; }
-    int InputFileCount() const { return static_cast<int>(input_files_.size()); }
-    int OutputFileCount() const { return static_cast<int>(output_files_.size()); }
+    int FrameCounter() const { return hooks_.FrameCounter(); }
+    int InputFileCount() const { return input_files_.Count(); }
+    int OutputFileCount() const { return output_files_.Count(); }
     AVFormatContext* InputContext(int index) const;
     const TPendingSettings& Pending() const { return pending_; }
     const TTaskSwitches& Switches() const { return switches_; }
 
-    std::int64_t ReportInterval() const { return report_interval_; }
-    void SetReportInterval(std::int64_t microseconds) { report_interval_ = microseconds; }
-    std::int64_t PreviewInterval() const { return preview_interval_; }
+    std::int64_t ReportInterval() const { return loop_.ReportInterval(); }
+    void SetReportInterval(std::int64_t microseconds) { loop_.SetReportInterval(microseconds); }
+    std::int64_t PreviewInterval() const { return preview_.Interval(); }
 
     // ---- callbacks (an unassigned one is skipped) ----
     TProgressHandler ProgressHandler;
@@ -171,7 +179,7 @@ protected:
     // platform lacks it; null when there is none.
     const AVCodec* default_encoder(AVCodecID id);
 
-    // ---- files and streams (InputFile.cpp, OutputFile.cpp) ----
+    // ---- files and streams: the option handlers' way into the parts ----
     bool opt_input_file(const std::string& fileName);
     int opt_output_file(const std::string& fileName, bool join);
     // newvideo, newaudio, newsubtitle: add a stream to the last output file.
@@ -179,12 +187,10 @@ protected:
     void new_audio_stream(TOutputFile& file, int fileIndex);
     void new_subtitle_stream(TOutputFile& file, int fileIndex);
     TOutputFile& LastOutputFile();
-
     // Whether the file is one of the opened inputs (same file on disk); its index or -1.
     int FindInputFile(const std::string& fileName) const;
-    void ParseRcOverride(AVCodecContext* enc);
 
-    // ---- conversion (TranscodeSetup.cpp, StreamSetup.cpp, Transcode.cpp, ...) ----
+    // ---- conversion ----
     // Runs the whole conversion; raises FFmpegException on failure.
     void transcode();
     // Frees what a conversion allocated at run time (also after an exception).
@@ -192,76 +198,10 @@ protected:
     // Called by the conversion between packets: holds the worker while paused.
     void CheckPause();
 
-    // Set-up: working tables, stream choice, codecs, headers.
-    void transcode_init();
-    // Raises when the start time (ss given for the outputs) lies beyond every input's end.
-    void check_start_time() const;
-    void choose_output_sources(TTranscodeState& ts);
-    void print_stream_mapping(const TTranscodeState& ts);
-    [[noreturn]] void setup_fail(const TTranscodeState& ts, const std::string& message);
-    void copy_metadata_and_chapters(TTranscodeState& ts);
-    void write_headers(TTranscodeState& ts);
-    void prepare_copy_stream(AVOutputStream& ost, const AVInputStream& ist);
-    void prepare_video_encoding(AVOutputStream& ost, const AVInputStream& ist);
-    // Rounds the encoder's size and the crop bands to the chroma subsampling of its format.
-    void make_even_for_encoder(AVOutputStream& ost);
-    void prepare_audio_encoding(AVOutputStream& ost, AVInputStream& ist);
-    void open_pass_log(AVOutputStream& ost, int ostIndex, AVDictionary** options);
-    int configure_video_filters(AVOutputStream& ost, const TVideoFilter::TInput& input);
-    void open_encoders(TTranscodeState& ts);
-    void copy_coded_side_data(AVOutputStream& ost);
-    void open_decoders(TTranscodeState& ts);
-    void open_decoder(TTranscodeState& ts, int istIndex);
-    void init_bitstream_filters(AVOutputStream& ost);
-
-    // The loop (Transcode.cpp, OutputPacket.cpp, Report.cpp).
-    int choose_input_file(TTranscodeState& ts);
-    bool end_of_input_file(TTranscodeState& ts, int fileIndex);
-    void fix_packet_timestamps(AVInputStream& ist, AVPacket* pkt);
-    int output_packet(TTranscodeState& ts, int istIndex, const AVPacket* pkt);
-    void dispatch_decoded(TTranscodeState& ts, int istIndex, AVFrame* frame, const AVPacket* pkt);
-    void do_streamcopy(AVOutputStream& ost, const AVInputStream& ist, const AVPacket& pkt);
-    void write_frame(AVOutputStream& ost, AVPacket* pkt);
-    void filter_packet(AVOutputStream& ost, AVPacket* pkt, size_t stage);
-    void mux_packet(AVOutputStream& ost, AVPacket* pkt);
-    int encode_frame(AVOutputStream& ost, const AVFrame* frame);
-    void do_subtitle_out(TTranscodeState& ts, AVOutputStream& ost, const AVInputStream& ist,
-                         AVSubtitle& sub, std::int64_t pktPts);
-    void flush_encoders(TTranscodeState& ts);
-    // Raises when an output received no packet at all.
-    void check_frames_written(const TTranscodeState& ts);
-    void write_trailers(TTranscodeState& ts);
-    // Flushes and closes the outputs' byte streams; raises on the first write error.
-    void close_outputs(TTranscodeState& ts);
-    void print_report(TTranscodeState& ts, bool isLastReport);
-    std::int64_t output_time(const AVOutputStream& ost) const;
-
-    // Video path (VideoOutput.cpp, VideoHooks.cpp).
-    void process_video_frame(TTranscodeState& ts, int istIndex, AVFrame* frame);
-    void send_picture_to_outputs(TTranscodeState& ts, int istIndex, AVFrame* frame);
-    void handle_picture(TTranscodeState& ts, int istIndex, AVFrame* frame);
-    void flush_video_filters(TTranscodeState& ts, int istIndex);
-    AVFrame* apply_picture_hooks(AVInputStream& ist, AVFrame* frame);
-    void run_custom_hook(AVInputStream& ist, AVFrame* picture);
-    void do_video_out(TTranscodeState& ts, AVOutputStream& ost, AVInputStream& ist,
-                      AVFrame* picture);
-    AVFrame* fit_picture_to_encoder(AVOutputStream& ost, AVInputStream& ist, AVFrame* picture);
-    void preview_handoff(const AVFrame* picture, std::int64_t pts);
-    void do_video_stats(TTranscodeState& ts, AVOutputStream& ost, int frameSize);
-
-    // Audio path (AudioOutput.cpp).
-    void apply_volume(AVFrame* frame) const;
-    void do_audio_out(AVOutputStream& ost, AVInputStream& ist, const AVFrame* frame);
-    void setup_audio_resampler(AVOutputStream& ost, const AVFrame* frame);
-    void encode_audio_fifo(AVOutputStream& ost, bool flush);
-    void flush_audio(AVOutputStream& ost);
-
     // ---- life-cycle internals (CustomFFmpeg.cpp) ----
     void ConversionBody();
     void DoTerminate();
     void CleanUp();
-    // Closes the outputs and removes what a failed (or empty) conversion left behind.
-    void remove_output_files();
     void RecordError(const std::string& message);
     void SetLastErrorText(const std::string& text);
     bool EncoderLibrariesLoaded() const;
@@ -272,10 +212,6 @@ protected:
     TOptionContexts opt_ctx_;
     TLegacyOptions legacy_options_; // old generic options carried over (LegacyOptions.cpp)
 
-    std::vector<TInputFileSlot> input_files_;
-    std::vector<const AVCodec*> input_codecs_; // forced decoder per input stream, or null
-    std::vector<std::shared_ptr<TOutputFile>> owned_outputs_;
-    std::vector<TOutputFile*> output_files_; // the output table; join mode repeats one file
     std::vector<TStreamMap> stream_maps_;
     std::vector<TMetaDataMap> meta_data_maps_;
     std::array<int, MAX_STREAMS> streamid_map_{};
@@ -287,21 +223,23 @@ protected:
     TFrameHookChain frame_hooks_;
     // Argument strings of vhook options, kept for the task's life (plug-ins may keep pointers).
     std::vector<std::vector<std::string>> vhook_args_;
-    bool use_filter_graph_ = false; // a video filter text was set when an output was opened
 
-    // Counters and run-time state, reset by Reset.
-    std::int64_t video_size_ = 0;
-    std::int64_t audio_size_ = 0;
-    std::int64_t extra_size_ = 0;
-    int nb_frames_dup_ = 0;
-    int nb_frames_drop_ = 0;
-    bool do_log_status_ = false; // the next status line is logged
-    std::int64_t timer_start_ = 0;
-    int frame_counter_ = 0; // decoded pictures through the picture hooks
-    std::int64_t last_preview_time_ = 0;
-    TRGBConverter hook_converter_;
-    TRGBConverter preview_converter_;
-    std::shared_ptr<TPreviewer> previewer_; // shared: the worker keeps it alive while it paints
+    // The parts, in the order a conversion meets them; each is handed the state it reads.
+    TEngineServices services_;
+    TConversionStats stats_; // reset by Reset
+    TInputFiles input_files_;
+    TOutputStreams output_streams_;
+    TOutputFiles output_files_;
+    TStatusReport report_;
+    TPreviewHandoff preview_;
+    TPictureHooks hooks_;
+    TPacketWriter writer_;
+    TAudioPath audio_;
+    TVideoPath video_;
+    TPacketDecoder decoder_;
+    TStreamSetup stream_setup_;
+    TTranscodeSetup setup_;
+    TPacketLoop loop_;
     std::unique_ptr<TTranscodeState> transcode_state_;
 
     // Status.
@@ -310,11 +248,7 @@ protected:
     std::atomic<bool> finished_{false};
     std::atomic<bool> terminated_{false};
     std::atomic<bool> termination_claimed_{false};
-    bool join_mode_ = false;
     std::int64_t total_duration_ = -1;
-    std::int64_t report_interval_ = 500000;
-    std::int64_t preview_interval_ = 100000;
-    std::uint8_t preview_flags_ = 0; // under the process-wide preview lock
 
 private:
     mutable std::mutex status_mutex_; // error texts and thread handles
@@ -333,6 +267,3 @@ private:
     bool paused_ = false;
     std::atomic<bool> held_{false};
 };
-
-// The process-wide lock around preview flags and the preview hand-off.
-std::mutex& PreviewLock();

@@ -1,6 +1,6 @@
 // Creating the streams of an output file from the pending settings.
 
-#include "FFmpeg.h"
+#include "OutputStreams.h"
 
 #include "FFmpegException.h"
 #include "FFmpegLogger.h"
@@ -71,7 +71,48 @@ std::uint16_t* CopyMatrix(const std::vector<std::uint16_t>& matrix) {
 
 } // namespace
 
-void TCustomFFmpeg::ParseRcOverride(AVCodecContext* enc) {
+TOutputStreams::TOutputStreams(TPendingSettings& pending, const TTaskSwitches& switches,
+                               const TOptionContexts& contexts,
+                               const std::array<int, MAX_STREAMS>& streamIds,
+                               std::vector<std::string>& videoFilters,
+                               std::vector<std::string>& audioFilters,
+                               std::vector<std::string>& subtitleFilters,
+                               const TEngineServices& services)
+    : pending_(pending), switches_(switches), contexts_(contexts), stream_ids_(streamIds),
+      video_bitstream_filters_(videoFilters), audio_bitstream_filters_(audioFilters),
+      subtitle_bitstream_filters_(subtitleFilters), services_(services) {}
+
+const AVCodec* TOutputStreams::choose_encoder(const TOutputFile& file, AVMediaType type,
+                                              const std::string& name, bool& byName) const {
+    const AVCodecContext* templ = contexts_.CodecOpts(type);
+    if (!name.empty()) {
+        const AVCodec* codec = nullptr;
+        if (!services_.findCodec(name, type, true, templ ? templ->strict_std_compliance : 0,
+                                 codec)) {
+            throw FFmpegException(services_.lastErrorText());
+        }
+        byName = true;
+        return codec;
+    }
+    // Without a name the container's own codec is used; for subtitles its declared one.
+    const AVCodecID id =
+        type == AVMEDIA_TYPE_SUBTITLE
+            ? file.ctx->oformat->subtitle_codec
+            : fn::av_guess_codec(file.ctx->oformat, nullptr, file.ctx->url, nullptr, type);
+    return services_.defaultEncoder(id);
+}
+
+TOutputStreamSlot& TOutputStreams::add_stream(TOutputFile& file, const AVCodec* codec,
+                                              std::string& codecName) {
+    try {
+        return AddStream(file, stream_ids_, codec);
+    } catch (...) {
+        codecName.clear();
+        throw;
+    }
+}
+
+void TOutputStreams::ParseRcOverride(AVCodecContext* enc) {
     const std::vector<std::string> entries = SplitText(pending_.video_rc_override_string, '/');
     std::vector<RcOverride> list;
     for (const std::string& entry : entries) {
@@ -107,31 +148,13 @@ void TCustomFFmpeg::ParseRcOverride(AVCodecContext* enc) {
     enc->rc_override_count = static_cast<int>(list.size());
 }
 
-void TCustomFFmpeg::new_video_stream(TOutputFile& file, int) {
-    const AVOutputFormat* fmt = file.ctx->oformat;
+void TOutputStreams::new_video_stream(TOutputFile& file) {
     const AVCodec* codec = nullptr;
     bool byName = false;
     if (!pending_.video_stream_copy) {
-        const AVCodecContext* templ = opt_ctx_.CodecOpts(AVMEDIA_TYPE_VIDEO);
-        if (!pending_.video_codec_name.empty()) {
-            if (!find_codec(pending_.video_codec_name, AVMEDIA_TYPE_VIDEO, true,
-                            templ ? templ->strict_std_compliance : 0, codec)) {
-                throw FFmpegException(LastErrorText());
-            }
-            byName = true;
-        } else {
-            codec = default_encoder(
-                fn::av_guess_codec(fmt, nullptr, file.ctx->url, nullptr, AVMEDIA_TYPE_VIDEO));
-        }
+        codec = choose_encoder(file, AVMEDIA_TYPE_VIDEO, pending_.video_codec_name, byName);
     }
-    TOutputStreamSlot* added = nullptr;
-    try {
-        added = &AddStream(file, streamid_map_, codec);
-    } catch (...) {
-        pending_.video_codec_name.clear();
-        throw;
-    }
-    TOutputStreamSlot& slot = *added;
+    TOutputStreamSlot& slot = add_stream(file, codec, pending_.video_codec_name);
     AVStream* st = slot.st;
     AVCodecContext* enc = slot.enc.get();
     enc->codec_type = AVMEDIA_TYPE_VIDEO;
@@ -140,7 +163,25 @@ void TCustomFFmpeg::new_video_stream(TOutputFile& file, int) {
     if (pending_.video_codec_tag != 0) {
         enc->codec_tag = pending_.video_codec_tag;
     }
-    AVCodecContext* templ = opt_ctx_.CodecOpts(AVMEDIA_TYPE_VIDEO);
+    set_header_flags(enc, file.ctx->oformat);
+    const AVRational sar = SampleAspect(pending_);
+    if (pending_.video_stream_copy) {
+        slot.stream_copy = true;
+        enc->sample_aspect_ratio = st->sample_aspect_ratio = sar;
+    } else {
+        slot.codec = codec;
+        slot.codec_by_name = byName;
+        set_video_encoding(file, slot, sar);
+    }
+    SetLanguage(st, pending_.video_language);
+    pending_.video_disable = false;
+    pending_.video_codec_name.clear();
+    pending_.video_stream_copy = false;
+    pending_.frame_pix_fmt = -1;
+}
+
+void TOutputStreams::set_header_flags(AVCodecContext* enc, const AVOutputFormat* fmt) const {
+    AVCodecContext* templ = contexts_.CodecOpts(AVMEDIA_TYPE_VIDEO);
     if ((switches_.video_global_header & 1) ||
         (switches_.video_global_header == 0 && (fmt->flags & AVFMT_GLOBALHEADER))) {
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -154,108 +195,90 @@ void TCustomFFmpeg::new_video_stream(TOutputFile& file, int) {
             templ->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
         }
     }
-    const AVRational sar = SampleAspect(pending_);
-    if (pending_.video_stream_copy) {
-        slot.stream_copy = true;
-        enc->sample_aspect_ratio = st->sample_aspect_ratio = sar;
-    } else {
-        AVRational frame_rate = pending_.frame_rate.num > 0 && pending_.frame_rate.den > 0
-                                    ? pending_.frame_rate
-                                    : AVRational{25, 1};
-        slot.codec = codec;
-        slot.codec_by_name = byName;
-        enc->codec_id = codec != nullptr ? codec->id
-                                         : fn::av_guess_codec(fmt, nullptr, file.ctx->url, nullptr,
-                                                              AVMEDIA_TYPE_VIDEO);
-        opt_ctx_.ApplyContextOptions(enc, templ,
-                                     AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-        if (codec != nullptr && codec->supported_framerates != nullptr && !switches_.force_fps) {
-            const int idx = fn::av_find_nearest_q_idx(frame_rate, codec->supported_framerates);
-            frame_rate = codec->supported_framerates[idx];
-        }
-        enc->time_base = AVRational{frame_rate.den, frame_rate.num};
-        enc->framerate = frame_rate;
-        enc->width = pending_.frame_width;
-        enc->height = pending_.frame_height;
-        enc->sample_aspect_ratio = st->sample_aspect_ratio = sar;
-        enc->pix_fmt = static_cast<AVPixelFormat>(pending_.frame_pix_fmt);
-        const AVPixelFormat* formats = codec != nullptr ? codec->pix_fmts : nullptr;
-        if (codec != nullptr && codec->id == AV_CODEC_ID_MJPEG && enc->strict_std_compliance >= 0) {
-            // Today's MJPEG encoder lists limited-range formats too but refuses them at open
-            // unless the strictness allows it: only full-range formats are standard.
-            static constexpr AVPixelFormat fullRange[] = {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P,
-                                                          AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_NONE};
-            formats = fullRange;
-        }
-        if (formats != nullptr && !Listed(formats, enc->pix_fmt, AV_PIX_FMT_NONE)) {
-            const bool keepForMjpeg =
-                codec->id == AV_CODEC_ID_MJPEG && enc->strict_std_compliance < 0 &&
-                (enc->pix_fmt == AV_PIX_FMT_YUV420P || enc->pix_fmt == AV_PIX_FMT_YUV422P);
-            if (!keepForMjpeg) {
-                enc->pix_fmt = formats[0];
-            }
-        }
-        if (pending_.intra_only) {
-            enc->gop_size = 0;
-        }
-        if (pending_.video_qscale != 0 || pending_.same_quality) {
-            enc->flags |= AV_CODEC_FLAG_QSCALE;
-            slot.quality = FF_QP2LAMBDA * pending_.video_qscale;
-            enc->global_quality = static_cast<int>(slot.quality);
-        }
-        if (pending_.has_intra_matrix) {
-            enc->intra_matrix = CopyMatrix(pending_.intra_matrix);
-        }
-        if (pending_.has_inter_matrix) {
-            enc->inter_matrix = CopyMatrix(pending_.inter_matrix);
-        }
-        ParseRcOverride(enc);
-        if (enc->rc_initial_buffer_occupancy == 0) {
-            enc->rc_initial_buffer_occupancy = enc->rc_buffer_size * 3 / 4;
-        }
-        enc->intra_dc_precision = pending_.intra_dc_precision - 8;
-        if (switches_.do_psnr) {
-            enc->flags |= AV_CODEC_FLAG_PSNR;
-        }
-        if (switches_.do_pass == 1) {
-            enc->flags |= AV_CODEC_FLAG_PASS1;
-        } else if (switches_.do_pass == 2) {
-            enc->flags |= AV_CODEC_FLAG_PASS2;
-        }
-    }
-    SetLanguage(st, pending_.video_language);
-    pending_.video_disable = false;
-    pending_.video_codec_name.clear();
-    pending_.video_stream_copy = false;
-    pending_.frame_pix_fmt = -1;
 }
 
-void TCustomFFmpeg::new_audio_stream(TOutputFile& file, int) {
+void TOutputStreams::set_video_encoding(TOutputFile& file, TOutputStreamSlot& slot,
+                                        AVRational sar) {
+    const AVOutputFormat* fmt = file.ctx->oformat;
+    const AVCodec* codec = slot.codec;
+    AVCodecContext* enc = slot.enc.get();
+    AVRational frame_rate = pending_.frame_rate.num > 0 && pending_.frame_rate.den > 0
+                                ? pending_.frame_rate
+                                : AVRational{25, 1};
+    enc->codec_id = codec != nullptr ? codec->id
+                                     : fn::av_guess_codec(fmt, nullptr, file.ctx->url, nullptr,
+                                                          AVMEDIA_TYPE_VIDEO);
+    contexts_.ApplyContextOptions(enc, contexts_.CodecOpts(AVMEDIA_TYPE_VIDEO),
+                                  AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    if (codec != nullptr && codec->supported_framerates != nullptr && !switches_.force_fps) {
+        const int idx = fn::av_find_nearest_q_idx(frame_rate, codec->supported_framerates);
+        frame_rate = codec->supported_framerates[idx];
+    }
+    enc->time_base = AVRational{frame_rate.den, frame_rate.num};
+    enc->framerate = frame_rate;
+    enc->width = pending_.frame_width;
+    enc->height = pending_.frame_height;
+    enc->sample_aspect_ratio = slot.st->sample_aspect_ratio = sar;
+    enc->pix_fmt = static_cast<AVPixelFormat>(pending_.frame_pix_fmt);
+    const AVPixelFormat* formats = codec != nullptr ? codec->pix_fmts : nullptr;
+    if (codec != nullptr && codec->id == AV_CODEC_ID_MJPEG && enc->strict_std_compliance >= 0) {
+        // Today's MJPEG encoder lists limited-range formats too but refuses them at open
+        // unless the strictness allows it: only full-range formats are standard.
+        static constexpr AVPixelFormat fullRange[] = {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P,
+                                                      AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_NONE};
+        formats = fullRange;
+    }
+    if (formats != nullptr && !Listed(formats, enc->pix_fmt, AV_PIX_FMT_NONE)) {
+        const bool keepForMjpeg =
+            codec->id == AV_CODEC_ID_MJPEG && enc->strict_std_compliance < 0 &&
+            (enc->pix_fmt == AV_PIX_FMT_YUV420P || enc->pix_fmt == AV_PIX_FMT_YUV422P);
+        if (!keepForMjpeg) {
+            enc->pix_fmt = formats[0];
+        }
+    }
+    set_video_quality(slot);
+}
+
+void TOutputStreams::set_video_quality(TOutputStreamSlot& slot) {
+    AVCodecContext* enc = slot.enc.get();
+    if (pending_.intra_only) {
+        enc->gop_size = 0;
+    }
+    if (pending_.video_qscale != 0 || pending_.same_quality) {
+        enc->flags |= AV_CODEC_FLAG_QSCALE;
+        slot.quality = FF_QP2LAMBDA * pending_.video_qscale;
+        enc->global_quality = static_cast<int>(slot.quality);
+    }
+    if (pending_.has_intra_matrix) {
+        enc->intra_matrix = CopyMatrix(pending_.intra_matrix);
+    }
+    if (pending_.has_inter_matrix) {
+        enc->inter_matrix = CopyMatrix(pending_.inter_matrix);
+    }
+    ParseRcOverride(enc);
+    if (enc->rc_initial_buffer_occupancy == 0) {
+        enc->rc_initial_buffer_occupancy = enc->rc_buffer_size * 3 / 4;
+    }
+    enc->intra_dc_precision = pending_.intra_dc_precision - 8;
+    if (switches_.do_psnr) {
+        enc->flags |= AV_CODEC_FLAG_PSNR;
+    }
+    if (switches_.do_pass == 1) {
+        enc->flags |= AV_CODEC_FLAG_PASS1;
+    } else if (switches_.do_pass == 2) {
+        enc->flags |= AV_CODEC_FLAG_PASS2;
+    }
+}
+
+void TOutputStreams::new_audio_stream(TOutputFile& file) {
     const AVOutputFormat* fmt = file.ctx->oformat;
     const AVCodec* codec = nullptr;
     bool byName = false;
-    AVCodecContext* templ = opt_ctx_.CodecOpts(AVMEDIA_TYPE_AUDIO);
+    AVCodecContext* templ = contexts_.CodecOpts(AVMEDIA_TYPE_AUDIO);
     if (!pending_.audio_stream_copy) {
-        if (!pending_.audio_codec_name.empty()) {
-            if (!find_codec(pending_.audio_codec_name, AVMEDIA_TYPE_AUDIO, true,
-                            templ ? templ->strict_std_compliance : 0, codec)) {
-                throw FFmpegException(LastErrorText());
-            }
-            byName = true;
-        } else {
-            codec = default_encoder(
-                fn::av_guess_codec(fmt, nullptr, file.ctx->url, nullptr, AVMEDIA_TYPE_AUDIO));
-        }
+        codec = choose_encoder(file, AVMEDIA_TYPE_AUDIO, pending_.audio_codec_name, byName);
     }
-    TOutputStreamSlot* added = nullptr;
-    try {
-        added = &AddStream(file, streamid_map_, codec);
-    } catch (...) {
-        pending_.audio_codec_name.clear();
-        throw;
-    }
-    TOutputStreamSlot& slot = *added;
-    AVStream* st = slot.st;
+    TOutputStreamSlot& slot = add_stream(file, codec, pending_.audio_codec_name);
     AVCodecContext* enc = slot.enc.get();
     enc->codec_type = AVMEDIA_TYPE_AUDIO;
     slot.bitstream_filters = std::move(audio_bitstream_filters_);
@@ -277,78 +300,67 @@ void TCustomFFmpeg::new_audio_stream(TOutputFile& file, int) {
     } else {
         slot.codec = codec;
         slot.codec_by_name = byName;
-        enc->codec_id = codec != nullptr ? codec->id
-                                         : fn::av_guess_codec(fmt, nullptr, file.ctx->url, nullptr,
-                                                              AVMEDIA_TYPE_AUDIO);
-        opt_ctx_.ApplyContextOptions(enc, templ,
-                                     AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-        if (pending_.audio_qscale > -99999) {
-            enc->flags |= AV_CODEC_FLAG_QSCALE;
-            slot.quality = FF_QP2LAMBDA * pending_.audio_qscale;
-            enc->global_quality = static_cast<int>(slot.quality);
-        }
-        const int channels = pending_.audio_channels;
-        const std::uint64_t mask = static_cast<std::uint64_t>(pending_.channel_layout);
-        if (mask != 0 && __builtin_popcountll(mask) == channels) {
-            fn::av_channel_layout_from_mask(&enc->ch_layout, mask);
-        } else {
-            fn::av_channel_layout_default(&enc->ch_layout, channels);
-        }
-        enc->sample_fmt = static_cast<AVSampleFormat>(pending_.audio_sample_fmt);
-        if (codec != nullptr && codec->sample_fmts != nullptr &&
-            !Listed(codec->sample_fmts, enc->sample_fmt, AV_SAMPLE_FMT_NONE)) {
-            enc->sample_fmt = codec->sample_fmts[0];
-        }
-        enc->sample_rate = pending_.audio_sample_rate;
-        if (codec != nullptr && codec->supported_samplerates != nullptr) {
-            int best = 0;
-            int bestDist = INT_MAX;
-            for (const int* p = codec->supported_samplerates; *p != 0; ++p) {
-                const int dist = std::abs(enc->sample_rate - *p);
-                if (dist < bestDist) {
-                    best = *p;
-                    bestDist = dist;
-                }
-            }
-            if (bestDist != 0) {
-                LoggerInstance().LogFmt(this, llWarning, enginemsg::SampleRateUnsupported, best);
-            }
-            enc->sample_rate = best;
-        }
+        set_audio_encoding(file, slot);
     }
     // The time base follows the rate the encoder really runs at.
     enc->time_base = AVRational{1, enc->sample_rate > 0 ? enc->sample_rate : 1};
-    SetLanguage(st, pending_.audio_language);
+    SetLanguage(slot.st, pending_.audio_language);
     pending_.audio_disable = false;
     pending_.audio_codec_name.clear();
     pending_.audio_stream_copy = false;
 }
 
-void TCustomFFmpeg::new_subtitle_stream(TOutputFile& file, int) {
+void TOutputStreams::set_audio_encoding(TOutputFile& file, TOutputStreamSlot& slot) {
+    const AVCodec* codec = slot.codec;
+    AVCodecContext* enc = slot.enc.get();
+    enc->codec_id = codec != nullptr ? codec->id
+                                     : fn::av_guess_codec(file.ctx->oformat, nullptr, file.ctx->url,
+                                                          nullptr, AVMEDIA_TYPE_AUDIO);
+    contexts_.ApplyContextOptions(enc, contexts_.CodecOpts(AVMEDIA_TYPE_AUDIO),
+                                  AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    if (pending_.audio_qscale > -99999) {
+        enc->flags |= AV_CODEC_FLAG_QSCALE;
+        slot.quality = FF_QP2LAMBDA * pending_.audio_qscale;
+        enc->global_quality = static_cast<int>(slot.quality);
+    }
+    const int channels = pending_.audio_channels;
+    const std::uint64_t mask = static_cast<std::uint64_t>(pending_.channel_layout);
+    if (mask != 0 && __builtin_popcountll(mask) == channels) {
+        fn::av_channel_layout_from_mask(&enc->ch_layout, mask);
+    } else {
+        fn::av_channel_layout_default(&enc->ch_layout, channels);
+    }
+    enc->sample_fmt = static_cast<AVSampleFormat>(pending_.audio_sample_fmt);
+    if (codec != nullptr && codec->sample_fmts != nullptr &&
+        !Listed(codec->sample_fmts, enc->sample_fmt, AV_SAMPLE_FMT_NONE)) {
+        enc->sample_fmt = codec->sample_fmts[0];
+    }
+    enc->sample_rate = pending_.audio_sample_rate;
+    if (codec != nullptr && codec->supported_samplerates != nullptr) {
+        int best = 0;
+        int bestDist = INT_MAX;
+        for (const int* p = codec->supported_samplerates; *p != 0; ++p) {
+            const int dist = std::abs(enc->sample_rate - *p);
+            if (dist < bestDist) {
+                best = *p;
+                bestDist = dist;
+            }
+        }
+        if (bestDist != 0) {
+            LoggerInstance().LogFmt(services_.sender, llWarning, enginemsg::SampleRateUnsupported,
+                                    best);
+        }
+        enc->sample_rate = best;
+    }
+}
+
+void TOutputStreams::new_subtitle_stream(TOutputFile& file) {
     const AVCodec* codec = nullptr;
     bool byName = false;
-    AVCodecContext* templ = opt_ctx_.CodecOpts(AVMEDIA_TYPE_SUBTITLE);
     if (!pending_.subtitle_stream_copy) {
-        if (!pending_.subtitle_codec_name.empty()) {
-            if (!find_codec(pending_.subtitle_codec_name, AVMEDIA_TYPE_SUBTITLE, true,
-                            templ ? templ->strict_std_compliance : 0, codec)) {
-                throw FFmpegException(LastErrorText());
-            }
-            byName = true;
-        } else {
-            // Without a name the container's own subtitle codec is used, as for video and
-            // audio.
-            codec = default_encoder(file.ctx->oformat->subtitle_codec);
-        }
+        codec = choose_encoder(file, AVMEDIA_TYPE_SUBTITLE, pending_.subtitle_codec_name, byName);
     }
-    TOutputStreamSlot* added = nullptr;
-    try {
-        added = &AddStream(file, streamid_map_, codec);
-    } catch (...) {
-        pending_.subtitle_codec_name.clear();
-        throw;
-    }
-    TOutputStreamSlot& slot = *added;
+    TOutputStreamSlot& slot = add_stream(file, codec, pending_.subtitle_codec_name);
     AVCodecContext* enc = slot.enc.get();
     enc->codec_type = AVMEDIA_TYPE_SUBTITLE;
     slot.bitstream_filters = std::move(subtitle_bitstream_filters_);
@@ -359,8 +371,8 @@ void TCustomFFmpeg::new_subtitle_stream(TOutputFile& file, int) {
     if (pending_.subtitle_stream_copy) {
         slot.stream_copy = true;
     } else {
-        opt_ctx_.ApplyContextOptions(enc, templ,
-                                     AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+        contexts_.ApplyContextOptions(enc, contexts_.CodecOpts(AVMEDIA_TYPE_SUBTITLE),
+                                      AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
         enc->codec_id = codec != nullptr ? codec->id : AV_CODEC_ID_NONE;
         slot.codec = codec;
         slot.codec_by_name = byName;

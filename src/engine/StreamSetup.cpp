@@ -1,7 +1,7 @@
 // Preparing output streams for stream copy or encoding, opening the codecs, two-pass
 // statistics and bitstream-filter chains.
 
-#include "FFmpeg.h"
+#include "StreamSetup.h"
 
 #include "FFmpegException.h"
 #include "FFmpegLoader.h"
@@ -14,14 +14,6 @@
 #include <cstring>
 
 namespace {
-
-int ScalerFlags(const TOptionContexts& ctx, int fallback) {
-    std::int64_t flags = fallback;
-    if (ctx.ScalerOpts() != nullptr) {
-        fn::av_opt_get_int(ctx.ScalerOpts(), "sws_flags", 0, &flags);
-    }
-    return static_cast<int>(flags);
-}
 
 // Options of a bitstream filter: "key=value" pairs separated by ":", a bare value sets the
 // filter's first option.
@@ -69,30 +61,23 @@ bool HeaderLooksDamaged(const AVCodecParameters& par) {
 
 } // namespace
 
-void TCustomFFmpeg::prepare_copy_stream(AVOutputStream& ost, const AVInputStream& ist) {
+TStreamSetup::TStreamSetup(TPendingSettings& pending, const TTaskSwitches& switches,
+                           const TOptionContexts& contexts, TInputFiles& inputs,
+                           const TOutputFiles& outputs, const TPictureHooks& hooks,
+                           const TPreviewHandoff& preview, TVideoPath& video, TStatusReport& report,
+                           TConversionStats& stats, const TEngineServices& services)
+    : pending_(pending), switches_(switches), contexts_(contexts), inputs_(inputs),
+      outputs_(outputs), hooks_(hooks), preview_(preview), video_(video), report_(report),
+      stats_(stats), services_(services) {}
+
+void TStreamSetup::prepare_copy_stream(AVOutputStream& ost, const AVInputStream& ist) {
     const AVCodecParameters* ipar = ist.st->codecpar;
     AVCodecParameters* opar = ost.st->codecpar;
     const int type = ost.slot->enc->codec_type;
     if (static_cast<std::int64_t>(ipar->extradata_size) + AV_INPUT_BUFFER_PADDING_SIZE > INT_MAX) {
         throw FFmpegException(enginemsg::ExtradataTooLarge);
     }
-    if (type == AVMEDIA_TYPE_VIDEO) {
-        if (CustomHookHandler) {
-            throw FFmpegException(enginemsg::CopyAndCustomHook);
-        }
-        if (switches_.vhook_active) {
-            throw FFmpegException(enginemsg::CopyAndVhook);
-        }
-        if (PreviewFlags() != 0) {
-            throw FFmpegException(enginemsg::CopyAndPostHooks);
-        }
-    } else if (type == AVMEDIA_TYPE_AUDIO) {
-        if (switches_.audio_volume != 256) {
-            throw FFmpegException(enginemsg::CopyAndVolume);
-        }
-    } else if (type != AVMEDIA_TYPE_SUBTITLE) {
-        throw FFmpegException(enginemsg::InvalidOutputCodecType);
-    }
+    check_copy_allowed(type);
     if (HeaderLooksDamaged(*ipar)) {
         throw FFmpegException(Format(enginemsg::DamagedStreamHeader, ist.file_index, ist.index,
                                      CodecTypeName(type).c_str()));
@@ -111,22 +96,7 @@ void TCustomFFmpeg::prepare_copy_stream(AVOutputStream& ost, const AVInputStream
             opar->codec_tag = ipar->codec_tag;
         }
     }
-    // A very fine input time base is replaced by the frame (or sample) duration, as long as
-    // that is coarser than a millisecond.
-    AVRational frameBase{0, 1};
-    if (type == AVMEDIA_TYPE_VIDEO && ist.st->r_frame_rate.num > 0 &&
-        ist.st->r_frame_rate.den > 0) {
-        frameBase = av_inv_q(ist.st->r_frame_rate);
-    } else if (type == AVMEDIA_TYPE_AUDIO && ipar->sample_rate > 0) {
-        frameBase = AVRational{1, ipar->sample_rate};
-    }
-    const double inBase = av_q2d(ist.st->time_base);
-    if (frameBase.num != 0 && inBase < av_q2d(frameBase) && inBase < 1.0 / 1000) {
-        fn::av_reduce(&ost.st->time_base.num, &ost.st->time_base.den, frameBase.num, frameBase.den,
-                      INT_MAX);
-    } else {
-        ost.st->time_base = ist.st->time_base;
-    }
+    copy_time_base(ost, ist, type);
     if (type == AVMEDIA_TYPE_VIDEO) {
         if (givenAspect.num > 0) {
             opar->sample_aspect_ratio = ost.st->sample_aspect_ratio = givenAspect;
@@ -144,7 +114,47 @@ void TCustomFFmpeg::prepare_copy_stream(AVOutputStream& ost, const AVInputStream
     ost.enc = nullptr;
 }
 
-void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStream& ist) {
+void TStreamSetup::check_copy_allowed(int type) const {
+    if (type == AVMEDIA_TYPE_VIDEO) {
+        if (hooks_.HasCustomHook()) {
+            throw FFmpegException(enginemsg::CopyAndCustomHook);
+        }
+        if (switches_.vhook_active) {
+            throw FFmpegException(enginemsg::CopyAndVhook);
+        }
+        if (preview_.Flags() != 0) {
+            throw FFmpegException(enginemsg::CopyAndPostHooks);
+        }
+    } else if (type == AVMEDIA_TYPE_AUDIO) {
+        if (switches_.audio_volume != 256) {
+            throw FFmpegException(enginemsg::CopyAndVolume);
+        }
+    } else if (type != AVMEDIA_TYPE_SUBTITLE) {
+        throw FFmpegException(enginemsg::InvalidOutputCodecType);
+    }
+}
+
+void TStreamSetup::copy_time_base(AVOutputStream& ost, const AVInputStream& ist, int type) const {
+    const AVCodecParameters* ipar = ist.st->codecpar;
+    // A very fine input time base is replaced by the frame (or sample) duration, as long as
+    // that is coarser than a millisecond.
+    AVRational frameBase{0, 1};
+    if (type == AVMEDIA_TYPE_VIDEO && ist.st->r_frame_rate.num > 0 &&
+        ist.st->r_frame_rate.den > 0) {
+        frameBase = av_inv_q(ist.st->r_frame_rate);
+    } else if (type == AVMEDIA_TYPE_AUDIO && ipar->sample_rate > 0) {
+        frameBase = AVRational{1, ipar->sample_rate};
+    }
+    const double inBase = av_q2d(ist.st->time_base);
+    if (frameBase.num != 0 && inBase < av_q2d(frameBase) && inBase < 1.0 / 1000) {
+        fn::av_reduce(&ost.st->time_base.num, &ost.st->time_base.den, frameBase.num, frameBase.den,
+                      INT_MAX);
+    } else {
+        ost.st->time_base = ist.st->time_base;
+    }
+}
+
+void TStreamSetup::prepare_video_encoding(AVOutputStream& ost, const AVInputStream& ist) {
     AVCodecContext* enc = ost.enc;
     const int lowres = ist.dec != nullptr ? ist.dec->lowres : 0;
     const int decW = ist.st->codecpar->width >> lowres;
@@ -162,23 +172,18 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
         throw FFmpegException(Format(enginemsg::PictureSizeUnknown, ist.file_index, ist.index));
     }
     make_even_for_encoder(ost);
-    ost.topBand = ost.original_topBand = pending_.frame_topBand;
-    ost.bottomBand = ost.original_bottomBand = pending_.frame_bottomBand;
-    ost.leftBand = ost.original_leftBand = pending_.frame_leftBand;
-    ost.rightBand = ost.original_rightBand = pending_.frame_rightBand;
-    ost.video_crop =
-        ost.topBand != 0 || ost.bottomBand != 0 || ost.leftBand != 0 || ost.rightBand != 0;
+    set_crop_bands(ost);
     const int cropW = decW - ost.leftBand - ost.rightBand;
     const int cropH = decH - ost.topBand - ost.bottomBand;
     ost.video_resample = cropW != enc->width || cropH != enc->height || decFmt != enc->pix_fmt;
     ost.original_width = decW;
     ost.original_height = decH;
     if (ost.video_resample) {
-        if (!use_filter_graph_ && described) {
+        if (!outputs_.UseFilterGraph() && described) {
             ost.img_resample_ctx.reset(fn::sws_getContext(
                 cropW, cropH, static_cast<AVPixelFormat>(decFmt), enc->width, enc->height,
-                enc->pix_fmt, ScalerFlags(opt_ctx_, switches_.sws_flags), nullptr, nullptr,
-                nullptr));
+                enc->pix_fmt, TVideoPath::ScalerFlags(contexts_, switches_.sws_flags), nullptr,
+                nullptr, nullptr));
             if (!ost.img_resample_ctx) {
                 throw FFmpegException(enginemsg::ResamplingContextFail);
             }
@@ -198,36 +203,56 @@ void TCustomFFmpeg::prepare_video_encoding(AVOutputStream& ost, const AVInputStr
     if (!ost.enc_frame || !ost.resample_frame) {
         throw FFmpegException(enginemsg::TempPictureFail);
     }
-    if (use_filter_graph_) {
-        SetLastErrorText("");
-        // What the parameters do not tell is stood in for by the encoder's picture, only to
-        // learn the graph's output size (the filter text sees the picture scaled to the
-        // encoder's size anyway); the graph is built again from the first decoded picture.
-        TVideoFilter::TInput input;
-        input.width = sizeKnown ? decW : enc->width;
-        input.height = sizeKnown ? decH : enc->height;
-        input.pixFmt = formatKnown ? decFmt : enc->pix_fmt;
-        input.sampleAspect = ist.st->sample_aspect_ratio.num != 0
-                                 ? ist.st->sample_aspect_ratio
-                                 : ist.st->codecpar->sample_aspect_ratio;
-        if (configure_video_filters(ost, input) < 0) {
-            const std::string text = LastErrorText();
-            throw FFmpegException(text.empty() ? std::string(enginemsg::ErrorOpeningFilters)
-                                               : enginemsg::ErrorOpeningFiltersText + text);
-        }
-        enc->width = ost.filter->OutputWidth();
-        enc->height = ost.filter->OutputHeight();
-        const AVRational sar = ost.filter->OutputSampleAspect();
-        if (sar.num > 0) {
-            enc->sample_aspect_ratio = ost.st->sample_aspect_ratio = sar;
-        }
-        if (!described) {
-            ost.filter.reset();
-        }
+    if (outputs_.UseFilterGraph()) {
+        set_up_video_filters(ost, ist, sizeKnown, formatKnown);
     }
 }
 
-void TCustomFFmpeg::make_even_for_encoder(AVOutputStream& ost) {
+void TStreamSetup::set_crop_bands(AVOutputStream& ost) const {
+    ost.topBand = ost.original_topBand = pending_.frame_topBand;
+    ost.bottomBand = ost.original_bottomBand = pending_.frame_bottomBand;
+    ost.leftBand = ost.original_leftBand = pending_.frame_leftBand;
+    ost.rightBand = ost.original_rightBand = pending_.frame_rightBand;
+    ost.video_crop =
+        ost.topBand != 0 || ost.bottomBand != 0 || ost.leftBand != 0 || ost.rightBand != 0;
+}
+
+void TStreamSetup::set_up_video_filters(AVOutputStream& ost, const AVInputStream& ist,
+                                        bool sizeKnown, bool formatKnown) {
+    AVCodecContext* enc = ost.enc;
+    const int lowres = ist.dec != nullptr ? ist.dec->lowres : 0;
+    const int decW = ist.st->codecpar->width >> lowres;
+    const int decH = ist.st->codecpar->height >> lowres;
+    const int decFmt = ist.st->codecpar->format;
+    const bool described = sizeKnown && formatKnown;
+    services_.setLastErrorText("");
+    // What the parameters do not tell is stood in for by the encoder's picture, only to
+    // learn the graph's output size (the filter text sees the picture scaled to the
+    // encoder's size anyway); the graph is built again from the first decoded picture.
+    TVideoFilter::TInput input;
+    input.width = sizeKnown ? decW : enc->width;
+    input.height = sizeKnown ? decH : enc->height;
+    input.pixFmt = formatKnown ? decFmt : enc->pix_fmt;
+    input.sampleAspect = ist.st->sample_aspect_ratio.num != 0
+                             ? ist.st->sample_aspect_ratio
+                             : ist.st->codecpar->sample_aspect_ratio;
+    if (video_.configure_video_filters(ost, input) < 0) {
+        const std::string text = services_.lastErrorText();
+        throw FFmpegException(text.empty() ? std::string(enginemsg::ErrorOpeningFilters)
+                                           : enginemsg::ErrorOpeningFiltersText + text);
+    }
+    enc->width = ost.filter->OutputWidth();
+    enc->height = ost.filter->OutputHeight();
+    const AVRational sar = ost.filter->OutputSampleAspect();
+    if (sar.num > 0) {
+        enc->sample_aspect_ratio = ost.st->sample_aspect_ratio = sar;
+    }
+    if (!described) {
+        ost.filter.reset();
+    }
+}
+
+void TStreamSetup::make_even_for_encoder(AVOutputStream& ost) {
     AVCodecContext* enc = ost.enc;
     const AVPixFmtDescriptor* desc = fn::av_pix_fmt_desc_get(enc->pix_fmt);
     if (desc == nullptr) {
@@ -240,8 +265,8 @@ void TCustomFFmpeg::make_even_for_encoder(AVOutputStream& ost) {
     const int w = down(enc->width, xMask);
     const int h = down(enc->height, yMask);
     if (w != enc->width || h != enc->height) {
-        LoggerInstance().LogFmt(this, llWarning, enginemsg::SizeMadeEven, enc->width, enc->height,
-                                desc->name, w, h);
+        LoggerInstance().LogFmt(services_.sender, llWarning, enginemsg::SizeMadeEven, enc->width,
+                                enc->height, desc->name, w, h);
         enc->width = w;
         enc->height = h;
     }
@@ -251,41 +276,14 @@ void TCustomFFmpeg::make_even_for_encoder(AVOutputStream& ost) {
     for (int i = 0; i < 4; ++i) {
         const int even = *bands[i] & ~masks[i];
         if (even != *bands[i]) {
-            LoggerInstance().LogFmt(this, llWarning, enginemsg::CropMadeEven, *bands[i], desc->name,
-                                    even);
+            LoggerInstance().LogFmt(services_.sender, llWarning, enginemsg::CropMadeEven, *bands[i],
+                                    desc->name, even);
             *bands[i] = even;
         }
     }
 }
 
-int TCustomFFmpeg::configure_video_filters(AVOutputStream& ost, const TVideoFilter::TInput& input) {
-    const AVCodecContext* enc = ost.enc;
-    TVideoFilter::TChain chain;
-    const int cropW = input.width - ost.leftBand - ost.rightBand;
-    const int cropH = input.height - ost.topBand - ost.bottomBand;
-    chain.crop = ost.video_crop;
-    chain.cropX = ost.leftBand;
-    chain.cropY = ost.topBand;
-    chain.cropWidth = cropW;
-    chain.cropHeight = cropH;
-    chain.scale = enc->width != cropW || enc->height != cropH;
-    chain.scaleWidth = enc->width;
-    chain.scaleHeight = enc->height;
-    chain.swsFlags = ScalerFlags(opt_ctx_, switches_.sws_flags);
-    chain.text = pending_.vfilters;
-    chain.outPixFmt = enc->pix_fmt;
-    auto filter = std::make_unique<TVideoFilter>();
-    std::string errorText;
-    const int ret = filter->Configure(input, chain, errorText);
-    if (ret < 0) {
-        SetLastErrorText(errorText);
-        return ret;
-    }
-    ost.filter = std::move(filter);
-    return 0;
-}
-
-void TCustomFFmpeg::prepare_audio_encoding(AVOutputStream& ost, AVInputStream& ist) {
+void TStreamSetup::prepare_audio_encoding(AVOutputStream& ost, AVInputStream& ist) {
     ost.encoding_needed = true;
     ist.decoding_needed = true;
     ost.audio_frame = media::MakeFrame();
@@ -294,7 +292,7 @@ void TCustomFFmpeg::prepare_audio_encoding(AVOutputStream& ost, AVInputStream& i
     }
 }
 
-void TCustomFFmpeg::open_pass_log(AVOutputStream& ost, int ostIndex, AVDictionary** options) {
+void TStreamSetup::open_pass_log(AVOutputStream& ost, int ostIndex, AVDictionary** options) {
     AVCodecContext* enc = ost.enc;
     if (!(enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2))) {
         return;
@@ -337,69 +335,74 @@ void TCustomFFmpeg::open_pass_log(AVOutputStream& ost, int ostIndex, AVDictionar
     }
 }
 
-void TCustomFFmpeg::open_encoders(TTranscodeState& ts) {
+void TStreamSetup::open_encoders(TTranscodeState& ts) {
     for (size_t i = 0; i < ts.ost_table.size(); ++i) {
         AVOutputStream& ost = *ts.ost_table[i];
-        if (!ost.encoding_needed) {
-            continue;
-        }
-        AVCodecContext* enc = ost.enc;
-        const AVCodec* codec =
-            ost.slot->codec != nullptr ? ost.slot->codec : default_encoder(enc->codec_id);
-        const std::string type = CodecTypeName(enc->codec_type);
-        if (codec == nullptr) {
-            setup_fail(ts, Format(enginemsg::EncoderNotFound, static_cast<int>(enc->codec_id),
-                                  ost.file_index, ost.index, type.c_str()));
-        }
-        if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE) {
-            // Text encoders take their header from the decoder of the source.
-            open_decoder(ts, ost.source_index);
-            const AVCodecContext* dec = ts.ist_table[ost.source_index]->dec;
-            if (dec != nullptr && dec->subtitle_header_size > 0 &&
-                enc->subtitle_header == nullptr) {
-                enc->subtitle_header =
-                    static_cast<std::uint8_t*>(fn::av_mallocz(dec->subtitle_header_size + 1));
-                if (enc->subtitle_header != nullptr) {
-                    std::memcpy(enc->subtitle_header, dec->subtitle_header,
-                                dec->subtitle_header_size);
-                    enc->subtitle_header_size = dec->subtitle_header_size;
-                }
-            }
-        }
-        media::Dictionary options;
-        opt_ctx_.CopyCodecPrivateOptions(enc->codec_type, codec, options.Slot());
-        open_pass_log(ost, static_cast<int>(i), options.Slot());
-        enc->thread_count = 0; // the codec chooses
-        int ret;
-        {
-            std::lock_guard lock(CodecLock());
-            ret = fn::avcodec_open2(enc, codec, options.Slot());
-        }
-        if (ret < 0) {
-            setup_fail(
-                ts, Format(enginemsg::EncoderOpenError, ost.file_index, ost.index, type.c_str()));
-        }
-        ost.encoder_open = true;
-        extra_size_ += enc->extradata_size;
-        if (fn::avcodec_parameters_from_context(ost.st->codecpar, enc) < 0) {
-            throw FFmpegException(enginemsg::AvMalloczFail);
-        }
-        copy_coded_side_data(ost);
-        ost.st->time_base = enc->time_base;
-        if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
-            ost.st->avg_frame_rate = enc->framerate;
-            ost.st->sample_aspect_ratio = enc->sample_aspect_ratio;
-        } else if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
-            ost.fifo.reset(
-                fn::av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, 1024));
-            if (!ost.fifo) {
-                throw FFmpegException(enginemsg::FifoAllocFail);
-            }
+        if (ost.encoding_needed) {
+            open_encoder(ts, ost, static_cast<int>(i));
         }
     }
 }
 
-void TCustomFFmpeg::copy_coded_side_data(AVOutputStream& ost) {
+void TStreamSetup::open_encoder(TTranscodeState& ts, AVOutputStream& ost, int ostIndex) {
+    AVCodecContext* enc = ost.enc;
+    const AVCodec* codec =
+        ost.slot->codec != nullptr ? ost.slot->codec : services_.defaultEncoder(enc->codec_id);
+    const std::string type = CodecTypeName(enc->codec_type);
+    if (codec == nullptr) {
+        report_.setup_fail(ts, Format(enginemsg::EncoderNotFound, static_cast<int>(enc->codec_id),
+                                      ost.file_index, ost.index, type.c_str()));
+    }
+    if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE) {
+        copy_subtitle_header(ts, ost);
+    }
+    media::Dictionary options;
+    contexts_.CopyCodecPrivateOptions(enc->codec_type, codec, options.Slot());
+    open_pass_log(ost, ostIndex, options.Slot());
+    enc->thread_count = 0; // the codec chooses
+    int ret;
+    {
+        std::lock_guard lock(CodecLock());
+        ret = fn::avcodec_open2(enc, codec, options.Slot());
+    }
+    if (ret < 0) {
+        report_.setup_fail(
+            ts, Format(enginemsg::EncoderOpenError, ost.file_index, ost.index, type.c_str()));
+    }
+    ost.encoder_open = true;
+    stats_.extra_size += enc->extradata_size;
+    if (fn::avcodec_parameters_from_context(ost.st->codecpar, enc) < 0) {
+        throw FFmpegException(enginemsg::AvMalloczFail);
+    }
+    copy_coded_side_data(ost);
+    ost.st->time_base = enc->time_base;
+    if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+        ost.st->avg_frame_rate = enc->framerate;
+        ost.st->sample_aspect_ratio = enc->sample_aspect_ratio;
+    } else if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
+        ost.fifo.reset(fn::av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, 1024));
+        if (!ost.fifo) {
+            throw FFmpegException(enginemsg::FifoAllocFail);
+        }
+    }
+}
+
+void TStreamSetup::copy_subtitle_header(TTranscodeState& ts, AVOutputStream& ost) {
+    AVCodecContext* enc = ost.enc;
+    // Text encoders take their header from the decoder of the source.
+    open_decoder(ts, ost.source_index);
+    const AVCodecContext* dec = ts.ist_table[ost.source_index]->dec;
+    if (dec != nullptr && dec->subtitle_header_size > 0 && enc->subtitle_header == nullptr) {
+        enc->subtitle_header =
+            static_cast<std::uint8_t*>(fn::av_mallocz(dec->subtitle_header_size + 1));
+        if (enc->subtitle_header != nullptr) {
+            std::memcpy(enc->subtitle_header, dec->subtitle_header, dec->subtitle_header_size);
+            enc->subtitle_header_size = dec->subtitle_header_size;
+        }
+    }
+}
+
+void TStreamSetup::copy_coded_side_data(AVOutputStream& ost) {
     // The muxer reads the encoder's buffer size and rates from the stream (disc formats write
     // them into their headers).
     const AVCodecContext* enc = ost.enc;
@@ -413,21 +416,20 @@ void TCustomFFmpeg::copy_coded_side_data(AVOutputStream& ost) {
     }
 }
 
-void TCustomFFmpeg::open_decoder(TTranscodeState& ts, int istIndex) {
+void TStreamSetup::open_decoder(TTranscodeState& ts, int istIndex) {
     AVInputStream& ist = *ts.ist_table[istIndex];
     if (ist.decoder_open || ist.dec == nullptr) {
         return;
     }
     const std::string type = CodecTypeName(ist.st->codecpar->codec_type);
-    const AVCodec* codec =
-        istIndex < static_cast<int>(input_codecs_.size()) ? input_codecs_[istIndex] : nullptr;
+    const AVCodec* codec = inputs_.ForcedDecoder(istIndex);
     if (codec == nullptr) {
         codec = fn::avcodec_find_decoder(ist.st->codecpar->codec_id);
     }
     if (codec == nullptr) {
-        setup_fail(ts,
-                   Format(enginemsg::DecoderNotFound, static_cast<int>(ist.st->codecpar->codec_id),
-                          ist.file_index, ist.index, type.c_str()));
+        report_.setup_fail(ts, Format(enginemsg::DecoderNotFound,
+                                      static_cast<int>(ist.st->codecpar->codec_id), ist.file_index,
+                                      ist.index, type.c_str()));
     }
     ist.dec->thread_count = 0;
     int ret;
@@ -436,8 +438,8 @@ void TCustomFFmpeg::open_decoder(TTranscodeState& ts, int istIndex) {
         ret = fn::avcodec_open2(ist.dec, codec, nullptr);
     }
     if (ret < 0) {
-        setup_fail(ts,
-                   Format(enginemsg::DecoderOpenError, ist.file_index, ist.index, type.c_str()));
+        report_.setup_fail(
+            ts, Format(enginemsg::DecoderOpenError, ist.file_index, ist.index, type.c_str()));
     }
     ist.decoder_open = true;
     ist.frame = media::MakeFrame();
@@ -446,7 +448,7 @@ void TCustomFFmpeg::open_decoder(TTranscodeState& ts, int istIndex) {
     }
 }
 
-void TCustomFFmpeg::open_decoders(TTranscodeState& ts) {
+void TStreamSetup::open_decoders(TTranscodeState& ts) {
     for (size_t i = 0; i < ts.ist_table.size(); ++i) {
         if (ts.ist_table[i]->decoding_needed) {
             open_decoder(ts, static_cast<int>(i));
@@ -454,7 +456,7 @@ void TCustomFFmpeg::open_decoders(TTranscodeState& ts) {
     }
 }
 
-void TCustomFFmpeg::init_bitstream_filters(AVOutputStream& ost) {
+void TStreamSetup::init_bitstream_filters(AVOutputStream& ost) {
     const AVCodecParameters* par = ost.st->codecpar;
     AVRational tb = ost.st->time_base;
     for (const std::string& text : ost.slot->bitstream_filters) {
@@ -496,5 +498,22 @@ void TCustomFFmpeg::init_bitstream_filters(AVOutputStream& ost) {
             throw FFmpegException(enginemsg::AvMalloczFail);
         }
         ost.st->time_base = tb;
+    }
+}
+
+void TStreamSetup::release_codecs(TTranscodeState& ts) {
+    for (auto& ost : ts.ost_table) {
+        if (ost->encoder_open) {
+            ost->enc = nullptr;
+            ost->slot->enc.reset();
+            ost->encoder_open = false;
+        }
+    }
+    for (auto& ist : ts.ist_table) {
+        if (ist->decoder_open) {
+            ist->dec = nullptr;
+            inputs_[ist->file_index].decoders[ist->index].reset();
+            ist->decoder_open = false;
+        }
     }
 }

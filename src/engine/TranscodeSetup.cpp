@@ -1,7 +1,7 @@
 // Conversion set-up: working tables, the choice of source streams, meta-data, chapters,
 // headers and the stream mapping report.
 
-#include "FFmpeg.h"
+#include "TranscodeSetup.h"
 
 #include "FFmpegException.h"
 #include "FFmpegLogger.h"
@@ -42,32 +42,58 @@ void DumpOutput(const TOutputFile& file, int index) {
 
 } // namespace
 
-void TCustomFFmpeg::setup_fail(const TTranscodeState& ts, const std::string& message) {
-    print_stream_mapping(ts);
-    LoggerInstance().Log(this, llError, message);
-    throw FFmpegException(message);
-}
+TTranscodeSetup::TTranscodeSetup(const TPendingSettings& pending, const TTaskSwitches& switches,
+                                 const TOptionContexts& contexts,
+                                 const std::vector<TStreamMap>& streamMaps,
+                                 const std::vector<TMetaDataMap>& metaDataMaps, TInputFiles& inputs,
+                                 const TOutputFiles& outputs, TStreamSetup& streams,
+                                 TStatusReport& report, TConversionStats& stats,
+                                 const TEngineServices& services)
+    : pending_(pending), switches_(switches), contexts_(contexts), stream_maps_(streamMaps),
+      meta_data_maps_(metaDataMaps), inputs_(inputs), outputs_(outputs), streams_(streams),
+      report_(report), stats_(stats), services_(services) {}
 
-void TCustomFFmpeg::transcode_init() {
-    transcode_state_ = std::make_unique<TTranscodeState>();
-    TTranscodeState& ts = *transcode_state_;
+void TTranscodeSetup::transcode_init(TTranscodeState& ts) {
     ts.pkt = media::MakePacket();
     ts.frame = media::MakeFrame();
     if (!ts.pkt || !ts.frame) {
         throw FFmpegException(enginemsg::AvMalloczFail);
     }
-    for (TOutputFile* f : output_files_) {
+    for (TOutputFile* f : outputs_.Table()) {
         if (std::find(ts.outputs.begin(), ts.outputs.end(), f) == ts.outputs.end()) {
             ts.outputs.push_back(f);
         }
     }
-    ts.nb_slots = join_mode_ ? InputFileCount() : 1;
+    ts.nb_slots = outputs_.JoinMode() ? inputs_.Count() : 1;
     check_start_time();
+    build_input_tables(ts);
+    for (size_t i = 0; i < ts.outputs.size(); ++i) {
+        if (ts.outputs[i]->streams.empty()) {
+            DumpOutput(*ts.outputs[i], static_cast<int>(i));
+            throw FFmpegException(Format(enginemsg::OutputHasNoStream, static_cast<int>(i)));
+        }
+    }
+    ts.nb_ostreams_per_file = static_cast<int>(ts.outputs[0]->streams.size());
+    check_stream_maps(ts);
+    build_output_tables(ts);
+    choose_output_sources(ts);
+    prepare_output_streams(ts);
+    streams_.open_encoders(ts);
+    streams_.open_decoders(ts);
+    reset_input_clocks(ts);
+    copy_metadata_and_chapters(ts);
+    for (auto& ost : ts.ost_table) {
+        streams_.init_bitstream_filters(*ost);
+    }
+    write_headers(ts);
+    report_.print_stream_mapping(ts);
+    stats_.timer_start = fn::av_gettime();
+}
 
-    // Input tables.
+void TTranscodeSetup::build_input_tables(TTranscodeState& ts) {
     int running = 0;
-    for (int i = 0; i < InputFileCount(); ++i) {
-        TInputFileSlot& in = input_files_[i];
+    for (int i = 0; i < inputs_.Count(); ++i) {
+        TInputFileSlot& in = inputs_[i];
         AVInputFile file;
         file.ist_index = running;
         file.nb_streams = static_cast<int>(in.ctx->nb_streams);
@@ -86,42 +112,37 @@ void TCustomFFmpeg::transcode_init() {
             ts.ist_table.push_back(std::move(ist));
         }
     }
+}
 
-    // Output count.
-    for (size_t i = 0; i < ts.outputs.size(); ++i) {
-        if (ts.outputs[i]->streams.empty()) {
-            DumpOutput(*ts.outputs[i], static_cast<int>(i));
-            throw FFmpegException(Format(enginemsg::OutputHasNoStream, static_cast<int>(i)));
-        }
+// Every index of the stream maps is checked before it is used.
+void TTranscodeSetup::check_stream_maps(const TTranscodeState& ts) const {
+    if (stream_maps_.empty()) {
+        return;
     }
-    ts.nb_ostreams_per_file = static_cast<int>(ts.outputs[0]->streams.size());
     size_t nb_ostreams = 0;
-    for (const TOutputFile* f : output_files_) {
+    for (const TOutputFile* f : outputs_.Table()) {
         nb_ostreams += f->streams.size();
     }
-
-    // Stream maps: every index is checked before it is used.
-    if (!stream_maps_.empty()) {
-        if (stream_maps_.size() != nb_ostreams) {
-            throw FFmpegException(enginemsg::MapCountMismatch);
+    if (stream_maps_.size() != nb_ostreams) {
+        throw FFmpegException(enginemsg::MapCountMismatch);
+    }
+    auto exists = [&](int file, int stream) {
+        return file >= 0 && file < inputs_.Count() && stream >= 0 &&
+               stream < ts.input_files[file].nb_streams;
+    };
+    for (const TStreamMap& m : stream_maps_) {
+        if (!exists(m.file_index, m.stream_index)) {
+            throw FFmpegException(Format(enginemsg::NoInputStream, m.file_index, m.stream_index));
         }
-        auto exists = [&](int file, int stream) {
-            return file >= 0 && file < InputFileCount() && stream >= 0 &&
-                   stream < ts.input_files[file].nb_streams;
-        };
-        for (const TStreamMap& m : stream_maps_) {
-            if (!exists(m.file_index, m.stream_index)) {
-                throw FFmpegException(
-                    Format(enginemsg::NoInputStream, m.file_index, m.stream_index));
-            }
-            if (!exists(m.sync_file_index, m.sync_stream_index)) {
-                throw FFmpegException(
-                    Format(enginemsg::NoSyncStream, m.sync_file_index, m.sync_stream_index));
-            }
+        if (!exists(m.sync_file_index, m.sync_stream_index)) {
+            throw FFmpegException(
+                Format(enginemsg::NoSyncStream, m.sync_file_index, m.sync_stream_index));
         }
     }
+}
 
-    // Output stream entries: one per stream of each distinct output file.
+// One entry per stream of each distinct output file.
+void TTranscodeSetup::build_output_tables(TTranscodeState& ts) {
     for (size_t f = 0; f < ts.outputs.size(); ++f) {
         TOutputFile* file = ts.outputs[f];
         for (size_t k = 0; k < file->streams.size(); ++k) {
@@ -139,16 +160,117 @@ void TCustomFFmpeg::transcode_init() {
             ts.ost_table.push_back(std::move(ost));
         }
     }
-    choose_output_sources(ts);
+}
 
-    // Prepare every output stream for copy or encoding.
+void TTranscodeSetup::choose_output_sources(TTranscodeState& ts) {
+    const bool join = outputs_.JoinMode();
+    size_t mapIndex = 0;
+    for (size_t entry = 0; entry < outputs_.Table().size(); ++entry) {
+        const int slot = join ? static_cast<int>(entry) : 0;
+        const int fileIndex = join ? 0 : static_cast<int>(entry);
+        TOutputFile& file = *ts.outputs[fileIndex];
+        for (size_t k = 0; k < file.streams.size(); ++k) {
+            AVOutputStream* ost = find_output_stream(ts, fileIndex, static_cast<int>(k));
+            int chosen = -1;
+            int sync = -1;
+            if (!stream_maps_.empty()) {
+                chosen = mapped_source(ts, mapIndex++, fileIndex, static_cast<int>(k), sync);
+            } else {
+                chosen = best_source(ts, slot, fileIndex, static_cast<int>(k));
+                sync = chosen;
+            }
+            ts.ist_table[chosen]->discard = false;
+            ost->active = true;
+            ost->join_sources[slot] = chosen;
+            if (slot == 0) {
+                ost->source_index = chosen;
+                ost->sync_ist = sync;
+            }
+        }
+    }
+}
+
+AVOutputStream* TTranscodeSetup::find_output_stream(TTranscodeState& ts, int fileIndex,
+                                                    int index) const {
+    AVOutputStream* ost = nullptr;
+    for (auto& o : ts.ost_table) {
+        if (o->file_index == fileIndex && o->index == index) {
+            ost = o.get();
+        }
+    }
+    return ost;
+}
+
+int TTranscodeSetup::mapped_source(TTranscodeState& ts, size_t mapIndex, int fileIndex, int index,
+                                   int& sync) const {
+    const TOutputFile& file = *ts.outputs[fileIndex];
+    const int type = file.streams[index].enc->codec_type;
+    const TStreamMap& m = stream_maps_[mapIndex];
+    const int chosen = ts.input_files[m.file_index].ist_index + m.stream_index;
+    sync = ts.input_files[m.sync_file_index].ist_index + m.sync_stream_index;
+    const int inType = ts.ist_table[chosen]->st->codecpar->codec_type;
+    if (inType != type) {
+        DumpOutput(file, fileIndex);
+        throw FFmpegException(Format(enginemsg::CodecTypeMismatch, m.file_index, m.stream_index,
+                                     CodecTypeName(inType).c_str(), fileIndex, index,
+                                     CodecTypeName(type).c_str()));
+    }
+    return chosen;
+}
+
+int TTranscodeSetup::best_source(const TTranscodeState& ts, int slot, int fileIndex,
+                                 int index) const {
+    const TOutputFile& file = *ts.outputs[fileIndex];
+    const int type = file.streams[index].enc->codec_type;
+    const bool join = outputs_.JoinMode();
+    // The stream that showed the most frames wins; the libraries of today expose only the
+    // container's frame count (0 when unknown), so among streams that do not tell, the first
+    // one is taken.
+    int chosen = -1;
+    std::int64_t bestFrames = -1;
+    for (size_t j = 0; j < ts.ist_table.size(); ++j) {
+        const AVInputStream& ist = *ts.ist_table[j];
+        if (!ist.discard || ist.st->discard == AVDISCARD_ALL ||
+            ist.st->codecpar->codec_type != type) {
+            continue;
+        }
+        if (join && ist.file_index != slot) {
+            continue;
+        }
+        if (pending_.opt_programid != 0 &&
+            !InProgram(inputs_[ist.file_index].ctx.get(), ist.index, pending_.opt_programid)) {
+            continue;
+        }
+        if (ist.st->nb_frames > bestFrames) {
+            bestFrames = ist.st->nb_frames;
+            chosen = static_cast<int>(j);
+        }
+    }
+    if (chosen < 0 && !join && pending_.opt_programid == 0) {
+        for (size_t j = 0; j < ts.ist_table.size(); ++j) {
+            const AVInputStream& ist = *ts.ist_table[j];
+            if (ist.st->codecpar->codec_type == type && ist.st->discard != AVDISCARD_ALL) {
+                chosen = static_cast<int>(j);
+            }
+        }
+    }
+    if (chosen < 0) {
+        DumpOutput(file, fileIndex);
+        throw FFmpegException(Format(enginemsg::NoMatchingInputStream, fileIndex, index,
+                                     CodecTypeName(type).c_str()));
+    }
+    return chosen;
+}
+
+// Every output stream is prepared for copy or encoding.
+void TTranscodeSetup::prepare_output_streams(TTranscodeState& ts) {
     for (auto& ostPtr : ts.ost_table) {
         AVOutputStream& ost = *ostPtr;
         AVInputStream& ist = *ts.ist_table[ost.source_index];
         fn::av_dict_copy(&ost.st->metadata, ist.st->metadata, AV_DICT_DONT_OVERWRITE);
         ost.st->disposition = ist.st->disposition;
         if (ost.slot->stream_copy) {
-            prepare_copy_stream(ost, ist);
+            streams_.prepare_copy_stream(ost, ist);
             continue;
         }
         ost.enc = ost.slot->enc.get();
@@ -156,10 +278,10 @@ void TCustomFFmpeg::transcode_init() {
         ost.enc->chroma_sample_location = ist.st->codecpar->chroma_location;
         switch (ost.enc->codec_type) {
         case AVMEDIA_TYPE_AUDIO:
-            prepare_audio_encoding(ost, ist);
+            streams_.prepare_audio_encoding(ost, ist);
             break;
         case AVMEDIA_TYPE_VIDEO:
-            prepare_video_encoding(ost, ist);
+            streams_.prepare_video_encoding(ost, ist);
             break;
         case AVMEDIA_TYPE_SUBTITLE:
             ost.encoding_needed = true;
@@ -175,10 +297,9 @@ void TCustomFFmpeg::transcode_init() {
             }
         }
     }
+}
 
-    open_encoders(ts);
-    open_decoders(ts);
-
+void TTranscodeSetup::reset_input_clocks(TTranscodeState& ts) {
     for (auto& ist : ts.ist_table) {
         const AVRational rate = ist->st->avg_frame_rate;
         const int delay = ist->st->codecpar->video_delay;
@@ -188,28 +309,20 @@ void TCustomFFmpeg::transcode_init() {
         ist->next_pts = NoTimestamp;
         ist->is_start = true;
     }
-
-    copy_metadata_and_chapters(ts);
-    for (auto& ost : ts.ost_table) {
-        init_bitstream_filters(*ost);
-    }
-    write_headers(ts);
-    print_stream_mapping(ts);
-    timer_start_ = fn::av_gettime();
 }
 
-void TCustomFFmpeg::check_start_time() const {
+void TTranscodeSetup::check_start_time() const {
     if (pending_.start_time <= 0) {
         return;
     }
     // Joined inputs follow one another; otherwise the longest one counts.
     std::int64_t longest = 0;
-    for (const TInputFileSlot& input : input_files_) {
+    for (const TInputFileSlot& input : inputs_) {
         if (input.ctx->duration == AV_NOPTS_VALUE || input.ctx->duration <= 0) {
             return; // an input of unknown length may still hold something
         }
-        longest =
-            join_mode_ ? longest + input.ctx->duration : std::max(longest, input.ctx->duration);
+        longest = outputs_.JoinMode() ? longest + input.ctx->duration
+                                      : std::max(longest, input.ctx->duration);
     }
     if (pending_.start_time >= longest) {
         throw FFmpegException(Format(enginemsg::StartBeyondEnd,
@@ -218,149 +331,73 @@ void TCustomFFmpeg::check_start_time() const {
     }
 }
 
-void TCustomFFmpeg::choose_output_sources(TTranscodeState& ts) {
-    size_t mapIndex = 0;
-    for (size_t entry = 0; entry < output_files_.size(); ++entry) {
-        const int slot = join_mode_ ? static_cast<int>(entry) : 0;
-        const int fileIndex = join_mode_ ? 0 : static_cast<int>(entry);
-        TOutputFile& file = *ts.outputs[fileIndex];
-        for (size_t k = 0; k < file.streams.size(); ++k) {
-            AVOutputStream* ost = nullptr;
-            for (auto& o : ts.ost_table) {
-                if (o->file_index == fileIndex && o->index == static_cast<int>(k)) {
-                    ost = o.get();
-                }
-            }
-            const int type = file.streams[k].enc->codec_type;
-            int chosen = -1;
-            int sync = -1;
-            if (!stream_maps_.empty()) {
-                const TStreamMap& m = stream_maps_[mapIndex++];
-                chosen = ts.input_files[m.file_index].ist_index + m.stream_index;
-                sync = ts.input_files[m.sync_file_index].ist_index + m.sync_stream_index;
-                const int inType = ts.ist_table[chosen]->st->codecpar->codec_type;
-                if (inType != type) {
-                    DumpOutput(file, fileIndex);
-                    throw FFmpegException(Format(enginemsg::CodecTypeMismatch, m.file_index,
-                                                 m.stream_index, CodecTypeName(inType).c_str(),
-                                                 fileIndex, static_cast<int>(k),
-                                                 CodecTypeName(type).c_str()));
-                }
-            } else {
-                // The stream that showed the most frames wins; the libraries of today expose
-                // only the container's frame count (0 when unknown), so among streams that do
-                // not tell, the first one is taken.
-                std::int64_t bestFrames = -1;
-                for (size_t j = 0; j < ts.ist_table.size(); ++j) {
-                    const AVInputStream& ist = *ts.ist_table[j];
-                    if (!ist.discard || ist.st->discard == AVDISCARD_ALL ||
-                        ist.st->codecpar->codec_type != type) {
-                        continue;
-                    }
-                    if (join_mode_ && ist.file_index != slot) {
-                        continue;
-                    }
-                    if (pending_.opt_programid != 0 &&
-                        !InProgram(input_files_[ist.file_index].ctx.get(), ist.index,
-                                   pending_.opt_programid)) {
-                        continue;
-                    }
-                    if (ist.st->nb_frames > bestFrames) {
-                        bestFrames = ist.st->nb_frames;
-                        chosen = static_cast<int>(j);
-                    }
-                }
-                if (chosen < 0 && !join_mode_ && pending_.opt_programid == 0) {
-                    for (size_t j = 0; j < ts.ist_table.size(); ++j) {
-                        const AVInputStream& ist = *ts.ist_table[j];
-                        if (ist.st->codecpar->codec_type == type &&
-                            ist.st->discard != AVDISCARD_ALL) {
-                            chosen = static_cast<int>(j);
-                        }
-                    }
-                }
-                if (chosen < 0) {
-                    DumpOutput(file, fileIndex);
-                    throw FFmpegException(Format(enginemsg::NoMatchingInputStream, fileIndex,
-                                                 static_cast<int>(k), CodecTypeName(type).c_str()));
-                }
-                sync = chosen;
-            }
-            ts.ist_table[chosen]->discard = false;
-            ost->active = true;
-            ost->join_sources[slot] = chosen;
-            if (slot == 0) {
-                ost->source_index = chosen;
-                ost->sync_ist = sync;
-            }
-        }
-    }
-}
-
-void TCustomFFmpeg::copy_metadata_and_chapters(TTranscodeState& ts) {
+void TTranscodeSetup::copy_metadata_and_chapters(TTranscodeState& ts) {
     for (const TMetaDataMap& m : meta_data_maps_) {
         if (m.out_file < 0 || m.out_file >= static_cast<int>(ts.outputs.size())) {
-            setup_fail(ts, Format(enginemsg::InvalidMetaOutput, m.out_file, m.out_file, m.in_file));
+            report_.setup_fail(
+                ts, Format(enginemsg::InvalidMetaOutput, m.out_file, m.out_file, m.in_file));
         }
-        if (m.in_file < 0 || m.in_file >= InputFileCount()) {
-            setup_fail(ts, Format(enginemsg::InvalidMetaInput, m.in_file, m.out_file, m.in_file));
+        if (m.in_file < 0 || m.in_file >= inputs_.Count()) {
+            report_.setup_fail(
+                ts, Format(enginemsg::InvalidMetaInput, m.in_file, m.out_file, m.in_file));
         }
-        fn::av_dict_copy(&ts.outputs[m.out_file]->ctx->metadata,
-                         input_files_[m.in_file].ctx->metadata, AV_DICT_DONT_OVERWRITE);
+        fn::av_dict_copy(&ts.outputs[m.out_file]->ctx->metadata, inputs_[m.in_file].ctx->metadata,
+                         AV_DICT_DONT_OVERWRITE);
     }
 
-    for (int i = 0; i < InputFileCount(); ++i) {
-        const AVFormatContext* is = input_files_[i].ctx.get();
-        if (is->nb_chapters == 0) {
+    for (int i = 0; i < inputs_.Count(); ++i) {
+        if (inputs_[i].ctx->nb_chapters == 0) {
             continue;
         }
         for (TOutputFile* file : ts.outputs) {
-            AVFormatContext* os = file->ctx.get();
-            for (unsigned c = 0; c < is->nb_chapters; ++c) {
-                const AVChapter* in_ch = is->chapters[c];
-                const std::int64_t ts_off =
-                    fn::av_rescale_q(pending_.start_time - input_files_[i].ts_offset,
-                                     AV_TIME_BASE_Q, in_ch->time_base);
-                const std::int64_t rt = pending_.recording_time == INT64_MAX
-                                            ? INT64_MAX
-                                            : fn::av_rescale_q(pending_.recording_time,
-                                                               AV_TIME_BASE_Q, in_ch->time_base);
-                if (in_ch->end < ts_off) {
-                    continue;
-                }
-                if (rt != INT64_MAX && in_ch->start > rt + ts_off) {
-                    break;
-                }
-                media::ChapterPtr out_ch(
-                    static_cast<AVChapter*>(fn::av_mallocz(sizeof(AVChapter))));
-                if (!out_ch) {
-                    throw FFmpegException(enginemsg::AvMalloczFail);
-                }
-                out_ch->id = in_ch->id;
-                out_ch->time_base = in_ch->time_base;
-                out_ch->start = std::max<std::int64_t>(0, in_ch->start - ts_off);
-                out_ch->end = std::min(rt, in_ch->end - ts_off);
-                fn::av_dict_copy(&out_ch->metadata, in_ch->metadata, 0);
-                auto* grown = static_cast<AVChapter**>(
-                    fn::av_realloc(os->chapters, sizeof(AVChapter*) * (os->nb_chapters + 1)));
-                if (grown == nullptr) {
-                    throw FFmpegException(enginemsg::AvReallocFail);
-                }
-                os->chapters = grown;
-                os->chapters[os->nb_chapters++] = out_ch.release();
-            }
+            copy_chapters(i, file->ctx.get());
         }
     }
 }
 
-void TCustomFFmpeg::write_headers(TTranscodeState& ts) {
+void TTranscodeSetup::copy_chapters(int inputIndex, AVFormatContext* os) {
+    const AVFormatContext* is = inputs_[inputIndex].ctx.get();
+    for (unsigned c = 0; c < is->nb_chapters; ++c) {
+        const AVChapter* in_ch = is->chapters[c];
+        const std::int64_t ts_off = fn::av_rescale_q(
+            pending_.start_time - inputs_[inputIndex].ts_offset, AV_TIME_BASE_Q, in_ch->time_base);
+        const std::int64_t rt =
+            pending_.recording_time == INT64_MAX
+                ? INT64_MAX
+                : fn::av_rescale_q(pending_.recording_time, AV_TIME_BASE_Q, in_ch->time_base);
+        if (in_ch->end < ts_off) {
+            continue;
+        }
+        if (rt != INT64_MAX && in_ch->start > rt + ts_off) {
+            break;
+        }
+        media::ChapterPtr out_ch(static_cast<AVChapter*>(fn::av_mallocz(sizeof(AVChapter))));
+        if (!out_ch) {
+            throw FFmpegException(enginemsg::AvMalloczFail);
+        }
+        out_ch->id = in_ch->id;
+        out_ch->time_base = in_ch->time_base;
+        out_ch->start = std::max<std::int64_t>(0, in_ch->start - ts_off);
+        out_ch->end = std::min(rt, in_ch->end - ts_off);
+        fn::av_dict_copy(&out_ch->metadata, in_ch->metadata, 0);
+        auto* grown = static_cast<AVChapter**>(
+            fn::av_realloc(os->chapters, sizeof(AVChapter*) * (os->nb_chapters + 1)));
+        if (grown == nullptr) {
+            throw FFmpegException(enginemsg::AvReallocFail);
+        }
+        os->chapters = grown;
+        os->chapters[os->nb_chapters++] = out_ch.release();
+    }
+}
+
+void TTranscodeSetup::write_headers(TTranscodeState& ts) {
     bool allRtp = true;
     for (size_t i = 0; i < ts.outputs.size(); ++i) {
         TOutputFile& file = *ts.outputs[i];
         AVFormatContext* oc = file.ctx.get();
         media::Dictionary options;
         const AVClass* cls = oc->oformat->priv_class;
-        opt_ctx_.CopyFormatPrivateOptions(cls, options.Slot());
+        contexts_.CopyFormatPrivateOptions(cls, options.Slot());
         if (file.preload > 0 && ClassHasOption(cls, "preload")) {
             fn::av_dict_set(options.Slot(), "preload", std::to_string(file.preload).c_str(), 0);
         }
@@ -368,7 +405,7 @@ void TCustomFFmpeg::write_headers(TTranscodeState& ts) {
             fn::av_dict_set(options.Slot(), "loop", std::to_string(file.loop_output).c_str(), 0);
         }
         if (fn::avformat_write_header(oc, options.Slot()) < 0) {
-            setup_fail(ts, Format(enginemsg::CouldNotWriteHeader, static_cast<int>(i)));
+            report_.setup_fail(ts, Format(enginemsg::CouldNotWriteHeader, static_cast<int>(i)));
         }
         file.header_written = true;
         file.header_bytes = oc->pb != nullptr ? fn::avio_seek(oc->pb, 0, SEEK_CUR) : 0;
@@ -384,33 +421,6 @@ void TCustomFFmpeg::write_headers(TTranscodeState& ts) {
         }
         char sdp[2048] = {};
         fn::av_sdp_create(contexts.data(), static_cast<int>(contexts.size()), sdp, sizeof(sdp));
-        LoggerInstance().LogFmt(this, llInfo, enginemsg::SdpText, Trim(sdp).c_str());
-    }
-}
-
-void TCustomFFmpeg::print_stream_mapping(const TTranscodeState& ts) {
-    for (size_t i = 0; i < ts.outputs.size(); ++i) {
-        DumpOutput(*ts.outputs[i], static_cast<int>(i));
-    }
-    if (switches_.verbose < 0) {
-        return;
-    }
-    LoggerInstance().Log(this, llVerbose, enginemsg::StreamMapping);
-    for (int slot = 0; slot < ts.nb_slots; ++slot) {
-        for (const auto& ost : ts.ost_table) {
-            const int source = ost->join_sources[slot];
-            if (source < 0) {
-                continue;
-            }
-            const AVInputStream& ist = *ts.ist_table[source];
-            const std::string type = CodecTypeName(ost->slot->enc->codec_type);
-            LoggerInstance().LogFmt(this, llVerbose, enginemsg::StreamMappingLine, ist.file_index,
-                                    ist.index, ost->file_index, ost->index, type.c_str());
-            if (slot == 0 && ost->sync_ist != ost->source_index) {
-                const AVInputStream& sync = *ts.ist_table[ost->sync_ist];
-                LoggerInstance().LogFmt(this, llVerbose, enginemsg::StreamMappingSync,
-                                        sync.file_index, sync.index, type.c_str());
-            }
-        }
+        LoggerInstance().LogFmt(services_.sender, llInfo, enginemsg::SdpText, Trim(sdp).c_str());
     }
 }

@@ -106,6 +106,25 @@ struct AVOutputStream {
     ~AVOutputStream() { fn::av_channel_layout_uninit(&swr_in_layout); }
 };
 
+// Byte and frame counts of a task for its status lines, reset with the task.
+struct TConversionStats {
+    std::int64_t video_size = 0;
+    std::int64_t audio_size = 0;
+    std::int64_t extra_size = 0;
+    int nb_frames_dup = 0;
+    int nb_frames_drop = 0;
+    bool do_log_status = false; // the next status line is logged
+    std::int64_t timer_start = 0;
+};
+
+// Where an output stream has got to, in microseconds.
+inline std::int64_t output_time(const AVOutputStream& ost) {
+    if (ost.enc != nullptr && ost.encoder_open) {
+        return fn::av_rescale_q(ost.sync_opts, ost.enc->time_base, AV_TIME_BASE_Q);
+    }
+    return ost.last_time;
+}
+
 struct TTranscodeState {
     std::vector<AVInputFile> input_files;
     std::vector<std::unique_ptr<AVInputStream>> ist_table;

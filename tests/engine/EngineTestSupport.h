@@ -29,9 +29,11 @@ public:
 
     // The encoder context of stream k of output file m (before the conversion).
     const AVCodecContext* Encoder(int m, int k) const {
-        return output_files_.at(m)->streams.at(k).enc.get();
+        return output_files_.Table().at(m)->streams.at(k).enc.get();
     }
-    int StreamCount(int m) const { return static_cast<int>(output_files_.at(m)->streams.size()); }
+    int StreamCount(int m) const {
+        return static_cast<int>(output_files_.Table().at(m)->streams.size());
+    }
 
     void VideoCodec(const std::string& name) {
         if (name == "copy") {

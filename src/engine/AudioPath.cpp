@@ -1,7 +1,7 @@
 // The audio output path: volume, conversion with libswresample, synchronisation with the
 // input time stamps, buffering whole encoder frames, encoding and the final flush.
 
-#include "FFmpeg.h"
+#include "AudioPath.h"
 
 #include "FFmpegException.h"
 #include "FFmpegLogger.h"
@@ -61,7 +61,11 @@ void EnsureCapacity(AVOutputStream& ost, const AVCodecContext* enc, int samples)
 
 } // namespace
 
-void TCustomFFmpeg::apply_volume(AVFrame* frame) const {
+TAudioPath::TAudioPath(const TPendingSettings& pending, const TTaskSwitches& switches,
+                       TPacketWriter& writer, const TEngineServices& services)
+    : pending_(pending), switches_(switches), writer_(writer), services_(services) {}
+
+void TAudioPath::apply_volume(AVFrame* frame) const {
     const int volume = switches_.audio_volume;
     if (volume == 256 || frame->nb_samples <= 0) {
         return;
@@ -104,7 +108,7 @@ void TCustomFFmpeg::apply_volume(AVFrame* frame) const {
     }
 }
 
-void TCustomFFmpeg::setup_audio_resampler(AVOutputStream& ost, const AVFrame* frame) {
+void TAudioPath::setup_audio_resampler(AVOutputStream& ost, const AVFrame* frame) {
     const AVCodecContext* enc = ost.enc;
     const bool needed = frame->format != enc->sample_fmt ||
                         frame->sample_rate != enc->sample_rate ||
@@ -141,107 +145,131 @@ void TCustomFFmpeg::setup_audio_resampler(AVOutputStream& ost, const AVFrame* fr
     fn::av_channel_layout_copy(&ost.swr_in_layout, &frame->ch_layout);
 }
 
-void TCustomFFmpeg::do_audio_out(AVOutputStream& ost, AVInputStream& ist, const AVFrame* frame) {
-    AVCodecContext* enc = ost.enc;
+void TAudioPath::do_audio_out(TTranscodeState& ts, AVOutputStream& ost, AVInputStream& ist,
+                              const AVFrame* frame) {
+    const AVCodecContext* enc = ost.enc;
     setup_audio_resampler(ost, frame);
-    const int in_rate = frame->sample_rate;
-    const int out_rate = enc->sample_rate;
-    const int in_samples = frame->nb_samples;
-    if (in_rate <= 0 || in_samples <= 0) {
+    if (frame->sample_rate <= 0 || frame->nb_samples <= 0) {
         return;
     }
+    const TSyncCut cut = sync_audio(ts, ost, ist, frame);
+    if (cut.drop) {
+        return;
+    }
+    if (cut.silence > 0) {
+        EnsureCapacity(ost, enc, cut.silence);
+        fn::av_samples_set_silence(ost.conv_planes.data(), 0, cut.silence,
+                                   enc->ch_layout.nb_channels, enc->sample_fmt);
+        fn::av_audio_fifo_write(ost.fifo.get(), reinterpret_cast<void**>(ost.conv_planes.data()),
+                                cut.silence);
+    }
+    if (frame->ch_layout.nb_channels > 64) {
+        return;
+    }
+    if (write_samples(ost, frame, cut.skip)) {
+        encode_audio_fifo(ts, ost, false);
+    }
+}
+
+TAudioPath::TSyncCut TAudioPath::sync_audio(TTranscodeState& ts, AVOutputStream& ost,
+                                            AVInputStream& ist, const AVFrame* frame) {
+    const int in_rate = frame->sample_rate;
+    const int out_rate = ost.enc->sample_rate;
+    const int in_samples = frame->nb_samples;
     // Everything counts in samples at the encoder's rate.
     const std::int64_t pending_samples = fn::av_audio_fifo_size(ost.fifo.get()) +
                                          (ost.swr ? fn::swr_get_delay(ost.swr.get(), out_rate) : 0);
     const std::int64_t syncPts =
-        ost.sync_ist == ost.source_index ? ist.pts : transcode_state_->ist_table[ost.sync_ist]->pts;
+        ost.sync_ist == ost.source_index ? ist.pts : ts.ist_table[ost.sync_ist]->pts;
     const double ipts = static_cast<double>(syncPts - pending_.start_time) / AV_TIME_BASE;
-    int skip = 0;    // input samples dropped at the start of the block
-    int silence = 0; // output samples of silence put before it
+    TSyncCut cut;
     if (switches_.audio_sync_method != 0) {
         const double delta = ipts * out_rate - static_cast<double>(ost.sync_opts) -
                              static_cast<double>(pending_samples);
-        const double idelta = delta * in_rate / out_rate;
         if (std::fabs(delta) > 50) {
-            if (ist.is_start || std::fabs(delta) > switches_.audio_drift_threshold * out_rate) {
-                if (idelta < 0) {
-                    skip = static_cast<int>(std::min<double>(-idelta, in_samples));
-                    if (switches_.verbose > 2) {
-                        LoggerInstance().LogFmt(this, llVerbose, enginemsg::DiscardingSamples,
-                                                static_cast<int>(-delta));
-                    }
-                    if (skip >= in_samples) {
-                        return;
-                    }
-                    ist.is_start = false;
-                } else {
-                    silence = static_cast<int>(delta);
-                    ist.is_start = false;
-                    if (switches_.verbose > 2) {
-                        LoggerInstance().LogFmt(this, llVerbose, enginemsg::AddingSilence, silence);
-                    }
-                }
-            } else if (switches_.audio_sync_method > 1 && ost.swr) {
-                const int comp = static_cast<int>(std::clamp<double>(
-                    delta, -switches_.audio_sync_method, switches_.audio_sync_method));
-                if (switches_.verbose > 2) {
-                    LoggerInstance().LogFmt(this, llVerbose, enginemsg::CompensatingDrift, delta,
-                                            comp, out_rate);
-                }
-                fn::swr_set_compensation(ost.swr.get(), comp, out_rate);
+            cut = correct_drift(ost, ist, delta, in_rate, in_samples);
+        }
+        return cut;
+    }
+    // Samples before the start (decoded after a seek to an earlier key frame) are not
+    // written: they would land before the video.
+    if (ipts < 0 && pending_samples == 0) {
+        cut.skip = static_cast<int>(std::min<double>(std::ceil(-ipts * in_rate), in_samples));
+        if (cut.skip >= in_samples) {
+            cut.drop = true;
+            return cut;
+        }
+    }
+    const double start = std::max(ipts, 0.0);
+    ost.sync_opts = std::llrint(start * out_rate) - pending_samples;
+    return cut;
+}
+
+TAudioPath::TSyncCut TAudioPath::correct_drift(AVOutputStream& ost, AVInputStream& ist,
+                                               double delta, int inRate, int inSamples) {
+    const int out_rate = ost.enc->sample_rate;
+    const double idelta = delta * inRate / out_rate;
+    TSyncCut cut;
+    if (ist.is_start || std::fabs(delta) > switches_.audio_drift_threshold * out_rate) {
+        if (idelta < 0) {
+            cut.skip = static_cast<int>(std::min<double>(-idelta, inSamples));
+            if (switches_.verbose > 2) {
+                LoggerInstance().LogFmt(services_.sender, llVerbose, enginemsg::DiscardingSamples,
+                                        static_cast<int>(-delta));
+            }
+            if (cut.skip >= inSamples) {
+                cut.drop = true;
+                return cut;
+            }
+            ist.is_start = false;
+        } else {
+            cut.silence = static_cast<int>(delta);
+            ist.is_start = false;
+            if (switches_.verbose > 2) {
+                LoggerInstance().LogFmt(services_.sender, llVerbose, enginemsg::AddingSilence,
+                                        cut.silence);
             }
         }
-    } else {
-        // Samples before the start (decoded after a seek to an earlier key frame) are not
-        // written: they would land before the video.
-        if (ipts < 0 && pending_samples == 0) {
-            skip = static_cast<int>(std::min<double>(std::ceil(-ipts * in_rate), in_samples));
-            if (skip >= in_samples) {
-                return;
-            }
+    } else if (switches_.audio_sync_method > 1 && ost.swr) {
+        const int comp = static_cast<int>(
+            std::clamp<double>(delta, -switches_.audio_sync_method, switches_.audio_sync_method));
+        if (switches_.verbose > 2) {
+            LoggerInstance().LogFmt(services_.sender, llVerbose, enginemsg::CompensatingDrift,
+                                    delta, comp, out_rate);
         }
-        const double start = std::max(ipts, 0.0);
-        ost.sync_opts = std::llrint(start * out_rate) - pending_samples;
+        fn::swr_set_compensation(ost.swr.get(), comp, out_rate);
     }
+    return cut;
+}
 
-    if (silence > 0) {
-        EnsureCapacity(ost, enc, silence);
-        fn::av_samples_set_silence(ost.conv_planes.data(), 0, silence, enc->ch_layout.nb_channels,
-                                   enc->sample_fmt);
-        fn::av_audio_fifo_write(ost.fifo.get(), reinterpret_cast<void**>(ost.conv_planes.data()),
-                                silence);
-    }
-
+bool TAudioPath::write_samples(AVOutputStream& ost, const AVFrame* frame, int skip) {
     std::uint8_t* in[64] = {};
-    if (frame->ch_layout.nb_channels > 64) {
-        return;
-    }
     OffsetPointers(frame, skip, in);
-    const int count = in_samples - skip;
+    const int count = frame->nb_samples - skip;
     if (!ost.swr) {
         if (fn::av_audio_fifo_write(ost.fifo.get(), reinterpret_cast<void**>(in), count) < count) {
             throw FFmpegException(enginemsg::OutOfMemoryAudio);
         }
-    } else {
-        EnsureCapacity(ost, enc, fn::swr_get_out_samples(ost.swr.get(), count));
-        const int n = fn::swr_convert(ost.swr.get(), ost.conv_planes.data(), ost.conv_capacity,
-                                      const_cast<const std::uint8_t**>(in), count);
-        if (n < 0) {
-            if (switches_.exit_on_error) {
-                throw FFmpegException(enginemsg::ConvertFailed);
-            }
-            LoggerInstance().Log(this, llError, enginemsg::ConvertFailed);
-            return;
-        }
-        if (fn::av_audio_fifo_write(ost.fifo.get(),
-                                    reinterpret_cast<void**>(ost.conv_planes.data()), n) < n) {
-            throw FFmpegException(enginemsg::OutOfMemoryAudio);
-        }
+        return true;
     }
-    encode_audio_fifo(ost, false);
+    EnsureCapacity(ost, ost.enc, fn::swr_get_out_samples(ost.swr.get(), count));
+    const int n = fn::swr_convert(ost.swr.get(), ost.conv_planes.data(), ost.conv_capacity,
+                                  const_cast<const std::uint8_t**>(in), count);
+    if (n < 0) {
+        if (switches_.exit_on_error) {
+            throw FFmpegException(enginemsg::ConvertFailed);
+        }
+        LoggerInstance().Log(services_.sender, llError, enginemsg::ConvertFailed);
+        return false;
+    }
+    if (fn::av_audio_fifo_write(ost.fifo.get(), reinterpret_cast<void**>(ost.conv_planes.data()),
+                                n) < n) {
+        throw FFmpegException(enginemsg::OutOfMemoryAudio);
+    }
+    return true;
 }
 
-void TCustomFFmpeg::encode_audio_fifo(AVOutputStream& ost, bool flush) {
+void TAudioPath::encode_audio_fifo(TTranscodeState& ts, AVOutputStream& ost, bool flush) {
     AVCodecContext* enc = ost.enc;
     const int frame_size = enc->frame_size;
     const bool variable =
@@ -286,13 +314,13 @@ void TCustomFFmpeg::encode_audio_fifo(AVOutputStream& ost, bool flush) {
                                        enc->sample_fmt);
         }
         f->pts = ost.sync_opts;
-        encode_frame(ost, f);
+        writer_.encode_frame(ts, ost, f);
         ost.sync_opts += samples;
         ost.frame_number++;
     }
 }
 
-void TCustomFFmpeg::flush_audio(AVOutputStream& ost) {
+void TAudioPath::flush_audio(TTranscodeState& ts, AVOutputStream& ost) {
     if (ost.swr) {
         // What the resampler still holds.
         for (;;) {
@@ -310,6 +338,6 @@ void TCustomFFmpeg::flush_audio(AVOutputStream& ost) {
                                     reinterpret_cast<void**>(ost.conv_planes.data()), n);
         }
     }
-    encode_audio_fifo(ost, true);
-    encode_frame(ost, nullptr);
+    encode_audio_fifo(ts, ost, true);
+    writer_.encode_frame(ts, ost, nullptr);
 }
