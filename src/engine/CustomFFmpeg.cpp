@@ -8,9 +8,7 @@
 #include "FFmpegLogger.h"
 #include "FFmpegMessages.h"
 #include "MainThread.h"
-#include "MediaFile.h"
 #include "MediaUtils.h"
-#include "Previewer.h"
 #include "TranscodeState.h"
 
 TCustomFFmpeg::TCustomFFmpeg()

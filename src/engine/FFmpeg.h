@@ -224,7 +224,7 @@ protected:
     // Argument strings of vhook options, kept for the task's life (plug-ins may keep pointers).
     std::vector<std::vector<std::string>> vhook_args_;
 
-    // The parts, in the order a conversion meets them; each is handed the state it reads.
+    // The parts (README.md); the constructor hands each the state it reads.
     TEngineServices services_;
     TConversionStats stats_; // reset by Reset
     TInputFiles input_files_;

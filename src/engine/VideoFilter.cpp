@@ -33,83 +33,30 @@ int TVideoFilter::Configure(const TInput& input, const TChain& chain, std::strin
     AVFilterGraph* graph = graph_.get();
     // The graph's own scalers (format conversions) use the task's scaler flags.
     graph->scale_sws_opts = fn::av_strdup(Format("flags=%d", chain.swsFlags).c_str());
-    const AVRational sar = input.sampleAspect.num > 0 ? input.sampleAspect : AVRational{0, 1};
-    int ret =
-        AddFilter(graph, "buffer", "src",
-                  Format("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d",
-                         input.width, input.height, input.pixFmt, AV_TIME_BASE, sar.num, sar.den),
-                  &src_, errorText);
+    int ret = add_endpoints(errorText);
     if (ret < 0) {
         return ret;
     }
-    if ((ret = AddFilter(graph, "buffersink", "out", "", &sink_, errorText)) < 0) {
+    AVFilterContext* last = src_;
+    // Named arguments: the positional order of these filters is not stable across versions.
+    if (chain.crop && (ret = add_link("crop",
+                                      Format("w=%d:h=%d:x=%d:y=%d", chain.cropWidth,
+                                             chain.cropHeight, chain.cropX, chain.cropY),
+                                      last, errorText)) < 0) {
         return ret;
     }
-    if (chain.outPixFmt >= 0) {
-        const int formats[1] = {chain.outPixFmt};
-        ret = fn::av_opt_set_bin(sink_, "pix_fmts", reinterpret_cast<const std::uint8_t*>(formats),
-                                 sizeof(formats), AV_OPT_SEARCH_CHILDREN);
-        if (ret < 0) {
-            errorText = ErrorText("buffersink pix_fmts", ret);
-            return ret;
-        }
-    }
-    AVFilterContext* last = src_;
-    if (chain.crop) {
-        AVFilterContext* crop = nullptr;
-        // Named arguments: the positional order of this filter is not stable across versions.
-        ret = AddFilter(graph, "crop", "crop",
-                        Format("w=%d:h=%d:x=%d:y=%d", chain.cropWidth, chain.cropHeight,
-                               chain.cropX, chain.cropY),
-                        &crop, errorText);
-        if (ret < 0 || (ret = fn::avfilter_link(last, 0, crop, 0)) < 0) {
-            if (errorText.empty()) {
-                errorText = ErrorText("crop", ret);
-            }
-            return ret;
-        }
-        last = crop;
-    }
-    if (chain.scale) {
-        AVFilterContext* scale = nullptr;
-        ret = AddFilter(
-            graph, "scale", "scale",
-            Format("w=%d:h=%d:flags=%d", chain.scaleWidth, chain.scaleHeight, chain.swsFlags),
-            &scale, errorText);
-        if (ret < 0 || (ret = fn::avfilter_link(last, 0, scale, 0)) < 0) {
-            if (errorText.empty()) {
-                errorText = ErrorText("scale", ret);
-            }
-            return ret;
-        }
-        last = scale;
+    if (chain.scale && (ret = add_link("scale",
+                                       Format("w=%d:h=%d:flags=%d", chain.scaleWidth,
+                                              chain.scaleHeight, chain.swsFlags),
+                                       last, errorText)) < 0) {
+        return ret;
     }
     if (!chain.text.empty()) {
-        media::FilterInOutPtr outputs(fn::avfilter_inout_alloc());
-        media::FilterInOutPtr inputs(fn::avfilter_inout_alloc());
-        if (!outputs || !inputs) {
-            errorText = ErrorMessage(AVERROR(ENOMEM));
-            return AVERROR(ENOMEM);
-        }
-        outputs->name = fn::av_strdup("in");
-        outputs->filter_ctx = last;
-        outputs->pad_idx = 0;
-        outputs->next = nullptr;
-        inputs->name = fn::av_strdup("out");
-        inputs->filter_ctx = sink_;
-        inputs->pad_idx = 0;
-        inputs->next = nullptr;
-        AVFilterInOut* in = inputs.release();
-        AVFilterInOut* out = outputs.release();
-        ret = fn::avfilter_graph_parse_ptr(graph, chain.text.c_str(), &in, &out, nullptr);
-        fn::avfilter_inout_free(&in);
-        fn::avfilter_inout_free(&out);
-        if (ret < 0) {
-            errorText = ErrorText(chain.text, ret);
-            return ret;
-        }
+        ret = parse_text(last, errorText);
     } else if ((ret = fn::avfilter_link(last, 0, sink_, 0)) < 0) {
         errorText = ErrorText("link", ret);
+    }
+    if (ret < 0) {
         return ret;
     }
     if ((ret = fn::avfilter_graph_config(graph, nullptr)) < 0) {
@@ -117,6 +64,73 @@ int TVideoFilter::Configure(const TInput& input, const TChain& chain, std::strin
         return ret;
     }
     return 0;
+}
+
+int TVideoFilter::add_endpoints(std::string& errorText) {
+    AVFilterGraph* graph = graph_.get();
+    const AVRational sar = input_.sampleAspect.num > 0 ? input_.sampleAspect : AVRational{0, 1};
+    int ret = AddFilter(graph, "buffer", "src",
+                        Format("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d",
+                               input_.width, input_.height, input_.pixFmt, AV_TIME_BASE, sar.num,
+                               sar.den),
+                        &src_, errorText);
+    if (ret < 0) {
+        return ret;
+    }
+    if ((ret = AddFilter(graph, "buffersink", "out", "", &sink_, errorText)) < 0) {
+        return ret;
+    }
+    if (chain_.outPixFmt >= 0) {
+        const int formats[1] = {chain_.outPixFmt};
+        ret = fn::av_opt_set_bin(sink_, "pix_fmts", reinterpret_cast<const std::uint8_t*>(formats),
+                                 sizeof(formats), AV_OPT_SEARCH_CHILDREN);
+        if (ret < 0) {
+            errorText = ErrorText("buffersink pix_fmts", ret);
+            return ret;
+        }
+    }
+    return 0;
+}
+
+int TVideoFilter::add_link(const char* name, const std::string& args, AVFilterContext*& last,
+                           std::string& errorText) {
+    AVFilterContext* filter = nullptr;
+    int ret = AddFilter(graph_.get(), name, name, args, &filter, errorText);
+    if (ret < 0 || (ret = fn::avfilter_link(last, 0, filter, 0)) < 0) {
+        if (errorText.empty()) {
+            errorText = ErrorText(name, ret);
+        }
+        return ret;
+    }
+    last = filter;
+    return 0;
+}
+
+int TVideoFilter::parse_text(AVFilterContext* last, std::string& errorText) {
+    media::FilterInOutPtr outputs(fn::avfilter_inout_alloc());
+    media::FilterInOutPtr inputs(fn::avfilter_inout_alloc());
+    if (!outputs || !inputs) {
+        errorText = ErrorMessage(AVERROR(ENOMEM));
+        return AVERROR(ENOMEM);
+    }
+    outputs->name = fn::av_strdup("in");
+    outputs->filter_ctx = last;
+    outputs->pad_idx = 0;
+    outputs->next = nullptr;
+    inputs->name = fn::av_strdup("out");
+    inputs->filter_ctx = sink_;
+    inputs->pad_idx = 0;
+    inputs->next = nullptr;
+    AVFilterInOut* in = inputs.release();
+    AVFilterInOut* out = outputs.release();
+    const int ret =
+        fn::avfilter_graph_parse_ptr(graph_.get(), chain_.text.c_str(), &in, &out, nullptr);
+    fn::avfilter_inout_free(&in);
+    fn::avfilter_inout_free(&out);
+    if (ret < 0) {
+        errorText = ErrorText(chain_.text, ret);
+    }
+    return ret;
 }
 
 bool TVideoFilter::Matches(const TInput& input) const {

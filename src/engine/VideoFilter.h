@@ -46,6 +46,12 @@ public:
     AVRational OutputSampleAspect() const;
 
 private:
+    int add_endpoints(std::string& errorText);
+    // Adds the filter after last and makes it the new last.
+    int add_link(const char* name, const std::string& args, AVFilterContext*& last,
+                 std::string& errorText);
+    int parse_text(AVFilterContext* last, std::string& errorText);
+
     media::FilterGraphPtr graph_;
     AVFilterContext* src_ = nullptr;
     AVFilterContext* sink_ = nullptr;
