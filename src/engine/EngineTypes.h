@@ -140,7 +140,7 @@ using TCodecContextPtr = media::OpenedCodecContextPtr;
 
 // An opened input file.
 struct TInputFileSlot {
-    media::InputContextPtr ctx;
+    media::MediaFileInputPtr ctx;
     std::int64_t ts_offset = 0; // microseconds
     std::array<double, MAX_STREAMS> ts_scale{};
     std::string file_name; // the caller's name

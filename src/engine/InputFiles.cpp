@@ -130,7 +130,7 @@ bool TInputFiles::opt_input_file(const std::string& fileName, std::int64_t& tota
     // OpenInput frees the context when it fails.
     AVFormatContext* opening = ic.release();
     const int err = TMediaFile::OpenInput(&opening, fileName, file_iformat, params.Slot());
-    media::InputContextPtr opened(opening);
+    media::MediaFileInputPtr opened(opening);
     if (err < 0) {
         return fail(ErrorText(fileName, err));
     }

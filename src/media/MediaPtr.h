@@ -50,8 +50,9 @@ struct ParserDeleter {
 struct AvFreeDeleter {
     void operator()(void* p) const { fn::av_free(p); }
 };
-// An input opened with TMediaFile::OpenInput, closed together with its byte stream.
-struct InputContextDeleter {
+// An input opened with TMediaFile::OpenInput, closed together with its byte stream (which may
+// be one of TMediaFile's own).
+struct MediaFileInputDeleter {
     void operator()(AVFormatContext* c) const { TMediaFile::CloseInput(&c); }
 };
 // An output context: the byte stream it opened is closed before the context is freed.
@@ -88,7 +89,7 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using CodecParametersPtr = std::unique_ptr<AVCodecParameters, CodecParametersDeleter>;
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
-using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
+using MediaFileInputPtr = std::unique_ptr<AVFormatContext, MediaFileInputDeleter>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
 using OpenedCodecContextPtr = std::unique_ptr<AVCodecContext, OpenedCodecContextDeleter>;
 using ChapterPtr = std::unique_ptr<AVChapter, ChapterDeleter>;
