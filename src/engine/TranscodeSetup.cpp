@@ -1,5 +1,5 @@
-// Conversion set-up: working tables, the choice of source streams, meta-data, chapters,
-// headers and the stream mapping report.
+// Conversion set-up: working tables, the choice of source streams, meta-data, chapters and
+// headers.
 
 #include "TranscodeSetup.h"
 
