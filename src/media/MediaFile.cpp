@@ -1,15 +1,18 @@
 #include "MediaFile.h"
 
 #include "LibraryFunctions.h"
+#include "MediaPtr.h"
 #include "MediaUtils.h"
 #include "UnicodeProtocol.h"
 
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -23,6 +26,18 @@ std::atomic<IoOpen> gDefaultOpen{nullptr};
 std::atomic<IoClose2> gDefaultClose{nullptr};
 
 struct UnicodeFile {
+    UnicodeFile(int descriptor, const AVIOInterruptCB& callback)
+        : fd(descriptor), interrupt(callback) {}
+    ~UnicodeFile() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    UnicodeFile(const UnicodeFile&) = delete;
+    UnicodeFile& operator=(const UnicodeFile&) = delete;
+    // Closes now, for a caller that wants the close's result.
+    int Close() { return ::close(std::exchange(fd, -1)); }
+
     int fd = -1;
     // Set for pipes: reads wait in short steps and give up when the owner interrupts them.
     AVIOInterruptCB interrupt{};
@@ -117,19 +132,21 @@ int OpenFileStream(AVIOContext** stream, const std::string& path, int flags,
     if (fd < 0) {
         return AVERROR(errno);
     }
-    auto* buffer = static_cast<unsigned char*>(fn::av_malloc(kBufferSize));
-    auto* file = new UnicodeFile{fd, interrupt != nullptr ? *interrupt : AVIOInterruptCB{}};
+    auto file =
+        std::make_unique<UnicodeFile>(fd, interrupt != nullptr ? *interrupt : AVIOInterruptCB{});
+    media::AvBuffer<unsigned char> buffer(static_cast<unsigned char*>(fn::av_malloc(kBufferSize)));
     const bool writing = (flags & AVIO_FLAG_WRITE) != 0;
     AVIOContext* io =
-        buffer ? fn::avio_alloc_context(buffer, kBufferSize, writing ? 1 : 0, file, &UnicodeRead,
-                                        writing ? &UnicodeWrite : nullptr, &UnicodeSeek)
-               : nullptr;
+        buffer
+            ? fn::avio_alloc_context(buffer.get(), kBufferSize, writing ? 1 : 0, file.get(),
+                                     &UnicodeRead, writing ? &UnicodeWrite : nullptr, &UnicodeSeek)
+            : nullptr;
     if (io == nullptr) {
-        fn::av_free(buffer);
-        ::close(fd);
-        delete file;
         return AVERROR(ENOMEM);
     }
+    // The stream owns both from here; CloseUnicodeStream gives them back.
+    buffer.release();
+    file.release();
     io->seekable = interrupt != nullptr ? 0 : AVIO_SEEKABLE_NORMAL;
     *stream = io;
     return 0;
@@ -153,14 +170,11 @@ int CloseUnicodeStream(AVIOContext** stream) {
         fn::avio_flush(io);
         result = io->error;
     }
-    auto* file = static_cast<UnicodeFile*>(io->opaque);
+    const std::unique_ptr<UnicodeFile> file(static_cast<UnicodeFile*>(io->opaque));
     fn::av_freep(&io->buffer);
     fn::avio_context_free(stream);
-    if (file != nullptr) {
-        if (::close(file->fd) != 0 && result >= 0) {
-            result = AVERROR(errno);
-        }
-        delete file;
+    if (file != nullptr && file->Close() != 0 && result >= 0) {
+        result = AVERROR(errno);
     }
     return result;
 }
@@ -234,22 +248,22 @@ void TMediaFile::InstallOpeners(AVFormatContext* context) {
 
 int TMediaFile::OpenInput(AVFormatContext** context, const std::string& fileName,
                           const AVInputFormat* format, AVDictionary** options) {
-    if (*context == nullptr) {
-        *context = fn::avformat_alloc_context();
-        if (*context == nullptr) {
+    // Ours until the libraries take it over; freed on every early return.
+    media::FormatContextPtr owned(std::exchange(*context, nullptr));
+    if (owned == nullptr) {
+        owned.reset(fn::avformat_alloc_context());
+        if (owned == nullptr) {
             return AVERROR(ENOMEM);
         }
     }
-    InstallOpeners(*context);
+    InstallOpeners(owned.get());
     const std::string libraryName = ToLibraryFileName(fileName);
     // Opening a pipe without a writer would block for ever, unless the owner can break off
     // the waits (the player); a directory or a device reads nothing useful.
-    const AVIOInterruptCB& interrupt = (*context)->interrupt_callback;
+    const AVIOInterruptCB& interrupt = owned->interrupt_callback;
     const int special = SpecialFileError(libraryName, format);
     const bool interruptiblePipe = special == ErrorNamedPipe && interrupt.callback != nullptr;
     if (special != 0 && !interruptiblePipe) {
-        fn::avformat_free_context(*context);
-        *context = nullptr;
         return special;
     }
     AVIOContext* own = nullptr;
@@ -261,24 +275,22 @@ int TMediaFile::OpenInput(AVFormatContext** context, const std::string& fileName
         }
         const int result = OpenFileStream(&own, path, AVIO_FLAG_READ, &interrupt);
         if (result < 0) {
-            fn::avformat_free_context(*context);
-            *context = nullptr;
             return result;
         }
-        (*context)->pb = own;
-        (*context)->flags |= AVFMT_FLAG_CUSTOM_IO;
     } else if (IsUnicodeName(libraryName)) {
         // The libraries close an input's main stream with avio_close, past any hook: the stream
         // is handed over as a custom one and closed by CloseInput.
         const int result = OpenUnicodeStream(&own, libraryName, AVIO_FLAG_READ);
         if (result < 0) {
-            fn::avformat_free_context(*context);
-            *context = nullptr;
             return result;
         }
-        (*context)->pb = own;
-        (*context)->flags |= AVFMT_FLAG_CUSTOM_IO;
     }
+    if (own != nullptr) {
+        owned->pb = own;
+        owned->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
+    // The libraries free the context themselves when the open fails.
+    *context = owned.release();
     const int result = fn::avformat_open_input(context, libraryName.c_str(), format, options);
     if (result < 0 && own != nullptr) {
         CloseUnicodeStream(&own);
@@ -291,7 +303,7 @@ void TMediaFile::CloseInput(AVFormatContext** context) {
         return;
     }
     AVIOContext* own = IsUnicodeStream((*context)->pb) ? (*context)->pb : nullptr;
-    fn::avformat_close_input(context);
+    media::InputContextPtr(std::exchange(*context, nullptr)).reset();
     if (own != nullptr) {
         CloseUnicodeStream(&own);
     }

@@ -23,6 +23,10 @@ struct CodecParametersDeleter {
 struct FormatContextDeleter {
     void operator()(AVFormatContext* c) const { fn::avformat_free_context(c); }
 };
+// For a context opened by avformat_open_input: closes its byte stream too.
+struct InputContextDeleter {
+    void operator()(AVFormatContext* c) const { fn::avformat_close_input(&c); }
+};
 struct SwsDeleter {
     void operator()(SwsContext* c) const { fn::sws_freeContext(c); }
 };
@@ -56,6 +60,7 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using CodecParametersPtr = std::unique_ptr<AVCodecParameters, CodecParametersDeleter>;
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
+using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsDeleter>;
 using SwrContextPtr = std::unique_ptr<SwrContext, SwrDeleter>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;

@@ -2,6 +2,7 @@
 
 #include "FFmpegLogger.h"
 #include "MediaMessages.h"
+#include "MediaPtr.h"
 #include "MediaUtils.h"
 
 #include <algorithm>
@@ -174,12 +175,12 @@ void TOptionContexts::ApplyContextOptions(void* target, const void* templ, int f
             }
             continue;
         }
-        std::uint8_t* text = nullptr;
-        if (fn::av_opt_get(const_cast<void*>(templ), name.c_str(), 0, &text) >= 0 &&
-            text != nullptr) {
-            fn::av_opt_set(target, name.c_str(), reinterpret_cast<const char*>(text), 0);
+        std::uint8_t* raw = nullptr;
+        const bool got = fn::av_opt_get(const_cast<void*>(templ), name.c_str(), 0, &raw) >= 0;
+        const media::AvBuffer<std::uint8_t> text(raw);
+        if (got && text != nullptr) {
+            fn::av_opt_set(target, name.c_str(), reinterpret_cast<const char*>(text.get()), 0);
         }
-        fn::av_free(text);
     }
 }
 

@@ -340,6 +340,35 @@ TEST_F(HostileInput, FullDiskFailsAndLeavesNothing) {
     EXPECT_TRUE(fs::is_empty(disk.Path()));
 }
 
+// A file-size limit just past the media data: the packets fit, the index written by the
+// trailer does not.
+TEST_F(HostileInput, AFailingTrailerFailsAndLeavesNothing) {
+    if (RunCommand("command -v prlimit").exitCode != 0) {
+        GTEST_SKIP() << "prlimit is not installed";
+    }
+    const std::string source = THostileFiles::Mp4();
+    const std::string whole = out.Path() + "/whole.mp4";
+    const std::string copy = "-i " + ShellQuote(source) + " -vcodec copy -acodec copy ";
+    ASSERT_EQ(RunCommand(ShellQuote(TRANSCODE_PROGRAM) + " " + copy + ShellQuote(whole)).exitCode,
+              0);
+    const auto size = static_cast<std::int64_t>(fs::file_size(whole));
+    const auto index = static_cast<std::int64_t>(testing_support::MarkerOffset(whole, "moov"));
+    ASSERT_GT(index, 0);
+    ASSERT_LT(index, size);
+    const std::int64_t limit = (index + size) / 2;
+    const std::string output = out.Path() + "/cut.mp4";
+    const std::string before = FileChecksum(source);
+    // An ignored SIGXFSZ survives the exec, so the write fails with EFBIG instead of a kill.
+    const CommandResult r =
+        RunCommand("bash -c " +
+                   ShellQuote("trap '' XFSZ; exec prlimit --fsize=" + std::to_string(limit) + " " +
+                              ShellQuote(TRANSCODE_PROGRAM) + " " + copy + ShellQuote(output)));
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_EQ(LastLine(r.output), "av_write_trailer(): File too large");
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_EQ(FileChecksum(source), before);
+}
+
 TEST_F(HostileInput, OddFrameSizesFollowTheEncodersChromaSubsampling) {
     TLogCapture log;
     ASSERT_TRUE(task.OpenInputFile(THostileFiles::Mp4()));
