@@ -1,8 +1,8 @@
 #pragma once
 
 // The handlers of the option table: Store for the rows that write one setting, and one handler
-// for each option that checks its value or reads a syntax of its own. Every handler checks its
-// value before it changes anything, except where noted in the table's description of it.
+// for each option that checks its value or reads a syntax of its own. A handler checks its value
+// before it changes anything, unless its comment says otherwise.
 
 #include "EngineTypes.h"
 
