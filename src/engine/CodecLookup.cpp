@@ -1,7 +1,8 @@
 // Codec lookup by name, shared by inputs (decoders) and outputs (encoders).
 
-#include "FFmpeg.h"
+#include "CodecLookup.h"
 
+#include "EngineSettings.h"
 #include "FFmpegLogger.h"
 #include "FFmpegMessages.h"
 #include "MediaUtils.h"
@@ -23,7 +24,7 @@ const TEncoderAlias kEncoderAliases[] = {
 
 } // namespace
 
-const AVCodec* TCustomFFmpeg::default_encoder(AVCodecID id) {
+const AVCodec* TCodecLookup::default_encoder(const TEngineSettings& s, AVCodecID id) {
     if (id == AV_CODEC_ID_NONE) {
         return nullptr;
     }
@@ -35,8 +36,8 @@ const AVCodec* TCustomFFmpeg::default_encoder(AVCodecID id) {
     for (const TEncoderAlias& alias : kEncoderAliases) {
         if (alias.codec == id) {
             if (const AVCodec* codec = fn::avcodec_find_encoder_by_name(alias.newName)) {
-                LoggerInstance().LogFmt(this, llWarning, enginemsg::EncoderAlias, alias.oldName,
-                                        alias.newName);
+                LoggerInstance().LogFmt(s.Host().sender, llWarning, enginemsg::EncoderAlias,
+                                        alias.oldName, alias.newName);
                 return codec;
             }
         }
@@ -44,8 +45,8 @@ const AVCodec* TCustomFFmpeg::default_encoder(AVCodecID id) {
     return nullptr;
 }
 
-bool TCustomFFmpeg::find_codec(const std::string& name, AVMediaType type, bool encoder, int strict,
-                               const AVCodec*& codec) {
+bool TCodecLookup::find_codec(const TEngineSettings& s, const std::string& name, AVMediaType type,
+                              bool encoder, int strict, const AVCodec*& codec) {
     codec = nullptr;
     if (name.empty()) {
         return true;
@@ -62,19 +63,19 @@ bool TCustomFFmpeg::find_codec(const std::string& name, AVMediaType type, bool e
             if (name == alias.oldName) {
                 if (const AVCodec* codec = fn::avcodec_find_encoder_by_name(alias.newName)) {
                     found = codec;
-                    LoggerInstance().LogFmt(this, llWarning, enginemsg::EncoderAlias, alias.oldName,
-                                            alias.newName);
+                    LoggerInstance().LogFmt(s.Host().sender, llWarning, enginemsg::EncoderAlias,
+                                            alias.oldName, alias.newName);
                 }
                 break;
             }
         }
     }
     if (found == nullptr) {
-        SetLastErrorText(Format(enginemsg::UnknownCodec, kind, name.c_str()));
+        s.Host().setLastErrorText(Format(enginemsg::UnknownCodec, kind, name.c_str()));
         return false;
     }
     if (found->type != type) {
-        SetLastErrorText(Format(enginemsg::InvalidCodecType, kind, name.c_str()));
+        s.Host().setLastErrorText(Format(enginemsg::InvalidCodecType, kind, name.c_str()));
         return false;
     }
     if ((found->capabilities & AV_CODEC_CAP_EXPERIMENTAL) && strict > FF_COMPLIANCE_EXPERIMENTAL) {
@@ -84,7 +85,7 @@ bool TCustomFFmpeg::find_codec(const std::string& name, AVMediaType type, bool e
         if (standard != nullptr && !(standard->capabilities & AV_CODEC_CAP_EXPERIMENTAL)) {
             text += "\r\n" + Format(enginemsg::NonExperimentalCodec, kind, standard->name);
         }
-        SetLastErrorText(text);
+        s.Host().setLastErrorText(text);
         return false;
     }
     codec = found;

@@ -9,6 +9,8 @@
 #include "FFmpegMessages.h"
 #include "MainThread.h"
 #include "MediaUtils.h"
+#include "OptionPresets.h"
+#include "OptionTargets.h"
 #include "TranscodeState.h"
 
 TCustomFFmpeg::TCustomFFmpeg()
@@ -38,6 +40,33 @@ TCustomFFmpeg::TCustomFFmpeg()
         return find_codec(name, type, encoder, strict, codec);
     };
     services_.defaultEncoder = [this](AVCodecID id) { return default_encoder(id); };
+}
+
+TSettingsHost TCustomFFmpeg::SettingsHost() {
+    TSettingsHost host;
+    host.sender = this;
+    host.newStream = [this](AVMediaType type) { new_stream_of_type(type); };
+    host.inputContexts = [this] {
+        std::vector<AVFormatContext*> contexts;
+        for (int i = 0; i < InputFileCount(); ++i) {
+            contexts.push_back(InputContext(i));
+        }
+        return contexts;
+    };
+    host.setLastErrorText = [this](const std::string& text) { SetLastErrorText(text); };
+    return host;
+}
+
+void TCustomFFmpeg::new_stream_of_type(AVMediaType type) {
+    TOutputFile& file = LastOutputFile();
+    const int fileIndex = OutputFileCount() - 1;
+    if (type == AVMEDIA_TYPE_VIDEO) {
+        new_video_stream(file, fileIndex);
+    } else if (type == AVMEDIA_TYPE_AUDIO) {
+        new_audio_stream(file, fileIndex);
+    } else {
+        new_subtitle_stream(file, fileIndex);
+    }
 }
 
 TCustomFFmpeg::~TCustomFFmpeg() {
@@ -78,16 +107,7 @@ void TCustomFFmpeg::Reset() {
         terminate_thread_.reset();
     }
     CleanUp();
-    pending_ = TPendingSettings{};
-    switches_ = TTaskSwitches{};
-    stream_maps_.clear();
-    meta_data_maps_.clear();
-    streamid_map_.fill(0);
-    video_bitstream_filters_.clear();
-    audio_bitstream_filters_.clear();
-    subtitle_bitstream_filters_.clear();
-    metadata_.clear();
-    vhook_args_.clear();
+    settings_.Reset();
     output_files_.Reset();
     stats_ = TConversionStats{};
     hooks_.Reset();
@@ -101,9 +121,6 @@ void TCustomFFmpeg::Reset() {
     finished_ = false;
     terminated_ = false;
     termination_claimed_ = false;
-    total_duration_ = -1;
-    opt_ctx_.InitContexts(switches_.sws_flags);
-    legacy_options_.Clear();
 }
 
 void TCustomFFmpeg::CleanUp() {
@@ -111,23 +128,10 @@ void TCustomFFmpeg::CleanUp() {
         return;
     }
     ReleaseTranscodeState();
-    opt_ctx_.FreeContexts();
     // The outputs are closed first; a failed task leaves nothing behind.
     output_files_.RemoveLeftovers(HasError());
     input_files_.Clear();
-    pending_.intra_matrix.clear();
-    pending_.inter_matrix.clear();
-    pending_.has_intra_matrix = pending_.has_inter_matrix = false;
-    pending_.video_codec_name.clear();
-    pending_.audio_codec_name.clear();
-    pending_.subtitle_codec_name.clear();
-    pending_.video_standard.clear();
-    pending_.video_rc_override_string.clear();
-    pending_.video_language.clear();
-    pending_.audio_language.clear();
-    pending_.subtitle_language.clear();
-    pending_.subtitle_codec_tag = 0;
-    frame_hooks_.ReleaseFrameHooks();
+    settings_.ReleaseAfterConversion();
     hooks_.Release();
     preview_.Release();
 }
@@ -370,97 +374,86 @@ void TCustomFFmpeg::ReleaseTranscodeState() {
     transcode_state_.reset();
 }
 
-// ---- typed setters ----
+// ---- options and typed setters: the settings part's ----
+
+void TCustomFFmpeg::SetOption(const std::string& name, const std::string& value) {
+    settings_.SetOption(name, value);
+}
 
 void TCustomFFmpeg::SetFormat(const std::string& name) {
-    SetOption("f", name);
+    settings_.SetOption("f", name);
 }
 
 void TCustomFFmpeg::SetVideoCodec(const std::string& name) {
-    if (!name.empty()) {
-        SetOption("vcodec", name);
-    }
+    SetOptionUnlessEmpty("vcodec", name);
 }
 
 void TCustomFFmpeg::SetAudioCodec(const std::string& name) {
-    if (!name.empty()) {
-        SetOption("acodec", name);
-    }
+    SetOptionUnlessEmpty("acodec", name);
 }
 
 void TCustomFFmpeg::SetSubtitleCodec(const std::string& name) {
-    if (!name.empty()) {
-        SetOption("scodec", name);
-    }
+    SetOptionUnlessEmpty("scodec", name);
 }
 
 void TCustomFFmpeg::ApplyPreset(const std::string& optionName, const std::string& presetName) {
-    opt_preset(optionName, presetName);
+    TOptionPresets::opt_preset(settings_, optionName, presetName);
 }
 
 void TCustomFFmpeg::SetFrameSize(const std::string& text) {
-    if (!text.empty()) {
-        SetOption("s", text);
-    }
+    SetOptionUnlessEmpty("s", text);
 }
 
 void TCustomFFmpeg::SetFrameRate(const std::string& text) {
-    if (!text.empty()) {
-        SetOption("r", text);
-    }
+    SetOptionUnlessEmpty("r", text);
 }
 
 void TCustomFFmpeg::SetAspectRatio(const std::string& text) {
-    if (!text.empty()) {
-        SetOption("aspect", text);
-    }
+    SetOptionUnlessEmpty("aspect", text);
 }
 
 void TCustomFFmpeg::SetCropTop(int pixels) {
-    SetOption("croptop", std::to_string(pixels));
+    settings_.SetOption("croptop", std::to_string(pixels));
 }
 void TCustomFFmpeg::SetCropBottom(int pixels) {
-    SetOption("cropbottom", std::to_string(pixels));
+    settings_.SetOption("cropbottom", std::to_string(pixels));
 }
 void TCustomFFmpeg::SetCropLeft(int pixels) {
-    SetOption("cropleft", std::to_string(pixels));
+    settings_.SetOption("cropleft", std::to_string(pixels));
 }
 void TCustomFFmpeg::SetCropRight(int pixels) {
-    SetOption("cropright", std::to_string(pixels));
+    settings_.SetOption("cropright", std::to_string(pixels));
 }
 
 void TCustomFFmpeg::SetVideoFilters(const std::string& text) {
-    if (!text.empty()) {
-        SetOption("vf", text);
-    }
+    SetOptionUnlessEmpty("vf", text);
 }
 
 void TCustomFFmpeg::SetVideoTag(const std::string& text) {
-    if (!text.empty()) {
-        SetOption("vtag", text);
-    }
+    SetOptionUnlessEmpty("vtag", text);
 }
 
 void TCustomFFmpeg::SetAudioTag(const std::string& text) {
-    if (!text.empty()) {
-        SetOption("atag", text);
-    }
+    SetOptionUnlessEmpty("atag", text);
 }
 
 void TCustomFFmpeg::SetSubtitleTag(const std::string& text) {
-    if (!text.empty()) {
-        SetOption("stag", text);
+    SetOptionUnlessEmpty("stag", text);
+}
+
+void TCustomFFmpeg::SetOptionUnlessEmpty(const std::string& name, const std::string& value) {
+    if (!value.empty()) {
+        settings_.SetOption(name, value);
     }
 }
 
 bool TCustomFFmpeg::SetIntOption(const std::string& name, int value) {
     try {
-        return opt_default(name, std::to_string(value));
+        return settings_.opt_default(name, std::to_string(value));
     } catch (const std::exception&) {
         return false;
     }
 }
-
 void TCustomFFmpeg::SetAudioSampleRate(int rate) {
     if (rate > 0) {
         pending_.audio_sample_rate = rate;
@@ -531,7 +524,7 @@ void TCustomFFmpeg::AddMetadata(const std::string& key, const std::string& value
 
 void TCustomFFmpeg::SetTarget(const std::string& kind, const std::string& norm,
                               const std::string& fallbackNorm) {
-    SetTargetNorm(kind, norm, fallbackNorm);
+    TOptionTargets::SetTargetNorm(settings_, kind, norm, fallbackNorm);
 }
 
 void TCustomFFmpeg::SetVideoDisable(bool value) {

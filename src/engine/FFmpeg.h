@@ -5,8 +5,10 @@
 
 #include "AudioPath.h"
 #include "Bitmap24.h"
+#include "CodecLookup.h"
 #include "ConvertThread.h"
 #include "EngineServices.h"
+#include "EngineSettings.h"
 #include "EngineTypes.h"
 #include "Event.h"
 #include "FrameHook.h"
@@ -149,35 +151,23 @@ public:
     TPreviewBitmapHandler PreviewBitmapHandler;
 
 protected:
-    // ---- option table (FFmpegOptions.cpp, OptionPresets.cpp) ----
-    std::int64_t parse_time_or_die(const std::string& name, const std::string& value,
-                                   bool isDuration);
-    void opt_map(const std::string& value);
-    void opt_map_meta_data(const std::string& value);
-    void opt_itsscale(const std::string& value);
-    void opt_metadata(const std::string& value);
-    void opt_streamid(const std::string& name, const std::string& value);
-    void opt_bitrate(const std::string& name, const std::string& value);
-    void opt_frame_aspect_ratio(const std::string& value);
-    void opt_frame_pix_fmt(const std::string& value);
-    void opt_audio_sample_fmt(const std::string& value);
-    void opt_frame_crop(const std::string& name, const std::string& value);
-    static void opt_codec(bool& streamCopy, std::string& codecName, const std::string& value);
-    static void opt_matrix(std::vector<std::uint16_t>& matrix, bool& present,
-                           const std::string& value);
-    void opt_bsf(const std::string& name, const std::string& value);
-    void opt_vhook(const std::string& value);
-    bool opt_default(const std::string& name, const std::string& value);
-    void opt_target(const std::string& value);
-    void SetTargetNorm(const std::string& kind, const std::string& norm,
-                       const std::string& fallbackNorm);
-    void opt_preset(const std::string& optionName, const std::string& presetName);
+    // ---- settings and options (EngineSettings.cpp; the table in OptionTable.cpp) ----
+    // The generic option handler.
+    bool opt_default(const std::string& name, const std::string& value) {
+        return settings_.opt_default(name, value);
+    }
     // Codec lookup by name; on failure sets LastErrorText and returns false.
     bool find_codec(const std::string& name, AVMediaType type, bool encoder, int strict,
-                    const AVCodec*& codec);
-    // The encoder for a codec guessed from the container, through the alias table when the
-    // platform lacks it; null when there is none.
-    const AVCodec* default_encoder(AVCodecID id);
+                    const AVCodec*& codec) const {
+        return TCodecLookup::find_codec(settings_, name, type, encoder, strict, codec);
+    }
+    const AVCodec* default_encoder(AVCodecID id) const {
+        return TCodecLookup::default_encoder(settings_, id);
+    }
+    // newvideo, newaudio, newsubtitle.
+    void new_stream_of_type(AVMediaType type);
+    TSettingsHost SettingsHost();
+    void SetOptionUnlessEmpty(const std::string& name, const std::string& value);
 
     // ---- files and streams: the option handlers' way into the parts ----
     bool opt_input_file(const std::string& fileName);
@@ -207,22 +197,24 @@ protected:
     bool EncoderLibrariesLoaded() const;
 
     // ---- state ----
-    TPendingSettings pending_;
-    TTaskSwitches switches_;
-    TOptionContexts opt_ctx_;
-    TLegacyOptions legacy_options_; // old generic options carried over (LegacyOptions.cpp)
-
-    std::vector<TStreamMap> stream_maps_;
-    std::vector<TMetaDataMap> meta_data_maps_;
-    std::array<int, MAX_STREAMS> streamid_map_{};
-    // Pending bitstream filters per media type (video, audio, subtitle): names with arguments.
-    std::vector<std::string> video_bitstream_filters_;
-    std::vector<std::string> audio_bitstream_filters_;
-    std::vector<std::string> subtitle_bitstream_filters_;
-    TMetadataEntries metadata_;
-    TFrameHookChain frame_hooks_;
-    // Argument strings of vhook options, kept for the task's life (plug-ins may keep pointers).
-    std::vector<std::vector<std::string>> vhook_args_;
+    // The option state, owned by the settings part; named here for the conversion.
+    TEngineSettings settings_{SettingsHost()};
+    TPendingSettings& pending_ = settings_.Pending();
+    TTaskSwitches& switches_ = settings_.Switches();
+    TOptionContexts& opt_ctx_ = settings_.Contexts();
+    std::vector<TStreamMap>& stream_maps_ = settings_.StreamMaps();
+    std::vector<TMetaDataMap>& meta_data_maps_ = settings_.MetaDataMaps();
+    std::array<int, MAX_STREAMS>& streamid_map_ = settings_.StreamIdMap();
+    // Pending bitstream filters per media type: names with arguments.
+    std::vector<std::string>& video_bitstream_filters_ =
+        settings_.BitstreamFilters(AVMEDIA_TYPE_VIDEO);
+    std::vector<std::string>& audio_bitstream_filters_ =
+        settings_.BitstreamFilters(AVMEDIA_TYPE_AUDIO);
+    std::vector<std::string>& subtitle_bitstream_filters_ =
+        settings_.BitstreamFilters(AVMEDIA_TYPE_SUBTITLE);
+    TMetadataEntries& metadata_ = settings_.Metadata();
+    TFrameHookChain& frame_hooks_ = settings_.FrameHooks();
+    std::int64_t& total_duration_ = settings_.TotalDuration();
 
     // The parts (README.md); the constructor hands each the state it reads.
     TEngineServices services_;
@@ -248,7 +240,6 @@ protected:
     std::atomic<bool> finished_{false};
     std::atomic<bool> terminated_{false};
     std::atomic<bool> termination_claimed_{false};
-    std::int64_t total_duration_ = -1;
 
 private:
     mutable std::mutex status_mutex_; // error texts and thread handles

@@ -2,7 +2,6 @@
 
 #include "LegacyOptions.h"
 
-#include "FFmpeg.h"
 #include "FFmpegLogger.h"
 #include "FFmpegMessages.h"
 #include "MediaUtils.h"
@@ -376,8 +375,4 @@ bool TLegacyOptions::ApplyRule(TOptionContexts& contexts, const TLegacyRule& rul
     LoggerInstance().LogFmt(sender, llDebug, enginemsg::LegacyOptionTranslated, rule.option,
                             value.c_str(), rule.target, result.c_str());
     return true;
-}
-
-bool TCustomFFmpeg::opt_default(const std::string& name, const std::string& value) {
-    return legacy_options_.SetOption(opt_ctx_, name, value, this);
 }

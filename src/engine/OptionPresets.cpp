@@ -2,10 +2,11 @@
 
 #include "OptionPresets.h"
 
-#include "FFmpeg.h"
+#include "EngineSettings.h"
 #include "FFmpegException.h"
 #include "FFmpegMessages.h"
 #include "MediaUtils.h"
+#include "OptionHandlers.h"
 
 #include <filesystem>
 #include <fstream>
@@ -209,7 +210,8 @@ const TOptionsPreset* TOptionPresets::Find(const std::string& name) {
     return nullptr;
 }
 
-void TCustomFFmpeg::opt_preset(const std::string& optionName, const std::string& presetName) {
+void TOptionPresets::opt_preset(TEngineSettings& s, const std::string& optionName,
+                                const std::string& presetName) {
     if (optionName.empty() || presetName.empty()) {
         return;
     }
@@ -218,9 +220,10 @@ void TCustomFFmpeg::opt_preset(const std::string& optionName, const std::string&
     if (optionName[0] != 'f') {
         preset = TOptionPresets::Find(presetName);
         if (preset == nullptr) {
-            const std::string& codecName = optionName[0] == 'v'   ? pending_.video_codec_name
-                                           : optionName[0] == 'a' ? pending_.audio_codec_name
-                                                                  : pending_.subtitle_codec_name;
+            const TPendingSettings& pending = s.Pending();
+            const std::string& codecName = optionName[0] == 'v'   ? pending.video_codec_name
+                                           : optionName[0] == 'a' ? pending.audio_codec_name
+                                                                  : pending.subtitle_codec_name;
             if (!codecName.empty()) {
                 displayName = codecName + "-" + presetName;
                 preset = TOptionPresets::Find(displayName);
@@ -255,12 +258,12 @@ void TCustomFFmpeg::opt_preset(const std::string& optionName, const std::string&
         }
         const std::string lower = LowerCase(name);
         if (lower == "vcodec") {
-            opt_codec(pending_.video_stream_copy, pending_.video_codec_name, value);
+            TOptionHandlers::opt_codec(s, AVMEDIA_TYPE_VIDEO, value);
         } else if (lower == "acodec") {
-            opt_codec(pending_.audio_stream_copy, pending_.audio_codec_name, value);
+            TOptionHandlers::opt_codec(s, AVMEDIA_TYPE_AUDIO, value);
         } else if (lower == "scodec") {
-            opt_codec(pending_.subtitle_stream_copy, pending_.subtitle_codec_name, value);
-        } else if (!opt_default(name, value)) {
+            TOptionHandlers::opt_codec(s, AVMEDIA_TYPE_SUBTITLE, value);
+        } else if (!s.opt_default(name, value)) {
             throw FFmpegException(Format(enginemsg::PresetInvalidOption, displayName.c_str(),
                                          line.c_str(), name.c_str(), value.c_str()));
         }

@@ -19,7 +19,6 @@ public:
     using TCustomFFmpeg::frame_hooks_;
     using TCustomFFmpeg::opt_ctx_;
     using TCustomFFmpeg::opt_default;
-    using TCustomFFmpeg::opt_preset;
     using TCustomFFmpeg::pending_;
     using TCustomFFmpeg::switches_;
 };

@@ -104,7 +104,7 @@ TEST_F(OptionPresets, EveryPresetOpensLibx264) {
         TEngineTestTask presetTask;
         presetTask.Reset();
         TLogCapture log(llInfo);
-        presetTask.opt_preset("vpre", preset.Name);
+        presetTask.ApplyPreset("vpre", preset.Name);
         const TOpenedEncoder opened = OpenEncoder(presetTask, "libx264", 320, 240, true);
         EXPECT_EQ(opened.result, 0) << ErrorMessage(opened.result);
         EXPECT_TRUE(opened.unused.empty()) << opened.unused.front();
@@ -147,7 +147,7 @@ TEST_F(OptionPresets, OldOptionsReachTheEncoder) {
         TEngineTestTask presetTask;
         presetTask.Reset();
         TLogCapture log(llInfo);
-        presetTask.opt_preset("vpre", expectation.preset);
+        presetTask.ApplyPreset("vpre", expectation.preset);
         ASSERT_EQ(OpenEncoder(presetTask, "libx264", 320, 240, true).result, 0);
         const std::string settings = X264Settings(log);
         for (const char* setting : expectation.settings) {
