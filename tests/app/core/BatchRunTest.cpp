@@ -9,6 +9,7 @@
 #include "ProgressWindowModel.h"
 #include "RecordingShell.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -156,7 +157,11 @@ TEST_F(BatchRunFixture, FailuresKeepTheRowsAlignedAndSayWhy) {
     ASSERT_TRUE(WaitForEnd());
 
     ASSERT_EQ(log.ends.size(), 3u);
-    const TTerminateInfo& failed = log.ends[1];
+    // Tasks run side by side: their ends come in any order.
+    const auto task1 = std::find_if(log.ends.begin(), log.ends.end(),
+                                    [](const TTerminateInfo& end) { return end.TaskIndex == 1; });
+    ASSERT_NE(task1, log.ends.end());
+    const TTerminateInfo& failed = *task1;
     EXPECT_TRUE(failed.Exception);
     EXPECT_NE(failed.ExceptionMsg.find("Can not resample 100 channels"), std::string::npos)
         << failed.ExceptionMsg;
