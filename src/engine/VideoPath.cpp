@@ -97,6 +97,11 @@ void TVideoPath::process_video_frame(TTranscodeState& ts, int istIndex, AVFrame*
         handle_picture(ts, istIndex, frame);
         return;
     }
+    drain_deinterlacer(ts, istIndex);
+}
+
+void TVideoPath::drain_deinterlacer(TTranscodeState& ts, int istIndex) {
+    AVInputStream& ist = *ts.ist_table[istIndex];
     media::FramePtr out = media::MakeFrame();
     while (out && ist.deinterlacer->Pull(out.get()) == 0) {
         if (out->pts != AV_NOPTS_VALUE) {
@@ -117,14 +122,7 @@ void TVideoPath::flush_video_filters(TTranscodeState& ts, int istIndex) {
     AVInputStream& ist = *ts.ist_table[istIndex];
     if (ist.deinterlacer) {
         ist.deinterlacer->Push(nullptr);
-        media::FramePtr out = media::MakeFrame();
-        while (out && ist.deinterlacer->Pull(out.get()) == 0) {
-            if (out->pts != AV_NOPTS_VALUE) {
-                ist.pts = out->pts;
-            }
-            handle_picture(ts, istIndex, out.get());
-            fn::av_frame_unref(out.get());
-        }
+        drain_deinterlacer(ts, istIndex);
         ist.deinterlacer.reset();
     }
     for (auto& ost : ts.ost_table) {

@@ -32,6 +32,8 @@ public:
     static int ScalerFlags(const TOptionContexts& contexts, int fallback);
 
 private:
+    // Hands on every picture the deinterlacer has ready.
+    void drain_deinterlacer(TTranscodeState& ts, int istIndex);
     void handle_picture(TTranscodeState& ts, int istIndex, AVFrame* frame);
     void send_picture_to_outputs(TTranscodeState& ts, int istIndex, AVFrame* picture);
     void filter_picture(TTranscodeState& ts, AVOutputStream& ost, AVInputStream& ist,
