@@ -57,6 +57,8 @@ TEST(OptionTableRows, HoldTheWholeVocabularyAndNothingElse) {
     for (const TOptionDef& row : TOptionTable::Rows()) {
         rows.insert(row.name);
         EXPECT_EQ(TOptionTable::Find(row.name), &row) << row.name;
+        // A calling row without its handler, or a handler that is never called.
+        EXPECT_EQ(row.handler != nullptr, row.action == TOptionAction::Call) << row.name;
     }
     EXPECT_EQ(rows, vocabulary);
     EXPECT_EQ(TOptionTable::Find("maxrate"), nullptr);
