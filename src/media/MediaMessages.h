@@ -13,6 +13,4 @@ inline constexpr const char* LibAVCodecNotLoaded = "LibAVCodec not loaded.";
 inline constexpr const char* LibAVFormatNotLoaded = "LibAVFormat not loaded.";
 inline constexpr const char* LibAVUtilNotLoaded = "LibAVUtil not loaded.";
 inline constexpr const char* LibSwScaleNotLoaded = "LibSwScale not loaded.";
-inline constexpr const char* UnicodeNotRegistered =
-    "%s: the unicode file protocol is not available (libavformat not loaded)";
 } // namespace mediamsg

@@ -25,6 +25,5 @@ inline constexpr const char* AudioConvertFailed = "av_audio_convert() failed";
 inline constexpr const char* ToRGBFailed = "Cannot initialize the toRGB conversion context";
 inline constexpr const char* FromRGBFailed = "Cannot initialize the fromRGB conversion context";
 inline constexpr const char* UsingAudioDriver = "using audio driver: %s";
-inline constexpr const char* UsingVideoDriver = "using video driver: %s";
 inline constexpr const char* UnknownError = "unknown error";
 } // namespace playermsg
