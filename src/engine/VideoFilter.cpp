@@ -107,27 +107,10 @@ int TVideoFilter::add_link(const char* name, const std::string& args, AVFilterCo
 }
 
 int TVideoFilter::parse_text(AVFilterContext* last, std::string& errorText) {
-    media::FilterInOutPtr outputs(fn::avfilter_inout_alloc());
-    media::FilterInOutPtr inputs(fn::avfilter_inout_alloc());
-    if (!outputs || !inputs) {
-        errorText = ErrorMessage(AVERROR(ENOMEM));
-        return AVERROR(ENOMEM);
-    }
-    outputs->name = fn::av_strdup("in");
-    outputs->filter_ctx = last;
-    outputs->pad_idx = 0;
-    outputs->next = nullptr;
-    inputs->name = fn::av_strdup("out");
-    inputs->filter_ctx = sink_;
-    inputs->pad_idx = 0;
-    inputs->next = nullptr;
-    AVFilterInOut* in = inputs.release();
-    AVFilterInOut* out = outputs.release();
-    const int ret =
-        fn::avfilter_graph_parse_ptr(graph_.get(), chain_.text.c_str(), &in, &out, nullptr);
-    fn::avfilter_inout_free(&in);
-    fn::avfilter_inout_free(&out);
-    if (ret < 0) {
+    const int ret = ParseFilterChain(graph_.get(), chain_.text, last, sink_);
+    if (ret == AVERROR(ENOMEM)) {
+        errorText = ErrorMessage(ret);
+    } else if (ret < 0) {
         errorText = ErrorText(chain_.text, ret);
     }
     return ret;

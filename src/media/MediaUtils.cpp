@@ -3,6 +3,7 @@
 #include "FFmpegException.h"
 #include "LibraryFunctions.h"
 #include "MediaMessages.h"
+#include "MediaPtr.h"
 
 #include <algorithm>
 #include <cctype>
@@ -276,6 +277,27 @@ std::string CodecTypeName(int mediaType) {
     default:
         return "Unknown";
     }
+}
+
+int ParseFilterChain(AVFilterGraph* graph, const std::string& chain, AVFilterContext* source,
+                     AVFilterContext* sink) {
+    media::FilterInOutPtr outputs(fn::avfilter_inout_alloc());
+    media::FilterInOutPtr inputs(fn::avfilter_inout_alloc());
+    if (!outputs || !inputs) {
+        return AVERROR(ENOMEM);
+    }
+    // The chain's unlabelled ends: "in" reads the source, "out" feeds the sink.
+    outputs->name = fn::av_strdup("in");
+    outputs->filter_ctx = source;
+    inputs->name = fn::av_strdup("out");
+    inputs->filter_ctx = sink;
+    AVFilterInOut* in = inputs.release();
+    AVFilterInOut* out = outputs.release();
+    const int result = fn::avfilter_graph_parse_ptr(graph, chain.c_str(), &in, &out, nullptr);
+    // Whatever the parser left unconnected is ours to free.
+    inputs.reset(in);
+    outputs.reset(out);
+    return result;
 }
 
 std::string MetadataValue(const AVDictionary* metadata, const std::string& key,

@@ -7,6 +7,8 @@
 
 struct AVCodecParameters;
 struct AVDictionary;
+struct AVFilterContext;
+struct AVFilterGraph;
 
 // The libraries' missing-timestamp value: time values of the media layer use it for "not set".
 inline constexpr std::int64_t NoTimestamp = INT64_MIN;
@@ -51,6 +53,10 @@ std::string ErrorMessage(int code);
 std::string CodecDescription(const AVCodecParameters* parameters, bool encoder);
 std::string CodecDescription(int codecId, unsigned int codecTag, bool encoder);
 std::string CodecTypeName(int mediaType);
+// Parses a filter chain into the graph, from the source's output to the sink's input;
+// returns 0 or the library's error code.
+int ParseFilterChain(AVFilterGraph* graph, const std::string& chain, AVFilterContext* source,
+                     AVFilterContext* sink);
 std::string MetadataValue(const AVDictionary* metadata, const std::string& key,
                           const std::string& defaultValue);
 

@@ -51,21 +51,11 @@ int TPlayerFilterGraph::Configure(const TInput& input, const std::string& chain,
         return ret;
     }
     if (!chain.empty()) {
-        media::FilterInOutPtr outputs(fn::avfilter_inout_alloc());
-        media::FilterInOutPtr inputs(fn::avfilter_inout_alloc());
-        if (!outputs || !inputs) {
-            errorText = ErrorMessage(AVERROR(ENOMEM));
-            return AVERROR(ENOMEM);
+        ret = ParseFilterChain(graph, chain, source_, sink_);
+        if (ret == AVERROR(ENOMEM)) {
+            errorText = ErrorMessage(ret);
+            return ret;
         }
-        outputs->name = fn::av_strdup("in");
-        outputs->filter_ctx = source_;
-        inputs->name = fn::av_strdup("out");
-        inputs->filter_ctx = sink_;
-        AVFilterInOut* in = inputs.release();
-        AVFilterInOut* out = outputs.release();
-        ret = fn::avfilter_graph_parse_ptr(graph, chain.c_str(), &in, &out, nullptr);
-        fn::avfilter_inout_free(&in);
-        fn::avfilter_inout_free(&out);
         if (ret < 0) {
             errorText = ErrorText(chain, ret);
             return ret;
