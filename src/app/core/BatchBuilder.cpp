@@ -4,6 +4,7 @@
 #include "CatalogFile.h"
 #include "CatalogKeys.h"
 #include "CustomFFEncoder.h"
+#include "FFmpegException.h"
 #include "FormatProfile.h"
 #include "MediaUtils.h"
 #include "PictureEffects.h"
@@ -14,36 +15,71 @@ TBatchBuilder::TBatchBuilder(TCustomFFEncoder& encoder, TSettings& settings, TTa
     : encoder_(encoder), settings_(settings), files_(std::move(files)), ask_(std::move(ask)),
       warn_(std::move(warn)) {}
 
+TProbedSource TBatchBuilder::ProbeSource(TAVProbe& probe, const std::string& file,
+                                         std::string& error) {
+    TProbedSource facts;
+    if (!probe.LoadFile(file, "")) {
+        error = probe.LastErrorText();
+        return facts;
+    }
+    struct CloseProbe {
+        TAVProbe& probe;
+        ~CloseProbe() { probe.Close(); }
+    } closeProbe{probe};
+    facts.Name = probe.FileName();
+    facts.ForcedFormat = probe.ForcedFormat();
+    facts.VideoStreamCount = probe.VideoStreamCount();
+    if (TFileStreamInfo info; probe.GetFileStreamInfo(info) && info.Duration > 0) {
+        facts.Seconds = static_cast<int>(info.Duration / 1000000);
+    }
+    if (facts.VideoStreamCount > 0) {
+        TVideoStreamInfo video;
+        probe.GetVideoStreamInfo(probe.FirstVideoStreamIndex(), video);
+        facts.Width = video.Width;
+        facts.Height = video.Height;
+        facts.BitRate = video.BitRate > 0 ? video.BitRate : 0;
+    }
+    facts.Known = true;
+    return facts;
+}
+
 int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode, std::string& outputFile,
                           std::string& error) {
     TInputOptions input;
     InitInputOptions(input);
     input.FileName = job.SourceFile;
 
-    TAVProbe& probe = encoder_.Probe();
-    if (!probe.LoadFile(job.SourceFile, "")) {
-        error = probe.LastErrorText();
-        return -1;
+    // Probed when the file was added; a job made otherwise (the command line) is probed now,
+    // its file closed again at once.
+    TProbedSource facts = job.Probed;
+    if (!facts.Known) {
+        facts = ProbeSource(encoder_.Probe(), job.SourceFile, error);
+        if (!facts.Known) {
+            return -1;
+        }
     }
-    struct CloseProbe {
-        TAVProbe& probe;
-        ~CloseProbe() { probe.Close(); }
-    } closeProbe{probe};
 
-    input.FileFormat = probe.ForcedFormat();
+    input.FileFormat = facts.ForcedFormat;
     if (job.TrimStart >= 0) {
         input.StartTime = job.TrimStart;
     }
     const TCatalogFile catalog(files_.CatalogFile);
     std::string extension = ".";
     extension += catalog.FileExt(formatCode);
-    outputFile = outputFolder_.empty()
-                     ? OutputName(probe.FileName(), extension, settings_, warn_, &reservations_)
-                     : OutputNameIn(outputFolder_, probe.FileName(), extension, &reservations_);
-    if (outputFile.empty()) {
-        error = appmsg::CannotCreateOutputFolder + outputFolder_;
-        return -1;
+    if (resolvedFolder_.empty()) {
+        // Once per batch, here on the main thread: a folder that cannot be made is reported
+        // (and replaced) before anything converts.
+        resolvedFolder_ = outputFolder_.empty()
+                              ? OutputFolder(settings_, warn_)
+                              : (CreateOutputFolder(outputFolder_) ? outputFolder_ : "");
+        if (resolvedFolder_.empty()) {
+            error = appmsg::CannotCreateOutputFolder + outputFolder_;
+            return -1;
+        }
     }
+    // The name is chosen when the task starts, in list order: what a one-at-a-time run
+    // would write, whatever runs at once.
+    outputFile.clear();
     const TFormatProfile profile(files_.SettingsFile, files_.CatalogFile, formatCode);
     job.ZoomMode = zoomOverride_.empty() ? profile.Read(catalogkey::Zoom, "lbox") : zoomOverride_;
 
@@ -62,26 +98,28 @@ int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode, std::string& outp
     }
 
     TSourceFacts source;
-    source.VideoStreamCount = probe.VideoStreamCount();
-    if (source.VideoStreamCount > 0) {
-        TVideoStreamInfo video;
-        probe.GetVideoStreamInfo(probe.FirstVideoStreamIndex(), video);
-        source.Width = video.Width;
-        source.Height = video.Height;
-        source.BitRate = video.BitRate > 0 ? video.BitRate : 0;
-    }
+    source.VideoStreamCount = facts.VideoStreamCount;
+    source.Width = facts.Width;
+    source.Height = facts.Height;
+    source.BitRate = facts.BitRate;
     BuildTaskOptions(job, formatCode, output, source, input, files_, ask_);
 
-    const int task = encoder_.AddTask(job.SourceFile, &input);
+    output.Hook = JobNeedsFrameHook(job);
+    TCustomFFEncoder::TQueuedTask queued;
+    queued.InputFile = job.SourceFile;
+    queued.Input = input;
+    queued.Output = output;
+    queued.ChooseOutput = [folder = resolvedFolder_, source = facts.Name, extension,
+                           reservations = reservations_] {
+        std::string name = OutputNameIn(folder, source, extension, reservations.get());
+        if (name.empty()) {
+            throw FFmpegException(appmsg::CannotCreateOutputFolder + folder);
+        }
+        return name;
+    };
+    const int task = encoder_.AddQueuedTask(std::move(queued));
     if (task < 0) {
         error = encoder_.LastErrorText();
-        return -1;
-    }
-    output.Hook = JobNeedsFrameHook(job);
-    if (!encoder_.SetOutputFile(task, outputFile, &output)) {
-        error = encoder_.LastErrorText();
-        encoder_.RemoveTask(task);
-        return -1;
     }
     return task;
 }

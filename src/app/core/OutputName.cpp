@@ -26,8 +26,16 @@ bool Taken(const std::string& path, const TOutputNameReservations* reservations)
 
 } // namespace
 
+bool CreateOutputFolder(const std::string& folder) {
+    return CreateFolder(folder);
+}
+
 std::string OutputName(const std::string& source, const std::string& suffix, TSettings& settings,
                        const TShowWarning& warn, TOutputNameReservations* reservations) {
+    return OutputNameIn(OutputFolder(settings, warn), source, suffix, reservations);
+}
+
+std::string OutputFolder(TSettings& settings, const TShowWarning& warn) {
     std::string folder = settings.OutputDir();
     if (!CreateFolder(folder)) {
         const std::string fallback = settings.DefaultFolder();
@@ -41,7 +49,7 @@ std::string OutputName(const std::string& source, const std::string& suffix, TSe
         // The folder that cannot be made would only fail the conversion later.
         folder = fallback;
     }
-    return OutputNameIn(folder, source, suffix, reservations);
+    return folder;
 }
 
 std::string OutputNameIn(const std::string& folderName, const std::string& source,

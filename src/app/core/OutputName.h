@@ -17,6 +17,11 @@ using TShowWarning = std::function<void(const std::string& text, const std::stri
 // reserved.
 std::string OutputName(const std::string& source, const std::string& suffix, TSettings& settings,
                        const TShowWarning& warn, TOutputNameReservations* reservations);
+// The stored output folder, created; one that cannot be created is reported through warn and
+// replaced, in the stored setting too, by the default folder.
+std::string OutputFolder(TSettings& settings, const TShowWarning& warn);
+// Creates the folder when missing; false when it cannot be made.
+bool CreateOutputFolder(const std::string& folder);
 // The same rule in a given folder (created when missing; empty when it cannot be made).
 std::string OutputNameIn(const std::string& folder, const std::string& source,
                          const std::string& suffix, TOutputNameReservations* reservations);

@@ -8,11 +8,14 @@
 #include "MainThread.h"
 #include "ProgressWindowModel.h"
 #include "RecordingShell.h"
+#include "Settings.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <sys/resource.h>
 #include <thread>
@@ -43,6 +46,8 @@ int ThreadNice() {
 struct BatchRunFixture : ::testing::Test {
     void SetUp() override {
         testing_support::RequireEncoderLibraries();
+        // One at a time: these tests follow the tasks' order of ending.
+        TSettings(home.global).SetConversionsAtOnce(1);
         encoder.SetProgressInterval(100);
         run.AddListener(log);
         run.OnLog = [this](const std::string& text) { logged.push_back(text); };
@@ -344,36 +349,37 @@ TEST_F(ProgressWindowFixture, ShutDownFollowsTheLastTaskFixedAtStart) {
     EXPECT_FALSE(rows.Touched(2));
 }
 
-TEST_F(ProgressWindowFixture, ClosingStopsAndWaitsWhileServingTheMainThread) {
+TEST_F(ProgressWindowFixture, ClosingStopsWithoutWaitingAndTheEndClosesTheWindow) {
     const std::string clip = batch_test::ShortClip();
     rows.Add(clip);
     rows.Record(0).Exposure = 20;
     rows.Add(clip);
     THookGate gate;
     run.SetCustomHook([&](int, THookInfo&) { gate.Hold(); });
-    int pumps = 0;
-    run.SetWaitPump([&] {
-        // The stop is asked before the first step of the wait: the conversion may go on.
-        ++pumps;
-        gate.release.Set();
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(10));
-    });
     window.SetShutDown(true);
     ASSERT_TRUE(run.Start(rows));
     window.Show();
     ASSERT_TRUE(PumpUntil([&] { return gate.entered.IsSet(); }));
 
-    EXPECT_TRUE(window.Close());
-    EXPECT_FALSE(run.Running());
-    EXPECT_GT(pumps, 0);
-    EXPECT_EQ(closes, 0); // the window is closing already
+    // The conversion is held in its hook: a close that waited for it would never return.
+    EXPECT_FALSE(window.Close());
+    EXPECT_TRUE(run.Running());
+    EXPECT_TRUE(run.StopRequested());
+    EXPECT_FALSE(window.CancelEnabled());
+    EXPECT_EQ(closes, 0);
+    gate.release.Set();
+    ASSERT_TRUE(WaitForClose());
+    EXPECT_EQ(closes, 1);
     EXPECT_EQ(log.batchEnds, 1);
+    EXPECT_TRUE(log.stopped);
     EXPECT_EQ(rows.Row(0).Progress, "Stopped");
     EXPECT_EQ(rows.Row(1).Progress, "Stopped");
     EXPECT_TRUE(shell.opened.empty());
     EXPECT_EQ(shell.shutDowns, 0);
+    EXPECT_EQ(window.MainButtons(), TBatchButtons{});
     // A second batch starts cleanly after the stopped one.
     run.SetCustomHook({});
+    closes = 0;
     ASSERT_TRUE(run.Start(rows));
     window.Show();
     ASSERT_TRUE(WaitForClose());
@@ -382,30 +388,47 @@ TEST_F(ProgressWindowFixture, ClosingStopsAndWaitsWhileServingTheMainThread) {
     EXPECT_EQ(shell.shutDowns, 1);
 }
 
-TEST_F(ProgressWindowFixture, ClosingInsideANoticeStopsAndTheEndClosesTheWindow) {
+TEST_F(ProgressWindowFixture, TwoAtOnceRunSideBySideAndOneCancelStopsBoth) {
+    TSettings(home.global).SetConversionsAtOnce(2);
     const std::string clip = batch_test::ShortClip();
-    rows.Add(clip);
-    rows.Add(clip);
-    // The conversion thread waits for this notice: a wait for the end here could never end.
-    bool closed = true;
-    bool delivering = false;
-    log.onProgress = [&](const TProgressInfo&) {
-        if (log.progress.size() == 1) {
-            delivering = run.Delivering();
-            closed = window.Close();
+    for (int r = 0; r < 4; ++r) {
+        rows.Add(clip);
+        rows.Record(r).Brightness = 200; // a hook per picture
+    }
+    std::mutex mutex;
+    std::set<int> held;
+    TEvent bothHeld;
+    TEvent release;
+    run.SetCustomHook([&](int row, THookInfo&) {
+        {
+            std::lock_guard lock(mutex);
+            held.insert(row);
+            if (held.size() == 2) {
+                bothHeld.Set();
+            }
         }
-    };
+        release.Wait();
+    });
     ASSERT_TRUE(run.Start(rows));
     window.Show();
+    EXPECT_EQ(run.ConversionsAtOnce(), 2);
+    // Both hooks are entered while neither has returned: two conversions at once, the first
+    // two of the list.
+    ASSERT_TRUE(bothHeld.WaitFor(std::chrono::seconds(60)));
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(held, (std::set<int>{0, 1}));
+    }
+    window.CancelClick();
+    release.Set();
     ASSERT_TRUE(WaitForClose());
-    EXPECT_TRUE(delivering);
-    EXPECT_FALSE(closed) << "the window stays until the end of the batch";
-    EXPECT_FALSE(run.Delivering());
-    EXPECT_EQ(closes, 1);
+    for (int r = 0; r < 4; ++r) {
+        EXPECT_EQ(rows.Row(r).Progress, "Stopped") << r;
+    }
     EXPECT_TRUE(log.stopped);
-    EXPECT_EQ(rows.Row(1).Progress, "Stopped");
-    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ(log.endedJobs.size(), 4u);
     EXPECT_EQ(window.MainButtons(), TBatchButtons{});
+    EXPECT_EQ(encoder.TaskCount(), 0);
 }
 
 TEST_F(ProgressWindowFixture, TheSnapshotButtonSavesThePreviewAndItsFittedArea) {
