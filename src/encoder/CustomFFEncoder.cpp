@@ -250,7 +250,7 @@ void TCustomFFEncoder::PrepareQueued(TFFmpeg& task, const TQueuedTask& spec) {
     task.OutputOptions[0].reset();
     TOutputOptions output = spec.Output;
     if (spec.ChooseOutput) {
-        output.FileName = spec.ChooseOutput();
+        output.FileName = spec.ChooseOutput(index);
     }
     OpenInput(task, spec.InputFile, spec.Input ? &*spec.Input : nullptr);
     OpenOutput(task, output.FileName, &output);

@@ -29,8 +29,9 @@ public:
         std::string InputFile;
         std::optional<TInputOptions> Input;
         TOutputOptions Output; // FileName: ChooseOutput's answer, when there is one
-        // Chooses (and reserves) the output name; throws with the reason it cannot.
-        std::function<std::string()> ChooseOutput;
+        // Chooses (and reserves) the output name of the task with the index given; throws with
+        // the reason it cannot.
+        std::function<std::string(int taskIndex)> ChooseOutput;
     };
 
     TCustomFFEncoder();

@@ -379,7 +379,8 @@ TEST_F(Component, QueuedTasksOpenNothingBeforeTheirTurnAndNameOutputsInListOrder
         queued.InputFile = k == kMissing ? dir.File("missing.mkv") : clip;
         queued.Output.VideoCodec = "mpeg4";
         queued.Output.AudioCodec = "mp2";
-        queued.ChooseOutput = [&, k] {
+        queued.ChooseOutput = [&, k](int task) {
+            EXPECT_EQ(task, k);
             std::lock_guard lock(namesMutex);
             namingOrder.push_back(k);
             return dir.File("q" + std::to_string(k) + ".mkv");
@@ -425,7 +426,8 @@ TEST_F(Component, StopEndsQueuedTasksWithoutOpeningThem) {
         queued.InputFile = clip;
         queued.Output.VideoCodec = "mpeg4";
         queued.Output.AudioCodec = "mp2";
-        queued.ChooseOutput = [&, k] {
+        queued.ChooseOutput = [&, k](int task) {
+            EXPECT_EQ(task, k);
             ++named;
             return dir.File("s" + std::to_string(k) + ".mkv");
         };

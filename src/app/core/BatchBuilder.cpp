@@ -7,8 +7,12 @@
 #include "FFmpegException.h"
 #include "FormatProfile.h"
 #include "MediaUtils.h"
+#include "MuxerNames.h"
 #include "PictureEffects.h"
 #include "Settings.h"
+#include "TaskOutputs.h"
+
+#include <filesystem>
 
 TBatchBuilder::TBatchBuilder(TCustomFFEncoder& encoder, TSettings& settings, TTaskOptionFiles files,
                              TAskYesNo ask, TShowWarning warn)
@@ -43,8 +47,8 @@ TProbedSource TBatchBuilder::ProbeSource(TAVProbe& probe, const std::string& fil
     return facts;
 }
 
-int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode, std::string& outputFile,
-                          std::string& error) {
+int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode,
+                          const std::shared_ptr<TTaskOutputs>& outputs, std::string& error) {
     TInputOptions input;
     InitInputOptions(input);
     input.FileName = job.SourceFile;
@@ -69,23 +73,23 @@ int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode, std::string& outp
     if (resolvedFolder_.empty()) {
         // Once per batch, here on the main thread: a folder that cannot be made is reported
         // (and replaced) before anything converts.
-        resolvedFolder_ = outputFolder_.empty()
-                              ? OutputFolder(settings_, warn_)
-                              : (CreateOutputFolder(outputFolder_) ? outputFolder_ : "");
-        if (resolvedFolder_.empty()) {
-            error = appmsg::CannotCreateOutputFolder + outputFolder_;
-            return -1;
+        if (outputFolder_.empty()) {
+            resolvedFolder_ = UsableOutputFolder(settings_, warn_);
+        } else {
+            std::error_code ec;
+            std::filesystem::create_directories(outputFolder_, ec);
+            if (!std::filesystem::is_directory(outputFolder_, ec)) {
+                error = appmsg::CannotCreateOutputFolder + outputFolder_;
+                return -1;
+            }
+            resolvedFolder_ = outputFolder_;
         }
     }
-    // The name is chosen when the task starts, in list order: what a one-at-a-time run
-    // would write, whatever runs at once.
-    outputFile.clear();
     const TFormatProfile profile(files_.SettingsFile, files_.CatalogFile, formatCode);
     job.ZoomMode = zoomOverride_.empty() ? profile.Read(catalogkey::Zoom, "lbox") : zoomOverride_;
 
     TOutputOptions output;
     InitOutputOptions(output);
-    output.FileName = outputFile;
     if (job.Cropped()) {
         output.CropTop = job.CropTop;
         output.CropBottom = job.CropBottom;
@@ -103,19 +107,30 @@ int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode, std::string& outp
     source.Height = facts.Height;
     source.BitRate = facts.BitRate;
     BuildTaskOptions(job, formatCode, output, source, input, files_, ask_);
+    if (output.FileFormat.empty()) {
+        // The unfinished name does not end in the extension.
+        output.FileFormat = MuxerForFileName("output" + extension);
+    }
 
     output.Hook = JobNeedsFrameHook(job);
     TCustomFFEncoder::TQueuedTask queued;
     queued.InputFile = job.SourceFile;
     queued.Input = input;
     queued.Output = output;
+    // The name is chosen and reserved on disk when the task starts, in list order: what a
+    // one-at-a-time run would write, whatever runs at once. The task writes its unfinished
+    // file; its end finishes or abandons the reservation.
     queued.ChooseOutput = [folder = resolvedFolder_, source = facts.Name, extension,
-                           reservations = reservations_] {
-        std::string name = OutputNameIn(folder, source, extension, reservations.get());
-        if (name.empty()) {
-            throw FFmpegException(appmsg::CannotCreateOutputFolder + folder);
+                           outputs](int task) {
+        std::string reason;
+        TOutputReservation reservation =
+            TOutputReservation::Reserve(folder, source, extension, reason);
+        if (!reservation.Held()) {
+            throw FFmpegException(reason);
         }
-        return name;
+        std::string unfinished = reservation.UnfinishedName();
+        outputs->Put(task, std::move(reservation));
+        return unfinished;
     };
     const int task = encoder_.AddQueuedTask(std::move(queued));
     if (task < 0) {

@@ -2,20 +2,21 @@
 
 #include "JobRecord.h"
 #include "OutputName.h"
-#include "OutputNameReservations.h"
+#include "OutputReservation.h"
 #include "TaskOptionsBuilder.h"
 
 #include <memory>
 #include <string>
 
 class TAVProbe;
+class TTaskOutputs;
 class TCustomFFEncoder;
 class TSettings;
 
 // Turns jobs into conversion tasks of the encoder component, one at a time, the way Start
 // does for every checked row: probe the source, make the output folder, read the format's zoom
 // mode, build the option records and queue the task. A queued task holds no file: its output
-// name is chosen (and reserved for the whole batch) and its files opened when it starts.
+// name is chosen and reserved on disk, and its files opened, when it starts.
 class TBatchBuilder {
 public:
     TBatchBuilder(TCustomFFEncoder& encoder, TSettings& settings, TTaskOptionFiles files,
@@ -31,8 +32,10 @@ public:
     void SetZoomOverride(const std::string& zoom) { zoomOverride_ = zoom; }
 
     // The task index, or -1 with error set (the job then has no task). job.ZoomMode is
-    // updated; outputFile is cleared (the name is chosen when the task starts).
-    int AddJob(TlvFilesRecord& job, int formatCode, std::string& outputFile, std::string& error);
+    // updated. When the task starts, its output is reserved on disk (TOutputReservation) and
+    // handed to outputs under the task's index; the task writes through its unfinished name.
+    int AddJob(TlvFilesRecord& job, int formatCode, const std::shared_ptr<TTaskOutputs>& outputs,
+               std::string& error);
 
 private:
     TCustomFFEncoder& encoder_;
@@ -40,9 +43,6 @@ private:
     TTaskOptionFiles files_;
     TAskYesNo ask_;
     TShowWarning warn_;
-    // Shared with the queued tasks, which choose their names on their workers, one at a time.
-    std::shared_ptr<TOutputNameReservations> reservations_ =
-        std::make_shared<TOutputNameReservations>();
     std::string outputFolder_;
     std::string resolvedFolder_;
     std::string zoomOverride_;

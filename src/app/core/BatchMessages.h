@@ -8,6 +8,7 @@ inline constexpr const char* NoCheckedRow = "Please select a file by clicking th
 // Row "Progress" cells besides the percentage.
 inline constexpr const char* RowFailed = "Failed";
 inline constexpr const char* RowStopped = "Stopped";
+inline constexpr const char* RowInterrupted = "Interrupted";
 inline constexpr const char* UnknownPercent = "?";
 
 // Progress window figures.

@@ -3,14 +3,18 @@
 #include "AppMessages.h"
 #include "BatchBuilder.h"
 #include "BatchMessages.h"
+#include "CatalogFile.h"
 #include "ConversionsAtOnce.h"
 #include "CustomFFEncoder.h"
+#include "FormatCatalog.h"
 #include "GlobalObject.h"
 #include "MainThread.h"
 #include "Settings.h"
 #include "ShellServices.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -54,6 +58,7 @@ TBatchRun::~TBatchRun() {
     } else if (Prepared()) {
         encoder_.ClearTasks();
     }
+    outputs_->AbandonAll();
     // Posted notices that are still queued find the run gone.
     alive_.reset();
     encoder_.OnProgress = nullptr;
@@ -125,7 +130,19 @@ bool TBatchRun::Start(IBatchRows& rows, const TBatchRequest& request) {
                            TMsgButtons::Ok);
         return false;
     }
+    // Another format's output in its place would pass for the one asked for.
+    const int formatCode = request.FormatCode >= 0 ? request.FormatCode : settings.FormatCode();
+    if (!TFormatCatalog::IsFormatCode(formatCode) ||
+        !TCatalogFile(global_.CatalogFile()).HasFormat(formatCode)) {
+        const TShowWarning warn = request.Warn ? request.Warn : WarnThroughShell;
+        warn(Format(appmsg::FormatNotInCatalog, formatCode), appmsg::WarningCaption);
+        return false;
+    }
     rows_ = &rows;
+    // Unfinished files of runs on this host that died are cleared before new names are chosen.
+    TOutputReservation::RemoveStale(request.OutputFolder.empty() ? settings.OutputDir()
+                                                                 : request.OutputFolder);
+    outputs_ = std::make_shared<TTaskOutputs>();
     taskRows_.clear();
     jobs_.clear();
     if (stopPreview_) {
@@ -166,7 +183,7 @@ void TBatchRun::AddJobs(const TBatchRequest& request) {
         job.Source = rows_->Caption(r);
         int task = -1;
         try {
-            task = builder.AddJob(rows_->Record(r), formatCode, job.OutputFile, job.Error);
+            task = builder.AddJob(rows_->Record(r), formatCode, outputs_, job.Error);
         } catch (const std::exception& e) {
             job.Error = e.what();
         }
@@ -198,13 +215,19 @@ void TBatchRun::InstallHandlers() {
             HandlePreview(info.TaskIndex, *info.Bitmap);
         }
     };
-    // Runs on a short-lived thread of the component: the work is carried to the main thread.
+    // Runs on the component's delivery thread: the output is settled there, as the task ends,
+    // and the rest is carried to the main thread.
     std::weak_ptr<int> alive = alive_;
-    encoder_.OnTerminate = [this, generation, alive](TCustomFFEncoder&,
-                                                     const TTerminateInfo& info) {
-        TMainThread::Post([this, generation, alive, info] {
+    encoder_.OnTerminate = [this, generation, alive,
+                            outputs = outputs_](TCustomFFEncoder&, const TTerminateInfo& ended) {
+        TTerminateInfo info = ended;
+        std::string finalName;
+        if (info.TaskIndex >= 0) {
+            finalName = SettleOutput(*outputs, info);
+        }
+        TMainThread::Post([this, generation, alive, info, finalName] {
             if (alive.lock() && generation == generation_) {
-                HandleTerminate(info);
+                HandleTerminate(info, finalName);
             }
         });
     };
@@ -219,6 +242,30 @@ void TBatchRun::InstallHandlers() {
     } else {
         encoder_.OnCustomHook = nullptr;
     }
+}
+
+std::string TBatchRun::SettleOutput(TTaskOutputs& outputs, TTerminateInfo& info) {
+    if (info.Exception || (!info.Finished && outputs.DiscardStopped())) {
+        std::string finalName;
+        std::string unfinishedName;
+        outputs.Abandon(info.TaskIndex, &finalName, &unfinishedName);
+        // The reason names the output as the person knows it.
+        for (size_t at = 0; !unfinishedName.empty() &&
+                            (at = info.ExceptionMsg.find(unfinishedName, at)) != std::string::npos;
+             at += finalName.size()) {
+            info.ExceptionMsg.replace(at, unfinishedName.size(), finalName);
+        }
+        return finalName;
+    }
+    std::string finalName;
+    const int error = outputs.Finish(info.TaskIndex, &finalName);
+    // A stopped task that wrote nothing (or never ran) has no file to keep.
+    if (error != 0 && (info.Finished || (error != ENOENT && error != ENODATA))) {
+        info.Finished = false;
+        info.Exception = true;
+        info.ExceptionMsg = finalName + ": " + std::strerror(error);
+    }
+    return finalName;
 }
 
 void TBatchRun::RunTasks() {
@@ -281,6 +328,7 @@ void TBatchRun::Stop() {
         // Never started: nothing converts, every job that had a task is stopped.
         stopRequested_ = true;
         encoder_.ClearTasks();
+        outputs_->AbandonAll();
         for (TBatchJob& job : jobs_) {
             if (job.Task >= 0) {
                 job.Outcome = TJobOutcome::Stopped;
@@ -302,6 +350,12 @@ void TBatchRun::Stop() {
     encoder_.Stop(false);
 }
 
+void TBatchRun::Interrupt() {
+    // Also when a stop was asked for earlier: tasks that have not ended yet are discarded.
+    outputs_->SetDiscardStopped();
+    Stop();
+}
+
 void TBatchRun::StopNow() {
     if (state_ == TState::Prepared) {
         Stop();
@@ -316,7 +370,12 @@ void TBatchRun::StopNow() {
     // Every task has ended and the encoder has handed over the end of the batch; what it
     // posted for this batch is left to find a newer generation.
     ++generation_;
-    encoder_.ClearTasks();
+    try {
+        encoder_.ClearTasks(); // waits until every output has been settled
+    } catch (const std::exception&) {
+        // A notice still on its way; the encoder's own end deals with its task.
+    }
+    outputs_->AbandonAll();
     for (TBatchJob& job : jobs_) {
         if (job.Task >= 0 && job.Outcome == TJobOutcome::Queued) {
             job.Outcome = TJobOutcome::Stopped;
@@ -347,7 +406,7 @@ void TBatchRun::HandlePreview(int task, const TBitmap24& bitmap) {
     Notify([](IBatchListener& l) { l.BatchPreviewFrame(); });
 }
 
-void TBatchRun::HandleTerminate(const TTerminateInfo& info) {
+void TBatchRun::HandleTerminate(const TTerminateInfo& info, const std::string& finalName) {
     if (!Running()) {
         return;
     }
@@ -362,9 +421,9 @@ void TBatchRun::HandleTerminate(const TTerminateInfo& info) {
         return;
     }
     ++endedTasks_;
-    // The name its task chose when it started (none when it never started).
-    if (const TFFmpeg* task = encoder_.Task(info.TaskIndex); task && task->OutputOptions[0]) {
-        job->OutputFile = task->OutputOptions[0]->FileName;
+    // The name its task reserved when it started (none when it never started).
+    if (!finalName.empty()) {
+        job->OutputFile = finalName;
     }
     if (info.Exception) {
         job->Outcome = TJobOutcome::Failed;
@@ -374,6 +433,9 @@ void TBatchRun::HandleTerminate(const TTerminateInfo& info) {
     } else if (info.Finished) {
         job->Outcome = TJobOutcome::Converted;
         rows_->SetProgress(job->Row, "100%", "");
+    } else if (outputs_->DiscardStopped()) {
+        job->Outcome = TJobOutcome::Interrupted;
+        rows_->SetProgress(job->Row, batchmsg::RowInterrupted, "");
     } else {
         job->Outcome = TJobOutcome::Stopped;
         rows_->SetProgress(job->Row, batchmsg::RowStopped, "");
@@ -391,6 +453,8 @@ void TBatchRun::EndBatchWhenComplete() {
         return;
     }
     encoder_.ClearTasks();
+    // Tasks that never started.
+    outputs_->AbandonAll();
     state_ = TState::Idle;
     paused_ = false;
     const bool stopped = stopRequested_;

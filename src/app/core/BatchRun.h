@@ -6,6 +6,7 @@
 #include "EncoderEvents.h"
 #include "OutputName.h"
 #include "TaskOptionsBuilder.h"
+#include "TaskOutputs.h"
 
 #include <functional>
 #include <memory>
@@ -16,7 +17,8 @@ class TCustomFFEncoder;
 class TGlobalObject;
 
 // What became of one checked row of a batch.
-enum class TJobOutcome { Queued, Converted, Failed, Stopped, NotAdded };
+// Interrupted: stopped by a signal that ends the program; its output is removed.
+enum class TJobOutcome { Queued, Converted, Failed, Stopped, Interrupted, NotAdded };
 
 struct TBatchJob {
     int Row = -1;
@@ -84,12 +86,16 @@ public:
     void RunTasks();
     void Pause();
     void Resume();
-    // Asks every task to stop; returns at once. The end of the batch follows.
+    // Asks every task to stop; returns at once. The end of the batch follows. A stopped
+    // output is kept as the shorter file it is.
     void Stop();
     // For a program that is going: stops, waits plainly until every conversion thread has
     // ended (they never wait for the main thread) and ends the batch at once; the notices
     // still queued for it are dropped.
     void StopNow();
+    // Stops like Stop, but the outputs of the stopped tasks are removed (the program is being
+    // ended by a signal): their rows say "Interrupted".
+    void Interrupt();
 
     bool Prepared() const { return state_ == TState::Prepared; }
     // From RunTasks until the end of the batch has been handled.
@@ -119,7 +125,11 @@ private:
     void AddJobs(const TBatchRequest& request);
     void HandleProgress(const TProgressInfo& info);
     void HandlePreview(int task, const TBitmap24& bitmap);
-    void HandleTerminate(const TTerminateInfo& info);
+    void HandleTerminate(const TTerminateInfo& info, const std::string& finalName);
+    // On the delivery thread: the ended task's output renamed to its final name, or removed
+    // (a failed task, or one stopped by Interrupt); a rename that fails fails the task.
+    // Returns the output's final name (empty when the task reserved none).
+    static std::string SettleOutput(TTaskOutputs& outputs, TTerminateInfo& info);
     void EndBatchWhenComplete();
     int AutoAtOnce() const;
     void Log(const std::string& text);
@@ -134,6 +144,8 @@ private:
     int requestedAtOnce_ = -1;
     int conversionsAtOnce_ = 1;
 
+    // Shared with the conversion threads, which finish or abandon a task's output as it ends.
+    std::shared_ptr<TTaskOutputs> outputs_ = std::make_shared<TTaskOutputs>();
     TState state_ = TState::Idle;
     // Events of an earlier batch that arrive late are recognised by their generation.
     int generation_ = 0;

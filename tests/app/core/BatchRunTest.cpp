@@ -3,9 +3,12 @@
 #include "BatchTestSupport.h"
 
 #include "BatchMessages.h"
+#include "CoreTestHelpers.h"
 #include "FFEncoder.h"
+#include "IniFile.h"
 #include "JobListRows.h"
 #include "MainThread.h"
+#include "OutputName.h"
 #include "ProgressWindowModel.h"
 #include "RecordingShell.h"
 #include "Settings.h"
@@ -13,6 +16,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -489,4 +493,76 @@ TEST_F(ProgressWindowFixture, TheMainWindowsJobListServesAsTheRows) {
     EXPECT_TRUE(window.Close());
     EXPECT_EQ(jobs.Cell(2, TJobColumn::Progress), "Stopped");
     EXPECT_EQ(jobs.Cell(0, TJobColumn::Progress), "");
+}
+
+// A format code the catalog does not describe is refused before anything is made: another
+// format's output would pass for the one asked for.
+TEST_F(BatchRunFixture, FormatMissingFromTheCatalogStartsNothing) {
+    rows.Add(batch_test::ShortClip(), true);
+    std::vector<std::string> warnings;
+    TBatchRequest request;
+    request.Warn = [&](const std::string& text, const std::string& caption) {
+        warnings.push_back(caption + "|" + text);
+    };
+    home.settings.SetFormat("Unknown", 999999);
+    EXPECT_FALSE(run.Start(rows, request));
+    // A code the program knows, missing from a catalog that lost its section.
+    TIniFile(home.global.CatalogFile()).EraseSection("formatInfo2302");
+    home.settings.SetFormat("MPEG-4 Video (*.mp4)", 2302);
+    EXPECT_FALSE(run.Start(rows, request));
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "Warning|the output format 999999 is not in the format catalog",
+                            "Warning|the output format 2302 is not in the format catalog"}));
+    EXPECT_EQ(encoder.TaskCount(), 0);
+    EXPECT_FALSE(run.Prepared());
+    EXPECT_TRUE(!std::filesystem::exists(home.dir.File("out")) ||
+                std::filesystem::is_empty(home.dir.File("out")));
+}
+
+// Each task reserves its output when it starts and writes an unfinished file that gets its final
+// name only when complete; Interrupt removes a stopped output and says "Interrupted"; tasks
+// that never ran reserved nothing.
+TEST_F(BatchRunFixture, OutputsAreReservedWhenTasksStartAndUnfinishedUntilComplete) {
+    const std::string clip = batch_test::ShortClip();
+    rows.Add(clip, true);
+    rows.Add(clip, true);
+    ASSERT_TRUE(run.Start(rows));
+    // Nothing is opened or reserved before a task's turn.
+    EXPECT_EQ(run.Jobs()[0].OutputFile, "");
+    EXPECT_TRUE(!std::filesystem::exists(home.dir.File("out")) ||
+                std::filesystem::is_empty(home.dir.File("out")));
+    run.RunTasks();
+    ASSERT_TRUE(WaitForEnd());
+    const std::string first = run.Jobs()[0].OutputFile;
+    const std::string second = run.Jobs()[1].OutputFile;
+    EXPECT_EQ(first,
+              home.dir.File("out/") + std::filesystem::path(clip).stem().string() + "_(new).mp4");
+    EXPECT_EQ(second, home.dir.File("out/") + std::filesystem::path(clip).stem().string() +
+                          "_(new_1).mp4");
+    for (const std::string& output : {first, second}) {
+        EXPECT_GT(std::filesystem::file_size(output), 1000u);
+        EXPECT_EQ(ProbeEntry(output, "v:0", "stream=codec_name"), "mpeg4");
+        EXPECT_FALSE(std::filesystem::exists(UnfinishedName(output)));
+    }
+    EXPECT_EQ(run.Jobs()[1].Outcome, TJobOutcome::Converted) << run.Jobs()[1].Error;
+    EXPECT_EQ(core_test::EntryCount(home.dir.File("out")), 2);
+
+    // Started and interrupted before any task ran: nothing at all is left.
+    ASSERT_TRUE(run.Start(rows));
+    run.Interrupt();
+    EXPECT_EQ(core_test::EntryCount(home.dir.File("out")), 2);
+
+    // Interrupted while the first task converts: its output goes, the second never starts.
+    THookGate gate;
+    rows.Record(0).Brightness = 300;
+    run.SetCustomHook([&](int, THookInfo&) { gate.Hold(); });
+    ASSERT_TRUE(run.Start(rows));
+    run.RunTasks();
+    ASSERT_TRUE(PumpUntil([&] { return gate.entered.IsSet(); }));
+    EXPECT_EQ(core_test::EntryCount(home.dir.File("out")), 4) << "reserved and unfinished";
+    run.Interrupt();
+    gate.release.Set();
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(rows.Row(0).Progress, "Interrupted");
+    EXPECT_EQ(core_test::EntryCount(home.dir.File("out")), 2);
 }
