@@ -134,12 +134,14 @@ TEST(WatermarkConversion, WatermarksAtTheirPlaceAndSecondAndAdjustmentsEverywher
         [](const std::string& text, const std::string&) { ADD_FAILURE() << text; });
     builder.SetOutputFolder(dir.File("out"));
     std::filesystem::create_directories(dir.File("out"));
+    std::vector<TOutputReservation> reserved(taskRows.size());
     std::vector<std::string> outputs(taskRows.size());
     for (size_t k = 0; k < taskRows.size(); ++k) {
         std::string error;
-        ASSERT_EQ(builder.AddJob(rows[taskRows[k]], FormatCode, outputs[k], error),
+        ASSERT_EQ(builder.AddJob(rows[taskRows[k]], FormatCode, reserved[k], error),
                   static_cast<int>(k))
             << error;
+        outputs[k] = reserved[k].FinalName();
     }
 
     TWatermarkRenderer renderer;
@@ -168,6 +170,10 @@ TEST(WatermarkConversion, WatermarksAtTheirPlaceAndSecondAndAdjustmentsEverywher
         },
         std::chrono::seconds(240)));
     encoder.ClearTasks();
+    // The outputs were written unfinished; complete, they take their names.
+    for (TOutputReservation& output : reserved) {
+        ASSERT_EQ(output.Finish(), 0);
+    }
 
     const std::vector<TBitmap24> source = DecodeFrames(clip, dir.File("source.raw"), Width, Height);
     ASSERT_EQ(source.size(), static_cast<size_t>(Seconds * Fps));
