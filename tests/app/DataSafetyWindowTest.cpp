@@ -9,7 +9,6 @@
 #include "JobListView.h"
 #include "MainWindowUi.h"
 #include "MediaFiles.h"
-#include "OutputName.h"
 #include "RecordingShell.h"
 #include "SignalWatcher.h"
 
@@ -118,11 +117,19 @@ TEST_F(DataSafetyWindow, TerminateSignalEndsTheBatchAndRemovesItsOutputs) {
                      [this](int signal) { window->EndBySignal(signal); });
     window->Ui().btnStart->click();
     ASSERT_TRUE(window->BatchRun().Running());
-    const std::string output = window->BatchRun().Jobs()[0].OutputFile;
-    ASSERT_TRUE(WaitUntil([&] {
-        std::error_code ec;
-        return fs::file_size(UnfinishedName(output), ec) > 0 && !ec;
-    }));
+    // The task has begun to write its unfinished file.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            std::error_code ec;
+            for (const auto& entry : fs::directory_iterator(home.File("out"), ec)) {
+                if (entry.path().string().find(".unfinished-") != std::string::npos &&
+                    fs::file_size(entry.path(), ec) > 0 && !ec) {
+                    return true;
+                }
+            }
+            return false;
+        },
+        60000));
     ::raise(SIGTERM);
     ASSERT_TRUE(WaitUntil([&] { return arrived.count() == 1 && !window->isVisible(); }));
     EXPECT_EQ(arrived[0][0].toInt(), SIGTERM);
