@@ -9,6 +9,57 @@
 #include "PictureEffects.h"
 #include "Settings.h"
 
+namespace {
+
+// The facts of the video the engine will convert: the first stream that is not a cover
+// picture, or the cover when there is nothing else.
+TSourceFacts SourceFactsOf(TAVProbe& probe) {
+    TSourceFacts source;
+    source.VideoStreamCount = probe.VideoStreamCount();
+    TFileStreamInfo file;
+    if (probe.GetFileStreamInfo(file) && file.Duration > 0) {
+        source.Duration = file.Duration;
+    }
+    // The sound the engine converts: the track marked default, else the first.
+    TAudioStreamInfo audio;
+    bool haveAudio = false;
+    for (int i = 0; i < probe.StreamCount(); ++i) {
+        TAudioStreamInfo track;
+        if (probe.IsAudioStream(i) && probe.GetAudioStreamInfo(i, track) &&
+            (!haveAudio || (track.Default && !audio.Default))) {
+            audio = track;
+            haveAudio = true;
+        }
+    }
+    source.AudioChannels = haveAudio && audio.Channels > 0 ? audio.Channels : 0;
+    TVideoStreamInfo video;
+    bool found = false;
+    for (int i = 0; i < probe.StreamCount() && !found; ++i) {
+        found =
+            probe.IsVideoStream(i) && probe.GetVideoStreamInfo(i, video) && !video.AttachedPicture;
+    }
+    if (!found && source.VideoStreamCount > 0) {
+        found = probe.GetVideoStreamInfo(probe.FirstVideoStreamIndex(), video);
+        source.CoverOnly = found && video.AttachedPicture;
+    }
+    if (!found) {
+        return source;
+    }
+    const bool turned = video.Rotation == 90 || video.Rotation == 270;
+    source.Width = turned ? video.Height : video.Width;
+    source.Height = turned ? video.Width : video.Height;
+    source.BitRate = video.BitRate > 0 ? video.BitRate : 0;
+    if (video.SampleAspectNum > 0 && video.SampleAspectDen > 0) {
+        source.SampleAspectNum = turned ? video.SampleAspectDen : video.SampleAspectNum;
+        source.SampleAspectDen = turned ? video.SampleAspectNum : video.SampleAspectDen;
+    }
+    source.Interlaced = video.Interlaced;
+    source.HighDynamicRange = video.HighDynamicRange;
+    return source;
+}
+
+} // namespace
+
 TBatchBuilder::TBatchBuilder(TCustomFFEncoder& encoder, TSettings& settings, TTaskOptionFiles files,
                              TAskYesNo ask, TShowWarning warn)
     : encoder_(encoder), settings_(settings), files_(std::move(files)), ask_(std::move(ask)),
@@ -61,15 +112,7 @@ int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode, std::string& outp
         output.RecordingTime = job.TrimLength;
     }
 
-    TSourceFacts source;
-    source.VideoStreamCount = probe.VideoStreamCount();
-    if (source.VideoStreamCount > 0) {
-        TVideoStreamInfo video;
-        probe.GetVideoStreamInfo(probe.FirstVideoStreamIndex(), video);
-        source.Width = video.Width;
-        source.Height = video.Height;
-        source.BitRate = video.BitRate > 0 ? video.BitRate : 0;
-    }
+    const TSourceFacts source = SourceFactsOf(probe);
     BuildTaskOptions(job, formatCode, output, source, input, files_, ask_);
 
     const int task = encoder_.AddTask(job.SourceFile, &input);

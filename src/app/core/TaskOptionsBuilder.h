@@ -8,13 +8,21 @@
 #include <string>
 
 // What option building needs to know of a job's source. The caller fills it from the media
-// probe opened on the source: VideoStreamCount from its video stream count, and Width, Height
-// and BitRate from the stream info of its first video stream (zero when there is none).
+// probe opened on the source (FillSourceFacts): VideoStreamCount from its video stream count,
+// and the rest from the stream info of its video stream (a cover picture only when the file
+// has no other video; zero when there is none).
 struct TSourceFacts {
     int VideoStreamCount = 0;
-    int Width = 0;
+    int Width = 0; // of the upright picture: a turned picture's sides are swapped
     int Height = 0;
     std::int64_t BitRate = 0; // bits per second
+    int SampleAspectNum = 1;  // the upright picture's pixel shape
+    int SampleAspectDen = 1;
+    bool CoverOnly = false;        // the only picture is a cover (a music file)
+    bool Interlaced = false;       // the pictures are fields
+    bool HighDynamicRange = false; // PQ or HLG
+    std::int64_t Duration = 0;     // microseconds; 0 when unknown
+    int AudioChannels = 0;         // of the sound converted (the default-flagged track)
 };
 
 // Asks a yes/no question: text, caption; true for Yes.
@@ -33,6 +41,10 @@ struct TTaskOptionFiles {
 // must be reset and filled by the caller. Fields this routine does not decide keep their
 // values. A profile "paraVolume" that is not an integer raises FFmpegException. The
 // frame-size question is asked through ask when the profile's frame size is unusable.
+// The filters that show a single picture for microseconds at frameRate pictures a second:
+// the picture repeated, each copy at its own time. Empty for no length or rate.
+std::string StillPictureFilters(std::int64_t microseconds, double frameRate);
+
 void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions& output,
                       const TSourceFacts& source, TInputOptions& input,
                       const TTaskOptionFiles& files, const TAskYesNo& ask);
