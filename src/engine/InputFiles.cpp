@@ -8,9 +8,12 @@
 #include "FFmpegMessages.h"
 #include "MediaFile.h"
 #include "MediaUtils.h"
+#include "PictureOrientation.h"
 #include "UnicodeProtocol.h"
 
 #include <sys/stat.h>
+
+#include <utility>
 
 namespace {
 
@@ -247,6 +250,7 @@ bool TInputFiles::seek_to_start(AVFormatContext* ctx, const std::string& fileNam
 void TInputFiles::add_streams(AVFormatContext* ctx, TInputFileSlot& slot, const TForced& forced,
                               std::vector<const AVCodec*>& codecs) {
     slot.decoders.resize(ctx->nb_streams);
+    bool describedVideo = false;
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
         AVStream* st = ctx->streams[i];
         const AVCodecParameters* par = st->codecpar;
@@ -272,7 +276,11 @@ void TInputFiles::add_streams(AVFormatContext* ctx, TInputFileSlot& slot, const 
             if (par->format < 0) {
                 dec->pix_fmt = AV_PIX_FMT_YUV420P;
             }
-            describe_video_stream(st, dec, static_cast<int>(i));
+            // A cover picture does not stand for the file's video.
+            if ((st->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0 || !describedVideo) {
+                describe_video_stream(st, dec, static_cast<int>(i));
+                describedVideo = (st->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0;
+            }
             codecs.push_back(forced[0]);
             if (pending_.video_disable) {
                 st->discard = AVDISCARD_ALL;
@@ -323,6 +331,13 @@ void TInputFiles::describe_video_stream(AVStream* st, const AVCodecContext* dec,
     if (dec->lowres > 0) {
         pending_.frame_width >>= dec->lowres;
         pending_.frame_height >>= dec->lowres;
+    }
+    // Pictures are turned upright before anything else sees them.
+    if (OrientationOf(st).SwapsSides()) {
+        std::swap(pending_.frame_width, pending_.frame_height);
+        if (pending_.frame_aspect_ratio > 0) {
+            pending_.frame_aspect_ratio = 1.0f / pending_.frame_aspect_ratio;
+        }
     }
     const AVRational rate = st->r_frame_rate;
     const AVRational codecRate = st->avg_frame_rate;

@@ -154,11 +154,17 @@ void TStreamSetup::copy_time_base(AVOutputStream& ost, const AVInputStream& ist,
     }
 }
 
+// The decoded picture's size once it stands upright (the input stage turns it first).
+std::pair<int, int> TStreamSetup::UprightSize(const AVInputStream& ist) {
+    const int lowres = ist.dec != nullptr ? ist.dec->lowres : 0;
+    const int w = ist.st->codecpar->width >> lowres;
+    const int h = ist.st->codecpar->height >> lowres;
+    return ist.upright_swaps_sides ? std::pair{h, w} : std::pair{w, h};
+}
+
 void TStreamSetup::prepare_video_encoding(AVOutputStream& ost, const AVInputStream& ist) {
     AVCodecContext* enc = ost.enc;
-    const int lowres = ist.dec != nullptr ? ist.dec->lowres : 0;
-    const int decW = ist.st->codecpar->width >> lowres;
-    const int decH = ist.st->codecpar->height >> lowres;
+    const auto [decW, decH] = UprightSize(ist);
     const int decFmt = ist.st->codecpar->format;
     if (enc->pix_fmt == AV_PIX_FMT_NONE) {
         throw FFmpegException(enginemsg::PixelFormatUnknown);
@@ -220,9 +226,7 @@ void TStreamSetup::set_crop_bands(AVOutputStream& ost) const {
 void TStreamSetup::set_up_video_filters(AVOutputStream& ost, const AVInputStream& ist,
                                         bool sizeKnown, bool formatKnown) {
     AVCodecContext* enc = ost.enc;
-    const int lowres = ist.dec != nullptr ? ist.dec->lowres : 0;
-    const int decW = ist.st->codecpar->width >> lowres;
-    const int decH = ist.st->codecpar->height >> lowres;
+    const auto [decW, decH] = UprightSize(ist);
     const int decFmt = ist.st->codecpar->format;
     const bool described = sizeKnown && formatKnown;
     services_.setLastErrorText("");
@@ -236,6 +240,9 @@ void TStreamSetup::set_up_video_filters(AVOutputStream& ost, const AVInputStream
     input.sampleAspect = ist.st->sample_aspect_ratio.num != 0
                              ? ist.st->sample_aspect_ratio
                              : ist.st->codecpar->sample_aspect_ratio;
+    if (ist.upright_swaps_sides && input.sampleAspect.num > 0) {
+        std::swap(input.sampleAspect.num, input.sampleAspect.den);
+    }
     if (video_.configure_video_filters(ost, input) < 0) {
         const std::string text = services_.lastErrorText();
         throw FFmpegException(text.empty() ? std::string(enginemsg::ErrorOpeningFilters)

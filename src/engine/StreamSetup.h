@@ -14,6 +14,8 @@
 #include "TranscodeState.h"
 #include "VideoPath.h"
 
+#include <utility>
+
 class TStreamSetup {
 public:
     TStreamSetup(TPendingSettings& pending, const TTaskSwitches& switches,
@@ -31,6 +33,7 @@ public:
     void release_codecs(TTranscodeState& ts);
 
 private:
+    static std::pair<int, int> UprightSize(const AVInputStream& ist);
     void check_copy_allowed(int type) const;
     void copy_time_base(AVOutputStream& ost, const AVInputStream& ist, int type) const;
     // Rounds the encoder's size and the crop bands to the chroma subsampling of its format.

@@ -3,6 +3,10 @@
 
 #include "TranscodeSetup.h"
 
+#include "PictureOrientation.h"
+
+#include <tuple>
+
 #include "FFmpegException.h"
 #include "FFmpegLogger.h"
 #include "FFmpegMessages.h"
@@ -106,6 +110,11 @@ void TTranscodeSetup::build_input_tables(TTranscodeState& ts) {
             ist->st = in.ctx->streams[k];
             ist->dec = in.decoders[k].get();
             ist->discard = true;
+            if (ist->st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+                const TPictureOrientation upright = OrientationOf(ist->st);
+                ist->upright_filters = upright.Filters;
+                ist->upright_swaps_sides = upright.SwapsSides();
+            }
             if (switches_.rate_emu) {
                 ist->start = fn::av_gettime();
             }
@@ -223,11 +232,12 @@ int TTranscodeSetup::best_source(const TTranscodeState& ts, int slot, int fileIn
     const TOutputFile& file = *ts.outputs[fileIndex];
     const int type = file.streams[index].enc->codec_type;
     const bool join = outputs_.JoinMode();
-    // The stream that showed the most frames wins; the libraries of today expose only the
-    // container's frame count (0 when unknown), so among streams that do not tell, the first
-    // one is taken.
+    // A cover picture is the video only when there is none other; then a track the file marks
+    // as its default one, as players choose; then the stream that showed the most frames (the
+    // libraries of today expose only the container's frame count, 0 when unknown, so among
+    // streams that do not tell, the first one is taken).
     int chosen = -1;
-    std::int64_t bestFrames = -1;
+    std::tuple<bool, bool, std::int64_t> best{false, false, -1};
     for (size_t j = 0; j < ts.ist_table.size(); ++j) {
         const AVInputStream& ist = *ts.ist_table[j];
         if (!ist.discard || ist.st->discard == AVDISCARD_ALL ||
@@ -241,8 +251,11 @@ int TTranscodeSetup::best_source(const TTranscodeState& ts, int slot, int fileIn
             !InProgram(inputs_[ist.file_index].ctx.get(), ist.index, pending_.opt_programid)) {
             continue;
         }
-        if (ist.st->nb_frames > bestFrames) {
-            bestFrames = ist.st->nb_frames;
+        const std::tuple<bool, bool, std::int64_t> rank{
+            (ist.st->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0,
+            (ist.st->disposition & AV_DISPOSITION_DEFAULT) != 0, ist.st->nb_frames};
+        if (chosen < 0 || rank > best) {
+            best = rank;
             chosen = static_cast<int>(j);
         }
     }
@@ -273,6 +286,8 @@ void TTranscodeSetup::prepare_output_streams(TTranscodeState& ts) {
             streams_.prepare_copy_stream(ost, ist);
             continue;
         }
+        // An encoded picture stream is a video, not a cover: muxers take covers as images only.
+        ost.st->disposition &= ~AV_DISPOSITION_ATTACHED_PIC;
         ost.enc = ost.slot->enc.get();
         ost.enc->bits_per_raw_sample = ist.st->codecpar->bits_per_raw_sample;
         ost.enc->chroma_sample_location = ist.st->codecpar->chroma_location;

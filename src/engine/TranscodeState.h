@@ -43,6 +43,10 @@ struct AVInputStream {
     // Picture hooks: a private copy of the picture for hooks to draw on, and the deinterlacer.
     media::FramePtr hook_frame;
     std::unique_ptr<TVideoFilter> deinterlacer;
+    // Filters that turn the stored pictures upright (empty when they are), and whether the
+    // upright picture's sides are the stored picture's swapped.
+    std::string upright_filters;
+    bool upright_swaps_sides = false;
 };
 
 struct AVOutputStream {
@@ -77,6 +81,7 @@ struct AVOutputStream {
     media::FramePtr crop_frame;     // the decoded picture seen through the crop bands
     media::FramePtr resample_frame; // scaled picture for the encoder
     media::FramePtr enc_frame;      // reference handed to the encoder
+    media::FramePtr last_frame;     // the last picture encoded: it fills a gap in the source
     std::unique_ptr<TVideoFilter> filter;
     int coded_pict_type = 0;
     int coded_quality = 0;

@@ -71,7 +71,7 @@ int TVideoPath::configure_video_filters(AVOutputStream& ost, const TVideoFilter:
 void TVideoPath::process_video_frame(TTranscodeState& ts, int istIndex, AVFrame* frame) {
     AVInputStream& ist = *ts.ist_table[istIndex];
     ist.quality = static_cast<float>(frame->quality);
-    if (!pending_.do_deinterlace) {
+    if (!pending_.do_deinterlace && ist.upright_filters.empty()) {
         handle_picture(ts, istIndex, frame);
         return;
     }
@@ -79,7 +79,11 @@ void TVideoPath::process_video_frame(TTranscodeState& ts, int istIndex, AVFrame*
     if (!ist.deinterlacer || !ist.deinterlacer->Matches(input)) {
         ist.deinterlacer = std::make_unique<TVideoFilter>();
         TVideoFilter::TChain chain;
-        chain.text = "yadif";
+        // Fields are rows of the stored picture: they are woven before the picture is turned.
+        chain.text = pending_.do_deinterlace ? "yadif" : "";
+        if (!ist.upright_filters.empty()) {
+            chain.text += (chain.text.empty() ? "" : ",") + ist.upright_filters;
+        }
         chain.swsFlags = switches_.sws_flags;
         std::string errorText;
         if (ist.deinterlacer->Configure(input, chain, errorText) < 0) {
@@ -301,7 +305,8 @@ AVFrame* TVideoPath::scale_picture(AVOutputStream& ost, const AVFrame* source,
     return out;
 }
 
-int TVideoPath::video_sync(AVOutputStream& ost, double syncIpts) {
+int TVideoPath::video_sync(AVOutputStream& ost, double syncIpts, int& repeats) {
+    repeats = 0;
     if (switches_.video_sync_method == 0) {
         ost.sync_opts = std::lrint(syncIpts);
         return 1;
@@ -319,7 +324,9 @@ int TVideoPath::video_sync(AVOutputStream& ost, double syncIpts) {
             ost.sync_opts = std::lrint(syncIpts);
         }
     } else if (vdelta > 1.1) {
-        nb_frames = static_cast<int>(std::lrint(vdelta));
+        // A gap: the picture before it is shown until this one's time, then this one.
+        repeats = static_cast<int>(std::lrint(vdelta));
+        nb_frames = repeats + 1;
     }
     if (nb_frames == 0) {
         ++stats_.nb_frames_drop;
@@ -344,7 +351,8 @@ void TVideoPath::do_video_out(TTranscodeState& ts, AVOutputStream& ost, AVInputS
         ost.sync_ist == ost.source_index ? ist.pts : ts.ist_table[ost.sync_ist]->pts;
     const double sync_ipts =
         static_cast<double>(syncPts - pending_.start_time) / AV_TIME_BASE / av_q2d(enc->time_base);
-    int nb_frames = video_sync(ost, sync_ipts);
+    int repeats = 0;
+    int nb_frames = video_sync(ost, sync_ipts, repeats);
     nb_frames = std::min(nb_frames, pending_.max_frames[AVMEDIA_TYPE_VIDEO] - ost.frame_number);
     if (nb_frames <= 0) {
         return;
@@ -353,9 +361,12 @@ void TVideoPath::do_video_out(TTranscodeState& ts, AVOutputStream& ost, AVInputS
     if (final == nullptr) {
         return;
     }
+    if (!ost.last_frame || ost.last_frame->buf[0] == nullptr) {
+        repeats = 0; // nothing shown yet: the gap takes this picture
+    }
     AVFrame* f = ost.enc_frame.get();
     for (int i = 0; i < nb_frames && !stop_requested_; ++i) {
-        if (fn::av_frame_ref(f, final) < 0) {
+        if (fn::av_frame_ref(f, i < repeats ? ost.last_frame.get() : final) < 0) {
             throw FFmpegException(enginemsg::VideoEncodingFailed);
         }
         f->pts = ost.sync_opts;
@@ -374,6 +385,12 @@ void TVideoPath::do_video_out(TTranscodeState& ts, AVOutputStream& ost, AVInputS
         fn::av_frame_unref(f);
         ost.sync_opts++;
         ost.frame_number++;
+    }
+    if (ost.last_frame || (ost.last_frame = media::MakeFrame())) {
+        fn::av_frame_unref(ost.last_frame.get());
+        if (fn::av_frame_ref(ost.last_frame.get(), final) < 0) {
+            throw FFmpegException(enginemsg::VideoEncodingFailed);
+        }
     }
     if (ost.crop_frame) {
         fn::av_frame_unref(ost.crop_frame.get());

@@ -44,7 +44,7 @@ private:
     AVFrame* crop_picture(AVOutputStream& ost, AVFrame* picture);
     AVFrame* scale_picture(AVOutputStream& ost, const AVFrame* source, const AVFrame* picture);
     // How many times the picture goes to the encoder: 0 drops it, more duplicates it.
-    int video_sync(AVOutputStream& ost, double syncIpts);
+    int video_sync(AVOutputStream& ost, double syncIpts, int& repeats);
     void do_video_out(TTranscodeState& ts, AVOutputStream& ost, AVInputStream& ist,
                       AVFrame* picture);
 

@@ -4,6 +4,7 @@
 #include "FFmpegLoader.h"
 #include "FFmpegLogger.h"
 #include "MediaUtils.h"
+#include "PictureOrientation.h"
 #include "PlaybackControl.h"
 #include "PlaybackOwner.h"
 #include "PlayerMessages.h"
@@ -49,8 +50,11 @@ bool TVideoDecoder::Open(AVFormatContext* context, int streamIndex) {
     }
     streamIndex_ = streamIndex;
     timeBase_ = stream->time_base;
-    width_ = codec_->width;
-    height_ = codec_->height;
+    // Pictures are shown upright: the stream's turn comes before the player's own filters.
+    const TPictureOrientation upright = OrientationOf(stream);
+    uprightFilters_ = upright.Filters;
+    width_ = upright.SwapsSides() ? codec_->height : codec_->width;
+    height_ = upright.SwapsSides() ? codec_->width : codec_->height;
     const AVRational rate = fn::av_guess_frame_rate(context, stream, nullptr);
     if (rate.num > 0 && rate.den > 0) {
         frameDuration_ = static_cast<double>(rate.den) / rate.num;
@@ -193,8 +197,11 @@ bool TVideoDecoder::Filter(AVFrame* decoded) {
     input.sampleAspect = decoded->sample_aspect_ratio;
     if (!filters_.Configured() || !(filters_.Input() == input)) {
         std::string error;
-        if (filters_.Configure(input, control_.settings.videoFilters, control_.settings.scalerFlags,
-                               error) < 0) {
+        const std::string& own = control_.settings.videoFilters;
+        const std::string chain = uprightFilters_.empty() ? own
+                                  : own.empty()           ? uprightFilters_
+                                                          : uprightFilters_ + "," + own;
+        if (filters_.Configure(input, chain, control_.settings.scalerFlags, error) < 0) {
             // The pictures cannot be filtered: the video thread ends, the sound plays on.
             if (!filterFailed_) {
                 filterFailed_ = true;

@@ -74,8 +74,9 @@ private:
     media::FramePtr filtered_;
     AVRational timeBase_{1, 1};
     int streamIndex_ = -1;
-    int width_ = 0;
+    int width_ = 0; // of the upright picture
     int height_ = 0;
+    std::string uprightFilters_;
     double frameDuration_ = 0.04;
     std::thread thread_;
     std::atomic<bool> open_{false};

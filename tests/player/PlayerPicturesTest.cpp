@@ -143,6 +143,29 @@ TEST_F(PlayerPictures, FailingHookLeavesThePictureAlone) {
     player.Stop(true);
 }
 
+// A phone clip stored on its side is shown upright: its size is the upright one and the band
+// at the top of the picture is at the top of what is shown.
+TEST_F(PlayerPictures, RotatedClipIsShownUpright) {
+    TFFPlayer player;
+    TRecorder recorder(player);
+    THeadlessPictureSink sink(160, 120);
+    ASSERT_TRUE(player.Open(Clips().portrait, &sink, true));
+    ASSERT_TRUE(recorder.WaitFor(psPause));
+    EXPECT_EQ(recorder.OpenedWidth(), 48);
+    EXPECT_EQ(recorder.OpenedHeight(), 64);
+    std::int64_t pts = -1;
+    const TBitmap24& bitmap = player.CurrentBitmapWithPTS(pts);
+    ASSERT_EQ(bitmap.Width(), 48);
+    ASSERT_EQ(bitmap.Height(), 64);
+    const std::uint8_t* top = bitmap.ScanLine(4) + 24 * 3;     // blue, green, red
+    const std::uint8_t* bottom = bitmap.ScanLine(56) + 24 * 3; // blue, green, red
+    EXPECT_GT(top[2], 150);
+    EXPECT_LT(top[0], 90);
+    EXPECT_GT(bottom[0], 150);
+    EXPECT_LT(bottom[2], 90);
+    player.Stop(true);
+}
+
 // CurrentBitmap of a paused clip is the decoded picture at that time, as the ffmpeg tool
 // decodes it.
 TEST_F(PlayerPictures, CurrentBitmapMatchesTheDecodedFrame) {

@@ -59,6 +59,12 @@ const Fixtures& Clips() {
                                                            "-pix_fmt yuv420p -c:a aac -b:a 64k");
         f.stream = Fixture("stream.ts",
                            Sources(4, "320x240") + " -c:v mpeg2video -g 12 -c:a mp2 -f mpegts");
+        const std::string stored = Fixture(
+            "portrait-stored.mp4",
+            "-f lavfi -i \"color=red:s=48x16:d=1,format=yuv420p[t];color=blue:s=48x48:d=1,"
+            "format=yuv420p[b];[t][b]vstack,transpose=clock\" -c:v libx264 -pix_fmt yuv420p -r 25");
+        f.portrait = Fixture("portrait.mp4", "-i " + testing_support::ShellQuote(stored) +
+                                                 " -c copy -metadata:s:v rotate=90");
         return f;
     }();
     return clips;

@@ -22,6 +22,9 @@ struct Fixtures {
     std::string audio;  // 2 s stereo 44.1 kHz PCM in WAV
     std::string sync10; // 10 s, 160x120, 25 fps H.264 + AAC
     std::string stream; // 4 s MPEG transport stream, for reading from a pipe
+    // 1 s portrait 48x64 picture (red band on top, blue below) stored on its side as 64x48,
+    // with the rotation in the container as phones write it.
+    std::string portrait;
 };
 const Fixtures& Clips();
 

@@ -14,6 +14,57 @@
 
 #include <filesystem>
 
+namespace {
+
+// The facts of the video the engine will convert: the first stream that is not a cover
+// picture, or the cover when there is nothing else.
+TSourceFacts SourceFactsOf(TAVProbe& probe) {
+    TSourceFacts source;
+    source.VideoStreamCount = probe.VideoStreamCount();
+    TFileStreamInfo file;
+    if (probe.GetFileStreamInfo(file) && file.Duration > 0) {
+        source.Duration = file.Duration;
+    }
+    // The sound the engine converts: the track marked default, else the first.
+    TAudioStreamInfo audio;
+    bool haveAudio = false;
+    for (int i = 0; i < probe.StreamCount(); ++i) {
+        TAudioStreamInfo track;
+        if (probe.IsAudioStream(i) && probe.GetAudioStreamInfo(i, track) &&
+            (!haveAudio || (track.Default && !audio.Default))) {
+            audio = track;
+            haveAudio = true;
+        }
+    }
+    source.AudioChannels = haveAudio && audio.Channels > 0 ? audio.Channels : 0;
+    TVideoStreamInfo video;
+    bool found = false;
+    for (int i = 0; i < probe.StreamCount() && !found; ++i) {
+        found =
+            probe.IsVideoStream(i) && probe.GetVideoStreamInfo(i, video) && !video.AttachedPicture;
+    }
+    if (!found && source.VideoStreamCount > 0) {
+        found = probe.GetVideoStreamInfo(probe.FirstVideoStreamIndex(), video);
+        source.CoverOnly = found && video.AttachedPicture;
+    }
+    if (!found) {
+        return source;
+    }
+    const bool turned = video.Rotation == 90 || video.Rotation == 270;
+    source.Width = turned ? video.Height : video.Width;
+    source.Height = turned ? video.Width : video.Height;
+    source.BitRate = video.BitRate > 0 ? video.BitRate : 0;
+    if (video.SampleAspectNum > 0 && video.SampleAspectDen > 0) {
+        source.SampleAspectNum = turned ? video.SampleAspectDen : video.SampleAspectNum;
+        source.SampleAspectDen = turned ? video.SampleAspectNum : video.SampleAspectDen;
+    }
+    source.Interlaced = video.Interlaced;
+    source.HighDynamicRange = video.HighDynamicRange;
+    return source;
+}
+
+} // namespace
+
 TBatchBuilder::TBatchBuilder(TCustomFFEncoder& encoder, TSettings& settings, TTaskOptionFiles files,
                              TAskYesNo ask, TShowWarning warn)
     : encoder_(encoder), settings_(settings), files_(std::move(files)), ask_(std::move(ask)),
@@ -32,17 +83,8 @@ TProbedSource TBatchBuilder::ProbeSource(TAVProbe& probe, const std::string& fil
     } closeProbe{probe};
     facts.Name = probe.FileName();
     facts.ForcedFormat = probe.ForcedFormat();
-    facts.VideoStreamCount = probe.VideoStreamCount();
-    if (TFileStreamInfo info; probe.GetFileStreamInfo(info) && info.Duration > 0) {
-        facts.Seconds = static_cast<int>(info.Duration / 1000000);
-    }
-    if (facts.VideoStreamCount > 0) {
-        TVideoStreamInfo video;
-        probe.GetVideoStreamInfo(probe.FirstVideoStreamIndex(), video);
-        facts.Width = video.Width;
-        facts.Height = video.Height;
-        facts.BitRate = video.BitRate > 0 ? video.BitRate : 0;
-    }
+    facts.Source = SourceFactsOf(probe);
+    facts.Seconds = static_cast<int>(facts.Source.Duration / 1000000);
     facts.Known = true;
     return facts;
 }
@@ -101,11 +143,7 @@ int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode,
         output.RecordingTime = job.TrimLength;
     }
 
-    TSourceFacts source;
-    source.VideoStreamCount = facts.VideoStreamCount;
-    source.Width = facts.Width;
-    source.Height = facts.Height;
-    source.BitRate = facts.BitRate;
+    const TSourceFacts& source = facts.Source;
     BuildTaskOptions(job, formatCode, output, source, input, files_, ask_);
     if (output.FileFormat.empty()) {
         // The unfinished name does not end in the extension.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SourceFacts.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -51,11 +53,8 @@ struct TProbedSource {
     bool Known = false;
     std::string Name; // as the probe names it
     std::string ForcedFormat;
-    int VideoStreamCount = 0;
-    int Width = 0;
-    int Height = 0;
-    std::int64_t BitRate = 0; // bits per second
-    int Seconds = 0;          // whole seconds of the file; 0 when unknown
+    TSourceFacts Source;
+    int Seconds = 0; // whole seconds of the file; 0 when unknown
 };
 
 // The job record behind one row of the job list: the source, its output name and the edits

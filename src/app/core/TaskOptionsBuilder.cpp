@@ -5,6 +5,7 @@
 #include "FormatProfile.h"
 #include "MediaUtils.h"
 #include "OutputPixelFormat.h"
+#include "SquarePixelFit.h"
 
 #include <algorithm>
 #include <array>
@@ -17,6 +18,10 @@ namespace {
 
 constexpr const char* AsSource = "as source";
 constexpr long double FourThirds = 4.0L / 3.0L;
+// PQ and HLG pictures into SDR BT.709: linear light, a filmic curve, then limited-range 4:2:0.
+constexpr const char* ToneMapFilters =
+    "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,tonemap=tonemap=hable:desat=0,"
+    "zscale=t=bt709:m=bt709:r=tv,format=yuv420p";
 
 bool IsInteger(const std::string& text, int& value) {
     return TryStrToInt(text, value);
@@ -35,12 +40,6 @@ int ClampToInt(long double value) {
         return INT_MIN;
     }
     return static_cast<int>(value);
-}
-
-// The width of one black bar: 2 * ((total - 2 * (v div 2)) div 4), v truncated; always even.
-int Bar(int total, long double v) {
-    const long long whole = static_cast<long long>(std::trunc(v));
-    return static_cast<int>(2 * ((total - 2 * (whole / 2)) / 4));
 }
 
 int Even(long long x) {
@@ -130,6 +129,21 @@ std::string Decimal(long long value) {
     return std::to_string(value);
 }
 
+// The H.264 profile and level the format's device decodes, as option lines. The encoder
+// names the profile by the tools it uses (a profile number would reach the sound encoder
+// too): iPods get Constrained Baseline (no B pictures, 8x8 transform or weighted
+// prediction), the PSP Main (no 8x8 transform), other players High. The level is the one the
+// frame size needs at up to 30 pictures a second: 3.0 up to 720x576, 3.1 up to 1280x720, 4.1
+// above.
+std::string H264ProfileAndLevel(const std::string& formatWord, int width, int height) {
+    const char* tools = formatWord == "ipod"  ? "bf=0\n8x8dct=0\nweightp=0\n"
+                        : formatWord == "psp" ? "8x8dct=0\n"
+                                              : "";
+    const long long area = static_cast<long long>(width) * height;
+    const char* level = area <= 720LL * 576 ? "30" : area <= 1280LL * 720 ? "31" : "41";
+    return std::string(tools) + "level=" + level;
+}
+
 void AppendOptionLine(std::string& options, const std::string& line) {
     if (!options.empty() && options.back() != '\n') {
         options += '\n';
@@ -137,7 +151,12 @@ void AppendOptionLine(std::string& options, const std::string& line) {
     options += line;
 }
 
-void AudioOnly(const TFormatProfile& profile, TOutputOptions& output, TInputOptions& input) {
+// Containers of sound that hold a cover picture, by file extension.
+constexpr std::array<const char*, 3> CoverContainers{"mp3", "m4a", "flac"};
+
+// keepCover: the source's cover picture is copied into the output as its cover.
+void AudioOnly(const TFormatProfile& profile, TOutputOptions& output, TInputOptions& input,
+               bool keepCover) {
     output.AudioCodec = profile.Read(AudioEncoder.Value, "libfaac");
     int value = 0;
     if (PositiveInteger(profile.Read(Channel.Value, "2"), value)) {
@@ -150,9 +169,15 @@ void AudioOnly(const TFormatProfile& profile, TOutputOptions& output, TInputOpti
         output.AudioBitrate = value;
     }
     ApplyVolume(profile.Read(Volume.Value, "256"), output);
+    // The source's tags (title, artist, album, track...) go with the sound.
+    AppendOptionLine(output.ExtOptions, "map_meta_data=0:0");
+    output.SubtitleDisable = true;
+    if (keepCover) {
+        output.VideoCodec = "copy";
+        return;
+    }
     input.ExtOptions = "vn=1";
     output.VideoDisable = true;
-    output.SubtitleDisable = true;
 }
 
 void VideoFormatAudio(const TFormatProfile& profile, TOutputOptions& output) {
@@ -178,27 +203,20 @@ void VideoFormatAudio(const TFormatProfile& profile, TOutputOptions& output) {
     }
 }
 
-struct TBars {
-    int Top = 0;
-    int Bottom = 0;
-    int Left = 0;
-    int Right = 0;
-};
-
-// Black bars that fit the source into the target keeping its shape.
-TBars LetterboxBars(int sw, int sh, int tw, int th) {
-    TBars bars;
-    if (sw <= 0 || sh <= 0 || tw <= 0 || th <= 0 || (tw == sw && th == sh)) {
-        return bars;
+// A mono source stays mono where the format offers mono and its channel choice is still the
+// catalog's: the person did not ask for more channels.
+void KeepMono(const TCatalogFile& catalog, const TFormatProfile& profile,
+              const TSourceFacts& source, TOutputOptions& output) {
+    if (source.AudioChannels != 1 || output.AudioChannels <= 1 || output.AudioDisable ||
+        LowerCase(catalog.ListText(profile.Code(), Channel)).find("mono") == std::string::npos) {
+        return;
     }
-    const long double rw = static_cast<long double>(sw) / tw;
-    const long double rh = static_cast<long double>(sh) / th;
-    if (rw > rh) {
-        bars.Top = bars.Bottom = Bar(th, sh / rw);
-    } else if (rw < rh) {
-        bars.Left = bars.Right = Bar(tw, sw / rh);
+    const int catalogIndex = catalog.DefaultIndex(profile.Code(), Channel);
+    int chosen = -1;
+    if (IsInteger(profile.Read(Channel.Index, Decimal(catalogIndex)), chosen) &&
+        chosen == catalogIndex) {
+        output.AudioChannels = 1;
     }
-    return bars;
 }
 
 struct TGeometry {
@@ -206,19 +224,29 @@ struct TGeometry {
     int SourceHeight;
     int TargetWidth;
     int TargetHeight;
+    int SampleAspectNum = 1;
+    int SampleAspectDen = 1;
 };
 
 // Letterbox (and its black-padded "center" variant): scale into the target, pad the rest.
 std::string Letterbox(const TlvFilesRecord& job, const TGeometry& g, const char* padColour,
                       TOutputOptions& output, bool keepAspect) {
-    const TBars bars = LetterboxBars(g.SourceWidth, g.SourceHeight, g.TargetWidth, g.TargetHeight);
+    const TFrameBars bars =
+        SquarePixelFit({g.SourceWidth, g.SourceHeight, g.SampleAspectNum, g.SampleAspectDen},
+                       g.TargetWidth, g.TargetHeight);
     const int w = g.TargetWidth - bars.Left - bars.Right;
     const int h = g.TargetHeight - bars.Top - bars.Bottom;
     if (!keepAspect) {
         output.FrameAspectRatio = Decimal(w) + ":" + Decimal(h);
     }
-    const std::string pad = "pad=" + Decimal(g.TargetWidth) + ":" + Decimal(g.TargetHeight) + ":" +
-                            Decimal(bars.Left) + ":" + Decimal(bars.Top) + padColour;
+    std::string pad = "pad=" + Decimal(g.TargetWidth) + ":" + Decimal(g.TargetHeight) + ":" +
+                      Decimal(bars.Left) + ":" + Decimal(bars.Top) + padColour;
+    // The scaler keeps a picture's display shape in its pixels: fitted by display aspect,
+    // non-square pixels become square ones (disc targets keep theirs).
+    const TPictureShape shape{g.SourceWidth, g.SourceHeight, g.SampleAspectNum, g.SampleAspectDen};
+    if (!keepAspect && !shape.SquarePixels()) {
+        pad += ",setsar=1";
+    }
     if (job.Cropped()) {
         // Named crop arguments: today's crop filter takes width and height first.
         return "crop=x=" + Decimal(job.CropLeft) + ":y=" + Decimal(job.CropTop) +
@@ -236,16 +264,21 @@ void PanAndScan(const TlvFilesRecord& job, const TGeometry& g, TOutputOptions& o
     const long long ch = g.SourceHeight - job.CropTop - job.CropBottom;
     const long long ow = g.SourceWidth - output.CropLeft - output.CropRight;
     const long long oh = g.SourceHeight - output.CropTop - output.CropBottom;
+    // Stored pixels of this shape are shown pixelAspect wide: 4:3 is judged on the display.
+    const TPictureShape shape{g.SourceWidth, g.SourceHeight, g.SampleAspectNum, g.SampleAspectDen};
+    const long double pixelAspect =
+        shape.SquarePixels() ? 1.0L
+                             : static_cast<long double>(g.SampleAspectNum) / g.SampleAspectDen;
     if (cw > 0 && ch > 0 && ow > 0 && oh > 0) {
-        const long double r = static_cast<long double>(cw) / ch;
+        const long double r = static_cast<long double>(cw) * pixelAspect / ch;
         if (r > FourThirds) {
-            const long long d =
-                std::llabs(static_cast<long long>(std::trunc(ow - oh * FourThirds)) / 2);
+            const long long d = std::llabs(
+                static_cast<long long>(std::trunc(ow - oh * FourThirds / pixelAspect)) / 2);
             output.CropLeft = Even(d + job.CropLeft);
             output.CropRight = Even(d + job.CropRight);
         } else if (r < FourThirds) {
-            const long long d =
-                std::llabs(static_cast<long long>(std::trunc(oh - ow * 3.0L / 4.0L)) / 2);
+            const long long d = std::llabs(
+                static_cast<long long>(std::trunc(oh - ow * pixelAspect * 3.0L / 4.0L)) / 2);
             output.CropTop = Even(d + job.CropTop);
             output.CropBottom = Even(d + job.CropBottom);
         }
@@ -277,7 +310,10 @@ void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions&
 
     const std::string videoCodec = profile.Read(VideoEncoder.Value, "");
     if (Trim(videoCodec).empty()) {
-        AudioOnly(profile, output, input);
+        AudioOnly(profile, output, input,
+                  source.CoverOnly &&
+                      OneOf(LowerCase(catalog.FileExt(formatCode)), CoverContainers));
+        KeepMono(catalog, profile, source, output);
         return;
     }
 
@@ -356,7 +392,7 @@ void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions&
             }
         }
 
-        const TGeometry geometry{sw, sh, tw, th};
+        const TGeometry geometry{sw, sh, tw, th, source.SampleAspectNum, source.SampleAspectDen};
         const std::string targetSize = Decimal(tw) + "x" + Decimal(th);
         const std::string targetAspect = Decimal(tw) + ":" + Decimal(th);
         if (job.ZoomMode == "full") {
@@ -382,6 +418,33 @@ void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions&
             }
         }
 
+        // Filters the source needs before the fitting: a cover stands for the whole sound;
+        // HDR pictures are tone-mapped for the 8-bit outputs.
+        std::string sourceFilters;
+        if (source.CoverOnly) {
+            double stillRate = 0;
+            if (!IsNumber(output.FrameRate, stillRate) || stillRate <= 0) {
+                output.FrameRate = "25";
+                stillRate = 25;
+            }
+            const std::int64_t length =
+                output.RecordingTime > 0 && output.RecordingTime != NoTimestamp
+                    ? output.RecordingTime
+                    : source.Duration - std::max<std::int64_t>(0, job.TrimStart);
+            sourceFilters = StillPictureFilters(length, stillRate);
+        }
+        if (source.HighDynamicRange &&
+            TOutputPixelFormat::WantsEightBit420(output.VideoCodec.empty() ? videoCodec
+                                                                           : output.VideoCodec)) {
+            sourceFilters += (sourceFilters.empty() ? "" : ",") + std::string(ToneMapFilters);
+        }
+        if (!sourceFilters.empty()) {
+            filters = filters.empty() ? sourceFilters : sourceFilters + "," + filters;
+        }
+        if (source.Interlaced) {
+            AppendOptionLine(output.ExtOptions, "deinterlace=1");
+        }
+
         // NTSC DV is 4:1:1; a 4:2:0 source would find no DV profile.
         if (output.VideoCodec == "dvvideo" && tw == 720 && th == 480) {
             AppendOptionLine(output.ExtOptions, "pix_fmt=yuv411p");
@@ -392,6 +455,9 @@ void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions&
         if (!pixelFormat.empty()) {
             AppendOptionLine(output.ExtOptions, "pix_fmt=" + pixelFormat);
         }
+        if (output.VideoCodec == "libx264") {
+            AppendOptionLine(output.ExtOptions, H264ProfileAndLevel(formatWord, tw, th));
+        }
     }
 
     if (!filters.empty()) {
@@ -400,4 +466,14 @@ void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions&
     }
 
     VideoFormatAudio(profile, output);
+    KeepMono(catalog, profile, source, output);
+}
+
+std::string StillPictureFilters(std::int64_t microseconds, double frameRate) {
+    if (microseconds <= 0 || frameRate <= 0) {
+        return {};
+    }
+    const long long frames = static_cast<long long>(std::ceil(microseconds / 1e6 * frameRate));
+    const std::string rate = ::Format("%.6g", frameRate);
+    return "loop=loop=" + Decimal(std::max(0LL, frames - 1)) + ":size=1,setpts=N/(" + rate + "*TB)";
 }

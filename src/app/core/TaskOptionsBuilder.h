@@ -2,20 +2,11 @@
 
 #include "EncoderOptions.h"
 #include "JobRecord.h"
+#include "SourceFacts.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
-
-// What option building needs to know of a job's source. The caller fills it from the media
-// probe opened on the source: VideoStreamCount from its video stream count, and Width, Height
-// and BitRate from the stream info of its first video stream (zero when there is none).
-struct TSourceFacts {
-    int VideoStreamCount = 0;
-    int Width = 0;
-    int Height = 0;
-    std::int64_t BitRate = 0; // bits per second
-};
 
 // Asks a yes/no question: text, caption; true for Yes.
 using TAskYesNo = std::function<bool(const std::string& text, const std::string& caption)>;
@@ -33,6 +24,10 @@ struct TTaskOptionFiles {
 // must be reset and filled by the caller. Fields this routine does not decide keep their
 // values. A profile "paraVolume" that is not an integer raises FFmpegException. The
 // frame-size question is asked through ask when the profile's frame size is unusable.
+// The filters that show a single picture for microseconds at frameRate pictures a second:
+// the picture repeated, each copy at its own time. Empty for no length or rate.
+std::string StillPictureFilters(std::int64_t microseconds, double frameRate);
+
 void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions& output,
                       const TSourceFacts& source, TInputOptions& input,
                       const TTaskOptionFiles& files, const TAskYesNo& ask);

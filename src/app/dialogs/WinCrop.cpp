@@ -228,7 +228,9 @@ void TfrmCrop::FormShow() {
     TAVProbe& probe = player_.Probe();
     TVideoStreamInfo video;
     if (probe.VideoStreamCount() >= 1 && probe.GetVideoStreamInfo(-1, video)) {
-        model_.SetPicture(video.Width, video.Height,
+        // The player shows the picture upright; the margins are the upright picture's.
+        const bool turned = video.Rotation == 90 || video.Rotation == 270;
+        model_.SetPicture(turned ? video.Height : video.Width, turned ? video.Width : video.Height,
                           {0, 0, TCropModel::PreviewWidth, TCropModel::PreviewHeight});
         const TBitmap24& current = player_.CurrentBitmap();
         if (!current.Empty()) {

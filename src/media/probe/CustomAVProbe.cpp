@@ -8,6 +8,7 @@
 #include "MediaMessages.h"
 #include "MediaPtr.h"
 #include "MediaUtils.h"
+#include "PictureOrientation.h"
 #include "ProbeMessages.h"
 #include "UnicodeProtocol.h"
 
@@ -429,6 +430,7 @@ bool TCustomAVProbe::GetAudioStreamInfo(int index, TAudioStreamInfo& info) {
     info.Channels = par->ch_layout.nb_channels;
     info.SampleRate = par->sample_rate;
     info.SampleFormat = par->format;
+    info.Default = (stream->disposition & AV_DISPOSITION_DEFAULT) != 0;
     return true;
 }
 
@@ -456,6 +458,16 @@ bool TCustomAVProbe::GetVideoStreamInfo(int index, TVideoStreamInfo& info) {
     if (stream->nb_frames > 0) {
         info.FrameCount = stream->nb_frames;
     }
+    info.Rotation = OrientationOf(stream).Rotation;
+    const AVRational shape =
+        stream->sample_aspect_ratio.num > 0 ? stream->sample_aspect_ratio : sar;
+    info.SampleAspectNum = shape.num > 0 && shape.den > 0 ? shape.num : 0;
+    info.SampleAspectDen = shape.num > 0 && shape.den > 0 ? shape.den : 0;
+    info.AttachedPicture = (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
+    info.Interlaced =
+        par->field_order != AV_FIELD_UNKNOWN && par->field_order != AV_FIELD_PROGRESSIVE;
+    info.HighDynamicRange =
+        par->color_trc == AVCOL_TRC_SMPTE2084 || par->color_trc == AVCOL_TRC_ARIB_STD_B67;
     return true;
 }
 

@@ -34,6 +34,7 @@ struct TAudioStreamInfo {
     int Channels = -1;
     int SampleRate = -1;
     int SampleFormat = -1;
+    bool Default = false; // the file marks it as the track to play
 };
 
 struct TVideoStreamInfo {
@@ -51,4 +52,10 @@ struct TVideoStreamInfo {
     int FrameRateNum = -1;
     int FrameRateDen = -1;
     std::int64_t FrameCount = -1; // as the container states it; -1 when it does not
+    int Rotation = -1;            // clockwise degrees that show the pictures upright
+    int SampleAspectNum = -1;     // the pixels' shape; 0 when the file does not say
+    int SampleAspectDen = -1;
+    bool AttachedPicture = false;  // a cover picture, not a video
+    bool Interlaced = false;       // the stream says its pictures are fields
+    bool HighDynamicRange = false; // PQ or HLG transfer
 };
