@@ -331,12 +331,33 @@ void TCustomPlayer::Deliver(std::function<void()> call) {
         call();
         return;
     }
-    // Posted without waiting; a player gone by then drops it.
-    TMainThread::Post([alive = std::weak_ptr<int>(alive_), call = std::move(call)] {
+    // Queued without waiting; the main thread is asked to hand them over, and a Stop that
+    // waited for the player's threads hands over what they left (so a stopped player's last
+    // notices come before Stop returns). A player gone by then drops them.
+    {
+        std::lock_guard lock(deliveryMutex_);
+        deliveries_.push_back(std::move(call));
+    }
+    TMainThread::Post([this, alive = std::weak_ptr<int>(alive_)] {
         if (alive.lock()) {
-            call();
+            HandOverDeliveries();
         }
     });
+}
+
+void TCustomPlayer::HandOverDeliveries() {
+    for (;;) {
+        std::function<void()> call;
+        {
+            std::lock_guard lock(deliveryMutex_);
+            if (deliveries_.empty()) {
+                return;
+            }
+            call = std::move(deliveries_.front());
+            deliveries_.pop_front();
+        }
+        call();
+    }
 }
 
 // ---- pausing, seeking ----
@@ -480,6 +501,9 @@ void TCustomPlayer::JoinThreads() {
     if (eventThread_.Running()) {
         eventThread_.Done().Wait();
         eventThread_.Join();
+    }
+    if (TMainThread::IsCurrent()) {
+        HandOverDeliveries(); // only this player's own notices, in their order
     }
     if (listenedSink_ != nullptr) {
         listenedSink_->SetSurfaceListener(nullptr);

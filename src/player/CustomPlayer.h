@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -121,8 +122,10 @@ private:
     void ShutAudioDown();
     bool StartAudio(unsigned handle);
     void ApplyAudioDriver() const;
-    // Runs call on the main thread: posted from other threads, never waited for.
+    // Runs call on the main thread: queued from other threads, never waited for.
     void Deliver(std::function<void()> call);
+    // Runs the queued deliveries in order (on the main thread).
+    void HandOverDeliveries();
     template <typename Handler> bool HasHandler(const Handler& handler) const {
         std::lock_guard lock(handlerMutex_);
         return static_cast<bool>(handler);
@@ -146,7 +149,9 @@ private:
     std::atomic<int> screenWidth_{0};
     std::atomic<int> screenHeight_{0};
     std::atomic<bool> triggerInMainThread_{true};
-    // Posted deliveries that run after the player is gone find this expired.
+    std::mutex deliveryMutex_;
+    std::deque<std::function<void()>> deliveries_;
+    // Posted hand-overs that run after the player is gone find this expired.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     TVideoDriver videoDriver_ = vdDefault;
     std::string videoFilters_;
