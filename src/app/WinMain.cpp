@@ -1,6 +1,7 @@
 #include "WinMain.h"
 
 #include "AppException.h"
+#include "AppMessages.h"
 #include "BatchFrameHook.h"
 #include "BatchRun.h"
 #include "DeviceListBox.h"
@@ -8,6 +9,7 @@
 #include "Glyphs.h"
 #include "JobListModel.h"
 #include "JobListRows.h"
+#include "JobListStore.h"
 #include "JobListView.h"
 #include "LibrarySet.h"
 #include "MainPreview.h"
@@ -40,6 +42,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -67,6 +70,8 @@ TfrmMain::TfrmMain(TUserPlaces places, std::string libraryFolder, QWidget* paren
     SetUpBatch();
     Connect();
     LoadLibraries();
+    // After the libraries: an output cut off by the end of the last run is told by opening it.
+    SetUpJobStore();
     vazmo_.SetPreviewBitmap(true);
     setWindowTitle(QString::fromStdString(model_->Caption()));
     UpdateCommandStates();
@@ -105,6 +110,41 @@ void TfrmMain::SetUpBatch() {
     batchRun_->SetStopPreview([this] { StopPreview(); });
     progressModel_ = std::make_unique<TProgressWindowModel>(*batchRun_, model_->Global());
     progressModel_->OnButtonsChanged = [this] { ApplyBatchButtons(); };
+}
+
+void TfrmMain::SetUpJobStore() {
+    const TGlobalObject& global = model_->Global();
+    jobStore_ = std::make_unique<TJobListStore>(
+        model_->Jobs(), global.DataFolder() + "/" + TJobListFile::FileName,
+        [this](int delayMs, std::function<void()> fn) {
+            QTimer::singleShot(delayMs, this, std::move(fn));
+        });
+    jobStore_->SetRunningOutput([this](int row) {
+        if (batchRun_->Running()) {
+            for (const TBatchJob& job : batchRun_->Jobs()) {
+                if (job.Row == row && job.Task >= 0) {
+                    return job.OutputFile;
+                }
+            }
+        }
+        return std::string();
+    });
+    if (!model_->Settings().RememberJobList()) {
+        jobStore_->SetEnabled(false);
+        return;
+    }
+    const TJobListRestore restored = jobStore_->Restore(TJobListStore::RemoveUnfinished);
+    if (restored.Rejected) {
+        // Shown once the window is up.
+        const std::string text =
+            restored.Backup.empty()
+                ? Format(mainmsg::JobListRejectedNotKept, restored.Problem.c_str())
+                : Format(mainmsg::JobListRejected, restored.Problem.c_str(),
+                         restored.Backup.c_str());
+        QTimer::singleShot(0, this, [text] {
+            Shell().MessageBox(text, appmsg::WarningCaption, TMsgIcon::Warning, TMsgButtons::Ok);
+        });
+    }
 }
 
 void TfrmMain::ConnectAction(QAction* action, void (TfrmMain::*slot)()) {
@@ -264,6 +304,8 @@ void TfrmMain::ShutDownComponents() {
     } catch (const std::exception&) {
         // Nothing runs that could refuse to stop while the window closes.
     }
+    // The rows as the stopped batch left them.
+    jobStore_->Flush();
 }
 
 void TfrmMain::UpdateCommandStates() {
@@ -330,6 +372,22 @@ void TfrmMain::AddFiles(const std::vector<std::string>& paths) {
     }
 }
 
+void TfrmMain::AddHandedFiles(const std::vector<std::string>& paths) {
+    if (isMinimized()) {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+    if (paths.empty()) {
+        return;
+    }
+    if (Adding()) {
+        handedFiles_.push_back(paths);
+        return;
+    }
+    Guarded([this, &paths] { AddFiles(paths); });
+}
+
 void TfrmMain::AddDone(int added) {
     addProgress_->hide();
     addProgress_->reset();
@@ -340,6 +398,16 @@ void TfrmMain::AddDone(int added) {
     UpdateCommandStates();
     preview_->AddFinished(added);
     emit addFinished(added);
+    if (!handedFiles_.empty()) {
+        // After the adder has finished this add.
+        QTimer::singleShot(0, this, [this] {
+            if (!handedFiles_.empty() && !Adding()) {
+                const std::vector<std::string> next = std::move(handedFiles_.front());
+                handedFiles_.erase(handedFiles_.begin());
+                AddHandedFiles(next);
+            }
+        });
+    }
 }
 
 void TfrmMain::AddClick() {
@@ -516,7 +584,9 @@ void TfrmMain::PreferenceClick() {
     if (frmPreference_ == nullptr) {
         frmPreference_ = new TfrmPreference(model_->Settings(), this);
     }
-    frmPreference_->exec();
+    if (frmPreference_->exec() == QDialog::Accepted) {
+        jobStore_->SetEnabled(model_->Settings().RememberJobList());
+    }
 }
 
 void TfrmMain::HelpClick() {

@@ -29,6 +29,7 @@ public:
     int Quality() const { return quality_; }
     // The chosen item, -1 for none.
     int Priority() const { return priority_; }
+    bool RememberJobList() const { return rememberJobList_; }
 
     // A box cannot be cleared while its partner is off; each returns the box's state.
     bool SetFullSize(bool on);
@@ -39,6 +40,7 @@ public:
     void SetQuality(int quality);
     // -1 or 0..3; others are ignored.
     void SetPriority(int index);
+    void SetRememberJobList(bool on) { rememberJobList_ = on; }
 
     // "&Brows": the folder chooser; a usable folder is stored at once.
     void Browse();
@@ -58,4 +60,5 @@ private:
     bool jpg_ = true;
     int quality_ = 30;
     int priority_ = 1;
+    bool rememberJobList_ = true;
 };

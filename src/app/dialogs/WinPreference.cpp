@@ -106,6 +106,10 @@ void TfrmPreference::BuildLayout() {
     connect(priorities_, &QButtonGroup::idClicked, this,
             [this](int id) { model_.SetPriority(id); });
 
+    ckRememberJobList_ = Named(new QCheckBox(dlgmsg::RememberJobList, this), "ckRememberJobList");
+    connect(ckRememberJobList_, &QCheckBox::toggled, this,
+            [this](bool on) { model_.SetRememberJobList(on); });
+
     btnDefault_ = Button(this, "btnDefault", dlgmsg::PrefDefault);
     btnOk_ = Button(this, "btnOk", dlgmsg::PrefOk);
     btnOk_->setDefault(true);
@@ -121,6 +125,7 @@ void TfrmPreference::BuildLayout() {
     layout->setSpacing(10);
     layout->addWidget(snapshot);
     layout->addWidget(rdGrpPriority_);
+    layout->addWidget(ckRememberJobList_);
     layout->addStretch(1);
     layout->addLayout(buttons);
     setMinimumSize(QSize(DesignWidth, DesignHeight).expandedTo(minimumSizeHint()));
@@ -182,6 +187,7 @@ void TfrmPreference::ShowModel() {
     SetChecked(ckSmallSize_, model_.SmallSize());
     SetChecked(ckBmp_, model_.Bmp());
     SetChecked(ckJpg_, model_.Jpg());
+    SetChecked(ckRememberJobList_, model_.RememberJobList());
     for (QWidget* control : std::initializer_list<QWidget*>{trcCmp_, spedCmp_}) {
         control->setEnabled(model_.QualityEnabled());
     }

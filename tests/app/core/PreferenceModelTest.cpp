@@ -88,6 +88,8 @@ TEST_F(PreferenceFixture, OkWritesEveryKeyAndCancelNothing) {
     model.SetBmp(false);
     model.SetQuality(55);
     model.SetPriority(3);
+    EXPECT_TRUE(model.RememberJobList());
+    model.SetRememberJobList(false);
     const std::string before = SettingsText();
     // Cancel: the model is dropped, the file is as it was.
     TPreferenceModel(settings).Open();
@@ -101,6 +103,7 @@ TEST_F(PreferenceFixture, OkWritesEveryKeyAndCancelNothing) {
     EXPECT_TRUE(settings.SnapJpg());
     EXPECT_EQ(settings.JpgCompression(), 55);
     EXPECT_EQ(settings.PriorityIndex(), 3);
+    EXPECT_FALSE(settings.RememberJobList());
     // One key for the folder, whatever its spelling.
     EXPECT_EQ(SettingsText().find("napOutPutDir"), SettingsText().rfind("napOutPutDir"));
 
@@ -111,6 +114,7 @@ TEST_F(PreferenceFixture, OkWritesEveryKeyAndCancelNothing) {
     EXPECT_FALSE(reopened.Bmp());
     EXPECT_EQ(reopened.Quality(), 55);
     EXPECT_EQ(reopened.Priority(), 3);
+    EXPECT_FALSE(reopened.RememberJobList());
 }
 
 TEST_F(PreferenceFixture, AnUnwritableFolderIsReplacedAtOnceWhenOpening) {
