@@ -332,6 +332,9 @@ void TfrmMain::ApplyBatchButtons() {
     ui_.btnBatchPause->setEnabled(batch.Pause);
     ui_.btnBatchResume->setEnabled(batch.Resume);
     UpdateCommandStates();
+    if (!handedFiles_.empty()) {
+        QTimer::singleShot(0, this, [this] { AddNextHandedFiles(); });
+    }
 }
 
 bool TfrmMain::Adding() const {
@@ -378,14 +381,20 @@ void TfrmMain::AddHandedFiles(const std::vector<std::string>& paths) {
     }
     raise();
     activateWindow();
-    if (paths.empty()) {
-        return;
-    }
-    if (Adding()) {
+    if (!paths.empty()) {
         handedFiles_.push_back(paths);
+        AddNextHandedFiles();
+    }
+}
+
+void TfrmMain::AddNextHandedFiles() {
+    // Rows are not added while an add or a batch is under way; they wait for its end.
+    if (handedFiles_.empty() || Adding() || batchRun_->Running() || batchRun_->Prepared()) {
         return;
     }
-    Guarded([this, &paths] { AddFiles(paths); });
+    const std::vector<std::string> next = std::move(handedFiles_.front());
+    handedFiles_.erase(handedFiles_.begin());
+    Guarded([this, &next] { AddFiles(next); });
 }
 
 void TfrmMain::AddDone(int added) {
@@ -399,14 +408,8 @@ void TfrmMain::AddDone(int added) {
     preview_->AddFinished(added);
     emit addFinished(added);
     if (!handedFiles_.empty()) {
-        // After the adder has finished this add.
-        QTimer::singleShot(0, this, [this] {
-            if (!handedFiles_.empty() && !Adding()) {
-                const std::vector<std::string> next = std::move(handedFiles_.front());
-                handedFiles_.erase(handedFiles_.begin());
-                AddHandedFiles(next);
-            }
-        });
+        // Once the adder has finished this add.
+        QTimer::singleShot(0, this, [this] { AddNextHandedFiles(); });
     }
 }
 

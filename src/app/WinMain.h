@@ -132,6 +132,7 @@ private:
     TfrmProgress& ProgressWindowOnce();
     void ApplyBatchButtons();
     void SetUpJobStore();
+    void AddNextHandedFiles();
 
     std::unique_ptr<TMainWindowModel> model_;
     TMainWindowUi ui_;

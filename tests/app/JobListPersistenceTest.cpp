@@ -431,6 +431,18 @@ TEST_F(JobListPersistence, ASecondStartHandsItsFilesToTheRunningProgramAndEnds) 
     owner.waitForFinished();
 }
 
+TEST_F(JobListPersistence, FilesHandedOverDuringABatchAreAddedAtItsEnd) {
+    Add({trimcrop_test::SharedClips().minute});
+    ChooseSmallFormat();
+    Ui().btnStart->click();
+    ASSERT_TRUE(window->BatchRun().Running());
+    window->AddHandedFiles({gui_test::SharedClips().beach});
+    EXPECT_EQ(Jobs().Count(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return Jobs().Count() == 2; }, 120000));
+    EXPECT_FALSE(window->BatchRun().Running());
+    EXPECT_EQ(Jobs().Caption(1), gui_test::SharedClips().beach);
+}
+
 TEST(InstanceChannel, HandOverMessagesKeepTheBytesAndRefuseAnythingElse) {
     const std::vector<std::string> paths = {"/v/caf\xE9 1.avi", "/v/-%\n.mkv"};
     EXPECT_EQ(TInstanceChannel::Decode(TInstanceChannel::Encode(paths)), paths);
