@@ -70,7 +70,6 @@ TfrmMain::TfrmMain(TUserPlaces places, std::string libraryFolder, QWidget* paren
     SetUpBatch();
     Connect();
     LoadLibraries();
-    // After the libraries: an output cut off by the end of the last run is told by opening it.
     SetUpJobStore();
     vazmo_.SetPreviewBitmap(true);
     setWindowTitle(QString::fromStdString(model_->Caption()));

@@ -2,7 +2,7 @@
 
 #include "JobRecord.h"
 #include "OutputName.h"
-#include "OutputNameReservations.h"
+#include "OutputReservation.h"
 #include "TaskOptionsBuilder.h"
 
 #include <string>
@@ -12,8 +12,8 @@ class TSettings;
 
 // Turns jobs into conversion tasks of the encoder component, one at a time, the way Start
 // does for every checked row: probe the source, name the output, read the format's zoom mode,
-// build the option records, add the task and set its output. Output names are reserved for
-// the whole batch.
+// build the option records, add the task and set its output. Output names are reserved on
+// disk (TOutputReservation).
 class TBatchBuilder {
 public:
     TBatchBuilder(TCustomFFEncoder& encoder, TSettings& settings, TTaskOptionFiles files,
@@ -24,9 +24,10 @@ public:
     // The zoom mode every job takes instead of the format profile's ("full", "lbox", "pan").
     void SetZoomOverride(const std::string& zoom) { zoomOverride_ = zoom; }
 
-    // The task index, or -1 with error set (the job then has no task). job.ZoomMode and
-    // outputFile are updated.
-    int AddJob(TlvFilesRecord& job, int formatCode, std::string& outputFile, std::string& error);
+    // The task index, or -1 with error set (the job then has no task). job.ZoomMode is
+    // updated; output holds the task's reserved output, which the task writes through its
+    // unfinished name.
+    int AddJob(TlvFilesRecord& job, int formatCode, TOutputReservation& output, std::string& error);
 
 private:
     TCustomFFEncoder& encoder_;
@@ -34,7 +35,6 @@ private:
     TTaskOptionFiles files_;
     TAskYesNo ask_;
     TShowWarning warn_;
-    TOutputNameReservations reservations_;
     std::string outputFolder_;
     std::string zoomOverride_;
 };

@@ -3,7 +3,9 @@
 #include "AppMessages.h"
 #include "BatchBuilder.h"
 #include "BatchMessages.h"
+#include "CatalogFile.h"
 #include "CustomFFEncoder.h"
+#include "FormatCatalog.h"
 #include "GlobalObject.h"
 #include "MainThread.h"
 #include "Settings.h"
@@ -57,6 +59,7 @@ TBatchRun::~TBatchRun() {
     } else if (Prepared()) {
         encoder_.ClearTasks();
     }
+    outputs_->AbandonAll();
     // Posted notices that are still queued find the run gone.
     alive_.reset();
     encoder_.OnProgress = nullptr;
@@ -132,7 +135,19 @@ bool TBatchRun::Start(IBatchRows& rows, const TBatchRequest& request) {
                            TMsgButtons::Ok);
         return false;
     }
+    // Another format's output in its place would pass for the one asked for.
+    const int formatCode = request.FormatCode >= 0 ? request.FormatCode : settings.FormatCode();
+    if (!TFormatCatalog::IsFormatCode(formatCode) ||
+        !TCatalogFile(global_.CatalogFile()).HasFormat(formatCode)) {
+        const TShowWarning warn = request.Warn ? request.Warn : WarnThroughShell;
+        warn(Format(appmsg::FormatNotInCatalog, formatCode), appmsg::WarningCaption);
+        return false;
+    }
     rows_ = &rows;
+    // Unfinished files of runs on this host that died are cleared before new names are chosen.
+    TOutputReservation::RemoveStale(request.OutputFolder.empty() ? settings.OutputDir()
+                                                                 : request.OutputFolder);
+    outputs_ = std::make_shared<TTaskOutputs>();
     taskRows_.clear();
     jobs_.clear();
     if (stopPreview_) {
@@ -178,14 +193,17 @@ void TBatchRun::AddJobs(const TBatchRequest& request) {
             jobs_.push_back(std::move(job));
             continue;
         }
+        TOutputReservation output;
         try {
-            task = builder.AddJob(rows_->Record(r), formatCode, job.OutputFile, job.Error);
+            task = builder.AddJob(rows_->Record(r), formatCode, output, job.Error);
         } catch (const std::exception& e) {
             job.Error = e.what();
         }
         // Task indexes follow the jobs that got one, so TaskRows stays aligned with the rows.
         if (task >= 0) {
             job.Task = task;
+            job.OutputFile = output.FinalName();
+            outputs_->Put(task, std::move(output));
             taskRows_.push_back(r);
             rows_->SetProgress(r, "", "");
         } else {
@@ -211,10 +229,15 @@ void TBatchRun::InstallHandlers() {
             HandlePreview(*info.Bitmap);
         }
     };
-    // Runs on a short-lived thread of the component: the work is carried to the main thread.
+    // Runs on a short-lived thread of the component: the output is settled there, as the task
+    // ends, and the rest is carried to the main thread.
     std::weak_ptr<int> alive = alive_;
-    encoder_.OnTerminate = [this, generation, alive](TCustomFFEncoder&,
-                                                     const TTerminateInfo& info) {
+    encoder_.OnTerminate = [this, generation, alive,
+                            outputs = outputs_](TCustomFFEncoder&, const TTerminateInfo& ended) {
+        TTerminateInfo info = ended;
+        if (info.TaskIndex >= 0) {
+            SettleOutput(*outputs, info);
+        }
         TMainThread::Post([this, generation, alive, info] {
             if (alive.lock() && generation == generation_) {
                 HandleTerminate(info);
@@ -231,6 +254,29 @@ void TBatchRun::InstallHandlers() {
         };
     } else {
         encoder_.OnCustomHook = nullptr;
+    }
+}
+
+void TBatchRun::SettleOutput(TTaskOutputs& outputs, TTerminateInfo& info) {
+    if (info.Exception || (!info.Finished && outputs.DiscardStopped())) {
+        std::string finalName;
+        std::string unfinishedName;
+        outputs.Abandon(info.TaskIndex, &finalName, &unfinishedName);
+        // The reason names the output as the person knows it.
+        for (size_t at = 0; !unfinishedName.empty() &&
+                            (at = info.ExceptionMsg.find(unfinishedName, at)) != std::string::npos;
+             at += finalName.size()) {
+            info.ExceptionMsg.replace(at, unfinishedName.size(), finalName);
+        }
+        return;
+    }
+    std::string finalName;
+    const int error = outputs.Finish(info.TaskIndex, &finalName);
+    // A stopped task that wrote nothing (or never ran) has no file to keep.
+    if (error != 0 && (info.Finished || (error != ENOENT && error != ENODATA))) {
+        info.Finished = false;
+        info.Exception = true;
+        info.ExceptionMsg = finalName + ": " + std::strerror(error);
     }
 }
 
@@ -271,6 +317,7 @@ void TBatchRun::Stop() {
         // Never started: nothing converts, every job that had a task is stopped.
         stopRequested_ = true;
         encoder_.ClearTasks();
+        outputs_->AbandonAll();
         for (TBatchJob& job : jobs_) {
             if (job.Task >= 0) {
                 job.Outcome = TJobOutcome::Stopped;
@@ -290,6 +337,12 @@ void TBatchRun::Stop() {
         paused_ = false;
     }
     encoder_.Stop(false);
+}
+
+void TBatchRun::Interrupt() {
+    // Also when a stop was asked for earlier: tasks that have not ended yet are discarded.
+    outputs_->SetDiscardStopped();
+    Stop();
 }
 
 void TBatchRun::StopAndWait() {
@@ -353,6 +406,9 @@ void TBatchRun::HandleTerminate(const TTerminateInfo& info) {
     } else if (info.Finished) {
         job->Outcome = TJobOutcome::Converted;
         rows_->SetProgress(job->Row, "100%", "");
+    } else if (outputs_->DiscardStopped()) {
+        job->Outcome = TJobOutcome::Interrupted;
+        rows_->SetProgress(job->Row, batchmsg::RowInterrupted, "");
     } else {
         job->Outcome = TJobOutcome::Stopped;
         rows_->SetProgress(job->Row, batchmsg::RowStopped, "");
@@ -370,6 +426,8 @@ void TBatchRun::EndBatchWhenComplete() {
         return;
     }
     encoder_.ClearTasks();
+    // Tasks that never started.
+    outputs_->AbandonAll();
     state_ = TState::Idle;
     paused_ = false;
     const bool stopped = stopRequested_;

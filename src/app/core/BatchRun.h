@@ -6,6 +6,7 @@
 #include "EncoderEvents.h"
 #include "OutputName.h"
 #include "TaskOptionsBuilder.h"
+#include "TaskOutputs.h"
 
 #include <functional>
 #include <memory>
@@ -16,7 +17,8 @@ class TCustomFFEncoder;
 class TGlobalObject;
 
 // What became of one checked row of a batch.
-enum class TJobOutcome { Queued, Converted, Failed, Stopped, NotAdded };
+// Interrupted: stopped by a signal that ends the program; its output is removed.
+enum class TJobOutcome { Queued, Converted, Failed, Stopped, Interrupted, NotAdded };
 
 struct TBatchJob {
     int Row = -1;
@@ -85,8 +87,12 @@ public:
     void RunTasks();
     void Pause();
     void Resume();
-    // Asks every task to stop; returns at once. The end of the batch follows.
+    // Asks every task to stop; returns at once. The end of the batch follows. A stopped
+    // output is kept as the shorter file it is.
     void Stop();
+    // Stops like Stop, but the outputs of the stopped tasks are removed (the program is being
+    // ended by a signal): their rows say "Interrupted".
+    void Interrupt();
     // Stops and waits for the end of the batch, pumping. Inside a progress or picture notice it
     // only stops (see Delivering).
     void StopAndWait();
@@ -124,6 +130,9 @@ private:
     void HandleProgress(const TProgressInfo& info);
     void HandlePreview(const TBitmap24& bitmap);
     void HandleTerminate(const TTerminateInfo& info);
+    // On the conversion thread: the ended task's output renamed to its final name, or removed
+    // (a failed task, or one stopped by Interrupt); a rename that fails fails the task.
+    static void SettleOutput(TTaskOutputs& outputs, TTerminateInfo& info);
     void EndBatchWhenComplete();
     void Log(const std::string& text);
     template <typename Fn> void Notify(Fn fn);
@@ -136,6 +145,8 @@ private:
     std::function<void()> stopPreview_;
     std::function<void()> pump_;
 
+    // Shared with the conversion threads, which finish or abandon a task's output as it ends.
+    std::shared_ptr<TTaskOutputs> outputs_ = std::make_shared<TTaskOutputs>();
     TState state_ = TState::Idle;
     // Events of an earlier batch that arrive late are recognised by their generation.
     int generation_ = 0;

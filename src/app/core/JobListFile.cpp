@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <limits>
 #include <set>
 #include <stdexcept>
@@ -553,10 +552,5 @@ TJobListReadResult TJobListFile::Read(const std::string& path) {
 }
 
 int TJobListFile::Write(const std::string& path, const std::vector<TSavedJob>& jobs) {
-    // A link planted at the name is replaced, never written through.
-    std::error_code ec;
-    if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) {
-        std::filesystem::remove(path, ec);
-    }
     return ReplaceFileContent(path, Format(jobs));
 }

@@ -1,38 +1,15 @@
 #include "JobListStore.h"
 
-#include "AVProbe.h"
 #include "BatchMessages.h"
-#include "FFmpegLoader.h"
-#include "LibrarySet.h"
+#include "OutputReservation.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr const char* DoneText = "100%";
-
-// True unless the output is known to be cut short: it cannot be opened (no header or index),
-// or it is more than the whole-second rounding shorter than the job. Without the media
-// libraries nothing is known, and the file is kept.
-bool WholeOutput(const std::string& file, const TlvFilesRecord& job) {
-    if (!TFFmpegLoader::Instance().Loaded(EncoderLibraries)) {
-        return true;
-    }
-    TAVProbe probe;
-    TFileStreamInfo info;
-    if (!probe.LoadFile(file) || !probe.GetFileStreamInfo(info)) {
-        return false;
-    }
-    constexpr std::int64_t Second = 1000000;
-    const std::int64_t expected =
-        job.TrimLength > 0 ? job.TrimLength
-                           : std::max<std::int64_t>(0, job.LengthSeconds * Second - job.TrimStart);
-    return info.Duration >= expected - 2 * Second;
-}
 
 } // namespace
 
@@ -54,12 +31,11 @@ TJobListStore::~TJobListStore() {
 }
 
 void TJobListStore::RemoveUnfinished(const TSavedJob& job) {
-    const std::string& file = job.ConvertingTo;
-    struct stat st {};
-    // Only the regular file the row named, never through a link, and never a whole output.
-    if (!file.empty() && ::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-        !WholeOutput(file, job.Record)) {
-        ::unlink(file.c_str());
+    // The writer is gone: its unfinished file in the output's folder is stale, and goes with
+    // the empty reservation of the final name. Finished outputs are never touched.
+    if (!job.ConvertingTo.empty()) {
+        TOutputReservation::RemoveStale(
+            std::filesystem::path(job.ConvertingTo).parent_path().string());
     }
 }
 

@@ -61,8 +61,8 @@ public:
     int WriteCount() const;
     int LastError() const;
 
-    // Removes the output a conversion cut off by the end of the program left for the row:
-    // the file the row named, when it is a regular file that is not a whole output.
+    // Removes what a conversion cut off by the end of the program left for the row: the
+    // unfinished file beside the output it was making, and that output's empty reservation.
     static void RemoveUnfinished(const TSavedJob& job);
 
     static TJobState StateOf(const std::string& progressText);

@@ -3,15 +3,19 @@
 #include "BatchTestSupport.h"
 
 #include "BatchMessages.h"
+#include "CoreTestHelpers.h"
 #include "FFEncoder.h"
+#include "IniFile.h"
 #include "JobListRows.h"
 #include "MainThread.h"
+#include "OutputName.h"
 #include "ProgressWindowModel.h"
 #include "RecordingShell.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/resource.h>
@@ -467,4 +471,63 @@ TEST_F(ProgressWindowFixture, TheMainWindowsJobListServesAsTheRows) {
     EXPECT_TRUE(window.Close());
     EXPECT_EQ(jobs.Cell(2, TJobColumn::Progress), "Stopped");
     EXPECT_EQ(jobs.Cell(0, TJobColumn::Progress), "");
+}
+
+// A format code the catalog does not describe is refused before anything is made: another
+// format's output would pass for the one asked for.
+TEST_F(BatchRunFixture, FormatMissingFromTheCatalogStartsNothing) {
+    rows.Add(batch_test::ShortClip(), true);
+    std::vector<std::string> warnings;
+    TBatchRequest request;
+    request.Warn = [&](const std::string& text, const std::string& caption) {
+        warnings.push_back(caption + "|" + text);
+    };
+    home.settings.SetFormat("Unknown", 999999);
+    EXPECT_FALSE(run.Start(rows, request));
+    // A code the program knows, missing from a catalog that lost its section.
+    TIniFile(home.global.CatalogFile()).EraseSection("formatInfo2302");
+    home.settings.SetFormat("MPEG-4 Video (*.mp4)", 2302);
+    EXPECT_FALSE(run.Start(rows, request));
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "Warning|the output format 999999 is not in the format catalog",
+                            "Warning|the output format 2302 is not in the format catalog"}));
+    EXPECT_EQ(encoder.TaskCount(), 0);
+    EXPECT_FALSE(run.Prepared());
+    EXPECT_TRUE(!std::filesystem::exists(home.dir.File("out")) ||
+                std::filesystem::is_empty(home.dir.File("out")));
+}
+
+// Each task writes an unfinished file and gets its final name only when complete; Stop keeps
+// the stopped output, Interrupt removes it and says "Interrupted"; tasks that never ran leave
+// nothing.
+TEST_F(BatchRunFixture, OutputsAreUnfinishedUntilCompleteAndInterruptRemovesThem) {
+    const std::string clip = batch_test::ShortClip();
+    rows.Add(clip, true);
+    rows.Add(clip, true);
+    ASSERT_TRUE(run.Start(rows));
+    const std::string first = run.Jobs()[0].OutputFile;
+    const std::string second = run.Jobs()[1].OutputFile;
+    EXPECT_EQ(first,
+              home.dir.File("out/") + std::filesystem::path(clip).stem().string() + "_(new).mp4");
+    EXPECT_NE(first, second);
+    // Both names are held on disk from the moment they were chosen.
+    EXPECT_TRUE(std::filesystem::exists(first));
+    EXPECT_TRUE(std::filesystem::exists(second));
+    run.RunTasks();
+    ASSERT_TRUE(WaitForEnd());
+    for (const std::string& output : {first, second}) {
+        EXPECT_GT(std::filesystem::file_size(output), 1000u);
+        EXPECT_EQ(ProbeEntry(output, "v:0", "stream=codec_name"), "mpeg4");
+    }
+    EXPECT_EQ(run.Jobs()[1].Outcome, TJobOutcome::Converted) << run.Jobs()[1].Error;
+    EXPECT_EQ(core_test::EntryCount(home.dir.File("out")), 2);
+
+    // Started and interrupted before any task ran: nothing at all is left.
+    ASSERT_TRUE(run.Start(rows));
+    const std::string third = run.Jobs()[0].OutputFile;
+    EXPECT_TRUE(std::filesystem::exists(third));
+    run.Interrupt();
+    EXPECT_FALSE(std::filesystem::exists(third));
+    EXPECT_FALSE(std::filesystem::exists(UnfinishedName(third)));
+    EXPECT_EQ(core_test::EntryCount(home.dir.File("out")), 2);
 }
