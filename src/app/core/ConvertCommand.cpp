@@ -8,7 +8,9 @@
 #include "FFEncoder.h"
 #include "FormatCatalog.h"
 #include "GlobalObject.h"
+#include "MainThread.h"
 #include "MediaUtils.h"
+#include "Settings.h"
 
 #include <array>
 #include <atomic>
@@ -85,16 +87,16 @@ public:
 
     void BatchProgress(const TProgressInfo& info) override {
         const TBatchProgress& progress = run_.Progress();
-        const int percent = progress.Percent();
+        const int percent = progress.TaskPercent(info.TaskIndex);
         if (info.FileIndex >= 0 && shown_.count(info.TaskIndex) &&
             percent < shown_[info.TaskIndex] + 5) {
             return;
         }
         shown_[info.TaskIndex] = percent;
-        out_ << Format("[%d/%d] %s  %s  %d fps  ETA %s\n", info.TaskIndex + 1, run_.TaskCount(),
-                       FileName(info.TaskIndex).c_str(),
+        out_ << Format("[%d/%d] %s  %s  %d fps  ETA %s  all %d%%\n", info.TaskIndex + 1,
+                       run_.TaskCount(), FileName(info.TaskIndex).c_str(),
                        percent >= 0 ? Format("%3d%%", percent).c_str() : "  ?%", progress.Fps(),
-                       progress.RemainingFileText().c_str());
+                       progress.RemainingFileText().c_str(), progress.OverallPercent());
         out_.flush();
     }
 
@@ -156,7 +158,7 @@ TConvertCommand::TConvertCommand(const TGlobalObject& global, std::ostream& out,
 std::string TConvertCommand::HelpText() {
     return "Usage: vantre-convert --list-formats\n"
            "       vantre-convert --format CODE [--out DIR] [--zoom full|lbox|pan]\n"
-           "                      [--trim-start S] [--trim-length S] FILE...\n"
+           "                      [--trim-start S] [--trim-length S] [--jobs N|auto] FILE...\n"
            "\n"
            "Converts each FILE to the output format CODE (see --list-formats) with the\n"
            "settings of Vantre MP4 Video Converter: the format's profile as chosen in the\n"
@@ -170,6 +172,8 @@ std::string TConvertCommand::HelpText() {
            "                     default: the format's profile\n"
            "  --trim-start S     start each file at S seconds\n"
            "  --trim-length S    convert S seconds of each file\n"
+           "  --jobs N|auto      convert N files at once (1 to 16); auto (the default)\n"
+           "                     picks the count from the cores and the format\n"
            "  --help             this text\n"
            "\n"
            "  --                 every argument after it is a FILE\n"
@@ -201,6 +205,7 @@ bool TConvertCommand::Parse(const std::vector<std::string>& args, TRequest& requ
         }
         return v;
     };
+    bool jobsGiven = false;
     try {
         bool optionsEnded = false;
         for (size_t i = 0; i < args.size(); ++i) {
@@ -229,6 +234,21 @@ bool TConvertCommand::Parse(const std::vector<std::string>& args, TRequest& requ
                 request.zoom = value(i, a);
                 if (request.zoom != "full" && request.zoom != "lbox" && request.zoom != "pan") {
                     throw std::invalid_argument("--zoom takes full, lbox or pan");
+                }
+            } else if (a == "--jobs") {
+                if (jobsGiven) {
+                    throw std::invalid_argument("--jobs given twice");
+                }
+                jobsGiven = true;
+                const std::string text = value(i, a);
+                int count = 0;
+                if (text == "auto") {
+                    request.jobs = 0;
+                } else if (TryStrToInt(text, count) && count >= 1 &&
+                           count <= TSettings::MaxAtOnce) {
+                    request.jobs = count;
+                } else {
+                    throw std::invalid_argument("--jobs takes auto or 1 to 16");
                 }
             } else if (a == "--trim-start") {
                 request.trimStart = seconds(i, a);
@@ -333,6 +353,7 @@ int TConvertCommand::Convert(const TRequest& request) {
     }
     batch.ZoomOverride = request.zoom;
     batch.PreviewPictures = false;
+    batch.ConversionsAtOnce = request.jobs;
     batch.Ask = [this](const std::string& text, const std::string&) {
         // No one to ask: the question's default answer.
         err_ << text << " yes\n";
@@ -351,7 +372,12 @@ int TConvertCommand::Convert(const TRequest& request) {
     // A signal while the tasks were being made ends the batch before it runs.
     ObeySignal(run, err_, obeyed);
     run.RunTasks();
-    run.WaitForEnd([&] { ObeySignal(run, err_, obeyed); });
+    // This program's event loop: the batch's notices arrive as posted calls; a signal is
+    // looked at every few milliseconds.
+    TMainThread::RunUntil([&] {
+        ObeySignal(run, err_, obeyed);
+        return !run.Running();
+    });
     run.RemoveListener(printer);
 
     int failed = 0;

@@ -250,9 +250,9 @@ void ParseJobLine(TLineReader& in, TSavedJob& job, std::set<std::string_view>& s
     } else if (key == "hint") {
         in.Expect(1);
         job.Hint = in.Text(TJobListFile::MaxTextBytes);
-    } else if (key == "converting-to") {
+    } else if (key == "converting-in") {
         in.Expect(1);
-        job.ConvertingTo = in.Path(true);
+        job.ConvertingIn = in.Path(true);
     } else if (key == "trim") {
         in.Expect(2);
         r.TrimStart = in.Number(0, MaxMicroseconds);
@@ -328,7 +328,7 @@ bool TSavedJob::operator==(const TSavedJob& other) const {
                         r.TrimLength, r.ZoomMode, r.CropTop, r.CropLeft, r.CropBottom, r.CropRight,
                         r.CropUpView, r.CropLeftView, r.CropDownView, r.CropRightView, r.Brightness,
                         r.Contrast, r.Saturation, r.Exposure, r.ProcessText, r.ProcessImage,
-                        j.Checked, j.TrimmedLength, j.State, j.Hint, j.ConvertingTo);
+                        j.Checked, j.TrimmedLength, j.State, j.Hint, j.ConvertingIn);
     };
     if (key(*this) != key(other) || Record.WaterMarks.size() != other.Record.WaterMarks.size()) {
         return false;
@@ -409,8 +409,8 @@ std::string TJobListFile::Format(const std::vector<TSavedJob>& jobs) {
         if (!job.Hint.empty()) {
             PutText(out, "hint", job.Hint);
         }
-        if (!job.ConvertingTo.empty()) {
-            PutText(out, "converting-to", job.ConvertingTo);
+        if (!job.ConvertingIn.empty()) {
+            PutText(out, "converting-in", job.ConvertingIn);
         }
         PutLine(out, "trim", {r.TrimStart, r.TrimLength});
         PutText(out, "zoom", r.ZoomMode);

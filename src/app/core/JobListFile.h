@@ -16,8 +16,8 @@ struct TSavedJob {
     std::string TrimmedLength; // the "Trimmed Length" cell
     TJobState State = TJobState::None;
     std::string Hint; // the "Progress" cell's tooltip (why it failed)
-    // While converting: the output being made (its folder holds the unfinished file).
-    std::string ConvertingTo;
+    // While converting: the folder the conversion writes into (its unfinished file is there).
+    std::string ConvertingIn;
 
     bool operator==(const TSavedJob&) const;
 };

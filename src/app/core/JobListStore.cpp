@@ -31,11 +31,10 @@ TJobListStore::~TJobListStore() {
 }
 
 void TJobListStore::RemoveUnfinished(const TSavedJob& job) {
-    // The writer is gone: its unfinished file in the output's folder is stale, and goes with
-    // the empty reservation of the final name. Finished outputs are never touched.
-    if (!job.ConvertingTo.empty()) {
-        TOutputReservation::RemoveStale(
-            std::filesystem::path(job.ConvertingTo).parent_path().string());
+    // The writer is gone: its unfinished file in that folder is stale, and goes with the empty
+    // reservation of the final name. Finished outputs are never touched.
+    if (!job.ConvertingIn.empty()) {
+        TOutputReservation::RemoveStale(job.ConvertingIn);
     }
 }
 
@@ -91,7 +90,7 @@ std::vector<TSavedJob> TJobListStore::Snapshot(const TJobList& jobs,
         job.State = StateOf(jobs.Progress(row));
         job.Hint = jobs.ProgressHint(row);
         if (job.State == TJobState::Converting && outputOfRow) {
-            job.ConvertingTo = outputOfRow(row);
+            job.ConvertingIn = outputOfRow(row);
         }
     }
     return saved;

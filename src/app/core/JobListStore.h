@@ -30,7 +30,7 @@ class TJobListStore final : private IJobListObserver {
 public:
     // Runs fn on the window thread after about delayMs, unless the owner is gone by then.
     using TScheduler = std::function<void(int delayMs, std::function<void()> fn)>;
-    // The file a running conversion writes for the row, or empty.
+    // The folder a running conversion writes the row's output into, or empty.
     using TOutputOfRow = std::function<std::string(int row)>;
     // Removes what an interrupted conversion left (the row's unfinished output).
     using TRemoveUnfinished = std::function<void(const TSavedJob&)>;

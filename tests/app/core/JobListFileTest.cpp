@@ -89,7 +89,7 @@ void WriteAll(const std::string& path, const std::string& text) {
 TEST(JobListFile, EveryFieldAndAnyBytesComeBackAsWritten) {
     TSavedJob converting = Job("/v/second.mkv");
     converting.State = TJobState::Converting;
-    converting.ConvertingTo = "/out/second_(new).mp4";
+    converting.ConvertingIn = "/out";
     const std::vector<TSavedJob> jobs = {FullJob(), converting, Job("/v/-")};
     const std::string text = TJobListFile::Format(jobs);
     // One token per value: the odd bytes are escaped, the lines stay lines.

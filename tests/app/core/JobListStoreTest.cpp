@@ -70,7 +70,7 @@ TEST_F(JobListStoreTest, ABurstOfChangesIsOneWriteAndPercentagesAreNone) {
     EXPECT_EQ(saved, TJobListStore::Snapshot(jobs, nullptr));
 
     // Percentages of a converting row: one write when it starts, none for the rest.
-    store.SetRunningOutput([&](int row) { return row == 0 ? dir.File("out/a.mp4") : ""; });
+    store.SetRunningOutput([&](int row) { return row == 0 ? dir.File("out") : ""; });
     jobs.SetProgress(0, "3%");
     scheduler.RunDue();
     for (int p = 4; p < 60; ++p) {
@@ -80,7 +80,7 @@ TEST_F(JobListStoreTest, ABurstOfChangesIsOneWriteAndPercentagesAreNone) {
     store.Flush();
     saved = Saved();
     EXPECT_EQ(saved[0].State, TJobState::Converting);
-    EXPECT_EQ(saved[0].ConvertingTo, dir.File("out/a.mp4"));
+    EXPECT_EQ(saved[0].ConvertingIn, dir.File("out"));
 
     // The end of the row, an edited record and a trimmed cell are each worth a write.
     jobs.SetProgress(0, "100%");
@@ -112,7 +112,7 @@ TEST_F(JobListStoreTest, RestoreMarksInterruptedFinishedAndMissingRows) {
     }
     saved[0].State = TJobState::Done;
     saved[1].State = TJobState::Converting;
-    saved[1].ConvertingTo = dir.File("out/converting.mp4");
+    saved[1].ConvertingIn = dir.File("out");
     saved[2].Checked = false;
     saved[3].State = TJobState::Failed;
     saved[3].Hint = "Cannot open";
@@ -122,11 +122,11 @@ TEST_F(JobListStoreTest, RestoreMarksInterruptedFinishedAndMissingRows) {
     TJobListStore store(jobs, path, scheduler.Function());
     std::vector<std::string> removed;
     const TJobListRestore result =
-        store.Restore([&](const TSavedJob& job) { removed.push_back(job.ConvertingTo); });
+        store.Restore([&](const TSavedJob& job) { removed.push_back(job.ConvertingIn); });
     EXPECT_FALSE(result.Rejected);
     ASSERT_EQ(result.Rows, 5);
     ASSERT_EQ(jobs.Count(), 5);
-    EXPECT_EQ(removed, std::vector<std::string>{dir.File("out/converting.mp4")});
+    EXPECT_EQ(removed, std::vector<std::string>{dir.File("out")});
     const std::pair<std::string, bool> expected[] = {{"100%", false},
                                                      {batchmsg::RowInterrupted, true},
                                                      {"", false},
