@@ -9,6 +9,7 @@
 #include "Glyphs.h"
 #include "JobListModel.h"
 #include "JobListRows.h"
+#include "JobListStore.h"
 #include "JobListView.h"
 #include "LibrarySet.h"
 #include "MainPreview.h"
@@ -70,6 +71,7 @@ TfrmMain::TfrmMain(TUserPlaces places, std::string libraryFolder, QWidget* paren
     SetUpBatch();
     Connect();
     LoadLibraries();
+    SetUpJobStore();
     vazmo_.SetPreviewBitmap(true);
     setWindowTitle(QString::fromStdString(model_->Caption()));
     UpdateCommandStates();
@@ -102,6 +104,41 @@ void TfrmMain::SetUpBatch() {
     batchRun_->SetStopPreview([this] { StopPreview(); });
     progressModel_ = std::make_unique<TProgressWindowModel>(*batchRun_, model_->Global());
     progressModel_->OnButtonsChanged = [this] { ApplyBatchButtons(); };
+}
+
+void TfrmMain::SetUpJobStore() {
+    const TGlobalObject& global = model_->Global();
+    jobStore_ = std::make_unique<TJobListStore>(
+        model_->Jobs(), global.DataFolder() + "/" + TJobListFile::FileName,
+        [this](int delayMs, std::function<void()> fn) {
+            QTimer::singleShot(delayMs, this, std::move(fn));
+        });
+    jobStore_->SetRunningOutput([this](int row) {
+        if (batchRun_->Running()) {
+            for (const TBatchJob& job : batchRun_->Jobs()) {
+                if (job.Row == row && job.Task >= 0) {
+                    return batchRun_->OutputFolder();
+                }
+            }
+        }
+        return std::string();
+    });
+    if (!model_->Settings().RememberJobList()) {
+        jobStore_->SetEnabled(false);
+        return;
+    }
+    const TJobListRestore restored = jobStore_->Restore(TJobListStore::RemoveUnfinished);
+    if (restored.Rejected) {
+        // Shown once the window is up.
+        const std::string text =
+            restored.Backup.empty()
+                ? Format(mainmsg::JobListRejectedNotKept, restored.Problem.c_str())
+                : Format(mainmsg::JobListRejected, restored.Problem.c_str(),
+                         restored.Backup.c_str());
+        QTimer::singleShot(0, this, [text] {
+            Shell().MessageBox(text, appmsg::WarningCaption, TMsgIcon::Warning, TMsgButtons::Ok);
+        });
+    }
 }
 
 void TfrmMain::ConnectAction(QAction* action, void (TfrmMain::*slot)()) {
@@ -280,6 +317,8 @@ void TfrmMain::ShutDownComponents() {
     } catch (const std::exception&) {
         // Nothing runs that could refuse to stop while the window closes.
     }
+    // The rows as the stopped batch left them.
+    jobStore_->Flush();
 }
 
 void TfrmMain::UpdateCommandStates() {
@@ -306,6 +345,9 @@ void TfrmMain::ApplyBatchButtons() {
     ui_.btnBatchPause->setEnabled(batch.Pause);
     ui_.btnBatchResume->setEnabled(batch.Resume);
     UpdateCommandStates();
+    if (!handedFiles_.empty()) {
+        QTimer::singleShot(0, this, [this] { AddNextHandedFiles(); });
+    }
 }
 
 bool TfrmMain::Adding() const {
@@ -346,6 +388,28 @@ void TfrmMain::AddFiles(const std::vector<std::string>& paths) {
     }
 }
 
+void TfrmMain::AddHandedFiles(const std::vector<std::string>& paths) {
+    if (isMinimized()) {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+    if (!paths.empty()) {
+        handedFiles_.push_back(paths);
+        AddNextHandedFiles();
+    }
+}
+
+void TfrmMain::AddNextHandedFiles() {
+    // Rows are not added while an add or a batch is under way; they wait for its end.
+    if (handedFiles_.empty() || Adding() || batchRun_->Running() || batchRun_->Prepared()) {
+        return;
+    }
+    const std::vector<std::string> next = std::move(handedFiles_.front());
+    handedFiles_.erase(handedFiles_.begin());
+    Guarded([this, &next] { AddFiles(next); });
+}
+
 void TfrmMain::AddDone(int added) {
     addProgress_->hide();
     addProgress_->reset();
@@ -356,6 +420,10 @@ void TfrmMain::AddDone(int added) {
     UpdateCommandStates();
     preview_->AddFinished(added);
     emit addFinished(added);
+    if (!handedFiles_.empty()) {
+        // Once the adder has finished this add.
+        QTimer::singleShot(0, this, [this] { AddNextHandedFiles(); });
+    }
 }
 
 void TfrmMain::AddClick() {
@@ -526,7 +594,9 @@ void TfrmMain::PreferenceClick() {
     if (frmPreference_ == nullptr) {
         frmPreference_ = new TfrmPreference(model_->Settings(), this);
     }
-    frmPreference_->exec();
+    if (frmPreference_->exec() == QDialog::Accepted) {
+        jobStore_->SetEnabled(model_->Settings().RememberJobList());
+    }
 }
 
 void TfrmMain::HelpClick() {

@@ -15,6 +15,7 @@
 class QProgressDialog;
 class TBatchRun;
 class TJobListRows;
+class TJobListStore;
 class TProgressWindowModel;
 class TfrmPreference;
 class TfrmProgress;
@@ -45,6 +46,8 @@ public:
     // Made by the first Start (or by the first Preference), then reused; null before.
     TfrmProgress* ProgressWindow() const { return frmProgress_; }
     TfrmPreference* PreferenceWindow() const { return frmPreference_; }
+    // Keeps the job list across runs.
+    TJobListStore& JobStore() { return *jobStore_; }
     TFFPlayer& FFPlayer() { return ffPlayer_; }
     TMainPreview& Preview() { return *preview_; }
     // Stops the preview; the commands that need the job's file to themselves call it first.
@@ -53,6 +56,8 @@ public:
     // The Add path shared by the add dialog, dropped files and the command line.
     void AddFiles(const std::vector<std::string>& paths);
     bool Adding() const;
+    // Files another start of the program handed over: added now, or after the add under way.
+    void AddHandedFiles(const std::vector<std::string>& paths);
     // Adds taking longer than this show a progress dialog with Cancel.
     void SetAddProgressDelay(int milliseconds) { addProgressDelay_ = milliseconds; }
     QProgressDialog* AddProgress() const { return addProgress_; }
@@ -130,6 +135,8 @@ private:
     void SetUpBatch();
     TfrmProgress& ProgressWindowOnce();
     void ApplyBatchButtons();
+    void SetUpJobStore();
+    void AddNextHandedFiles();
 
     std::unique_ptr<TMainWindowModel> model_;
     TMainWindowUi ui_;
@@ -142,6 +149,7 @@ private:
     TfrmSettings* frmSettings_ = nullptr;
     TfrmFileInfo* frmFileInfo_ = nullptr;
     int addProgressDelay_ = 500;
+    std::vector<std::vector<std::string>> handedFiles_;
     bool shownOnce_ = false;
     bool askOnClose_ = true;
     bool closed_ = false;
@@ -153,4 +161,6 @@ private:
     std::unique_ptr<TProgressWindowModel> progressModel_;
     TfrmProgress* frmProgress_ = nullptr;
     TfrmPreference* frmPreference_ = nullptr;
+    // Observes the job list and asks the batch which file a row converts into: goes first.
+    std::unique_ptr<TJobListStore> jobStore_;
 };

@@ -4,8 +4,10 @@
 #include "Directory.h"
 #include "GlobalObject.h"
 #include "Glyphs.h"
+#include "InstanceChannel.h"
 #include "MainWindowMessages.h"
 #include "MediaFiles.h"
+#include "MediaUtils.h"
 #include "PreviewWindow.h"
 #include "QtMainThreadWaker.h"
 #include "QtPreviewWindow.h"
@@ -21,6 +23,7 @@
 
 #include <QTimer>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -57,6 +60,20 @@ int main(int argc, char** argv) {
     SetPreviewWindowFactory(TQtPreviewWindow::Factory());
     RegisterWaterMarkScenes();
 
+    // One program owns the job list: a later start hands its files over and ends.
+    const std::vector<std::string> files = CommandLineFiles(argc, argv);
+    const TGlobalObject places(TUserPlaces::FromProcess());
+    places.EnsureDataFolder();
+    TInstanceChannel channel(places.DataFolder());
+    if (!channel.Owner()) {
+        std::string error;
+        if (channel.HandOver(files, error)) {
+            return 0;
+        }
+        std::fprintf(stderr, "%s\n", Format(mainmsg::HandOverFailed, error.c_str()).c_str());
+        return 1;
+    }
+
     auto cover =
         std::make_unique<TfrmCover>(TGlobalObject::ProgramFolder(), TGlobalObject::ProductTitle,
                                     TfrmMain::ProgramVersionText());
@@ -82,7 +99,13 @@ int main(int argc, char** argv) {
         window.show();
 
         const QString screenshots = qEnvironmentVariable("VANTRE_SCREENSHOTS");
-        const std::vector<std::string> files = CommandLineFiles(argc, argv);
+        std::string listenError;
+        if (!channel.Listen(
+                [&window](std::vector<std::string> paths) { window.AddHandedFiles(paths); },
+                listenError)) {
+            std::fprintf(stderr, "%s\n",
+                         Format(mainmsg::ListenFailed, listenError.c_str()).c_str());
+        }
         if (!screenshots.isEmpty()) {
             QObject::connect(&window, &TfrmMain::addFinished, &window,
                              [&] { RunScreenshots(window, screenshots); });

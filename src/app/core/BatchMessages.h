@@ -8,6 +8,9 @@ inline constexpr const char* NoCheckedRow = "Please select a file by clicking th
 // Row "Progress" cells besides the percentage.
 inline constexpr const char* RowFailed = "Failed";
 inline constexpr const char* RowStopped = "Stopped";
+// A saved row whose source is gone (Start skips it).
+inline constexpr const char* RowMissing = "Missing";
+// A row whose conversion the end of the program cut off.
 inline constexpr const char* RowInterrupted = "Interrupted";
 inline constexpr const char* UnknownPercent = "?";
 

@@ -17,6 +17,8 @@ public:
     // The row caption: the source path.
     virtual std::string Caption(int row) const = 0;
     virtual TlvFilesRecord& Record(int row) = 0;
+    // A source that is gone: Start skips the row, saying "Missing".
+    virtual bool Missing(int /*row*/) const { return false; }
     // The row's "Progress" cell and its tooltip (empty: none).
     virtual void SetProgress(int row, const std::string& text, const std::string& tooltip) = 0;
 };

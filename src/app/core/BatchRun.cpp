@@ -182,6 +182,14 @@ void TBatchRun::AddJobs(const TBatchRequest& request) {
         job.Row = r;
         job.Source = rows_->Caption(r);
         int task = -1;
+        if (rows_->Missing(r)) {
+            job.Outcome = TJobOutcome::NotAdded;
+            job.Error = job.Source + ": " + std::strerror(ENOENT);
+            rows_->SetProgress(r, batchmsg::RowMissing, job.Error);
+            Log(job.Error);
+            jobs_.push_back(std::move(job));
+            continue;
+        }
         try {
             task = builder.AddJob(rows_->Record(r), formatCode, outputs_, job.Error);
         } catch (const std::exception& e) {

@@ -106,6 +106,16 @@ void TJobList::SetProgress(int row, const std::string& text, const std::string& 
     }
 }
 
+void TJobList::RecordChanged(int row) {
+    if (Valid(row)) {
+        Notify([row](IJobListObserver& o) { o.JobRecordChanged(row); });
+    }
+}
+
+const std::string& TJobList::Progress(int row) const {
+    return Valid(row) ? rows_[row].progress : EmptyText;
+}
+
 const std::string& TJobList::ProgressHint(int row) const {
     return Valid(row) ? rows_[row].progressHint : EmptyText;
 }

@@ -20,6 +20,8 @@ public:
     virtual void JobsRemoved() = 0;
     // Texts or check state of one row changed.
     virtual void JobChanged(int row) = 0;
+    // A dialog edited the row's job record.
+    virtual void JobRecordChanged(int row) { JobChanged(row); }
     // The columns come or go (report view or plain list).
     virtual void JobColumnsAboutToChange() = 0;
     virtual void JobColumnsChanged() = 0;
@@ -59,7 +61,11 @@ public:
     void SetChecked(int row, bool checked);
     int CheckedCount() const;
 
+    // Tells the observers that the row's job record was edited.
+    void RecordChanged(int row);
+
     // The "Progress" cell and its tooltip.
+    const std::string& Progress(int row) const;
     void SetProgress(int row, const std::string& text, const std::string& hint = {});
     const std::string& ProgressHint(int row) const;
     // The "Trimmed Length" cell, which the trim dialog replaces.

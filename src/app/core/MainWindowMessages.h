@@ -17,5 +17,15 @@ inline constexpr const char* InvalidFolderAfter = " is not a valid directory.";
 inline constexpr const char* NoPermissionBefore = "You login as ";
 inline constexpr const char* NoPermissionAfter =
     " .You don't have permission to write to directory:";
+// The saved job list was refused at start: the reason, then where it was kept.
+inline constexpr const char* JobListRejected =
+    "The saved job list could not be read (%s). It was kept as %s; the list starts empty.";
+inline constexpr const char* JobListRejectedNotKept =
+    "The saved job list could not be read (%s); the list starts empty.";
+// A second start of the program could not reach the first one, or the first cannot listen.
+inline constexpr const char* HandOverFailed =
+    "vantre is already running, but the files could not be handed over to it: %s";
+inline constexpr const char* ListenFailed =
+    "vantre: other starts of the program cannot hand files over: %s";
 // Commands whose windows are not there yet.
 } // namespace mainmsg

@@ -38,6 +38,7 @@ void TPreferenceModel::Open() {
     smallSize_ = settings_.SnapSmallSize();
     bmp_ = settings_.SnapBmp();
     jpg_ = settings_.SnapJpg();
+    rememberJobList_ = settings_.RememberJobList();
     // A file with both of a pair off would leave the dialog in a state it cannot reach.
     if (!fullSize_ && !smallSize_) {
         fullSize_ = true;
@@ -121,6 +122,7 @@ void TPreferenceModel::Default() {
     priority_ = 1;
     atOnce_ = 0;
     quality_ = DefaultQuality;
+    rememberJobList_ = true;
 }
 
 void TPreferenceModel::Ok() {
@@ -130,7 +132,8 @@ void TPreferenceModel::Ok() {
         {settingkey::SnapBmp, flag(bmp_)},
         {settingkey::SnapJpg, flag(jpg_)},
         {settingkey::SnapFullSize, flag(fullSize_)},
-        {settingkey::SnapSmallSize, flag(smallSize_)}};
+        {settingkey::SnapSmallSize, flag(smallSize_)},
+        {settingkey::RememberJobList, flag(rememberJobList_)}};
     if (quality_ > 0) {
         values.emplace_back(settingkey::JpgCompression, std::to_string(quality_));
     }

@@ -31,6 +31,7 @@ public:
     int Priority() const { return priority_; }
     // "Conversions at once": 0 "Auto", else 1..16.
     int AtOnce() const { return atOnce_; }
+    bool RememberJobList() const { return rememberJobList_; }
 
     // A box cannot be cleared while its partner is off; each returns the box's state.
     bool SetFullSize(bool on);
@@ -43,6 +44,7 @@ public:
     void SetPriority(int index);
     // 0..16; others are ignored.
     void SetAtOnce(int count);
+    void SetRememberJobList(bool on) { rememberJobList_ = on; }
 
     // "&Brows": the folder chooser; a usable folder is stored at once.
     void Browse();
@@ -63,4 +65,5 @@ private:
     int quality_ = 30;
     int priority_ = 1;
     int atOnce_ = 0;
+    bool rememberJobList_ = true;
 };

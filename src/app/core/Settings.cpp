@@ -140,6 +140,14 @@ void TSettings::SetSnapBmp(bool on) {
     ini_.WriteBool(Section, settingkey::SnapBmp, on);
 }
 
+bool TSettings::RememberJobList() const {
+    return ini_.ReadBool(Section, settingkey::RememberJobList, true);
+}
+
+void TSettings::SetRememberJobList(bool on) {
+    ini_.WriteBool(Section, settingkey::RememberJobList, on);
+}
+
 bool TSettings::SnapJpg() const {
     return ini_.ReadBool(Section, settingkey::SnapJpg, true);
 }

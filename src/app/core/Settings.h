@@ -28,6 +28,7 @@ inline constexpr const char* SnapBmp = "snapBmp";
 inline constexpr const char* SnapJpg = "snapJpg";
 inline constexpr const char* JpgCompression = "jpgCmp";
 inline constexpr const char* OutputFormat = "OutPutFormat";
+inline constexpr const char* RememberJobList = "RememberJobList";
 } // namespace settingkey
 
 // Priority of the conversion threads, by the index stored under "priority".
@@ -97,6 +98,9 @@ public:
     int JpgCompression() const;
     // Stores only a quality above 0 (values above 100 are stored as 100); false otherwise.
     bool SetJpgCompression(int quality);
+    // Whether the job list is saved and restored at the next start (on unless stored as 0).
+    bool RememberJobList() const;
+    void SetRememberJobList(bool on);
     int OutputFormatIndex() const;
     void SetOutputFormatIndex(int index);
 

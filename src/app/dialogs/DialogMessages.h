@@ -32,6 +32,7 @@ inline constexpr const char* Bmp = "BMP";
 inline constexpr const char* Jpg = "JPG";
 inline constexpr const char* JpgQuality = "Jpg Compression Quality:";
 inline constexpr const char* PriorityGroup = "Work priority";
+inline constexpr const char* RememberJobList = "Remember the job list";
 inline constexpr const char* PriorityItems[] = {"Idle", "Normal", "Lower", "Lowest"};
 inline constexpr const char* AtOnceLabel = "Conversions at once";
 inline constexpr const char* AtOnceAuto = "Auto";

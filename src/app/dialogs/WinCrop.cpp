@@ -439,6 +439,7 @@ void TfrmCrop::imgbtnPauseClick() {
 void TfrmCrop::btnOkClick() {
     if (row_ >= 0 && row_ < jobs_.Count()) {
         model_.Apply(jobs_.Record(row_), cmbZoom_->currentIndex());
+        jobs_.RecordChanged(row_);
     }
     accept();
 }

@@ -122,6 +122,9 @@ void TfrmPreference::BuildLayout() {
     atOnceRow->addWidget(atOnceLabel);
     atOnceRow->addWidget(cbAtOnce_);
     atOnceRow->addStretch(1);
+    ckRememberJobList_ = Named(new QCheckBox(dlgmsg::RememberJobList, this), "ckRememberJobList");
+    connect(ckRememberJobList_, &QCheckBox::toggled, this,
+            [this](bool on) { model_.SetRememberJobList(on); });
 
     btnDefault_ = Button(this, "btnDefault", dlgmsg::PrefDefault);
     btnOk_ = Button(this, "btnOk", dlgmsg::PrefOk);
@@ -139,6 +142,7 @@ void TfrmPreference::BuildLayout() {
     layout->addWidget(snapshot);
     layout->addWidget(rdGrpPriority_);
     layout->addLayout(atOnceRow);
+    layout->addWidget(ckRememberJobList_);
     layout->addStretch(1);
     layout->addLayout(buttons);
     setMinimumSize(QSize(DesignWidth, DesignHeight).expandedTo(minimumSizeHint()));
@@ -200,6 +204,7 @@ void TfrmPreference::ShowModel() {
     SetChecked(ckSmallSize_, model_.SmallSize());
     SetChecked(ckBmp_, model_.Bmp());
     SetChecked(ckJpg_, model_.Jpg());
+    SetChecked(ckRememberJobList_, model_.RememberJobList());
     for (QWidget* control : std::initializer_list<QWidget*>{trcCmp_, spedCmp_}) {
         control->setEnabled(model_.QualityEnabled());
     }

@@ -50,6 +50,7 @@ private:
     QCheckBox* ckSmallSize_;
     QCheckBox* ckBmp_;
     QCheckBox* ckJpg_;
+    QCheckBox* ckRememberJobList_;
     QSpinBox* spedCmp_;
     QSlider* trcCmp_;
     QGroupBox* rdGrpPriority_;

@@ -281,6 +281,7 @@ void TfrmTrim::btnOkClick() {
         if (const auto cell = model_.Apply(jobs_.Record(row_))) {
             jobs_.SetTrimmedLength(row_, *cell);
         }
+        jobs_.RecordChanged(row_);
     }
     accept();
 }

@@ -486,6 +486,7 @@ void TfrmWaterMark::btnHelpClick() {
 void TfrmWaterMark::btnOkClick() {
     if (jobRow_ >= 0 && jobRow_ < jobs_.Count()) {
         model_.Store(jobs_.Record(jobRow_));
+        jobs_.RecordChanged(jobRow_);
     }
     accept();
 }

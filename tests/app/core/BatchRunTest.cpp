@@ -488,7 +488,8 @@ TEST_F(ProgressWindowFixture, TheMainWindowsJobListServesAsTheRows) {
     TJobListRows jobRows(jobs);
     ASSERT_TRUE(run.Start(jobRows));
     EXPECT_EQ(run.TaskRows(), (std::vector<int>{2}));
-    EXPECT_EQ(jobs.Cell(1, TJobColumn::Progress), "Failed");
+    // A source that is gone is skipped, saying so.
+    EXPECT_EQ(jobs.Cell(1, TJobColumn::Progress), "Missing");
     EXPECT_EQ(jobs.ProgressHint(1), home.dir.File("missing.mp4") + ": No such file or directory");
     EXPECT_TRUE(window.Close());
     EXPECT_EQ(jobs.Cell(2, TJobColumn::Progress), "Stopped");

@@ -91,6 +91,8 @@ TEST_F(PreferenceFixture, OkWritesEveryKeyAndCancelNothing) {
     EXPECT_EQ(model.AtOnce(), 0) << "Auto by default";
     model.SetAtOnce(4);
     model.SetAtOnce(17); // beyond 16: ignored
+    EXPECT_TRUE(model.RememberJobList());
+    model.SetRememberJobList(false);
     const std::string before = SettingsText();
     // Cancel: the model is dropped, the file is as it was.
     TPreferenceModel(settings).Open();
@@ -105,6 +107,7 @@ TEST_F(PreferenceFixture, OkWritesEveryKeyAndCancelNothing) {
     EXPECT_EQ(settings.JpgCompression(), 55);
     EXPECT_EQ(settings.PriorityIndex(), 3);
     EXPECT_EQ(settings.ConversionsAtOnce(), 4);
+    EXPECT_FALSE(settings.RememberJobList());
     // One key for the folder, whatever its spelling.
     EXPECT_EQ(SettingsText().find("napOutPutDir"), SettingsText().rfind("napOutPutDir"));
 
@@ -116,6 +119,7 @@ TEST_F(PreferenceFixture, OkWritesEveryKeyAndCancelNothing) {
     EXPECT_EQ(reopened.Quality(), 55);
     EXPECT_EQ(reopened.Priority(), 3);
     EXPECT_EQ(reopened.AtOnce(), 4);
+    EXPECT_FALSE(reopened.RememberJobList());
 }
 
 TEST_F(PreferenceFixture, AnUnwritableFolderIsReplacedAtOnceWhenOpening) {
