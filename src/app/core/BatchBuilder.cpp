@@ -4,21 +4,38 @@
 #include "CatalogFile.h"
 #include "CatalogKeys.h"
 #include "CustomFFEncoder.h"
+#include "FFmpegException.h"
 #include "FormatProfile.h"
 #include "MediaUtils.h"
+#include "MuxerNames.h"
 #include "PictureEffects.h"
 #include "Settings.h"
+#include "TaskOutputs.h"
 
-namespace {
+#include <filesystem>
 
-// The facts of the video the engine will convert: the first stream that is not a cover
-// picture, or the cover when there is nothing else.
-TSourceFacts SourceFactsOf(TAVProbe& probe) {
-    TSourceFacts source;
-    source.VideoStreamCount = probe.VideoStreamCount();
-    TFileStreamInfo file;
-    if (probe.GetFileStreamInfo(file) && file.Duration > 0) {
-        source.Duration = file.Duration;
+TBatchBuilder::TBatchBuilder(TCustomFFEncoder& encoder, TSettings& settings, TTaskOptionFiles files,
+                             TAskYesNo ask, TShowWarning warn)
+    : encoder_(encoder), settings_(settings), files_(std::move(files)), ask_(std::move(ask)),
+      warn_(std::move(warn)) {}
+
+TProbedSource TBatchBuilder::ProbeSource(TAVProbe& probe, const std::string& file,
+                                         std::string& error) {
+    TProbedSource facts;
+    if (!probe.LoadFile(file, "")) {
+        error = probe.LastErrorText();
+        return facts;
+    }
+    struct CloseProbe {
+        TAVProbe& probe;
+        ~CloseProbe() { probe.Close(); }
+    } closeProbe{probe};
+    facts.Name = probe.FileName();
+    facts.ForcedFormat = probe.ForcedFormat();
+    facts.VideoStreamCount = probe.VideoStreamCount();
+    if (TFileStreamInfo info; probe.GetFileStreamInfo(info) && info.Duration > 0) {
+        facts.Seconds = static_cast<int>(info.Duration / 1000000);
+        facts.Duration = info.Duration;
     }
     // The sound the engine converts: the track marked default, else the first.
     TAudioStreamInfo audio;
@@ -31,76 +48,78 @@ TSourceFacts SourceFactsOf(TAVProbe& probe) {
             haveAudio = true;
         }
     }
-    source.AudioChannels = haveAudio && audio.Channels > 0 ? audio.Channels : 0;
+    facts.AudioChannels = haveAudio && audio.Channels > 0 ? audio.Channels : 0;
+    // The video the engine converts: the first stream that is not a cover picture, or the
+    // cover when there is nothing else.
     TVideoStreamInfo video;
     bool found = false;
     for (int i = 0; i < probe.StreamCount() && !found; ++i) {
         found =
             probe.IsVideoStream(i) && probe.GetVideoStreamInfo(i, video) && !video.AttachedPicture;
     }
-    if (!found && source.VideoStreamCount > 0) {
+    if (!found && facts.VideoStreamCount > 0) {
         found = probe.GetVideoStreamInfo(probe.FirstVideoStreamIndex(), video);
-        source.CoverOnly = found && video.AttachedPicture;
+        facts.CoverOnly = found && video.AttachedPicture;
     }
-    if (!found) {
-        return source;
+    if (found) {
+        const bool turned = video.Rotation == 90 || video.Rotation == 270;
+        facts.Width = turned ? video.Height : video.Width;
+        facts.Height = turned ? video.Width : video.Height;
+        facts.BitRate = video.BitRate > 0 ? video.BitRate : 0;
+        if (video.SampleAspectNum > 0 && video.SampleAspectDen > 0) {
+            facts.SampleAspectNum = turned ? video.SampleAspectDen : video.SampleAspectNum;
+            facts.SampleAspectDen = turned ? video.SampleAspectNum : video.SampleAspectDen;
+        }
+        facts.Interlaced = video.Interlaced;
+        facts.HighDynamicRange = video.HighDynamicRange;
     }
-    const bool turned = video.Rotation == 90 || video.Rotation == 270;
-    source.Width = turned ? video.Height : video.Width;
-    source.Height = turned ? video.Width : video.Height;
-    source.BitRate = video.BitRate > 0 ? video.BitRate : 0;
-    if (video.SampleAspectNum > 0 && video.SampleAspectDen > 0) {
-        source.SampleAspectNum = turned ? video.SampleAspectDen : video.SampleAspectNum;
-        source.SampleAspectDen = turned ? video.SampleAspectNum : video.SampleAspectDen;
-    }
-    source.Interlaced = video.Interlaced;
-    source.HighDynamicRange = video.HighDynamicRange;
-    return source;
+    facts.Known = true;
+    return facts;
 }
 
-} // namespace
-
-TBatchBuilder::TBatchBuilder(TCustomFFEncoder& encoder, TSettings& settings, TTaskOptionFiles files,
-                             TAskYesNo ask, TShowWarning warn)
-    : encoder_(encoder), settings_(settings), files_(std::move(files)), ask_(std::move(ask)),
-      warn_(std::move(warn)) {}
-
-int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode, std::string& outputFile,
-                          std::string& error) {
+int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode,
+                          const std::shared_ptr<TTaskOutputs>& outputs, std::string& error) {
     TInputOptions input;
     InitInputOptions(input);
     input.FileName = job.SourceFile;
 
-    TAVProbe& probe = encoder_.Probe();
-    if (!probe.LoadFile(job.SourceFile, "")) {
-        error = probe.LastErrorText();
-        return -1;
+    // Probed when the file was added; a job made otherwise (the command line) is probed now,
+    // its file closed again at once.
+    TProbedSource facts = job.Probed;
+    if (!facts.Known) {
+        facts = ProbeSource(encoder_.Probe(), job.SourceFile, error);
+        if (!facts.Known) {
+            return -1;
+        }
     }
-    struct CloseProbe {
-        TAVProbe& probe;
-        ~CloseProbe() { probe.Close(); }
-    } closeProbe{probe};
 
-    input.FileFormat = probe.ForcedFormat();
+    input.FileFormat = facts.ForcedFormat;
     if (job.TrimStart >= 0) {
         input.StartTime = job.TrimStart;
     }
     const TCatalogFile catalog(files_.CatalogFile);
     std::string extension = ".";
     extension += catalog.FileExt(formatCode);
-    outputFile = outputFolder_.empty()
-                     ? OutputName(probe.FileName(), extension, settings_, warn_, &reservations_)
-                     : OutputNameIn(outputFolder_, probe.FileName(), extension, &reservations_);
-    if (outputFile.empty()) {
-        error = appmsg::CannotCreateOutputFolder + outputFolder_;
-        return -1;
+    if (resolvedFolder_.empty()) {
+        // Once per batch, here on the main thread: a folder that cannot be made is reported
+        // (and replaced) before anything converts.
+        if (outputFolder_.empty()) {
+            resolvedFolder_ = UsableOutputFolder(settings_, warn_);
+        } else {
+            std::error_code ec;
+            std::filesystem::create_directories(outputFolder_, ec);
+            if (!std::filesystem::is_directory(outputFolder_, ec)) {
+                error = appmsg::CannotCreateOutputFolder + outputFolder_;
+                return -1;
+            }
+            resolvedFolder_ = outputFolder_;
+        }
     }
     const TFormatProfile profile(files_.SettingsFile, files_.CatalogFile, formatCode);
     job.ZoomMode = zoomOverride_.empty() ? profile.Read(catalogkey::Zoom, "lbox") : zoomOverride_;
 
     TOutputOptions output;
     InitOutputOptions(output);
-    output.FileName = outputFile;
     if (job.Cropped()) {
         output.CropTop = job.CropTop;
         output.CropBottom = job.CropBottom;
@@ -112,19 +131,47 @@ int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode, std::string& outp
         output.RecordingTime = job.TrimLength;
     }
 
-    const TSourceFacts source = SourceFactsOf(probe);
+    TSourceFacts source;
+    source.VideoStreamCount = facts.VideoStreamCount;
+    source.Width = facts.Width;
+    source.Height = facts.Height;
+    source.BitRate = facts.BitRate;
+    source.SampleAspectNum = facts.SampleAspectNum;
+    source.SampleAspectDen = facts.SampleAspectDen;
+    source.CoverOnly = facts.CoverOnly;
+    source.Interlaced = facts.Interlaced;
+    source.HighDynamicRange = facts.HighDynamicRange;
+    source.Duration = facts.Duration;
+    source.AudioChannels = facts.AudioChannels;
     BuildTaskOptions(job, formatCode, output, source, input, files_, ask_);
+    if (output.FileFormat.empty()) {
+        // The unfinished name does not end in the extension.
+        output.FileFormat = MuxerForFileName("output" + extension);
+    }
 
-    const int task = encoder_.AddTask(job.SourceFile, &input);
+    output.Hook = JobNeedsFrameHook(job);
+    TCustomFFEncoder::TQueuedTask queued;
+    queued.InputFile = job.SourceFile;
+    queued.Input = input;
+    queued.Output = output;
+    // The name is chosen and reserved on disk when the task starts, in list order: what a
+    // one-at-a-time run would write, whatever runs at once. The task writes its unfinished
+    // file; its end finishes or abandons the reservation.
+    queued.ChooseOutput = [folder = resolvedFolder_, source = facts.Name, extension,
+                           outputs](int task) {
+        std::string reason;
+        TOutputReservation reservation =
+            TOutputReservation::Reserve(folder, source, extension, reason);
+        if (!reservation.Held()) {
+            throw FFmpegException(reason);
+        }
+        std::string unfinished = reservation.UnfinishedName();
+        outputs->Put(task, std::move(reservation));
+        return unfinished;
+    };
+    const int task = encoder_.AddQueuedTask(std::move(queued));
     if (task < 0) {
         error = encoder_.LastErrorText();
-        return -1;
-    }
-    output.Hook = JobNeedsFrameHook(job);
-    if (!encoder_.SetOutputFile(task, outputFile, &output)) {
-        error = encoder_.LastErrorText();
-        encoder_.RemoveTask(task);
-        return -1;
     }
     return task;
 }
