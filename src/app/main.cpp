@@ -4,6 +4,7 @@
 #include "Directory.h"
 #include "GlobalObject.h"
 #include "Glyphs.h"
+#include "HardwareEncoders.h"
 #include "MainWindowMessages.h"
 #include "MediaFiles.h"
 #include "PreviewWindow.h"
@@ -66,6 +67,9 @@ int main(int argc, char** argv) {
     cover->show();
     cover->repaint();
     QCoreApplication::processEvents();
+
+    TSystemDeviceOpener devices;
+    THardwareEncoders::Instance().Detect(THardwareEncoders::RenderDevicePaths(), devices);
 
     int code = 0;
     {

@@ -25,6 +25,20 @@ inline constexpr const char* CatalogOlderReplaced =
 inline constexpr const char* CatalogSectionMissing = "section %s is missing";
 inline constexpr const char* CatalogKeyMissing = "key %s of section %s is missing";
 
+// Hardware encoders: the caption, the software encoder, why the hardware one is not there.
+inline constexpr const char* HardwareFallback = "%s is not available (%s): converted with %s";
+inline constexpr const char* NoRenderDevice = "no VAAPI render device";
+inline constexpr const char* NotRenderDevice = "%s is not a render device";
+inline constexpr const char* DeviceTrialFailed = "%s: %s";
+inline constexpr const char* NvencNotLoaded = "the NVENC driver library is not installed";
+inline constexpr const char* NoHardwareUpload =
+    "the conversion engine does not hand pictures to hardware devices";
+inline constexpr const char* DeviceCannotOpen = "cannot open the device";
+// The width and height the conversion would make.
+inline constexpr const char* Av1TooSmall =
+    "AV1 pictures must be at least 64 x 64 pixels, this conversion would make %d x %d: choose a "
+    "larger frame size";
+
 // Watermark rendering; the conversion logs them after "Error occurs OnCustomHook: ".
 inline constexpr const char* BitmapUnreadable = "Cannot read the bitmap file %s";
 inline constexpr const char* TextNeedsGuiApplication =

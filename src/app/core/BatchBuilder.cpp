@@ -15,7 +15,8 @@ TBatchBuilder::TBatchBuilder(TCustomFFEncoder& encoder, TSettings& settings, TTa
       warn_(std::move(warn)) {}
 
 int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode, std::string& outputFile,
-                          std::string& error) {
+                          std::string& error, std::string& notice) {
+    notice.clear();
     TInputOptions input;
     InitInputOptions(input);
     input.FileName = job.SourceFile;
@@ -69,8 +70,14 @@ int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode, std::string& outp
         source.Width = video.Width;
         source.Height = video.Height;
         source.BitRate = video.BitRate > 0 ? video.BitRate : 0;
+        if (const AVPixFmtDescriptor* format =
+                video.PixelFormat >= 0
+                    ? fn::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(video.PixelFormat))
+                    : nullptr) {
+            source.BitDepth = format->comp[0].depth;
+        }
     }
-    BuildTaskOptions(job, formatCode, output, source, input, files_, ask_);
+    notice = BuildTaskOptions(job, formatCode, output, source, input, files_, ask_);
 
     const int task = encoder_.AddTask(job.SourceFile, &input);
     if (task < 0) {

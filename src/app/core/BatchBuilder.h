@@ -25,8 +25,10 @@ public:
     void SetZoomOverride(const std::string& zoom) { zoomOverride_ = zoom; }
 
     // The task index, or -1 with error set (the job then has no task). job.ZoomMode and
-    // outputFile are updated.
-    int AddJob(TlvFilesRecord& job, int formatCode, std::string& outputFile, std::string& error);
+    // outputFile are updated; notice gets what the job's row should say about its conversion
+    // (a hardware encoder replaced), else it is cleared.
+    int AddJob(TlvFilesRecord& job, int formatCode, std::string& outputFile, std::string& error,
+               std::string& notice);
 
 private:
     TCustomFFEncoder& encoder_;

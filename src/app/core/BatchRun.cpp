@@ -94,6 +94,12 @@ void TBatchRun::SetWaitPump(std::function<void()> pump) {
     pump_ = std::move(pump);
 }
 
+std::string TBatchRun::NoticeOfRow(int row) const {
+    const auto job = std::find_if(jobs_.begin(), jobs_.end(),
+                                  [row](const TBatchJob& j) { return j.Row == row; });
+    return job != jobs_.end() ? job->Notice : std::string();
+}
+
 int TBatchRun::RowOfTask(int task) const {
     return task >= 0 && task < TaskCount() ? taskRows_[task] : -1;
 }
@@ -169,7 +175,8 @@ void TBatchRun::AddJobs(const TBatchRequest& request) {
         job.Source = rows_->Caption(r);
         int task = -1;
         try {
-            task = builder.AddJob(rows_->Record(r), formatCode, job.OutputFile, job.Error);
+            task =
+                builder.AddJob(rows_->Record(r), formatCode, job.OutputFile, job.Error, job.Notice);
         } catch (const std::exception& e) {
             job.Error = e.what();
         }
@@ -177,7 +184,10 @@ void TBatchRun::AddJobs(const TBatchRequest& request) {
         if (task >= 0) {
             job.Task = task;
             taskRows_.push_back(r);
-            rows_->SetProgress(r, "", "");
+            rows_->SetProgress(r, "", job.Notice);
+            if (!job.Notice.empty()) {
+                Log(job.Source + ": " + job.Notice);
+            }
         } else {
             job.Outcome = TJobOutcome::NotAdded;
             rows_->SetProgress(r, batchmsg::RowFailed, job.Error);
@@ -304,7 +314,7 @@ void TBatchRun::HandleProgress(const TProgressInfo& info) {
         return;
     }
     progress_.Report(info);
-    rows_->SetProgress(row, progress_.PercentText(), "");
+    rows_->SetProgress(row, progress_.PercentText(), NoticeOfRow(row));
     ++delivering_;
     Notify([&info](IBatchListener& l) { l.BatchProgress(info); });
     --delivering_;
@@ -342,7 +352,7 @@ void TBatchRun::HandleTerminate(const TTerminateInfo& info) {
         Log(job->Source + ": " + info.ExceptionMsg);
     } else if (info.Finished) {
         job->Outcome = TJobOutcome::Converted;
-        rows_->SetProgress(job->Row, "100%", "");
+        rows_->SetProgress(job->Row, "100%", job->Notice);
     } else {
         job->Outcome = TJobOutcome::Stopped;
         rows_->SetProgress(job->Row, batchmsg::RowStopped, "");

@@ -15,6 +15,7 @@ struct TSourceFacts {
     int Width = 0;
     int Height = 0;
     std::int64_t BitRate = 0; // bits per second
+    int BitDepth = 8;         // bits per sample of the first video stream's pictures
 };
 
 // Asks a yes/no question: text, caption; true for Yes.
@@ -33,6 +34,13 @@ struct TTaskOptionFiles {
 // must be reset and filled by the caller. Fields this routine does not decide keep their
 // values. A profile "paraVolume" that is not an integer raises FFmpegException. The
 // frame-size question is asked through ask when the profile's frame size is unusable.
-void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions& output,
-                      const TSourceFacts& source, TInputOptions& input,
-                      const TTaskOptionFiles& files, const TAskYesNo& ask);
+// Returns a notice for the job's row and the log (a hardware encoder replaced by its software
+// encoder, and why); empty when there is none.
+std::string BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions& output,
+                             const TSourceFacts& source, TInputOptions& input,
+                             const TTaskOptionFiles& files, const TAskYesNo& ask);
+
+// The pixel format the video encoder is given: 8-bit 4:2:0 in limited range for H.264 and
+// the older encoders that take it, and for H.265, AV1 and VP9 10 bits from a source of more
+// than 8 bits. Empty: the encoder's own choice (hardware encoders take device pictures).
+std::string OutputPixelFormat(const std::string& videoCodec, int sourceBitDepth);

@@ -137,7 +137,8 @@ TEST(WatermarkConversion, WatermarksAtTheirPlaceAndSecondAndAdjustmentsEverywher
     std::vector<std::string> outputs(taskRows.size());
     for (size_t k = 0; k < taskRows.size(); ++k) {
         std::string error;
-        ASSERT_EQ(builder.AddJob(rows[taskRows[k]], FormatCode, outputs[k], error),
+        std::string notice;
+        ASSERT_EQ(builder.AddJob(rows[taskRows[k]], FormatCode, outputs[k], error, notice),
                   static_cast<int>(k))
             << error;
     }
