@@ -6,6 +6,7 @@
 #include "FormatProfile.h"
 #include "HardwareEncoders.h"
 #include "MediaUtils.h"
+#include "OutputPixelFormat.h"
 #include "QualityLevels.h"
 
 #include <algorithm>
@@ -101,12 +102,11 @@ constexpr std::array<const char*, 20> PlainVideoCodecs{
     "huffyuv", "dvvideo", "rawvideo",   "h263p",      "h263",    "rv10",      "rv20",
     "ljpeg",   "mjpeg",   "svq1",       "zlib",       "wmv1",    "wmv2"};
 
-constexpr std::array<const char*, 13> ContainerWords{"ipod", "3gp",      "3g2",    "avi", "psp",
-                                                     "mov",  "vcd",      "mpegts", "vob", "flv",
-                                                     "mp4",  "matroska", "webm"};
+constexpr std::array<const char*, 10> ContainerWords{"ipod", "3gp", "3g2",    "avi", "psp",
+                                                     "mov",  "vcd", "mpegts", "vob", "flv"};
 
-// The containers of today's formats: their H.264 is tuned by the encoder's own presets, not
-// by the old device preset files.
+// The words of today's formats (their container follows the extension): their H.264 is tuned
+// by the encoder's own presets, not by the old device preset files.
 constexpr std::array<const char*, 3> ModernContainers{"mp4", "matroska", "webm"};
 
 constexpr std::array<const char*, 3> ModernVideoCodecs{"libx265", "libsvtav1", "libvpx-vp9"};
@@ -295,16 +295,6 @@ void PanAndScan(const TlvFilesRecord& job, const TGeometry& g, TOutputOptions& o
 
 } // namespace
 
-std::string OutputPixelFormat(const std::string& videoCodec, int sourceBitDepth) {
-    if (videoCodec == "libx264") {
-        return "yuv420p";
-    }
-    if (OneOf(videoCodec, ModernVideoCodecs)) {
-        return sourceBitDepth > 8 ? "yuv420p10le" : "yuv420p";
-    }
-    return {};
-}
-
 std::string BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions& output,
                              const TSourceFacts& source, TInputOptions& input,
                              const TTaskOptionFiles& files, const TAskYesNo& ask) {
@@ -397,10 +387,6 @@ std::string BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputO
                 output.VideoTag = "hvc1";
             }
         }
-        const std::string pixelFormat = OutputPixelFormat(output.VideoCodec, source.BitDepth);
-        if (!pixelFormat.empty()) {
-            AppendOptionLine(output.ExtOptions, "pix_fmt=" + pixelFormat);
-        }
 
         // The frame size the output gets.
         const int sw = source.Width;
@@ -467,6 +453,12 @@ std::string BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputO
         // NTSC DV is 4:1:1; a 4:2:0 source would find no DV profile.
         if (output.VideoCodec == "dvvideo" && tw == 720 && th == 480) {
             AppendOptionLine(output.ExtOptions, "pix_fmt=yuv411p");
+        }
+        // Deep or 4:2:2 sources would otherwise give pictures the format's players cannot decode.
+        const std::string pixelFormat = TOutputPixelFormat::For(
+            output.VideoCodec.empty() ? videoCodec : output.VideoCodec, source.BitDepth);
+        if (!pixelFormat.empty()) {
+            AppendOptionLine(output.ExtOptions, "pix_fmt=" + pixelFormat);
         }
     }
 

@@ -39,8 +39,3 @@ struct TTaskOptionFiles {
 std::string BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions& output,
                              const TSourceFacts& source, TInputOptions& input,
                              const TTaskOptionFiles& files, const TAskYesNo& ask);
-
-// The pixel format the video encoder is given: 8-bit 4:2:0 in limited range for H.264 and
-// the older encoders that take it, and for H.265, AV1 and VP9 10 bits from a source of more
-// than 8 bits. Empty: the encoder's own choice (hardware encoders take device pictures).
-std::string OutputPixelFormat(const std::string& videoCodec, int sourceBitDepth);

@@ -7,6 +7,7 @@
 #include "HardwareEncoders.h"
 #include "IniFile.h"
 #include "MediaUtils.h"
+#include "OutputPixelFormat.h"
 #include "QualityLevels.h"
 #include "RecordingShell.h"
 #include "SettingsDialogModel.h"
@@ -150,7 +151,7 @@ TEST_F(QualityAndHardware, DialogShowsLevelsWithValuesAndStoresTheirNames) {
     const TOutputOptions output = Build(HevcMp4);
     EXPECT_EQ(output.VideoCodec, "libx265");
     EXPECT_EQ(output.VideoBitrate, -1);
-    EXPECT_EQ(output.FileFormat, "mp4");
+    EXPECT_EQ(output.FileFormat, "") << "the extension decides";
     EXPECT_EQ(output.VideoTag, "hvc1");
     for (const char* line : {"crf=22", "preset=fast", "movflags=+faststart", "pix_fmt=yuv420p"}) {
         EXPECT_TRUE(HasLine(output.ExtOptions, line)) << line << " in\n" << output.ExtOptions;
@@ -166,14 +167,15 @@ TEST_F(QualityAndHardware, DialogShowsLevelsWithValuesAndStoresTheirNames) {
 }
 
 TEST_F(QualityAndHardware, PixelFormatKeepsTenBitsOnlyWhereTheFormatCan) {
-    EXPECT_EQ(OutputPixelFormat("libx264", 10), "yuv420p");
-    EXPECT_EQ(OutputPixelFormat("libx264", 8), "yuv420p");
+    EXPECT_EQ(TOutputPixelFormat::For("libx264", 10), "yuv420p");
+    EXPECT_EQ(TOutputPixelFormat::For("libx264", 8), "yuv420p");
     for (const char* codec : {"libx265", "libsvtav1", "libvpx-vp9"}) {
-        EXPECT_EQ(OutputPixelFormat(codec, 8), "yuv420p") << codec;
-        EXPECT_EQ(OutputPixelFormat(codec, 10), "yuv420p10le") << codec;
-        EXPECT_EQ(OutputPixelFormat(codec, 12), "yuv420p10le") << codec;
+        EXPECT_EQ(TOutputPixelFormat::For(codec, 8), "yuv420p") << codec;
+        EXPECT_EQ(TOutputPixelFormat::For(codec, 10), "yuv420p10le") << codec;
+        EXPECT_EQ(TOutputPixelFormat::For(codec, 12), "yuv420p10le") << codec;
+        EXPECT_EQ(TOutputPixelFormat::For(codec), "yuv420p") << codec;
     }
-    EXPECT_EQ(OutputPixelFormat("hevc_vaapi", 10), "");
+    EXPECT_EQ(TOutputPixelFormat::For("hevc_vaapi", 10), "");
 }
 
 // Paths that do not exist and devices that are not render nodes offer nothing, and say why.
@@ -265,7 +267,7 @@ TEST_F(QualityAndHardware, Av1RefusesPicturesUnder64PixelsWithAClearReason) {
     output = {};
     BuildTaskOptions(job, 2503, output, enough, input, {settingsFile, CatalogPath}, nullptr);
     EXPECT_EQ(output.VideoCodec, "libsvtav1");
-    EXPECT_EQ(output.FileFormat, "webm");
+    EXPECT_EQ(output.FileFormat, "");
     EXPECT_EQ(output.AudioCodec, "libopus");
     EXPECT_EQ(output.AudioSampleRate, 48000);
 }
