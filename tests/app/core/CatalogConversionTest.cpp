@@ -44,7 +44,9 @@ std::string EncoderFor(const std::string& name) {
 std::string StreamCodec(const std::string& encoder) {
     static const std::map<std::string, std::string> names = {
         {"libx264", "h264"}, {"libxvid", "mpeg4"},  {"msmpeg4", "msmpeg4v3"},
-        {"flv", "flv1"},     {"libmp3lame", "mp3"}, {"libvorbis", "vorbis"}};
+        {"flv", "flv1"},     {"libmp3lame", "mp3"}, {"libvorbis", "vorbis"},
+        {"libx265", "hevc"}, {"libsvtav1", "av1"},  {"libvpx-vp9", "vp9"},
+        {"libopus", "opus"}};
     const auto name = names.find(encoder);
     return name == names.end() ? encoder : name->second;
 }

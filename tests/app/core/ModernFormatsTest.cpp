@@ -203,8 +203,12 @@ TEST_F(ModernFormats, WebAndPhoneFormatsWriteTheirFrameSizes) {
         EXPECT_EQ(ProbeEntry(file, "v:0", "stream=width"), c.Width);
         EXPECT_EQ(ProbeEntry(file, "v:0", "stream=height"), c.Height);
         EXPECT_EQ(ProbeEntry(file, "v:0", "stream=pix_fmt"), "yuv420p");
+        EXPECT_EQ(ProbeEntry(file, "v:0", "stream=profile"),
+                  std::string(c.Video) == "hevc" ? "Main" : "High");
         EXPECT_EQ(ProbeEntry(file, "v:0", "stream=r_frame_rate"), "25/1");
         EXPECT_EQ(ProbeEntry(file, "a:0", "stream=codec_name"), "aac");
+        EXPECT_EQ(ProbeEntry(file, "a:0", "stream=sample_rate"), "48000");
+        EXPECT_EQ(ProbeEntry(file, "a:0", "stream=channels"), "2");
         const std::vector<std::string> boxes = TopLevelBoxes(file);
         EXPECT_LT(IndexOf(boxes, "moov"), IndexOf(boxes, "mdat"));
         if (c.Code == 2701) {
