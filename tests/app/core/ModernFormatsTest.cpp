@@ -351,19 +351,28 @@ TEST_F(ModernBatch, Vp9QualityIsTheLibrarysConstantQualityMode) {
     home.settings.SetFormat("VP9 Video (*.webm)", 2504);
     std::mutex mutex;
     std::vector<std::string> lines;
-    TFFLogger& logger = LoggerInstance();
-    const TLogLevel level = logger.LogLevel();
-    logger.SetLogLevel(llDebug);
-    logger.SetOnLog([&](const void*, std::uint32_t, TLogLevel, const std::string& message) {
-        std::lock_guard lock(mutex);
-        lines.push_back(message);
-    });
-    rows.Add(RgbClip(), true);
-    ASSERT_TRUE(run.Start(rows));
-    run.RunTasks();
-    ASSERT_TRUE(WaitForEnd());
-    logger.SetOnLog(nullptr);
-    logger.SetLogLevel(level);
+    // The library's debug lines while converting; the logger is restored however the test ends.
+    struct TDebugLog {
+        TLogLevel level = LoggerInstance().LogLevel();
+        explicit TDebugLog(TLogEvent handler) {
+            LoggerInstance().SetLogLevel(llDebug);
+            LoggerInstance().SetOnLog(std::move(handler));
+        }
+        ~TDebugLog() {
+            LoggerInstance().SetOnLog(nullptr);
+            LoggerInstance().SetLogLevel(level);
+        }
+    };
+    {
+        const TDebugLog debug([&](const void*, std::uint32_t, TLogLevel, const std::string& line) {
+            std::lock_guard lock(mutex);
+            lines.push_back(line);
+        });
+        rows.Add(RgbClip(), true);
+        ASSERT_TRUE(run.Start(rows));
+        run.RunTasks();
+        ASSERT_TRUE(WaitForEnd());
+    }
     ASSERT_EQ(run.Jobs().size(), 1u);
     ASSERT_EQ(run.Jobs()[0].Outcome, TJobOutcome::Converted) << run.Jobs()[0].Error;
     EXPECT_EQ(ProbeEntry(run.Jobs()[0].OutputFile, "v:0", "stream=codec_name"), "vp9");
