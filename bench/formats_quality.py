@@ -7,7 +7,8 @@ prints per format the time, the encoding speed, the file size and the SSIM again
 
 The clip ("camera-like"): the library's testsrc2 source (moving objects, gradients, text) at
 1920x1080 and 30 fps, softened by gblur (sigma 1, a lens) and overlaid with temporal noise
-(noise alls=8, a sensor), with a 440 Hz tone; kept nearly lossless (x264 CRF 8) as the source.
+(noise alls=4, a sensor in good light), with a 440 Hz tone; kept nearly lossless (x264 CRF 8)
+as the source.
 SSIM is the ffmpeg tool's ssim filter over every picture ("All"), outputs of other sizes being
 scaled back to 1920x1080 first.
 """
@@ -60,7 +61,7 @@ def run(command, **kwargs):
 
 
 def make_clip(path, seconds):
-    source = ("testsrc2=size=1920x1080:rate=%d,gblur=sigma=1,noise=alls=8:allf=t" % RATE)
+    source = ("testsrc2=size=1920x1080:rate=%d,gblur=sigma=1,noise=alls=4:allf=t" % RATE)
     run(["ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i", source,
          "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", str(seconds),
          "-c:v", "libx264", "-preset", "veryfast", "-crf", "8", "-pix_fmt", "yuv420p",

@@ -78,9 +78,9 @@ TEST(ModernFormatWindow, Av1WebmWithASmallerQualityFromTheDialogConvertsOnStart)
         EXPECT_EQ(dialog->Picker()->FormatBox()->text(), "AV1 Video (*.webm)");
         QComboBox* rates = dialog->Combo(C::VideoBitRate);
         EXPECT_EQ(Items(rates).mid(0, 4),
-                  QStringList({"Quality high (CRF 30)", "Quality normal (CRF 36)",
-                               "Quality small (CRF 44)", "1000"}));
-        EXPECT_EQ(rates->currentText(), "Quality normal (CRF 36)");
+                  QStringList({"Quality high (CRF 30)", "Quality normal (CRF 38)",
+                               "Quality small (CRF 46)", "1000"}));
+        EXPECT_EQ(rates->currentText(), "Quality normal (CRF 38)");
         EXPECT_EQ(dialog->Combo(C::VideoEncoder)->currentText(), "av1");
         EXPECT_EQ(dialog->Combo(C::AudioEncoder)->currentText(), "opus");
         EXPECT_EQ(dialog->Combo(C::SampleRate)->currentText(), "48000");
@@ -88,7 +88,7 @@ TEST(ModernFormatWindow, Av1WebmWithASmallerQualityFromTheDialogConvertsOnStart)
         // One step down the list: "Quality small".
         rates->setFocus();
         QTest::keyClick(rates, Qt::Key_Down);
-        EXPECT_EQ(rates->currentText(), "Quality small (CRF 44)");
+        EXPECT_EQ(rates->currentText(), "Quality small (CRF 46)");
         QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
     });
     window.Ui().btnSettings->click();

@@ -255,11 +255,11 @@ TEST_F(ModernFormats, QualityLevelsAreConstantQualityInTheEncodersOwnWords) {
 
     r = Convert(2502, rgb);
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_NE(r.output.find("CRF / 36"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("CRF / 38"), std::string::npos) << r.output;
 
     std::map<std::string, std::uintmax_t> sizes;
     for (const auto& [level, crf] :
-         {std::pair{"Quality high", " crf=22.0 "}, std::pair{"Quality small", " crf=29.0 "}}) {
+         {std::pair{"Quality high", " crf=23.0 "}, std::pair{"Quality small", " crf=31.0 "}}) {
         StoreProfile(2500, catalogkey::VideoBitRate, level);
         r = Convert(2500, rgb);
         ASSERT_EQ(r.exitCode, 0) << r.output;

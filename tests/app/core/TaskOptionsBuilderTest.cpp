@@ -421,8 +421,8 @@ TEST_F(BuilderFixture, CodecsPresetsAndContainers) {
 // encoders with formats of their own are left alone.
 TEST_F(BuilderFixture, ConsumerCodecsGetEightBit420) {
     job.ZoomMode = "full";
-    for (const char* encoder : {"libx264", "mpeg4", "libxvid", "h263", "msmpeg4v2", "wmv2", "flv",
-                                "mpeg1video", "mov"}) {
+    for (const char* encoder :
+         {"libx264", "mpeg4", "libxvid", "h263", "msmpeg4v2", "wmv2", "flv", "mpeg1video", "mov"}) {
         Catalog(1, {{"Format", std::string(encoder) == "mov" ? "mov" : "null"}});
         VideoProfile(encoder, "352x288");
         Build(1);
