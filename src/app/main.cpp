@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
                                     TfrmMain::ProgramVersionText());
     cover->show();
     cover->repaint();
-    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(cover.get());
 
     TSystemDeviceOpener devices;
     THardwareEncoders::Instance().Detect(THardwareEncoders::RenderDevicePaths(), devices);

@@ -61,6 +61,7 @@ void TBatchProgress::Begin(std::vector<TTaskFacts> tasks) {
         tasks_.front().StartActive = 0;
     }
     current_ = -1;
+    startedCount_ = 0;
     reported_ = false;
     last_ = TProgressInfo{};
     percent_ = 0;
@@ -116,6 +117,14 @@ void TBatchProgress::Report(const TProgressInfo& info) {
     }
     task.Current = std::max<std::int64_t>(info.CurrentDuration, 0);
     task.LastReportActive = active;
+    task.Percent = PercentOf(info.CurrentDuration, info.TotalDuration);
+    if (task.StartOrder < 0) {
+        task.StartOrder = startedCount_++;
+    }
+    // With several running, the labels follow the most recently started file.
+    if (info.FileIndex >= 0 && info.TaskIndex != NewestRunning()) {
+        return;
+    }
     current_ = info.TaskIndex;
     reported_ = true;
     last_ = info;
@@ -164,6 +173,48 @@ void TBatchProgress::TaskEnded(int task, bool finished) {
 
 std::string TBatchProgress::PercentText() const {
     return percent_ < 0 ? batchmsg::UnknownPercent : std::to_string(percent_) + "%";
+}
+
+std::string TBatchProgress::PercentTextOf(int task) const {
+    if (task < 0 || task >= TaskCount() || tasks_[task].StartOrder < 0) {
+        return {};
+    }
+    const int percent = tasks_[task].Percent;
+    return percent < 0 ? batchmsg::UnknownPercent : std::to_string(percent) + "%";
+}
+
+int TBatchProgress::TaskPercent(int task) const {
+    return task >= 0 && task < TaskCount() ? tasks_[task].Percent : -1;
+}
+
+std::vector<int> TBatchProgress::RunningTasks() const {
+    std::vector<int> running;
+    for (int k = 0; k < TaskCount(); ++k) {
+        if (tasks_[k].StartOrder >= 0 && !tasks_[k].Ended) {
+            running.push_back(k);
+        }
+    }
+    std::sort(running.begin(), running.end(),
+              [this](int a, int b) { return tasks_[a].StartOrder < tasks_[b].StartOrder; });
+    return running;
+}
+
+int TBatchProgress::NewestRunning() const {
+    const std::vector<int> running = RunningTasks();
+    return running.empty() ? -1 : running.back();
+}
+
+std::string TBatchProgress::RunningLine(int task) const {
+    if (task < 0 || task >= TaskCount()) {
+        return {};
+    }
+    const TTaskState& state = tasks_[task];
+    return Format(batchmsg::RunningFileLine, ShortFileName(state.Facts.Caption).c_str(),
+                  PercentTextOf(task).c_str(), ClockText(state.Current).c_str());
+}
+
+int TBatchProgress::BarPercent() const {
+    return RunningTasks().size() > 1 ? OverallPercent() : percent_;
 }
 
 std::string TBatchProgress::TimeText() const {

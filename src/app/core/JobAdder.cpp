@@ -1,6 +1,7 @@
 #include "JobAdder.h"
 
 #include "AppMessages.h"
+#include "BatchBuilder.h"
 #include "CatalogFile.h"
 #include "CatalogKeys.h"
 #include "FormatProfile.h"
@@ -65,7 +66,6 @@ bool TJobAdder::Start(const std::vector<std::string>& paths, TProgress progress,
         Finish();
         return true;
     }
-    workerDone_ = false;
     worker_ = std::thread(
         [this, candidates = std::move(candidates)]() mutable { Run(std::move(candidates)); });
     return true;
@@ -93,28 +93,18 @@ void TJobAdder::Run(std::vector<TCandidate> candidates) {
             Finish();
         }
     });
-    workerDone_ = true;
 }
 
 TJobAdder::TProbed TJobAdder::Probe(const TCandidate& candidate) {
-    TProbed probed{candidate};
+    TProbed probed{candidate, false, 0, {}};
     try {
-        TInputOptions options;
-        InitInputOptions(options);
-        options.FileName = candidate.path;
-        const int task = probe_.AddTask(candidate.path, &options);
-        if (task < 0) {
+        std::string error;
+        probed.source = TBatchBuilder::ProbeSource(probe_.Probe(), candidate.path, error);
+        if (!probed.source.Known) {
             return probed;
         }
-        TFileStreamInfo info;
-        if (TAVProbe* probe = probe_.InputProbe(task, 0);
-            probe != nullptr && probe->GetFileStreamInfo(info) && info.Duration > 0) {
-            probed.seconds = static_cast<int>(info.Duration / 1000000);
-        }
+        probed.seconds = probed.source.Seconds;
         probed.opened = true;
-        // The task only served to probe the file; conversion tasks are made at Start.
-        probe_.RemoveTask(task);
-        probe_.ClearTasks();
     } catch (const std::exception&) {
         probed.opened = false; // skipped like any file that cannot be opened
     }
@@ -134,6 +124,7 @@ void TJobAdder::Deliver(const TProbed& probed) {
             },
             &reservations_);
         record->LengthSeconds = probed.seconds;
+        record->Probed = probed.source;
         record->ZoomMode = zoomMode_;
         list_.Append(std::move(record));
         ++result_.Added;
@@ -161,9 +152,6 @@ void TJobAdder::JoinWorker() {
     if (!worker_.joinable()) {
         return;
     }
-    // The worker may be waiting for the main thread (a log line, say): keep serving it.
-    while (TMainThread::IsCurrent() && !workerDone_) {
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
-    }
+    // A plain wait: the worker only posts to the main thread, never waits for it.
     worker_.join();
 }
