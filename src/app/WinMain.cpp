@@ -1,6 +1,7 @@
 #include "WinMain.h"
 
 #include "AppException.h"
+#include "AppMessages.h"
 #include "BatchFrameHook.h"
 #include "BatchRun.h"
 #include "DeviceListBox.h"
@@ -39,8 +40,11 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 #include <QToolBar>
+
 #include <QToolButton>
+#include <csignal>
 
 #include <chrono>
 
@@ -219,6 +223,16 @@ void TfrmMain::FirstShow() {
     setWindowTitle(QString::fromStdString(model_->Caption()));
     ui_.picker->Rebuild();
     model_->LoadCurrentFormat();
+    // After the window has appeared: the boxes belong to it.
+    QTimer::singleShot(0, this, [this] {
+        Guarded([this] {
+            for (const std::string& warning : model_->StartUpWarnings()) {
+                ui_.mmoLog->appendPlainText(QString::fromStdString(warning));
+                Shell().MessageBox(warning, appmsg::WarningCaption, TMsgIcon::Warning,
+                                   TMsgButtons::Ok);
+            }
+        });
+    });
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -239,6 +253,15 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         closed_ = true;
     }
     event->accept();
+}
+
+void TfrmMain::EndBySignal(int signal) {
+    if (signal != SIGINT && (batchRun_->Running() || batchRun_->Prepared())) {
+        batchRun_->Interrupt();
+    }
+    askOnClose_ = false;
+    close();
+    QCoreApplication::exit(128 + signal);
 }
 
 void TfrmMain::ShutDownComponents() {
@@ -349,14 +372,8 @@ void TfrmMain::AddClick() {
     AddFiles(files);
 }
 
-void TfrmMain::FilesDropped(const QStringList& paths) {
-    Guarded([this, &paths] {
-        std::vector<std::string> dropped;
-        for (const QString& path : paths) {
-            dropped.push_back(path.toStdString());
-        }
-        AddFiles(mediafiles::ExpandDropped(dropped));
-    });
+void TfrmMain::FilesDropped(const std::vector<std::string>& paths) {
+    Guarded([this, &paths] { AddFiles(mediafiles::ExpandDropped(paths)); });
 }
 
 void TfrmMain::RemoveClick() {

@@ -63,6 +63,10 @@ public:
     TfrmFileInfo* FileInfoWindow() const { return frmFileInfo_; }
     // Closing asks first unless this is off (the screenshot run ends without a question).
     void SetAskOnClose(bool ask) { askOnClose_ = ask; }
+    // SIGINT, SIGTERM or SIGHUP: a running batch stops (SIGINT keeps the stopped outputs, the
+    // others remove them), the window closes without asking and the program ends with
+    // 128 + signal.
+    void EndBySignal(int signal);
 
 signals:
     void addFinished(int added);
@@ -106,7 +110,7 @@ public slots:
     void PopupAboutToShow();
     void SkinMenuAboutToShow();
     void ShowPopup(const QPoint& globalPosition);
-    void FilesDropped(const QStringList& paths);
+    void FilesDropped(const std::vector<std::string>& paths);
 
 protected:
     void showEvent(QShowEvent* event) override;

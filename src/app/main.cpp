@@ -13,25 +13,22 @@
 #include "QtShellServices.h"
 #include "Screenshots.h"
 #include "SettingsScreenshots.h"
+#include "SignalWatcher.h"
 #include "TrimCropScenes.h"
 #include "VantreApplication.h"
 #include "WaterMarkScenes.h"
 #include "WinCover.h"
 #include "WinMain.h"
 
-#include <QFileInfo>
 #include <QTimer>
 
 #include <memory>
 
 namespace {
 
-std::vector<std::string> CommandLineFiles(const QStringList& arguments) {
-    std::vector<std::string> paths;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        paths.push_back(QFileInfo(arguments[i]).absoluteFilePath().toStdString());
-    }
-    return mediafiles::ExpandDropped(paths);
+// The names as the system gave them: bytes that are not UTF-8 stay as they are.
+std::vector<std::string> CommandLineFiles(int argc, char** argv) {
+    return mediafiles::ExpandDropped(mediafiles::CommandLinePaths(argc, argv));
 }
 
 // VANTRE_SCREENSHOTS=folder saves pictures of the windows there and ends the program;
@@ -82,11 +79,14 @@ int main(int argc, char** argv) {
             }
             return chooser->Choose(start);
         });
+        TSignalWatcher signalWatcher;
+        QObject::connect(&signalWatcher, &TSignalWatcher::arrived, &window,
+                         [&window](int signal) { window.EndBySignal(signal); });
         cover->WatchWindow(&window);
         window.show();
 
         const QString screenshots = qEnvironmentVariable("VANTRE_SCREENSHOTS");
-        const std::vector<std::string> files = CommandLineFiles(QCoreApplication::arguments());
+        const std::vector<std::string> files = CommandLineFiles(argc, argv);
         if (!screenshots.isEmpty()) {
             QObject::connect(&window, &TfrmMain::addFinished, &window,
                              [&] { RunScreenshots(window, screenshots); });

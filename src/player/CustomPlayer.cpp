@@ -211,6 +211,8 @@ void TCustomPlayer::ApplyAudioDriver() const {
 
 bool TCustomPlayer::StartAudio(unsigned handle) {
     ApplyAudioDriver();
+    // The program's own handlers decide what SIGINT and SIGTERM do, also while sound plays.
+    fn::SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
     if (fn::SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) {
         Fail(Format(playermsg::CouldNotInitSDL, handle, fn::SDL_GetError()), true);
         return false;

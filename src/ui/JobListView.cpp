@@ -2,23 +2,30 @@
 
 #include "JobListDelegate.h"
 #include "JobListModel.h"
+#include "MediaFiles.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QUrl>
 
 namespace {
 
-QStringList LocalPaths(const QMimeData* data) {
-    QStringList paths;
-    if (data != nullptr && data->hasUrls()) {
-        for (const QUrl& url : data->urls()) {
-            if (url.isLocalFile()) {
-                paths << url.toLocalFile();
-            }
+// The raw list keeps names that are not UTF-8 byte for byte; the decoded URLs would not.
+std::vector<std::string> LocalPaths(const QMimeData* data) {
+    if (data == nullptr) {
+        return {};
+    }
+    if (data->hasFormat("text/uri-list")) {
+        return mediafiles::LocalPathsOfUriList(data->data("text/uri-list").toStdString());
+    }
+    std::vector<std::string> paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) {
+            paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
         }
     }
     return paths;
@@ -118,7 +125,7 @@ void TJobListView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void TJobListView::dragEnterEvent(QDragEnterEvent* event) {
-    if (!LocalPaths(event->mimeData()).isEmpty()) {
+    if (!LocalPaths(event->mimeData()).empty()) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -126,7 +133,7 @@ void TJobListView::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TJobListView::dragMoveEvent(QDragMoveEvent* event) {
-    if (!LocalPaths(event->mimeData()).isEmpty()) {
+    if (!LocalPaths(event->mimeData()).empty()) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -134,8 +141,8 @@ void TJobListView::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void TJobListView::dropEvent(QDropEvent* event) {
-    const QStringList paths = LocalPaths(event->mimeData());
-    if (paths.isEmpty()) {
+    const std::vector<std::string> paths = LocalPaths(event->mimeData());
+    if (paths.empty()) {
         event->ignore();
         return;
     }

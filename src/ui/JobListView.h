@@ -3,6 +3,9 @@
 #include <QStringList>
 #include <QTreeView>
 
+#include <string>
+#include <vector>
+
 class TJobList;
 class TJobListModel;
 
@@ -20,7 +23,7 @@ public:
 signals:
     void rowDoubleClicked(int row);
     void popupRequested(const QPoint& globalPosition);
-    void pathsDropped(const QStringList& paths);
+    void pathsDropped(const std::vector<std::string>& paths);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -385,10 +385,12 @@ void TBatchRun::StopNow() {
         // A notice still on its way; the encoder's own end deals with its task.
     }
     outputs_->AbandonAll();
+    const bool interrupted = outputs_->DiscardStopped();
     for (TBatchJob& job : jobs_) {
         if (job.Task >= 0 && job.Outcome == TJobOutcome::Queued) {
-            job.Outcome = TJobOutcome::Stopped;
-            rows_->SetProgress(job.Row, batchmsg::RowStopped, "");
+            job.Outcome = interrupted ? TJobOutcome::Interrupted : TJobOutcome::Stopped;
+            rows_->SetProgress(job.Row,
+                               interrupted ? batchmsg::RowInterrupted : batchmsg::RowStopped, "");
         }
     }
     state_ = TState::Idle;

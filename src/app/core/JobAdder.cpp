@@ -96,7 +96,8 @@ void TJobAdder::Run(std::vector<TCandidate> candidates) {
 }
 
 TJobAdder::TProbed TJobAdder::Probe(const TCandidate& candidate) {
-    TProbed probed{candidate, false, 0, {}};
+    TProbed probed;
+    probed.candidate = candidate;
     try {
         std::string error;
         probed.source = TBatchBuilder::ProbeSource(probe_.Probe(), candidate.path, error);

@@ -5,6 +5,7 @@
 #include "GlobalObject.h"
 #include "IniFile.h"
 #include "MainWindowModel.h"
+#include "OutputName.h"
 #include "RecordingShell.h"
 #include "Settings.h"
 #include "SnapshotWriter.h"
@@ -14,6 +15,8 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using core_test::ReadText;
 using core_test::WriteText;
@@ -112,4 +115,34 @@ TEST_F(SavedFileSafety, DamagedCatalogWarningReachesTheStartUpWarnings) {
         0u)
         << model.StartUpWarnings()[0];
     EXPECT_TRUE(fs::exists(catalogFile + ".bak"));
+}
+
+// What a run on this host that died left in the output folder is cleared when the program
+// starts; another host's files and a person's own empty file stay.
+TEST_F(SavedFileSafety, StartRemovesUnfinishedFilesOfDeadRunsInTheOutputFolder) {
+    const pid_t dead = ::fork();
+    if (dead == 0) {
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(dead, &status, 0);
+    const std::string out = dir.File("videos");
+    fs::create_directories(out);
+    {
+        TGlobalObject global(places);
+        TSettings(global).SetOutputDir(out);
+    }
+    const std::string tail = UnfinishedTail();
+    const std::string deadTail = tail.substr(0, tail.rfind('-') + 1) + std::to_string(dead);
+    WriteText(out + "/a_(new).mp4", "");
+    WriteText(out + "/a_(new).mp4" + deadTail, "partial");
+    WriteText(out + "/b_(new).mp4.unfinished-elsewhere-" + std::to_string(dead), "partial");
+    WriteText(out + "/mine.mp4", "");
+
+    TMainWindowModel model(places, dir.File("lib"));
+    EXPECT_EQ(model.StartUpOutputFolder(), out);
+    EXPECT_FALSE(fs::exists(out + "/a_(new).mp4"));
+    EXPECT_FALSE(fs::exists(out + "/a_(new).mp4" + deadTail));
+    EXPECT_TRUE(fs::exists(out + "/b_(new).mp4.unfinished-elsewhere-" + std::to_string(dead)));
+    EXPECT_TRUE(fs::exists(out + "/mine.mp4"));
 }
