@@ -4,6 +4,7 @@
 #include "Directory.h"
 #include "GlobalObject.h"
 #include "Glyphs.h"
+#include "HardwareEncoders.h"
 #include "InstanceChannel.h"
 #include "MainWindowMessages.h"
 #include "MediaFiles.h"
@@ -80,6 +81,9 @@ int main(int argc, char** argv) {
     cover->show();
     cover->repaint();
     QCoreApplication::sendPostedEvents(cover.get());
+
+    TSystemDeviceOpener devices;
+    THardwareEncoders::Instance().Detect(THardwareEncoders::RenderDevicePaths(), devices);
 
     int code = 0;
     {

@@ -13,12 +13,13 @@ namespace {
 // Device groups by the kind of device they stand for.
 enum class TKind { Player, Phone, TvBox, Handheld, Controller, Film, HdBadge, Music };
 
-constexpr std::array<TKind, 25> GroupKinds = {
+constexpr std::array<TKind, 28> GroupKinds = {
     TKind::Player,     TKind::Phone,   TKind::TvBox,      TKind::Phone,      TKind::Handheld,
     TKind::Controller, TKind::Player,  TKind::Player,     TKind::Player,     TKind::Player,
     TKind::Player,     TKind::Player,  TKind::Controller, TKind::Controller, TKind::Phone,
     TKind::Phone,      TKind::Phone,   TKind::Phone,      TKind::Film,       TKind::Film,
-    TKind::Player,     TKind::HdBadge, TKind::Film,       TKind::Film,       TKind::Music};
+    TKind::Player,     TKind::HdBadge, TKind::Film,       TKind::Film,       TKind::Music,
+    TKind::HdBadge,    TKind::Music,   TKind::Phone};
 
 QPixmap Canvas(int size, qreal ratio) {
     QPixmap pixmap(qRound(size * ratio), qRound(size * ratio));

@@ -394,28 +394,28 @@ TEST_F(MainWindowFixture, OutputFolderBrowsAndOpen) {
 TEST_F(MainWindowFixture, DeviceListGroupsExpandAndCollapse) {
     TDeviceListBox* list = Ui().picker->List();
     QAbstractItemModel* model = list->model();
-    ASSERT_EQ(model->rowCount(), 25) << "no \"lstformat\": every group collapsed";
-    for (int row = 0; row < 25; ++row) {
+    ASSERT_EQ(model->rowCount(), 28) << "no \"lstformat\": every group collapsed";
+    for (int row = 0; row < 28; ++row) {
         EXPECT_TRUE(model->index(row, 0).data(TDeviceListModel::IsGroupRole).toBool());
     }
     Ui().picker->ShowList();
     ASSERT_TRUE(list->isVisible());
     const QRect first = list->RowRect(0);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(8, first.center().y()));
-    ASSERT_EQ(model->rowCount(), 34) << "the nine iPod entries";
+    ASSERT_EQ(model->rowCount(), 37) << "the nine iPod entries";
     EXPECT_EQ(model->index(1, 0).data().toString(), "iPod Video MPEG-4 (*.mp4)");
     EXPECT_EQ(model->index(9, 0).data().toString(), "iPod Touch MPEG-4 Wide Screen (*.mp4)");
     EXPECT_EQ(model->index(10, 0).data().toString(), "Apple iPhone");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(60, first.center().y()));
-    EXPECT_EQ(model->rowCount(), 34) << "a press on the caption does not toggle";
+    EXPECT_EQ(model->rowCount(), 37) << "a press on the caption does not toggle";
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(8, first.center().y()));
-    ASSERT_EQ(model->rowCount(), 25);
+    ASSERT_EQ(model->rowCount(), 28);
     EXPECT_EQ(model->index(1, 0).data().toString(), "Apple iPhone");
 
     // A double click on a group's caption; moving over a row selects it.
     const QPoint appleTv(80, list->RowRect(2).center().y());
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, appleTv);
-    ASSERT_EQ(model->rowCount(), 31);
+    ASSERT_EQ(model->rowCount(), 34);
     QTest::mouseMove(list->viewport(), QPoint(80, list->RowRect(8).center().y()));
     EXPECT_EQ(list->SelectedRow(), 8);
     // Choosing an entry stores it as the current format and closes the list.
@@ -550,7 +550,7 @@ TEST_F(MainWindowFixture, ListsShowRowsCellsAndChecksToAssistiveTechnology) {
     QAccessibleInterface* devices = QAccessible::queryAccessibleInterface(Ui().picker->List());
     ASSERT_NE(devices, nullptr);
     ASSERT_NE(devices->tableInterface(), nullptr);
-    EXPECT_EQ(devices->tableInterface()->rowCount(), 25);
+    EXPECT_EQ(devices->tableInterface()->rowCount(), 28);
     QAccessibleInterface* group = devices->tableInterface()->cellAt(4, 0);
     EXPECT_EQ(group->text(QAccessible::Name), "Sony PSP");
     EXPECT_EQ(group->text(QAccessible::Description), "device group, collapsed");

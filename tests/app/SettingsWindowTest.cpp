@@ -379,7 +379,7 @@ TEST(SettingsFromTheMainWindow, OkChangesTheMainWindowsFormat) {
     QTimer::singleShot(0, &window, drive);
     window.Ui().btnSettings->click();
     ASSERT_EQ(shown, 1);
-    EXPECT_EQ(dialogRows, 35) << "the main list's open group is open in the dialog";
+    EXPECT_EQ(dialogRows, 38) << "the main list's open group is open in the dialog";
     EXPECT_EQ(window.Ui().picker->FormatBox()->text(), "MPEG-4 Video (*.mp4)");
     EXPECT_EQ(window.Model().Table().CurrentCode(), "2302");
     TSettings& settings = window.Model().Settings();

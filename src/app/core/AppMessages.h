@@ -32,6 +32,19 @@ inline constexpr const char* CatalogOlderReplaced =
 inline constexpr const char* CatalogSectionMissing = "section %s is missing";
 inline constexpr const char* CatalogKeyMissing = "key %s of section %s is missing";
 
+// Hardware encoders: the caption, the software encoder, why the hardware one is not there.
+inline constexpr const char* HardwareFallback = "%s is not available (%s): converted with %s";
+inline constexpr const char* NoRenderDevice = "no VAAPI render device";
+inline constexpr const char* NotRenderDevice = "%s is not a render device";
+inline constexpr const char* DeviceTrialFailed = "%s: %s";
+inline constexpr const char* NvencNotLoaded = "the NVENC driver library is not installed";
+inline constexpr const char* NoHardwareUpload =
+    "the conversion engine does not hand pictures to hardware devices";
+inline constexpr const char* DeviceCannotOpen = "cannot open the device";
+// The width and height the conversion would make.
+inline constexpr const char* Av1TooSmall =
+    "AV1 pictures must be at least 64 x 64 pixels, this conversion would make %d x %d: choose a "
+    "larger frame size";
 // A batch whose format the catalog does not describe converts nothing.
 inline constexpr const char* FormatNotInCatalog =
     "the output format %d is not in the format catalog";

@@ -58,6 +58,12 @@ TSourceFacts SourceFactsOf(TAVProbe& probe) {
         source.SampleAspectNum = turned ? video.SampleAspectDen : video.SampleAspectNum;
         source.SampleAspectDen = turned ? video.SampleAspectNum : video.SampleAspectDen;
     }
+    if (const AVPixFmtDescriptor* format =
+            video.PixelFormat >= 0
+                ? fn::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(video.PixelFormat))
+                : nullptr) {
+        source.BitDepth = format->comp[0].depth;
+    }
     source.Interlaced = video.Interlaced;
     source.HighDynamicRange = video.HighDynamicRange;
     return source;
@@ -90,7 +96,9 @@ TProbedSource TBatchBuilder::ProbeSource(TAVProbe& probe, const std::string& fil
 }
 
 int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode,
-                          const std::shared_ptr<TTaskOutputs>& outputs, std::string& error) {
+                          const std::shared_ptr<TTaskOutputs>& outputs, std::string& error,
+                          std::string& notice) {
+    notice.clear();
     TInputOptions input;
     InitInputOptions(input);
     input.FileName = job.SourceFile;
@@ -144,7 +152,7 @@ int TBatchBuilder::AddJob(TlvFilesRecord& job, int formatCode,
     }
 
     const TSourceFacts& source = facts.Source;
-    BuildTaskOptions(job, formatCode, output, source, input, files_, ask_);
+    notice = BuildTaskOptions(job, formatCode, output, source, input, files_, ask_);
     if (output.FileFormat.empty()) {
         // The unfinished name does not end in the extension.
         output.FileFormat = MuxerForFileName("output" + extension);

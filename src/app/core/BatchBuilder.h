@@ -34,8 +34,10 @@ public:
     // The task index, or -1 with error set (the job then has no task). job.ZoomMode is
     // updated. When the task starts, its output is reserved on disk (TOutputReservation) and
     // handed to outputs under the task's index; the task writes through its unfinished name.
+    // notice gets what the job's row should say about its conversion (a hardware encoder
+    // replaced), else it is cleared.
     int AddJob(TlvFilesRecord& job, int formatCode, const std::shared_ptr<TTaskOutputs>& outputs,
-               std::string& error);
+               std::string& error, std::string& notice);
 
 private:
     TCustomFFEncoder& encoder_;

@@ -94,6 +94,12 @@ void TBatchRun::SetStopPreview(std::function<void()> stopPreview) {
     stopPreview_ = std::move(stopPreview);
 }
 
+std::string TBatchRun::NoticeOfRow(int row) const {
+    const auto job = std::find_if(jobs_.begin(), jobs_.end(),
+                                  [row](const TBatchJob& j) { return j.Row == row; });
+    return job != jobs_.end() ? job->Notice : std::string();
+}
+
 int TBatchRun::RowOfTask(int task) const {
     return task >= 0 && task < TaskCount() ? taskRows_[task] : -1;
 }
@@ -191,7 +197,7 @@ void TBatchRun::AddJobs(const TBatchRequest& request) {
             continue;
         }
         try {
-            task = builder.AddJob(rows_->Record(r), formatCode, outputs_, job.Error);
+            task = builder.AddJob(rows_->Record(r), formatCode, outputs_, job.Error, job.Notice);
         } catch (const std::exception& e) {
             job.Error = e.what();
         }
@@ -199,7 +205,10 @@ void TBatchRun::AddJobs(const TBatchRequest& request) {
         if (task >= 0) {
             job.Task = task;
             taskRows_.push_back(r);
-            rows_->SetProgress(r, "", "");
+            rows_->SetProgress(r, "", job.Notice);
+            if (!job.Notice.empty()) {
+                Log(job.Source + ": " + job.Notice);
+            }
         } else {
             job.Outcome = TJobOutcome::NotAdded;
             rows_->SetProgress(r, batchmsg::RowFailed, job.Error);
@@ -402,7 +411,7 @@ void TBatchRun::HandleProgress(const TProgressInfo& info) {
         return;
     }
     progress_.Report(info);
-    rows_->SetProgress(row, progress_.PercentTextOf(info.TaskIndex), "");
+    rows_->SetProgress(row, progress_.PercentTextOf(info.TaskIndex), NoticeOfRow(row));
     Notify([&info](IBatchListener& l) { l.BatchProgress(info); });
 }
 
@@ -442,7 +451,7 @@ void TBatchRun::HandleTerminate(const TTerminateInfo& info, const std::string& f
         Log(job->Source + ": " + info.ExceptionMsg);
     } else if (info.Finished) {
         job->Outcome = TJobOutcome::Converted;
-        rows_->SetProgress(job->Row, "100%", "");
+        rows_->SetProgress(job->Row, "100%", job->Notice);
     } else if (outputs_->DiscardStopped()) {
         job->Outcome = TJobOutcome::Interrupted;
         rows_->SetProgress(job->Row, batchmsg::RowInterrupted, "");

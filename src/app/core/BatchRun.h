@@ -26,7 +26,8 @@ struct TBatchJob {
     std::string Source;
     std::string OutputFile;
     TJobOutcome Outcome = TJobOutcome::Queued;
-    std::string Error; // why it failed or was not added
+    std::string Error;  // why it failed or was not added
+    std::string Notice; // what the row's tooltip says while it converts (a replaced encoder)
 };
 
 // How a batch is built; the defaults are the desktop program's Start.
@@ -108,6 +109,8 @@ public:
     // Element k: the row of task k.
     const std::vector<int>& TaskRows() const { return taskRows_; }
     int RowOfTask(int task) const;
+    // The notice of the job on a row; empty when there is none.
+    std::string NoticeOfRow(int row) const;
     int TaskCount() const { return static_cast<int>(taskRows_.size()); }
     // One per checked row, in row order.
     const std::vector<TBatchJob>& Jobs() const { return jobs_; }

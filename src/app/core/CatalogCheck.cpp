@@ -47,7 +47,12 @@ TCatalogCheck::TResult TCatalogCheck::Compare(const TIniFile::TContent& copy,
         result.Verdict = TVerdict::Newer;
         return result;
     }
-    // Garbage is damaged, whatever version it claims; the version section itself is new.
+    // An earlier program's catalog lacks the formats added since: older, not damaged.
+    if (copyVersion > 0 && copyVersion < Version(shipped)) {
+        result.Verdict = TVerdict::Older;
+        return result;
+    }
+    // A copy that states no version is checked section by section: garbage is damaged.
     const TKeys present = KeysOf(copy);
     for (const auto& [section, values] : shipped) {
         if (SameText(section, VersionSection)) {

@@ -8,6 +8,7 @@
 #include "FFEncoder.h"
 #include "FormatCatalog.h"
 #include "GlobalObject.h"
+#include "HardwareEncoders.h"
 #include "MainThread.h"
 #include "MediaUtils.h"
 #include "Settings.h"
@@ -340,6 +341,8 @@ int TConvertCommand::Convert(const TRequest& request) {
         err_ << "vantre-convert: " << encoder.LastErrorText() << "\n";
         return 1;
     }
+    TSystemDeviceOpener devices;
+    THardwareEncoders::Instance().Detect(THardwareEncoders::RenderDevicePaths(), devices);
     TBatchRowList rows;
     for (const std::string& file : request.files) {
         TlvFilesRecord& job = rows.Record(rows.Add(std::filesystem::absolute(file).string()));
@@ -387,6 +390,9 @@ int TConvertCommand::Convert(const TRequest& request) {
         const std::string& source = request.files[k];
         if (job.Outcome == TJobOutcome::Converted) {
             out_ << "converted  " << source << " -> " << job.OutputFile << "\n";
+            if (!job.Notice.empty()) {
+                out_ << "           " << job.Notice << "\n";
+            }
             continue;
         }
         ++failed;

@@ -33,6 +33,14 @@ const TDisplayNames::TTable& TDisplayNames::VideoEncoders() {
         {"ljpeg", "ljpeg"},
         {"mjpeg", "mjpeg"},
         {"zlib", "zlib"},
+        {"h265", "libx265"},
+        {"av1", "libsvtav1"},
+        {"vp9", "libvpx-vp9"},
+        {"h.264 (vaapi)", "h264_vaapi"},
+        {"h.265 (vaapi)", "hevc_vaapi"},
+        {"vp9 (vaapi)", "vp9_vaapi"},
+        {"h.264 (nvenc)", "h264_nvenc"},
+        {"h.265 (nvenc)", "hevc_nvenc"},
     };
     return table;
 }
@@ -68,6 +76,7 @@ const TDisplayNames::TTable& TDisplayNames::AudioEncoders() {
         {"adpcm_ima_wav", "adpcm_ima_wav"},
         {"wma1", "wmav1"},
         {"wma2", "wmav2"},
+        {"opus", "libopus"},
     };
     return table;
 }

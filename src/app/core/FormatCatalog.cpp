@@ -91,6 +91,15 @@ const std::vector<TGroup>& Groups() {
           "M4A MPEG-4 Audio (*.m4a)", "WMA - Windows Meida Audio (*.wma)",
           "WAV - Waveform Audio (*.wav)", "OGG Vorbis Audio Codec (*.ogg)",
           "AC-3 Audio Codec (*.ac3)"}},
+        {"Modern Video",
+         {"H.265/HEVC Video (*.mp4)", "H.265/HEVC Video (*.mkv)", "AV1 Video (*.mp4)",
+          "AV1 Video (*.webm)", "VP9 Video (*.webm)", "H.264 High Quality Video (*.mkv)"}},
+        {"Modern Audio",
+         {"Opus Audio (*.opus)", "FLAC Lossless Audio (*.flac)", "Apple Lossless Audio (*.m4a)",
+          "AAC Audio (*.m4a)"}},
+        {"Web and Phones",
+         {"Web Video 1080p H.264 (*.mp4)", "Phone Video 1080p H.265 (*.mp4)",
+          "Small Video for Sharing 720p (*.mp4)"}},
     };
     return groups;
 }

@@ -17,8 +17,8 @@ struct TItemInfo {
 // the section "formatInfo" + code.
 class TFormatCatalog {
 public:
-    static constexpr int GroupCount = 25;
-    static constexpr int EntryCount = 115;
+    static constexpr int GroupCount = 28;
+    static constexpr int EntryCount = 128;
 
     static const std::string& GroupText(int group);
     static const std::vector<std::string>& GroupEntries(int group);

@@ -3,6 +3,7 @@
 #include "DisplayNames.h"
 #include "FormatCatalog.h"
 #include "MediaUtils.h"
+#include "QualityLevels.h"
 
 using namespace catalogkey;
 
@@ -81,7 +82,10 @@ TIniFile::TValues TFormatProfile::Values(const TCatalogFile& catalog, int code,
     }
 
     values.emplace_back(catalogkey::VideoSize.Value, choices.VideoSize.Text);
-    values.emplace_back(catalogkey::VideoBitRate.Value, choices.VideoBitRate.Text);
+    // A quality level is stored by its name: the value shown beside it is the encoder's.
+    values.emplace_back(
+        catalogkey::VideoBitRate.Value,
+        TQualityLevels::LevelName(choices.VideoBitRate.Text).value_or(choices.VideoBitRate.Text));
     values.emplace_back(catalogkey::FrameRate.Value, choices.FrameRate.Text);
 
     static constexpr const char* zooms[] = {"full", "lbox", "pan"};

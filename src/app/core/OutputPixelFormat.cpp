@@ -14,6 +14,10 @@ constexpr std::array<const char*, 17> EightBit420Codecs{
     "msmpeg4v1", "h263", "h263p", "flv",     "mpeg1video", "mpeg2video",
     "wmv1",      "wmv2", "rv10",  "rv20",    "mov"};
 
+// Today's codecs: their players take 10-bit 4:2:0 as well (H.265 Main 10, AV1 Main, VP9
+// Profile 2).
+constexpr std::array<const char*, 3> TenBit420Codecs{"libx265", "libsvtav1", "libvpx-vp9"};
+
 } // namespace
 
 bool TOutputPixelFormat::WantsEightBit420(const std::string& videoCodec) {
@@ -26,6 +30,12 @@ bool TOutputPixelFormat::WantsEightBit420(const std::string& videoCodec) {
     return false;
 }
 
-std::string TOutputPixelFormat::For(const std::string& videoCodec) {
+std::string TOutputPixelFormat::For(const std::string& videoCodec, int sourceBitDepth) {
+    const std::string codec = LowerCase(Trim(videoCodec));
+    for (const char* name : TenBit420Codecs) {
+        if (codec == name) {
+            return sourceBitDepth > 8 ? "yuv420p10le" : "yuv420p";
+        }
+    }
     return WantsEightBit420(videoCodec) ? "yuv420p" : std::string();
 }

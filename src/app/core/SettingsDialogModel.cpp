@@ -2,10 +2,13 @@
 
 #include "AppMessages.h"
 #include "CatalogFile.h"
+#include "DisplayNames.h"
 #include "EditModelMessages.h"
 #include "FormatProfile.h"
 #include "GlobalObject.h"
+#include "HardwareEncoders.h"
 #include "MediaUtils.h"
+#include "QualityLevels.h"
 #include "Settings.h"
 #include "ShellServices.h"
 
@@ -160,6 +163,15 @@ void TSettingsDialogModel::LoadFormat() {
         TSettingsCombo& box = Box(control);
         box = TSettingsCombo{};
         box.Items = std::move(list.Items);
+        if (control == TSettingsControl::VideoEncoder) {
+            // This machine's hardware encoders follow the catalog's items.
+            const std::vector<std::string> catalogItems = box.Items;
+            for (const std::string& item : catalogItems) {
+                for (std::string& caption : THardwareEncoders::Instance().CaptionsBeside(item)) {
+                    box.Items.push_back(std::move(caption));
+                }
+            }
+        }
         offered_[Slot(control)] = list.Enabled;
         if (!list.Enabled) {
             continue;
@@ -217,6 +229,23 @@ void TSettingsDialogModel::Select(TSettingsControl control, int index) {
         box.ItemIndex = -1;
         box.Text.clear();
     }
+    if (control == TSettingsControl::VideoEncoder) {
+        ShowQualityValues();
+    }
+}
+
+void TSettingsDialogModel::ShowQualityValues() {
+    TSettingsCombo& rates = Box(TSettingsControl::VideoBitRate);
+    const std::string encoder =
+        TDisplayNames::VideoEncoder(Box(TSettingsControl::VideoEncoder).Text).value_or("");
+    for (std::string& item : rates.Items) {
+        if (const auto level = TQualityLevels::LevelName(item)) {
+            item = TQualityLevels::Caption(*level, encoder);
+        }
+    }
+    if (rates.ItemIndex >= 0 && rates.ItemIndex < static_cast<int>(rates.Items.size())) {
+        rates.Text = rates.Items[rates.ItemIndex];
+    }
 }
 
 void TSettingsDialogModel::SetText(TSettingsControl control, const std::string& text) {
@@ -260,8 +289,9 @@ TExitCheck TSettingsDialogModel::ExitCheck(TSettingsControl control) {
     case TSettingsControl::VideoSize:
         return CheckFrameSize();
     case TSettingsControl::VideoBitRate:
-        return IsInteger(text) || text == AsSource ? TExitCheck::Passed
-                                                   : Reject(control, editmsg::VideoBitRateInvalid);
+        return IsInteger(text) || text == AsSource || TQualityLevels::LevelName(text)
+                   ? TExitCheck::Passed
+                   : Reject(control, editmsg::VideoBitRateInvalid);
     case TSettingsControl::SampleRate:
         return IsInteger(text) || text == AsSource ? TExitCheck::Passed
                                                    : Reject(control, editmsg::SampleRateInvalid);

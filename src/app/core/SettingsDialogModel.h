@@ -124,6 +124,8 @@ private:
     TSettingsCombo& Box(TSettingsControl control);
     void LoadFormat();
     void ApplyEnabling();
+    // The "Quality" items of the video bit rate box show their value on the chosen encoder.
+    void ShowQualityValues();
     TExitCheck Reject(TSettingsControl control, const char* message);
     TExitCheck CheckFrameSize();
     bool SaveAll();

@@ -2,9 +2,12 @@
 
 #include "AppMessages.h"
 #include "CatalogFile.h"
+#include "FFmpegException.h"
 #include "FormatProfile.h"
+#include "HardwareEncoders.h"
 #include "MediaUtils.h"
 #include "OutputPixelFormat.h"
+#include "QualityLevels.h"
 #include "SquarePixelFit.h"
 
 #include <algorithm>
@@ -101,6 +104,24 @@ constexpr std::array<const char*, 20> PlainVideoCodecs{
 constexpr std::array<const char*, 10> ContainerWords{"ipod", "3gp", "3g2",    "avi", "psp",
                                                      "mov",  "vcd", "mpegts", "vob", "flv"};
 
+// The words of today's formats (their container follows the extension): their H.264 is tuned
+// by the encoder's own presets, not by the old device preset files.
+constexpr std::array<const char*, 3> ModernContainers{"mp4", "matroska", "webm"};
+
+constexpr std::array<const char*, 3> ModernVideoCodecs{"libx265", "libsvtav1", "libvpx-vp9"};
+
+// Speed settings a desktop user can wait for at 1080p on a few cores.
+struct TEncoderSpeed {
+    const char* Codec;
+    const char* Options;
+};
+constexpr std::array<TEncoderSpeed, 4> EncoderSpeeds{{
+    {"libx264", "preset=medium"},
+    {"libx265", "preset=fast"},
+    {"libsvtav1", "preset=8"},
+    {"libvpx-vp9", "deadline=good\ncpu-used=4\nrow-mt=1\ntile-columns=2"},
+}};
+
 template <size_t N> bool OneOf(const std::string& text, const std::array<const char*, N>& words) {
     return std::any_of(words.begin(), words.end(), [&](const char* w) { return text == w; });
 }
@@ -149,6 +170,26 @@ void AppendOptionLine(std::string& options, const std::string& line) {
         options += '\n';
     }
     options += line;
+}
+
+void ApplyEncoderSpeed(const std::string& codec, TOutputOptions& output) {
+    for (const TEncoderSpeed& speed : EncoderSpeeds) {
+        if (codec == speed.Codec) {
+            AppendOptionLine(output.ExtOptions, speed.Options);
+        }
+    }
+}
+
+// A hardware encoder this machine does not offer gives way to its software encoder; the
+// notice says so.
+std::string HardwareOrSoftware(std::string& codec) {
+    const THardwareEncoder* hardware = THardwareEncoders::Find(codec);
+    if (hardware == nullptr || THardwareEncoders::Instance().Offered(codec)) {
+        return {};
+    }
+    const std::string why = THardwareEncoders::Instance().WhyMissing(codec);
+    codec = hardware->Software;
+    return ::Format(appmsg::HardwareFallback, hardware->Caption, why.c_str(), hardware->Software);
 }
 
 // Containers of sound that hold a cover picture, by file extension.
@@ -287,9 +328,9 @@ void PanAndScan(const TlvFilesRecord& job, const TGeometry& g, TOutputOptions& o
 
 } // namespace
 
-void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions& output,
-                      const TSourceFacts& source, TInputOptions& input,
-                      const TTaskOptionFiles& files, const TAskYesNo& ask) {
+std::string BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions& output,
+                             const TSourceFacts& source, TInputOptions& input,
+                             const TTaskOptionFiles& files, const TAskYesNo& ask) {
     const TCatalogFile catalog(files.CatalogFile);
     const TFormatProfile profile(files.SettingsFile, files.CatalogFile, formatCode);
     const std::string containerWord = catalog.Format(formatCode);
@@ -308,20 +349,28 @@ void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions&
         }
     }
 
-    const std::string videoCodec = profile.Read(VideoEncoder.Value, "");
+    std::string videoCodec = profile.Read(VideoEncoder.Value, "");
     if (Trim(videoCodec).empty()) {
         AudioOnly(profile, output, input,
                   source.CoverOnly &&
                       OneOf(LowerCase(catalog.FileExt(formatCode)), CoverContainers));
         KeepMono(catalog, profile, source, output);
-        return;
+        return {};
     }
+    const std::string notice = HardwareOrSoftware(videoCodec);
+    const bool modernContainer = OneOf(formatWord, ModernContainers);
 
     if (OneOf(videoCodec, PlainVideoCodecs)) {
         output.VideoCodec = videoCodec;
         if (videoCodec == "mpeg2video") {
             output.Target = 3;
         }
+    } else if (OneOf(videoCodec, ModernVideoCodecs) || THardwareEncoders::Find(videoCodec)) {
+        output.VideoCodec = videoCodec;
+        ApplyEncoderSpeed(videoCodec, output);
+    } else if (videoCodec == "libx264" && modernContainer) {
+        output.VideoCodec = videoCodec;
+        ApplyEncoderSpeed(videoCodec, output);
     } else if (videoCodec == "libx264") {
         output.VideoCodec = videoCodec;
         if (formatWord == "psp") {
@@ -342,7 +391,13 @@ void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions&
     } else {
         int value = 0;
         const std::string videoBitRate = profile.Read(VideoBitRate.Value, "512");
-        if (videoBitRate != AsSource && IsInteger(videoBitRate, value)) {
+        const std::optional<std::string> level = TQualityLevels::LevelName(videoBitRate);
+        if (level) {
+            // Constant quality: no bit rate target (the encoders' own default is none).
+            for (const auto& [name, option] : TQualityLevels::Options(*level, output.VideoCodec)) {
+                AppendOptionLine(output.ExtOptions, name + "=" + option);
+            }
+        } else if (videoBitRate != AsSource && IsInteger(videoBitRate, value)) {
             if (value > 0) {
                 output.VideoBitrate = ClampToInt(static_cast<long double>(value) * 1000);
             }
@@ -358,6 +413,15 @@ void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions&
 
         if (OneOf(formatWord, ContainerWords)) {
             output.FileFormat = containerWord;
+        }
+        if (formatWord == "mp4") {
+            // The index first, so that players start before the whole file has arrived.
+            AppendOptionLine(output.ExtOptions, "movflags=+faststart");
+            if (output.VideoCodec == "libx265" || output.VideoCodec == "hevc_vaapi" ||
+                output.VideoCodec == "hevc_nvenc") {
+                // Apple's players take H.265 in MP4 only under this tag.
+                output.VideoTag = "hvc1";
+            }
         }
 
         // The frame size the output gets.
@@ -383,6 +447,10 @@ void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions&
         }
         if (LowerCase(output.VideoCodec) == "h263") {
             FitH263Size(tw, th);
+        }
+        // The AV1 encoder refuses smaller pictures with a bare "bad parameter".
+        if (output.VideoCodec == "libsvtav1" && (tw < 64 || th < 64)) {
+            throw FFmpegException(::Format(appmsg::Av1TooSmall, tw, th));
         }
 
         for (int* crop :
@@ -450,8 +518,8 @@ void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions&
             AppendOptionLine(output.ExtOptions, "pix_fmt=yuv411p");
         }
         // Deep or 4:2:2 sources would otherwise give pictures the format's players cannot decode.
-        const std::string pixelFormat =
-            TOutputPixelFormat::For(output.VideoCodec.empty() ? videoCodec : output.VideoCodec);
+        const std::string pixelFormat = TOutputPixelFormat::For(
+            output.VideoCodec.empty() ? videoCodec : output.VideoCodec, source.BitDepth);
         if (!pixelFormat.empty()) {
             AppendOptionLine(output.ExtOptions, "pix_fmt=" + pixelFormat);
         }
@@ -467,6 +535,7 @@ void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions&
 
     VideoFormatAudio(profile, output);
     KeepMono(catalog, profile, source, output);
+    return notice;
 }
 
 std::string StillPictureFilters(std::int64_t microseconds, double frameRate) {

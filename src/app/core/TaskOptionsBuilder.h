@@ -28,6 +28,8 @@ struct TTaskOptionFiles {
 // the picture repeated, each copy at its own time. Empty for no length or rate.
 std::string StillPictureFilters(std::int64_t microseconds, double frameRate);
 
-void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions& output,
-                      const TSourceFacts& source, TInputOptions& input,
-                      const TTaskOptionFiles& files, const TAskYesNo& ask);
+// Returns a notice for the job's row and the log (a hardware encoder replaced by its software
+// encoder, and why); empty when there is none.
+std::string BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions& output,
+                             const TSourceFacts& source, TInputOptions& input,
+                             const TTaskOptionFiles& files, const TAskYesNo& ask);

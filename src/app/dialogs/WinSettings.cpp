@@ -187,6 +187,12 @@ void TfrmSettings::Typed(TSettingsControl control, const QString& text) {
 
 void TfrmSettings::Picked(TSettingsControl control, int index) {
     model_.Select(control, index);
+    if (control == TSettingsControl::VideoEncoder) {
+        // The quality items show the chosen encoder's values.
+        showing_ = true;
+        ShowCombo(TSettingsControl::VideoBitRate);
+        showing_ = false;
+    }
 }
 
 bool TfrmSettings::KeyFiltered(TSettingsControl control, const QString& text) {

@@ -3,6 +3,7 @@
 #include "DisplayNames.h"
 #include "FormatCatalog.h"
 #include "MediaUtils.h"
+#include "QualityLevels.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,15 +22,16 @@ const std::string CatalogPath = std::string(VANTRE_DATA_DIR) + "/vantremp4format
 // Encoders of this platform's libavcodec (the engine's aliases included: libfaac and the
 // experimental native vorbis are served by aac and libvorbis).
 const std::set<std::string> VideoEncoders = {
-    "libx264", "mpeg4", "libxvid", "msmpeg4v2",  "msmpeg4",    "wmv1",    "wmv2",
-    "flv",     "h263",  "h263p",   "mpeg1video", "mpeg2video", "dvvideo", "huffyuv",
-    "ljpeg",   "mjpeg", "rv10",    "rv20",       "svq1",       "zlib",    "rawvideo"};
+    "libx264", "mpeg4",   "libxvid",  "msmpeg4v2", "msmpeg4",    "wmv1",
+    "wmv2",    "flv",     "h263",     "h263p",     "mpeg1video", "mpeg2video",
+    "dvvideo", "huffyuv", "ljpeg",    "mjpeg",     "rv10",       "rv20",
+    "svq1",    "zlib",    "rawvideo", "libx265",   "libsvtav1",  "libvpx-vp9"};
 const std::set<std::string> AudioEncoders = {
-    "libmp3lame", "libfaac",      "vorbis",       "mp2",       "ac3",
-    "flac",       "alac",         "libgsm",       "wmav1",     "wmav2",
-    "adpcm_swf",  "adpcm_yamaha", "adpcm_ima_qt", "adpcm_ms",  "adpcm_ima_wav",
-    "pcm_s8",     "pcm_s16be",    "pcm_s24be",    "pcm_s32be", "pcm_f32be",
-    "pcm_f64be",  "pcm_alaw",     "pcm_mulaw",    "pcm_s16le", "pcm_u16le"};
+    "libmp3lame",   "libfaac",   "vorbis",        "mp2",      "ac3",       "flac",
+    "alac",         "libgsm",    "wmav1",         "wmav2",    "adpcm_swf", "adpcm_yamaha",
+    "adpcm_ima_qt", "adpcm_ms",  "adpcm_ima_wav", "pcm_s8",   "pcm_s16be", "pcm_s24be",
+    "pcm_s32be",    "pcm_f32be", "pcm_f64be",     "pcm_alaw", "pcm_mulaw", "pcm_s16le",
+    "pcm_u16le",    "libopus"};
 // Container words usable as a video encoder: the container's default encoder is used, so the
 // output must be that container.
 const std::map<std::string, std::string> ContainerEncoders = {
@@ -52,7 +54,10 @@ const std::map<std::string, std::set<std::string>> FormatWords = {{"null", {}},
                                                                   {"ntsc-vcd", {"mpg"}},
                                                                   {"pal-vcd", {"mpg"}},
                                                                   {"ntsc-svcd", {"mpg"}},
-                                                                  {"pal-svcd", {"mpg"}}};
+                                                                  {"pal-svcd", {"mpg"}},
+                                                                  {"mp4", {"mp4"}},
+                                                                  {"matroska", {"mkv"}},
+                                                                  {"webm", {"webm"}}};
 const std::set<std::string> Channels = {"as source", "mono 1 channel", "stereo 2 channels"};
 const std::set<std::string> Volumes = {"25%",  "50%",  "75%",  "100%", "125%", "150%",
                                        "175%", "200%", "250%", "300%", "350%", "400%"};
@@ -163,16 +168,25 @@ void CheckKeysAndLists(const TSection& s) {
             << entry << " " << parameter.List << " has an empty item";
         EXPECT_GE(index, 0) << entry << " " << parameter.Index;
         EXPECT_LT(index, static_cast<int>(list.Items.size())) << entry << " " << parameter.Index;
-        EXPECT_NE(list.Items[std::clamp(index, 0, static_cast<int>(list.Items.size()) - 1)],
-                  "as source")
-            << entry << ": a default must be a real value";
+        // Today's formats keep the source's size and rate unless told otherwise.
+        if (code / 100 < 25) {
+            EXPECT_NE(list.Items[std::clamp(index, 0, static_cast<int>(list.Items.size()) - 1)],
+                      "as source")
+                << entry << ": a default must be a real value";
+        }
     }
 
     for (const std::string& size : Items(VideoSize)) {
         EXPECT_TRUE(size == "as source" || EvenSize(size)) << entry << " size " << size;
     }
     for (const std::string& rate : Items(VideoBitRate)) {
-        EXPECT_TRUE(rate == "as source" || PositiveInteger(rate)) << entry << " " << rate;
+        EXPECT_TRUE(rate == "as source" || PositiveInteger(rate) ||
+                    TQualityLevels::LevelName(rate) == rate)
+            << entry << " " << rate;
+    }
+    if (code / 100 >= 25 && !Items(VideoBitRate).empty()) {
+        const std::string chosen = Items(VideoBitRate).at(catalog.DefaultIndex(code, VideoBitRate));
+        EXPECT_TRUE(TQualityLevels::LevelName(chosen)) << entry << ": defaults to a quality level";
     }
     for (const std::string& rate : Items(FrameRate)) {
         EXPECT_TRUE(rate == "as source" || PositiveNumber(rate)) << entry << " fps " << rate;
@@ -228,7 +242,7 @@ void CheckListsFitTheEncoders(const TSection& s) {
     const std::string& entry = s.entry;
     const auto Items = [&](const TParameterKeys& parameter) { return s.Items(parameter); };
     const std::vector<std::string> video = Items(VideoEncoder);
-    if (code / 100 == 24) {
+    if (code / 100 == 24 || code / 100 == 26) {
         EXPECT_EQ(catalog.ListText(code, VideoEncoder), Null) << entry;
         EXPECT_EQ(catalog.ListText(code, VideoSize), Null) << entry;
         EXPECT_EQ(catalog.ListText(code, VideoBitRate), Null) << entry;

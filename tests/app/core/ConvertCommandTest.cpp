@@ -46,10 +46,12 @@ TEST_F(ConvertCommand, UsageHelpAndFormats) {
     EXPECT_NE(r.output.find("--trim-length S"), std::string::npos);
     r = Convert("--list-formats");
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(CountLines(r.output), 115);
+    EXPECT_EQ(CountLines(r.output), 128);
     EXPECT_NE(r.output.find("205  Apple TV                  Apple H.264 720p (1280 x 720) (*.mp4)"),
               std::string::npos);
     EXPECT_NE(r.output.find("2406  General Audio formates    AC-3 Audio Codec (*.ac3)"),
+              std::string::npos);
+    EXPECT_NE(r.output.find("2701  Web and Phones            Phone Video 1080p H.265 (*.mp4)"),
               std::string::npos);
     r = Convert("--format 99 a.mp4");
     EXPECT_EQ(r.exitCode, 2);

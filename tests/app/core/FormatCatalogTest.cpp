@@ -21,13 +21,21 @@ TEST(FormatCatalog, GroupsEntriesAndCodes) {
         ASSERT_FALSE(TFormatCatalog::GroupText(group).empty()) << group;
         entries += static_cast<int>(TFormatCatalog::GroupEntries(group).size());
     }
-    EXPECT_EQ(entries, 115);
-    EXPECT_EQ(TFormatCatalog::AllCodes().size(), 115u);
+    EXPECT_EQ(entries, 128);
+    EXPECT_EQ(TFormatCatalog::AllCodes().size(), 128u);
     EXPECT_EQ(TFormatCatalog::GroupEntries(0).size(), 9u);
     EXPECT_EQ(TFormatCatalog::GroupEntries(10).size(), 10u);
     EXPECT_EQ(TFormatCatalog::GroupText(13), "Nitendeo WII");
     EXPECT_EQ(TFormatCatalog::GroupText(23), "General Video formates");
     EXPECT_EQ(TFormatCatalog::GroupText(24), "General Audio formates");
+    // Today's formats follow the old groups, whose codes stay as they were.
+    EXPECT_EQ(TFormatCatalog::GroupText(25), "Modern Video");
+    EXPECT_EQ(TFormatCatalog::GroupText(26), "Modern Audio");
+    EXPECT_EQ(TFormatCatalog::GroupText(27), "Web and Phones");
+    EXPECT_EQ(TFormatCatalog::EntryText(2500), "H.265/HEVC Video (*.mp4)");
+    EXPECT_EQ(TFormatCatalog::EntryText(2505), "H.264 High Quality Video (*.mkv)");
+    EXPECT_EQ(TFormatCatalog::EntryText(2602), "Apple Lossless Audio (*.m4a)");
+    EXPECT_EQ(TFormatCatalog::EntryText(2702), "Small Video for Sharing 720p (*.mp4)");
     EXPECT_EQ(TFormatCatalog::EntryText(1), "iPod Video H.264 (*.mp4)");
     EXPECT_EQ(TFormatCatalog::EntryText(205), "Apple H.264 720p (1280 x 720) (*.mp4)");
     EXPECT_EQ(TFormatCatalog::EntryText(2406), "AC-3 Audio Codec (*.ac3)");
@@ -38,7 +46,7 @@ TEST(FormatCatalog, GroupsEntriesAndCodes) {
     EXPECT_EQ(TFormatCatalog::EntryText(2308), "DV - NTSC -Digital Video Format (*.dv)");
     EXPECT_EQ(TFormatCatalog::EntryText(9), "");
     EXPECT_EQ(TFormatCatalog::EntryText(2407), "");
-    EXPECT_EQ(TFormatCatalog::EntryText(2500), "");
+    EXPECT_EQ(TFormatCatalog::EntryText(2800), "");
     EXPECT_EQ(TFormatCatalog::EntryText(-1), "");
     EXPECT_EQ(TFormatCatalog::CodeOf("HD MPEG2-TS Video (*.ts)"), 2108);
     EXPECT_EQ(TFormatCatalog::CodeOf("HD MPEG2-TS Video (*.ts) "), -1);
@@ -78,8 +86,8 @@ struct DeviceListFixture : ::testing::Test {
 TEST_F(DeviceListFixture, AllGroupsStartCollapsed) {
     table.SetCell(40, 40, "stale");
     list.Build(table, settings);
-    ASSERT_EQ(list.RowCount(), 25);
-    for (int row = 0; row < 25; ++row) {
+    ASSERT_EQ(list.RowCount(), 28);
+    for (int row = 0; row < 28; ++row) {
         const TItemInfo& info = list.Rows()[row].Info;
         EXPECT_TRUE(info.IsGroup);
         EXPECT_FALSE(info.IsFormat);
@@ -98,7 +106,7 @@ TEST_F(DeviceListFixture, ExpandingAndCollapsingTouchesOnlyThatGroup) {
     list.Build(table, settings);
     list.SetSelectedRow(4); // "Sony PSP"
     ASSERT_TRUE(list.Toggle(0, table));
-    ASSERT_EQ(list.RowCount(), 34);
+    ASSERT_EQ(list.RowCount(), 37);
     for (int i = 0; i < 9; ++i) {
         const TDeviceRow& row = list.Rows()[1 + i];
         EXPECT_TRUE(row.Info.IsFormat);
@@ -112,11 +120,11 @@ TEST_F(DeviceListFixture, ExpandingAndCollapsingTouchesOnlyThatGroup) {
     EXPECT_FALSE(list.Toggle(1, table)) << "entry rows do not toggle";
 
     ASSERT_TRUE(list.Toggle(12, table)); // "GPhone", one entry
-    ASSERT_EQ(list.RowCount(), 35);
+    ASSERT_EQ(list.RowCount(), 38);
     EXPECT_EQ(list.Rows()[13].Info.Code, 300);
 
     ASSERT_TRUE(list.Toggle(0, table));
-    ASSERT_EQ(list.RowCount(), 26);
+    ASSERT_EQ(list.RowCount(), 29);
     EXPECT_EQ(list.Rows()[1].Text, "Apple iPhone");
     EXPECT_EQ(list.Rows()[3].Text, "GPhone");
     EXPECT_EQ(list.Rows()[4].Info.Code, 300);
@@ -135,9 +143,10 @@ TEST_F(DeviceListFixture, GroupStatesSurviveARebuild) {
 
     TDeviceList again;
     again.Build(table, settings);
-    ASSERT_EQ(again.RowCount(), 25 + 9 + 7);
+    ASSERT_EQ(again.RowCount(), 28 + 9 + 7);
     EXPECT_EQ(again.Rows()[1].Info.Code, 0);
-    EXPECT_EQ(again.Rows().back().Text, "AC-3 Audio Codec (*.ac3)");
+    EXPECT_EQ(again.Rows()[25 + 9 + 7 - 1].Text, "AC-3 Audio Codec (*.ac3)");
+    EXPECT_EQ(again.Rows().back().Text, "Web and Phones");
     // The current format (code 1) is listed now and selected.
     EXPECT_EQ(again.SelectedRow(), 2);
 }

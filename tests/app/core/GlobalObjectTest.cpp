@@ -159,16 +159,25 @@ TEST(GlobalObject, DamagedOrOlderCatalogIsKeptAsABackupAndReplaced) {
     EXPECT_EQ(ReadText(catalog + ".bak"), garbage);
     EXPECT_EQ(ReadText(catalog + ".bak.1"), older);
 
+    // An earlier version without the formats added since is older, not damaged.
+    const std::string earlier = "[catalog]\nVersion=2\n[formatInfo0]\nFormat=psp\nFileExt=mp4\n";
+    WriteText(catalog, earlier);
+    warning = global.InstallCatalog(installed);
+    EXPECT_EQ(warning, "The format catalog " + catalog +
+                           " is older than the program's; it was kept as " + catalog +
+                           ".bak.2 and replaced");
+    EXPECT_EQ(ReadText(catalog), shipped);
+
     // A later program's catalog is kept, whatever it holds.
     const std::string newer = "[catalog]\nVersion=4\n[formatInfo0]\nFormat=avi\n";
     WriteText(catalog, newer);
     EXPECT_EQ(global.InstallCatalog(installed), "");
     EXPECT_EQ(ReadText(catalog), newer);
-    EXPECT_FALSE(fs::exists(catalog + ".bak.2"));
+    EXPECT_FALSE(fs::exists(catalog + ".bak.3"));
 
     LoggerInstance().SetOnLog({});
     LoggerInstance().SetTriggerEventInMainThread(true);
-    EXPECT_EQ(logged.size(), 2u);
+    EXPECT_EQ(logged.size(), 3u);
 }
 
 TEST(GlobalObject, ShippedCatalogStatesItsVersion) {

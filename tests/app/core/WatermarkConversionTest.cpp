@@ -140,7 +140,8 @@ TEST(WatermarkConversion, WatermarksAtTheirPlaceAndSecondAndAdjustmentsEverywher
     std::vector<std::string> outputs(taskRows.size());
     for (size_t k = 0; k < taskRows.size(); ++k) {
         std::string error;
-        ASSERT_EQ(builder.AddJob(rows[taskRows[k]], FormatCode, reservations, error),
+        std::string notice;
+        ASSERT_EQ(builder.AddJob(rows[taskRows[k]], FormatCode, reservations, error, notice),
                   static_cast<int>(k))
             << error;
     }
