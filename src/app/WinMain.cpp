@@ -174,8 +174,13 @@ void TfrmMain::Connect() {
                 [this, slot] { Guarded([this, slot] { (this->*slot)(); }); });
     }
     connect(ui_.edDirectory, &QLineEdit::textChanged, this, [this](const QString& text) {
-        Guarded([this, text] { model_->OutputFolderEdited(text.toStdString()); });
+        Guarded([this, text] {
+            model_->OutputFolderEdited(text.toStdString());
+            model_->Destinations().Refresh();
+        });
     });
+    connect(ui_.picker, &TFormatPicker::formatChosen, this,
+            [this] { Guarded([this] { model_->Destinations().Refresh(); }); });
     connect(ui_.mnuEdit, &QMenu::aboutToShow, this, &TfrmMain::EditMenuAboutToShow);
     connect(ui_.pmnJobs, &QMenu::aboutToShow, this, &TfrmMain::PopupAboutToShow);
     connect(ui_.mnuSkin, &QMenu::aboutToShow, this, &TfrmMain::SkinMenuAboutToShow);
@@ -434,6 +439,7 @@ void TfrmMain::SettingsClick() {
     if (frmSettings_->exec() == QDialog::Accepted) {
         ui_.picker->Rebuild();
         model_->LoadCurrentFormat();
+        model_->Destinations().Refresh();
     }
 }
 

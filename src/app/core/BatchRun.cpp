@@ -177,6 +177,8 @@ void TBatchRun::AddJobs(const TBatchRequest& request) {
         if (task >= 0) {
             job.Task = task;
             taskRows_.push_back(r);
+            // The row names the file this batch writes (its progress notice shows it).
+            rows_->Record(r).OutputFile = job.OutputFile;
             rows_->SetProgress(r, "", "");
         } else {
             job.Outcome = TJobOutcome::NotAdded;

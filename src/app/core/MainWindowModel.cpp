@@ -35,7 +35,8 @@ bool ValidTheme(int index) {
 
 TMainWindowModel::TMainWindowModel(TUserPlaces places, std::string libraryFolder)
     : global_(MakeGlobal(std::move(places))), libraryFolder_(std::move(libraryFolder)),
-      settings_(global_), adder_(jobs_, settings_, global_.CatalogFile(), libraryFolder_) {}
+      settings_(global_), adder_(jobs_, settings_, global_.CatalogFile(), libraryFolder_),
+      destinations_(jobs_, settings_, global_.CatalogFile()) {}
 
 std::string TMainWindowModel::DefaultLibraryFolder() {
     return TGlobalObject::ProgramFolder() + "/LibAV";

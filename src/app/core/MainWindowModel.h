@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DestinationNames.h"
 #include "DeviceList.h"
 #include "FormatTable.h"
 #include "GlobalObject.h"
@@ -44,6 +45,7 @@ public:
     TDeviceList& Devices() { return devices_; }
     TJobList& Jobs() { return jobs_; }
     TJobAdder& Adder() { return adder_; }
+    TDestinationNames& Destinations() { return destinations_; }
     const std::string& LibraryFolder() const { return libraryFolder_; }
     // The window caption: title + version text.
     std::string Caption() const;
@@ -86,4 +88,5 @@ private:
     TDeviceList devices_;
     TJobList jobs_;
     TJobAdder adder_;
+    TDestinationNames destinations_;
 };

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class TSettings;
 class TOutputNameReservations;
@@ -20,3 +21,12 @@ std::string OutputName(const std::string& source, const std::string& suffix, TSe
 // The same rule in a given folder (created when missing; empty when it cannot be made).
 std::string OutputNameIn(const std::string& folder, const std::string& source,
                          const std::string& suffix, TOutputNameReservations* reservations);
+
+// The names a batch in folder would give the sources, in their order, by the same rule as
+// OutputNameIn, without touching anything: no folder is made, nothing is reserved beyond
+// the given set (which gets the predicted names), nothing is shown.
+std::string PredictOutputName(const std::string& folder, const std::string& source,
+                              const std::string& suffix, TOutputNameReservations& predicted);
+// The folder a batch would write into: the stored output folder when it exists or could be
+// made, else the default folder that replaces it. Makes nothing.
+std::string PredictOutputFolder(const TSettings& settings);

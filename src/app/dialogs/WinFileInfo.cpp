@@ -111,8 +111,15 @@ bool TfrmFileInfo::Load(const std::string& fileName) {
     AlignCaptions();
     resize(QSize(TFileInfoModel::WindowWidth, TFileInfoModel::WindowHeight)
                .expandedTo(minimumSizeHint()));
+    frameCounter_.Stop();
     const bool loaded = model_.Load(fileName);
     ShowFields(fileName);
+    if (loaded && model_.FrameCountEstimated()) {
+        frameCounter_.Start(fileName, [this](std::int64_t frames) {
+            model_.SetCountedFrames(frames);
+            edtTotalFrame_->setText(QString::fromStdString(model_.Fields().TotalFrame));
+        });
+    }
     return loaded;
 }
 
