@@ -39,6 +39,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QToolBar>
 #include <QToolButton>
@@ -47,7 +48,11 @@
 
 namespace {
 
-constexpr QSize DesignSize(786, 480);
+constexpr QSize DesignSize(TMainWindowUi::DesignWidth, TMainWindowUi::DesignHeight);
+
+QRect ToRect(const TWindowPlace& place) {
+    return {place.Left, place.Top, place.Width, place.Height};
+}
 
 } // namespace
 
@@ -223,7 +228,10 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::FirstShow() {
-    setFixedSize(sizeHint().expandedTo(DesignSize));
+    // The design size is the smallest; the window comes back where it was left.
+    setMinimumSize(minimumSizeHint().expandedTo(DesignSize));
+    resize(minimumSize());
+    RestorePlace();
     preview_->FirstShow();
     ui_.edDirectory->setText(QString::fromStdString(model_->StartUpOutputFolder()));
     model_->Jobs().ShowColumns();
@@ -231,6 +239,42 @@ void TfrmMain::FirstShow() {
     setWindowTitle(QString::fromStdString(model_->Caption()));
     ui_.picker->Rebuild();
     model_->LoadCurrentFormat();
+}
+
+void TfrmMain::RestorePlace() {
+    TSettings& settings = model_->Settings();
+    ui_.lvFiles->RestoreColumnWidths(settings.JobColumnWidths());
+    const std::optional<TWindowPlace> stored = settings.MainWindowPlace();
+    if (!stored) {
+        return;
+    }
+    std::vector<TWindowPlace> screens;
+    if (QScreen* primary = QGuiApplication::primaryScreen()) {
+        const QRect area = primary->availableGeometry();
+        screens.push_back({area.x(), area.y(), area.width(), area.height()});
+    }
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        if (screen != QGuiApplication::primaryScreen()) {
+            screens.push_back({area.x(), area.y(), area.width(), area.height()});
+        }
+    }
+    const QRect place = ToRect(PlaceOnScreens(*stored, screens, minimumWidth(), minimumHeight()));
+    resize(place.size());
+    move(place.topLeft());
+}
+
+void TfrmMain::SavePlace() {
+    TSettings& settings = model_->Settings();
+    settings.SetMainWindowPlace({x(), y(), width(), height()});
+    if (model_->Jobs().ColumnsShown()) {
+        settings.SetJobColumnWidths(ui_.lvFiles->ColumnWidths());
+    }
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    ui_.FitPreview(width(), height());
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -247,6 +291,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
+        Guarded([this] { SavePlace(); });
         ShutDownComponents();
         closed_ = true;
     }

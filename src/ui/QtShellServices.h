@@ -33,7 +33,8 @@ public:
     // "Desc|*.a;*.b|..." as Qt's name filters, "Desc (*.a *.b)". A description that names
     // its patterns already keeps its text; patterns are matched in upper and lower case.
     static QStringList NameFilters(const std::string& filter);
-    // The names typed in quotes into a file dialog's name box that are existing files.
+    // The names typed in quotes into a file dialog's name box that are existing files (the
+    // dialog drops those its current filter hides).
     static QStringList TypedFiles(const QFileDialog& dialog);
 
 private:

@@ -209,10 +209,13 @@ TEST_F(MainWindowFixture, FoldersAndFilesThatCannotBeOpenedAreSkippedWithoutAMes
 
 TEST_F(MainWindowFixture, DestinationFileAvoidsAnExistingOutput) {
     std::filesystem::create_directories(home.File("videoconverter"));
-    std::ofstream(home.File("videoconverter/holiday_(new)_ipod.mp4")) << "earlier";
+    std::ofstream(home.File("videoconverter/holiday_(new).mp4")) << "earlier";
     Add({clips.holiday});
     ASSERT_EQ(JobModel().rowCount(), 1);
-    EXPECT_EQ(Cell(0, 3), "holiday_(new_1)_ipod.mp4");
+    EXPECT_EQ(Cell(0, 3), "holiday_(new_1).mp4");
+    EXPECT_EQ(JobModel().index(0, 3).data(Qt::ToolTipRole).toString().toStdString(),
+              home.File("videoconverter/holiday_(new_1).mp4"))
+        << "the whole path is a hover away";
 }
 
 TEST_F(MainWindowFixture, RemovingTheOnlyRowRemovesTheColumnsAndAddingBringsThemBack) {

@@ -121,6 +121,14 @@ void TBatchProgress::Report(const TProgressInfo& info) {
     last_ = info;
     percent_ = PercentOf(info.CurrentDuration, info.TotalDuration);
     fps_ = std::max(info.FPS, 0);
+    writtenSize_ = std::max<std::int64_t>(info.CurrentSize, 0);
+    if (!task.Facts.WritingFile.empty()) {
+        std::error_code ec;
+        const auto onDisk = std::filesystem::file_size(task.Facts.WritingFile, ec);
+        if (!ec) {
+            writtenSize_ = std::max(writtenSize_, static_cast<std::int64_t>(onDisk));
+        }
+    }
 
     const std::int64_t fileActive = active - task.StartActive;
     const double fileSpeed =
@@ -180,7 +188,12 @@ std::string TBatchProgress::LengthText() const {
 }
 
 std::string TBatchProgress::SizeText() const {
-    return reported_ ? std::to_string(last_.CurrentSize / 1000) + batchmsg::KiloByteUnit : "";
+    return reported_ ? std::to_string(writtenSize_ / 1000) + batchmsg::KiloByteUnit : "";
+}
+
+const std::string& TBatchProgress::WritingPath() const {
+    static const std::string none;
+    return current_ >= 0 && current_ < TaskCount() ? tasks_[current_].Facts.WritingFile : none;
 }
 
 std::string TBatchProgress::CounterText() const {

@@ -20,6 +20,7 @@ public:
     struct TTaskFacts {
         std::string Caption;              // the row caption (source path)
         std::int64_t ExpectedLength = -1; // microseconds of output; -1 unknown
+        std::string WritingFile;          // the file the task writes; empty unknown
     };
 
     explicit TBatchProgress(TMonotonicClock clock = SteadyClockMicroseconds);
@@ -45,7 +46,10 @@ public:
     // Label texts of the current task; empty before its first report.
     std::string TimeText() const;
     std::string LengthText() const;
+    // The size of the file the current task writes, read from the disk at each report (the
+    // library's own count stays behind its buffers); the reported size when the file is unknown.
     std::string SizeText() const;
+    const std::string& WritingPath() const;
     std::string CounterText() const;
     std::string FileText() const;
 
@@ -85,6 +89,7 @@ private:
     TProgressInfo last_;
     int percent_ = 0;
     int fps_ = 0;
+    std::int64_t writtenSize_ = 0;
 
     // Active (not paused) time since Begin.
     std::int64_t activeBase_ = 0;

@@ -179,6 +179,7 @@ void TBatchRun::AddJobs(const TBatchRequest& request) {
             taskRows_.push_back(r);
             // The row names the file this batch writes (its progress notice shows it).
             rows_->Record(r).OutputFile = job.OutputFile;
+            job.WritingFile = job.OutputFile;
             rows_->SetProgress(r, "", "");
         } else {
             job.Outcome = TJobOutcome::NotAdded;
@@ -235,7 +236,8 @@ void TBatchRun::RunTasks() {
     for (const TBatchJob& job : jobs_) {
         if (job.Task >= 0) {
             const TFFmpeg* task = encoder_.Task(job.Task);
-            facts.push_back({job.Source, task != nullptr ? task->TotalDuration() : -1});
+            facts.push_back(
+                {job.Source, task != nullptr ? task->TotalDuration() : -1, job.WritingFile});
         }
     }
     progress_.Begin(std::move(facts));

@@ -23,6 +23,7 @@ struct TBatchJob {
     int Task = -1; // -1: the job got no task; Error says why
     std::string Source;
     std::string OutputFile;
+    std::string WritingFile; // the file the task writes while it converts
     TJobOutcome Outcome = TJobOutcome::Queued;
     std::string Error; // why it failed or was not added
 };
