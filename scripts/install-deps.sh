@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config libavcodec-dev libavformat-dev libavfilter-dev
           libavutil-dev libswscale-dev libswresample-dev qt6-base-dev libsdl2-dev libjpeg-dev
           libgtest-dev googletest xvfb xauth ffmpeg libsimpleini-dev libicu-dev
-          dpkg-dev desktop-file-utils appstream man-db)
+          dpkg-dev desktop-file-utils appstream man-db parallel)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

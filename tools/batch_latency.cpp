@@ -18,7 +18,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace {
@@ -32,10 +34,11 @@ double Milliseconds(Clock::duration d) {
 struct TSteps {
     std::vector<double> durations;
 
-    // One step of the event loop.
+    // One step of the event loop: the time the posted calls hold the main thread.
     void Step() {
+        TMainThread::WaitForPending(std::chrono::milliseconds(1));
         const auto start = Clock::now();
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(1));
+        TMainThread::CheckSynchronize();
         durations.push_back(Milliseconds(Clock::now() - start));
     }
 
@@ -61,8 +64,14 @@ struct THalfWay : IBatchListener {
 
 int main(int argc, char** argv) {
     TMainThread::Claim();
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: batch-latency FILE [FILE...]\n");
+    int first = 1;
+    int jobs = 1;
+    if (argc > 2 && std::string(argv[1]) == "--jobs") {
+        jobs = std::atoi(argv[2]);
+        first = 3;
+    }
+    if (argc <= first || jobs < 1 || jobs > TSettings::MaxAtOnce) {
+        std::fprintf(stderr, "usage: batch-latency [--jobs N] FILE [FILE...]\n");
         return 2;
     }
     char pattern[] = "/tmp/vantre-latency-XXXXXX";
@@ -77,6 +86,7 @@ int main(int argc, char** argv) {
     TSettings settings(global);
     settings.SetOutputDir(std::string(home) + "/out");
     settings.SetFormat("MPEG-4 Video (*.mp4)", 2302);
+    settings.SetConversionsAtOnce(jobs);
 
     TFFEncoder encoder;
     if (!encoder.LoadLibraries(TGlobalObject::ProgramFolder() + "/LibAV")) {
@@ -85,7 +95,7 @@ int main(int argc, char** argv) {
     }
     encoder.SetProgressInterval(100);
     TBatchRowList rows;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = first; i < argc; ++i) {
         rows.Add(std::filesystem::absolute(argv[i]).string());
     }
 

@@ -1,7 +1,8 @@
-// encoder_stress: runs batches of three short conversions through the encoder component with
-// random Pause, Resume, Stop, StartTask and ClearTasks, and counts the terminate events of every
-// batch: each task must get exactly one, the end of the batch one, and none may arrive after
-// the batch's ClearTasks. Prints its figures; the exit code is 0 when nothing was amiss.
+// encoder_stress: runs batches of three short conversions at once through the encoder
+// component with random Pause, Resume, Stop, StartTask and ClearTasks, and counts the terminate
+// events of every batch: each task must get exactly one, the end of the batch one, and none may
+// arrive after the batch's ClearTasks. Prints its figures; the exit code is 0 when nothing was
+// amiss.
 //
 //   encoder_stress [--rounds N] [--seed S] [--clip FILE]
 
@@ -59,23 +60,13 @@ bool ParseArguments(int argc, char** argv, TOptions& options) {
     return options.rounds > 0;
 }
 
-// Serves the main-thread queue for a while: the random moments of the actions.
+// This program's event loop for a while: the random moments of the actions.
 void Serve(std::chrono::milliseconds duration) {
-    const auto until = std::chrono::steady_clock::now() + duration;
-    while (std::chrono::steady_clock::now() < until) {
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(1));
-    }
+    TMainThread::RunUntil([] { return false; }, duration);
 }
 
 bool ServeUntil(const std::function<bool()>& done, std::chrono::seconds timeout) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
-        }
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(2));
-    }
-    return true;
+    return TMainThread::RunUntil(done, timeout);
 }
 
 // Refused while a batch runs: the call must raise and change nothing.
@@ -158,7 +149,7 @@ private:
                 return 1;
             }
         }
-        encoder_->StartTask(1 + static_cast<int>(random_() % kTasks));
+        encoder_->StartTask(kTasks);
         const int actions = static_cast<int>(random_() % 6);
         for (int a = 0; a < actions; ++a) {
             Serve(std::chrono::milliseconds(random_() % 40));

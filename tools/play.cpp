@@ -216,8 +216,9 @@ int RunHeadless(const TOptions& options) {
     if (!session.Open()) {
         return 1;
     }
+    // This program's event loop: posted player events run between the ticks.
     while (session.Tick()) {
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
+        TMainThread::RunUntil([] { return false; }, std::chrono::milliseconds(5));
     }
     session.Finish();
     return 0;

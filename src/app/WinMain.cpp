@@ -11,7 +11,6 @@
 #include "JobListView.h"
 #include "LibrarySet.h"
 #include "MainPreview.h"
-#include "MainThread.h"
 #include "MainWindowMessages.h"
 #include "MediaFiles.h"
 #include "MediaUtils.h"
@@ -97,12 +96,6 @@ TfrmMain::~TfrmMain() {
 void TfrmMain::SetUpBatch() {
     jobRows_ = std::make_unique<TJobListRows>(model_->Jobs());
     batchRun_ = std::make_unique<TBatchRun>(vazmo_, model_->Global());
-    // Waits (closing the progress window) keep the window system and the main-thread queue
-    // served.
-    batchRun_->SetWaitPump([] {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
-    });
     batchRun_->OnLog = [this](const std::string& text) {
         ui_.mmoLog->appendPlainText(QString::fromStdString(text));
     };
@@ -301,9 +294,9 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 void TfrmMain::ShutDownComponents() {
     model_->Adder().Cancel();
     if (batchRun_->Running() || batchRun_->Prepared()) {
-        // The window is going: the wait serves the main-thread queue only.
-        batchRun_->SetWaitPump([] { TMainThread::CheckSynchronize(std::chrono::milliseconds(5)); });
-        batchRun_->StopAndWait();
+        // The window is going: the conversion threads are waited for plainly (they never
+        // wait for this thread).
+        batchRun_->StopNow();
     }
     ffPlayer_.Stop(true);
     vazmo_.OnCustomHook = nullptr;

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
                                     TfrmMain::ProgramVersionText());
     cover->show();
     cover->repaint();
-    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(cover.get());
 
     int code = 0;
     {

@@ -31,10 +31,6 @@ private:
     const TCustomFFEncoder* previous_;
 };
 
-// Set on a terminate-delivery thread while its handler runs: the flag that tells ClearTasks,
-// called from that handler, not to wait for it (nor for others already inside ClearTasks).
-thread_local std::atomic<bool>* tClearingFlag = nullptr;
-
 const char* const kOutputStreamLines[] = {"acodec", "vcodec", "scodec", "apre",
                                           "vpre",   "spre",   "s",      "vf"};
 
@@ -77,7 +73,7 @@ TCustomFFEncoder::TCustomFFEncoder() = default;
 TCustomFFEncoder::~TCustomFFEncoder() {
     // Running conversions end first, with their events, while the component is whole.
     Stop(true);
-    ReapTerminateThreads(true);
+    delivery_.WaitIdle();
     std::vector<std::unique_ptr<TFFmpeg>> tasks;
     {
         std::lock_guard terminate(terminateLock_);
@@ -86,7 +82,7 @@ TCustomFFEncoder::~TCustomFFEncoder() {
     }
     tasks.clear();
     retired_.clear();
-    ReapTerminateThreads(true);
+    alive_.reset();
 }
 
 bool TCustomFFEncoder::LoadLibraries(const std::string& folder) {
@@ -164,44 +160,51 @@ int TCustomFFEncoder::IndexOf(const TCustomFFmpeg& task) const {
     return tasks_.IndexOf(&task);
 }
 
+void TCustomFFEncoder::InstallHandlers(TFFmpeg& task) {
+    task.Reset();
+    task.SetVerbose(1);
+    task.SetPreviewFlags(PreviewFlagsValue());
+    task.PreviewBitmapHandler = [this](TCustomFFmpeg& sender, const TBitmap24& bitmap,
+                                       std::int64_t pts, int frameNumber) {
+        DoPreviewBitmap(sender, bitmap, frameNumber, pts);
+    };
+    task.ProgressHandler = [this](TCustomFFmpeg& sender, int fileIndex, int frameNumber, int fps,
+                                  float quality, float bitRate, std::int64_t size,
+                                  std::int64_t time, std::int64_t total) {
+        DoProgress(sender, fileIndex, frameNumber, fps, quality, bitRate, size, time, total);
+    };
+    task.TerminateHandler = [this](TCustomFFmpeg& sender) { DoTerminate(&sender); };
+}
+
+void TCustomFFEncoder::OpenInput(TFFmpeg& task, const std::string& fileName,
+                                 const TInputOptions* inputOptions) {
+    std::string name = fileName;
+    if (inputOptions != nullptr) {
+        TInputOptions options = *inputOptions;
+        if (options.FileName.empty()) {
+            options.FileName = fileName;
+        }
+        name = options.FileName;
+        task.InputOptions[0] = options;
+        ApplyExtOptions(task, options.ExtOptions, true);
+        task.SetFormat(options.FileFormat);
+        task.SetStartTime(options.StartTime);
+        task.SetProgramId(options.ProgramID);
+    }
+    if (!task.OpenInputFile(name)) {
+        throw FFmpegException(task.LastErrorText());
+    }
+    const int input = task.InputFileCount() - 1;
+    task.ProbeOf(input).AttachContext(task.InputContext(input));
+}
+
 int TCustomFFEncoder::AddTask(const std::string& fileName, const TInputOptions* inputOptions) {
     CheckNotWorking("AddTask");
     DestroyRetired();
     auto task = std::make_unique<TFFmpeg>();
     try {
-        task->Reset();
-        task->SetVerbose(1);
-        task->SetPreviewFlags(PreviewFlagsValue());
-        task->PreviewBitmapHandler = [this](TCustomFFmpeg& sender, const TBitmap24& bitmap,
-                                            std::int64_t pts, int frameNumber) {
-            DoPreviewBitmap(sender, bitmap, frameNumber, pts);
-        };
-        std::string name = fileName;
-        if (inputOptions != nullptr) {
-            TInputOptions options = *inputOptions;
-            if (options.FileName.empty()) {
-                options.FileName = fileName;
-            }
-            name = options.FileName;
-            task->InputOptions[0] = options;
-            ApplyExtOptions(*task, options.ExtOptions, true);
-            task->SetFormat(options.FileFormat);
-            task->SetStartTime(options.StartTime);
-            task->SetProgramId(options.ProgramID);
-        }
-        if (!task->OpenInputFile(name)) {
-            std::lock_guard lock(errorMutex_);
-            lastErrorText_ = task->LastErrorText();
-            return -1;
-        }
-        const int input = task->InputFileCount() - 1;
-        task->ProbeOf(input).AttachContext(task->InputContext(input));
-        task->ProgressHandler = [this](TCustomFFmpeg& sender, int fileIndex, int frameNumber,
-                                       int fps, float quality, float bitRate, std::int64_t size,
-                                       std::int64_t time, std::int64_t total) {
-            DoProgress(sender, fileIndex, frameNumber, fps, quality, bitRate, size, time, total);
-        };
-        task->TerminateHandler = [this](TCustomFFmpeg& sender) { DoTerminate(&sender); };
+        InstallHandlers(*task);
+        OpenInput(*task, fileName, inputOptions);
     } catch (const std::exception& e) {
         std::lock_guard lock(errorMutex_);
         lastErrorText_ = e.what();
@@ -209,6 +212,68 @@ int TCustomFFEncoder::AddTask(const std::string& fileName, const TInputOptions* 
     }
     std::lock_guard lock(listMutex_);
     return tasks_.Add(std::move(task));
+}
+
+int TCustomFFEncoder::AddQueuedTask(TQueuedTask spec) {
+    CheckNotWorking("AddQueuedTask");
+    DestroyRetired();
+    auto task = std::make_unique<TFFmpeg>();
+    try {
+        InstallHandlers(*task);
+    } catch (const std::exception& e) {
+        std::lock_guard lock(errorMutex_);
+        lastErrorText_ = e.what();
+        return -1;
+    }
+    // Kept for inspection before the start (the format, the frame size).
+    task->InputOptions[0] = spec.Input;
+    task->OutputOptions[0] = spec.Output;
+    TFFmpeg* raw = task.get();
+    task->PrepareHandler = [this, raw, spec = std::move(spec)](TCustomFFmpeg&) {
+        PrepareQueued(*raw, spec);
+    };
+    std::lock_guard lock(listMutex_);
+    return tasks_.Add(std::move(task));
+}
+
+void TCustomFFEncoder::PrepareQueued(TFFmpeg& task, const TQueuedTask& spec) {
+    const int index = IndexOf(task);
+    WaitForTurn(task, index);
+    struct Turn {
+        TCustomFFEncoder& encoder;
+        int index;
+        ~Turn() { encoder.TurnTaken(index); }
+    } turn{*this, index};
+    if (task.StopRequested()) {
+        return;
+    }
+    task.OutputOptions[0].reset();
+    TOutputOptions output = spec.Output;
+    if (spec.ChooseOutput) {
+        output.FileName = spec.ChooseOutput(index);
+    }
+    OpenInput(task, spec.InputFile, spec.Input ? &*spec.Input : nullptr);
+    OpenOutput(task, output.FileName, &output);
+}
+
+void TCustomFFEncoder::WaitForTurn(const TFFmpeg& task, int index) {
+    std::unique_lock lock(turnMutex_);
+    turnChanged_.wait(lock, [&] { return turnFront_ >= index || task.StopRequested(); });
+}
+
+void TCustomFFEncoder::TurnTaken(int index) {
+    {
+        std::lock_guard lock(turnMutex_);
+        if (index < 0 || index >= static_cast<int>(turnTaken_.size())) {
+            return;
+        }
+        turnTaken_[static_cast<size_t>(index)] = 1;
+        while (turnFront_ < static_cast<int>(turnTaken_.size()) &&
+               turnTaken_[static_cast<size_t>(turnFront_)] != 0) {
+            ++turnFront_;
+        }
+    }
+    turnChanged_.notify_all();
 }
 
 bool TCustomFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
@@ -219,113 +284,115 @@ bool TCustomFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName,
         std::lock_guard lock(listMutex_);
         task = tasks_.Item(taskIndex);
     }
-    auto fail = [this](const std::string& text) {
-        std::lock_guard lock(errorMutex_);
-        lastErrorText_ = text;
-        return false;
-    };
     if (task == nullptr) {
-        return fail(Format(encodermsg::InvalidTaskIndex, taskIndex));
+        std::lock_guard lock(errorMutex_);
+        lastErrorText_ = Format(encodermsg::InvalidTaskIndex, taskIndex);
+        return false;
     }
-    if (task->OutputFileCount() >= MaxFiles) {
-        return fail(Format(encodermsg::MaxOutputFiles, MaxFiles));
-    }
-    const int slot = task->OutputFileCount();
     try {
-        if (outputOptions == nullptr) {
-            task->OutputOptions[slot].reset();
-            if (task->OpenOutputFile(fileName, false) < 0) {
-                return fail(task->LastErrorText());
-            }
-            return true;
-        }
-        TOutputOptions options = *outputOptions;
-        if (options.FileName.empty()) {
-            options.FileName = fileName;
-        }
-        task->OutputOptions[slot] = options;
-
-        // Per-stream defaults: the record's fields, else the first ExtOptions line of the name.
-        std::map<std::string, std::string> defaults = {
-            {"acodec", options.AudioCodec},    {"vcodec", options.VideoCodec},
-            {"scodec", options.SubtitleCodec}, {"apre", options.AudioPreset},
-            {"vpre", options.VideoPreset},     {"spre", options.SubtitlePreset},
-            {"s", options.FrameSize},          {"vf", options.VideoFilters}};
-        std::vector<std::pair<std::string, std::string>> pendingLines;
-        for (auto [name, value] : ParseExtOptions(options.ExtOptions)) {
-            if (name == "vfilters") {
-                name = "vf";
-            }
-            if (value.empty() ||
-                std::find(std::begin(kOutputStreamLines), std::end(kOutputStreamLines), name) ==
-                    std::end(kOutputStreamLines)) {
-                continue;
-            }
-            if (defaults[name].empty()) {
-                defaults[name] = value;
-            }
-            pendingLines.emplace_back(name, value);
-        }
-
-        if (const std::string kind = TargetKind(options.Target); !kind.empty()) {
-            const char* norm = options.TargetNorm == 1   ? "pal"
-                               : options.TargetNorm == 2 ? "ntsc"
-                                                         : "auto";
-            task->SetTarget(kind, norm, options.TargetDefaultNorm == 1 ? "pal" : "ntsc");
-        }
-        task->SetAudioCodec(defaults["acodec"]);
-        task->SetVideoCodec(defaults["vcodec"]);
-        task->SetSubtitleCodec(defaults["scodec"]);
-        task->ApplyPreset("apre", defaults["apre"]);
-        task->ApplyPreset("vpre", defaults["vpre"]);
-        task->ApplyPreset("spre", defaults["spre"]);
-        ApplyExtOptions(*task, options.ExtOptions, false);
-        ApplyOutputOptions(*task, options);
-        task->SetFrameSize(defaults["s"]);
-        task->SetVideoFilters(defaults["vf"]);
-        if (options.Hook) {
-            task->CustomHookHandler = [this](TCustomFFmpeg& sender, TBitmap24& bitmap,
-                                             bool& stopHook, bool& update, std::int64_t pts,
-                                             int frameNumber) {
-                DoCustomHook(sender, bitmap, frameNumber, pts, update, stopHook);
-            };
-        }
-        if (task->OpenOutputFile(options.FileName, options.Join) < 0) {
-            task->OutputOptions[slot].reset();
-            return fail(task->LastErrorText());
-        }
-        // Further streams: each "new..." line takes the waiting lines of its kind first.
-        auto applyPending = [&](const std::string& name) {
-            auto it = std::find_if(pendingLines.begin(), pendingLines.end(),
-                                   [&](const auto& p) { return p.first == name; });
-            if (it != pendingLines.end()) {
-                const std::string value = it->second;
-                pendingLines.erase(it);
-                task->SetOption(name, value);
-            } else if (!defaults[name].empty()) {
-                task->SetOption(name, defaults[name]);
-            }
-        };
-        for (const auto& [name, value] : ParseExtOptions(options.ExtOptions)) {
-            if (name == "newaudio") {
-                applyPending("acodec");
-                applyPending("apre");
-            } else if (name == "newvideo") {
-                applyPending("vcodec");
-                applyPending("vpre");
-                applyPending("s");
-                applyPending("vf");
-            } else if (name == "newsubtitle") {
-                applyPending("scodec");
-                applyPending("spre");
-            } else {
-                continue;
-            }
-            task->SetOption(name, value);
-        }
+        OpenOutput(*task, fileName, outputOptions);
         return true;
     } catch (const std::exception& e) {
-        return fail(e.what());
+        std::lock_guard lock(errorMutex_);
+        lastErrorText_ = e.what();
+        return false;
+    }
+}
+
+void TCustomFFEncoder::OpenOutput(TFFmpeg& task, const std::string& fileName,
+                                  const TOutputOptions* outputOptions) {
+    if (task.OutputFileCount() >= MaxFiles) {
+        throw FFmpegException(Format(encodermsg::MaxOutputFiles, MaxFiles));
+    }
+    const int slot = task.OutputFileCount();
+    if (outputOptions == nullptr) {
+        task.OutputOptions[slot].reset();
+        if (task.OpenOutputFile(fileName, false) < 0) {
+            throw FFmpegException(task.LastErrorText());
+        }
+        return;
+    }
+    TOutputOptions options = *outputOptions;
+    if (options.FileName.empty()) {
+        options.FileName = fileName;
+    }
+    task.OutputOptions[slot] = options;
+
+    // Per-stream defaults: the record's fields, else the first ExtOptions line of the name.
+    std::map<std::string, std::string> defaults = {
+        {"acodec", options.AudioCodec},    {"vcodec", options.VideoCodec},
+        {"scodec", options.SubtitleCodec}, {"apre", options.AudioPreset},
+        {"vpre", options.VideoPreset},     {"spre", options.SubtitlePreset},
+        {"s", options.FrameSize},          {"vf", options.VideoFilters}};
+    std::vector<std::pair<std::string, std::string>> pendingLines;
+    for (auto [name, value] : ParseExtOptions(options.ExtOptions)) {
+        if (name == "vfilters") {
+            name = "vf";
+        }
+        if (value.empty() || std::find(std::begin(kOutputStreamLines), std::end(kOutputStreamLines),
+                                       name) == std::end(kOutputStreamLines)) {
+            continue;
+        }
+        if (defaults[name].empty()) {
+            defaults[name] = value;
+        }
+        pendingLines.emplace_back(name, value);
+    }
+
+    if (const std::string kind = TargetKind(options.Target); !kind.empty()) {
+        const char* norm = options.TargetNorm == 1   ? "pal"
+                           : options.TargetNorm == 2 ? "ntsc"
+                                                     : "auto";
+        task.SetTarget(kind, norm, options.TargetDefaultNorm == 1 ? "pal" : "ntsc");
+    }
+    task.SetAudioCodec(defaults["acodec"]);
+    task.SetVideoCodec(defaults["vcodec"]);
+    task.SetSubtitleCodec(defaults["scodec"]);
+    task.ApplyPreset("apre", defaults["apre"]);
+    task.ApplyPreset("vpre", defaults["vpre"]);
+    task.ApplyPreset("spre", defaults["spre"]);
+    ApplyExtOptions(task, options.ExtOptions, false);
+    ApplyOutputOptions(task, options);
+    task.SetFrameSize(defaults["s"]);
+    task.SetVideoFilters(defaults["vf"]);
+    if (options.Hook) {
+        task.CustomHookHandler = [this](TCustomFFmpeg& sender, TBitmap24& bitmap, bool& stopHook,
+                                        bool& update, std::int64_t pts, int frameNumber) {
+            DoCustomHook(sender, bitmap, frameNumber, pts, update, stopHook);
+        };
+    }
+    if (task.OpenOutputFile(options.FileName, options.Join) < 0) {
+        task.OutputOptions[slot].reset();
+        throw FFmpegException(task.LastErrorText());
+    }
+    // Further streams: each "new..." line takes the waiting lines of its kind first.
+    auto applyPending = [&](const std::string& name) {
+        auto it = std::find_if(pendingLines.begin(), pendingLines.end(),
+                               [&](const auto& p) { return p.first == name; });
+        if (it != pendingLines.end()) {
+            const std::string value = it->second;
+            pendingLines.erase(it);
+            task.SetOption(name, value);
+        } else if (!defaults[name].empty()) {
+            task.SetOption(name, defaults[name]);
+        }
+    };
+    for (const auto& [name, value] : ParseExtOptions(options.ExtOptions)) {
+        if (name == "newaudio") {
+            applyPending("acodec");
+            applyPending("apre");
+        } else if (name == "newvideo") {
+            applyPending("vcodec");
+            applyPending("vpre");
+            applyPending("s");
+            applyPending("vf");
+        } else if (name == "newsubtitle") {
+            applyPending("scodec");
+            applyPending("spre");
+        } else {
+            continue;
+        }
+        task.SetOption(name, value);
     }
 }
 
@@ -443,7 +510,7 @@ void TCustomFFEncoder::ClearTasks() {
     }
     // A terminate event of this batch must not reach the handler after the list changed (it
     // would be taken for a task of the next batch).
-    WaitForTerminateDeliveries();
+    delivery_.WaitIdle();
     std::vector<std::unique_ptr<TFFmpeg>> cleared;
     {
         std::lock_guard terminate(terminateLock_);
@@ -486,6 +553,11 @@ void TCustomFFEncoder::StartTask(int threadCount) {
         finishedCount_ = 0;
         nextTask_ = 0;
         pendingTasks_ = TaskCount();
+        {
+            std::lock_guard turn(turnMutex_);
+            turnTaken_.assign(static_cast<size_t>(pendingTasks_), 0);
+            turnFront_ = 0;
+        }
         allTerminated_ = false;
         threaded_ = threadCount > 0;
         batchActive_ = true;
@@ -557,6 +629,8 @@ void TCustomFFEncoder::DoTerminate(TCustomFFmpeg* task) {
         EndOfBatch();
         return;
     }
+    // A task that ended without preparing (stopped first) must not hold up the later ones.
+    TurnTaken(IndexOf(*task));
     if (OnTerminate) {
         TTerminateInfo info;
         info.TaskIndex = IndexOf(*task);
@@ -592,83 +666,9 @@ void TCustomFFEncoder::DeliverTerminate(const TTerminateInfo& info) {
         OnTerminate(*this, info);
         return;
     }
-    // In threaded runs the handler never runs on the ending conversion thread.
-    ReapTerminateThreads(false);
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    auto clearing = std::make_shared<std::atomic<bool>>(false);
-    TTerminateEvent handler = OnTerminate;
-    std::lock_guard lock(terminateThreadsMutex_);
-    terminateThreads_.push_back(TerminateThread{std::thread([this, handler, info, done, clearing] {
-                                                    tClearingFlag = clearing.get();
-                                                    try {
-                                                        handler(*this, info);
-                                                    } catch (...) {
-                                                        // A failing handler must not take the
-                                                        // process down from a worker thread.
-                                                    }
-                                                    tClearingFlag = nullptr;
-                                                    {
-                                                        std::lock_guard doneLock(
-                                                            terminateThreadsMutex_);
-                                                        *done = true;
-                                                    }
-                                                    terminateDelivered_.notify_all();
-                                                }),
-                                                done, clearing});
-}
-
-void TCustomFFEncoder::WaitForTerminateDeliveries() {
-    if (tClearingFlag != nullptr) {
-        *tClearingFlag = true;
-    }
-    const std::thread::id self = std::this_thread::get_id();
-    auto pending = [&] {
-        for (const TerminateThread& t : terminateThreads_) {
-            if (t.thread.get_id() != self && !*t.done && !*t.clearing) {
-                return true;
-            }
-        }
-        return false;
-    };
-    for (;;) {
-        {
-            std::unique_lock lock(terminateThreadsMutex_);
-            if (!pending()) {
-                break;
-            }
-            if (!TMainThread::IsCurrent() || !TMainThread::HasPending()) {
-                terminateDelivered_.wait_for(lock, std::chrono::milliseconds(5));
-                continue;
-            }
-        }
-        // A handler waits for the main thread: serve it.
-        TMainThread::CheckSynchronize();
-    }
-    ReapTerminateThreads(false);
-}
-
-void TCustomFFEncoder::ReapTerminateThreads(bool all) {
-    std::list<TerminateThread> finished;
-    {
-        std::lock_guard lock(terminateThreadsMutex_);
-        for (auto it = terminateThreads_.begin(); it != terminateThreads_.end();) {
-            const bool self = it->thread.get_id() == std::this_thread::get_id();
-            if (!self && (all || *it->done)) {
-                finished.splice(finished.end(), terminateThreads_, it++);
-            } else {
-                ++it;
-            }
-        }
-    }
-    for (TerminateThread& t : finished) {
-        // A handler may be waiting for the main thread: keep serving it while waiting here.
-        while (TMainThread::IsCurrent() && !*t.done) {
-            TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
-        }
-        if (t.thread.joinable()) {
-            t.thread.join();
-        }
-    }
+    // In threaded runs the handler never runs on the ending conversion thread, and that thread
+    // never waits for it.
+    delivery_.Post([this, handler = OnTerminate, info] { handler(*this, info); });
 }
 
 void TCustomFFEncoder::Pause() {
@@ -686,9 +686,13 @@ void TCustomFFEncoder::Resume() {
 }
 
 void TCustomFFEncoder::Stop(bool wait) {
+    int firstUnstarted = 0;
+    bool active = false;
     {
         std::lock_guard terminate(terminateLock_);
         pendingTasks_ = 0;
+        active = batchActive_;
+        firstUnstarted = std::max(nextTask_, 0);
     }
     std::vector<TFFmpeg*> tasks;
     {
@@ -697,8 +701,26 @@ void TCustomFFEncoder::Stop(bool wait) {
             tasks.push_back(tasks_.Item(i));
         }
     }
-    for (TFFmpeg* task : tasks) {
-        task->Stop(wait);
+    std::vector<TFFmpeg*> stopped;
+    for (int i = 0; i < static_cast<int>(tasks.size()); ++i) {
+        TFFmpeg* task = tasks[static_cast<size_t>(i)];
+        if (active && i >= firstUnstarted) {
+            // Will never start: its notice is given here, with no thread of its own.
+            task->CancelUnstarted();
+        } else {
+            task->Stop(false);
+            stopped.push_back(task);
+        }
+    }
+    {
+        // A task waiting for its turn sees its stop request.
+        std::lock_guard turn(turnMutex_);
+    }
+    turnChanged_.notify_all();
+    if (wait) {
+        for (TFFmpeg* task : stopped) {
+            task->Stop(true);
+        }
     }
 }
 
@@ -708,15 +730,18 @@ void TCustomFFEncoder::DoProgress(TCustomFFmpeg& task, int fileIndex, int frameN
     if (!OnProgress) {
         return;
     }
-    std::lock_guard lock(progressLock_);
-    progressInfo_ =
-        TProgressInfo{IndexOf(task), fileIndex,   frameNumber,     fps,          quality,
-                      bitRate,       currentSize, currentDuration, totalDuration};
+    TProgressInfo info{IndexOf(task), fileIndex,   frameNumber,     fps,          quality,
+                       bitRate,       currentSize, currentDuration, totalDuration};
     if (triggerInMainThread_) {
-        CallInMainThread([this] { OnProgress(*this, &progressInfo_); });
+        // The handler is looked up when the copy arrives: it may have been removed meanwhile.
+        TMainThread::Post([this, alive = std::weak_ptr<int>(alive_), info]() mutable {
+            if (alive.lock() && OnProgress) {
+                OnProgress(*this, &info);
+            }
+        });
     } else {
         InsideTaskCall inside(this);
-        OnProgress(*this, &progressInfo_);
+        OnProgress(*this, &info);
     }
 }
 
@@ -725,13 +750,17 @@ void TCustomFFEncoder::DoPreviewBitmap(TCustomFFmpeg& task, const TBitmap24& bit
     if (!OnPreviewBitmap) {
         return;
     }
-    std::lock_guard lock(previewLock_);
-    previewInfo_ = TPreviewInfo{IndexOf(task), &bitmap, frameNumber, pts};
+    const int index = IndexOf(task);
     if (triggerInMainThread_) {
-        CallInMainThread([this] { OnPreviewBitmap(*this, previewInfo_); });
+        TMainThread::Post(
+            [this, alive = std::weak_ptr<int>(alive_), index, copy = bitmap, frameNumber, pts] {
+                if (alive.lock() && OnPreviewBitmap) {
+                    OnPreviewBitmap(*this, TPreviewInfo{index, &copy, frameNumber, pts});
+                }
+            });
     } else {
         InsideTaskCall inside(this);
-        OnPreviewBitmap(*this, previewInfo_);
+        OnPreviewBitmap(*this, TPreviewInfo{index, &bitmap, frameNumber, pts});
     }
 }
 
@@ -740,12 +769,12 @@ void TCustomFFEncoder::DoCustomHook(TCustomFFmpeg& task, TBitmap24& bitmap, int 
     if (!OnCustomHook) {
         return;
     }
-    std::lock_guard lock(hookLock_);
-    hookInfo_ = THookInfo{IndexOf(task), &bitmap, frameNumber, pts, update, stopHook};
+    // Per call: several tasks may run their hooks at once.
+    THookInfo info{IndexOf(task), &bitmap, frameNumber, pts, update, stopHook};
     {
         InsideTaskCall inside(this);
-        OnCustomHook(*this, &hookInfo_);
+        OnCustomHook(*this, &info);
     }
-    update = hookInfo_.Update;
-    stopHook = hookInfo_.StopHook;
+    update = info.Update;
+    stopHook = info.StopHook;
 }

@@ -5,20 +5,35 @@
 #include "EncoderOptions.h"
 #include "FFBaseComponent.h"
 #include "FFmpegList.h"
+#include "TerminateDelivery.h"
 
 #include <atomic>
 #include <condition_variable>
-#include <list>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-// The encoder component: a list of conversion tasks built from option records, run one after
-// another on worker threads, reporting through four events.
+// The encoder component: a list of conversion tasks built from option records, run on worker
+// threads (StartTask(N): N at once, started in list order), reporting through four events.
+// Progress and preview events reach the main thread as posted copies; terminate events come
+// from one delivery thread, in order; the per-frame hook runs on the worker.
 class TCustomFFEncoder : public TFFBaseComponent {
 public:
+    // A task that holds no file while it waits: when it starts, on its worker and in list
+    // order, its output name is chosen, then its input is opened and its output set.
+    struct TQueuedTask {
+        std::string InputFile;
+        std::optional<TInputOptions> Input;
+        TOutputOptions Output; // FileName: ChooseOutput's answer, when there is one
+        // Chooses (and reserves) the output name of the task with the index given; throws with
+        // the reason it cannot.
+        std::function<std::string(int taskIndex)> ChooseOutput;
+    };
+
     TCustomFFEncoder();
     ~TCustomFFEncoder() override;
 
@@ -26,6 +41,8 @@ public:
     bool LibrariesLoaded() const;
 
     int AddTask(const std::string& fileName, const TInputOptions* inputOptions);
+    // Adds a task that opens nothing now; its failures to open are reported by its end.
+    int AddQueuedTask(TQueuedTask task);
     bool SetOutputFile(int taskIndex, const std::string& fileName,
                        const TOutputOptions* outputOptions);
     void RemoveTask(int taskIndex);
@@ -78,12 +95,18 @@ private:
     void EndOfBatch();
     void DeliverTerminate(const TTerminateInfo& info);
     void ApplyOutputOptions(TFFmpeg& task, const TOutputOptions& options);
+    // The configuration steps of AddTask and SetOutputFile; FFmpegException with the reason.
+    void InstallHandlers(TFFmpeg& task);
+    void OpenInput(TFFmpeg& task, const std::string& fileName, const TInputOptions* inputOptions);
+    void OpenOutput(TFFmpeg& task, const std::string& fileName,
+                    const TOutputOptions* outputOptions);
+    void PrepareQueued(TFFmpeg& task, const TQueuedTask& spec);
+    // Queued tasks take their turns in list order: a task prepares once every earlier one has
+    // prepared or ended (or it is asked to stop).
+    void WaitForTurn(const TFFmpeg& task, int index);
+    void TurnTaken(int index);
     std::uint8_t PreviewFlagsValue() const;
     int IndexOf(const TCustomFFmpeg& task) const;
-    void ReapTerminateThreads(bool all);
-    // Waits until every terminate handler started on a thread of its own has returned, except
-    // the calling one and those that themselves wait here.
-    void WaitForTerminateDeliveries();
     void DestroyRetired();
 
     mutable std::recursive_mutex listMutex_;
@@ -108,20 +131,13 @@ private:
     std::atomic<bool> batchActive_{false};
     std::atomic<bool> allTerminated_{false};
 
-    std::mutex hookLock_;
-    std::mutex previewLock_;
-    std::mutex progressLock_;
     std::recursive_mutex terminateLock_;
-    THookInfo hookInfo_;
-    TPreviewInfo previewInfo_;
-    TProgressInfo progressInfo_;
-
-    struct TerminateThread {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-        std::shared_ptr<std::atomic<bool>> clearing; // its handler called ClearTasks
-    };
-    std::mutex terminateThreadsMutex_;
-    std::condition_variable terminateDelivered_;
-    std::list<TerminateThread> terminateThreads_;
+    std::mutex turnMutex_;
+    std::condition_variable turnChanged_;
+    std::vector<char> turnTaken_;
+    int turnFront_ = 0; // every task before it has taken its turn
+    // Posted events that run after the component is gone find this expired.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    // Last: joined first, while everything its handlers may use still exists.
+    TTerminateDelivery delivery_;
 };

@@ -144,7 +144,7 @@ TConvertThread* TCustomFFmpeg::Start(bool useThread, TThreadPriority priority) {
     const char* missing = output_files_.Empty()  ? enginemsg::NoOutputFile
                           : input_files_.Empty() ? enginemsg::NoInputFile
                                                  : nullptr;
-    if (missing != nullptr) {
+    if (missing != nullptr && !PrepareHandler) {
         lock.unlock();
         CleanUp();
         RecordError(missing);
@@ -176,7 +176,20 @@ TConvertThread* TCustomFFmpeg::Start(bool useThread, TThreadPriority priority) {
 
 void TCustomFFmpeg::ConversionBody() {
     try {
-        transcode();
+        if (PrepareHandler) {
+            PrepareHandler(*this);
+            if (!stop_requested_) {
+                if (output_files_.Empty()) {
+                    throw FFmpegException(enginemsg::NoOutputFile);
+                }
+                if (input_files_.Empty()) {
+                    throw FFmpegException(enginemsg::NoInputFile);
+                }
+            }
+        }
+        if (!stop_requested_ || !PrepareHandler) {
+            transcode();
+        }
     } catch (const std::exception& e) {
         RecordError(e.what());
     }
@@ -227,11 +240,19 @@ void TCustomFFmpeg::Stop(bool wait) {
         convert_thread_->Resume();
         lock.unlock();
         if (wait) {
-            TMainThread::WaitPumping(convert_done_);
+            convert_done_.Wait();
         }
         return;
     }
     if (terminated_ || termination_claimed_) {
+        // A notice still being given by the short-lived thread below is waited for too (not
+        // from that thread itself).
+        const bool onNoticeThread = terminate_thread_ && terminate_thread_->joinable() &&
+                                    terminate_thread_->get_id() == std::this_thread::get_id();
+        lock.unlock();
+        if (wait && !onNoticeThread) {
+            terminate_done_.Wait();
+        }
         return;
     }
     // Never started: the notice comes from a short-lived thread, and this task can no longer
@@ -251,8 +272,19 @@ void TCustomFFmpeg::Stop(bool wait) {
     });
     lock.unlock();
     if (wait) {
-        TMainThread::WaitPumping(terminate_done_);
+        terminate_done_.Wait();
     }
+}
+
+void TCustomFFmpeg::CancelUnstarted() {
+    {
+        std::lock_guard lock(state_mutex_);
+        if (working_ || terminated_ || termination_claimed_) {
+            return;
+        }
+        termination_claimed_ = true;
+    }
+    DoTerminate();
 }
 
 void TCustomFFmpeg::Pause() {

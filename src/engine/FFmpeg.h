@@ -66,6 +66,9 @@ public:
     // is working or terminated, or lacks files (then it has terminated already).
     TConvertThread* Start(bool useThread, TThreadPriority priority = TThreadPriority::tpNormal);
     void Stop(bool wait);
+    // A task that never started and never will: its one terminate notice is given now, on the
+    // calling thread. Nothing for a task that started or already ended.
+    void CancelUnstarted();
     void Pause();
     void Resume();
     void SetPreviewFlags(std::uint8_t flags);
@@ -147,6 +150,9 @@ public:
     // ---- callbacks (an unassigned one is skipped) ----
     TProgressHandler ProgressHandler;
     TTerminateHandler TerminateHandler;
+    // Runs first on the conversion's own thread: a task may open its files only when its turn
+    // comes. An exception fails the task with its text; a stop before it skips the conversion.
+    std::function<void(TCustomFFmpeg& sender)> PrepareHandler;
     TCustomHookHandler CustomHookHandler;
     TPreviewBitmapHandler PreviewBitmapHandler;
 

@@ -1,11 +1,8 @@
 #include "MainThread.h"
 
-#include "Event.h"
-
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
-#include <exception>
-#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -13,9 +10,6 @@ namespace {
 
 struct PendingCall {
     std::function<void()> fn;
-    // Present for blocking calls: signalled when fn has run.
-    std::shared_ptr<TEvent> done;
-    std::shared_ptr<std::exception_ptr> error;
 };
 
 struct Queue {
@@ -62,40 +56,20 @@ bool TMainThread::IsCurrent() {
     return q.mainId == std::this_thread::get_id();
 }
 
-void TMainThread::Call(const std::function<void()>& fn) {
-    if (IsCurrent()) {
-        fn();
-        return;
-    }
-    auto done = std::make_shared<TEvent>();
-    auto error = std::make_shared<std::exception_ptr>();
-    Enqueue(PendingCall{fn, done, error});
-    done->Wait();
-    // Taken over here, so the exception object never outlives this thread's use of it elsewhere.
-    std::exception_ptr failure = std::move(*error);
-    *error = nullptr;
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
-}
-
 void TMainThread::Post(std::function<void()> fn) {
-    Enqueue(PendingCall{std::move(fn), {}, {}});
+    Enqueue(PendingCall{std::move(fn)});
 }
 
-bool TMainThread::CheckSynchronize(std::chrono::milliseconds timeout) {
+bool TMainThread::CheckSynchronize() {
     Queue& q = TheQueue();
     size_t budget = 0;
     {
-        std::unique_lock lock(q.mutex);
-        if (q.calls.empty() && timeout.count() > 0) {
-            q.arrived.wait_for(lock, timeout, [&q] { return !q.calls.empty(); });
-        }
+        std::lock_guard lock(q.mutex);
         budget = q.calls.size();
     }
-    // One call at a time off the shared queue: a call that pumps the queue itself (a modal
-    // loop, a progress dialog) then runs the next calls in their order, never a later one
-    // before an earlier one still held here.
+    // One call at a time off the shared queue: a call that runs a nested loop (a modal dialog)
+    // then runs the next calls in their order, never a later one before an earlier one still
+    // held here.
     bool ran = false;
     for (; budget > 0; --budget) {
         PendingCall call;
@@ -111,16 +85,36 @@ bool TMainThread::CheckSynchronize(std::chrono::milliseconds timeout) {
         try {
             call.fn();
         } catch (...) {
-            if (call.error) {
-                *call.error = std::current_exception();
-            }
             // A posted call has nobody to report to; it must not stop the others.
-        }
-        if (call.done) {
-            call.done->Set();
         }
     }
     return ran;
+}
+
+bool TMainThread::WaitForPending(std::chrono::milliseconds limit) {
+    Queue& q = TheQueue();
+    std::unique_lock lock(q.mutex);
+    return q.arrived.wait_for(lock, limit, [&q] { return !q.calls.empty(); });
+}
+
+bool TMainThread::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    Queue& q = TheQueue();
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    // done may also turn true on another thread: it is looked at again every few milliseconds.
+    constexpr auto slice = std::chrono::milliseconds(10);
+    while (!done()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            return false;
+        }
+        {
+            std::unique_lock lock(q.mutex);
+            q.arrived.wait_until(lock, std::min(deadline, now + slice),
+                                 [&q] { return !q.calls.empty(); });
+        }
+        CheckSynchronize();
+    }
+    return true;
 }
 
 bool TMainThread::HasPending() {
@@ -133,15 +127,4 @@ void TMainThread::SetWakeHook(std::function<void()> hook) {
     Queue& q = TheQueue();
     std::lock_guard lock(q.mutex);
     q.wakeHook = std::move(hook);
-}
-
-void TMainThread::WaitPumping(TEvent& event) {
-    if (!IsCurrent()) {
-        event.Wait();
-        return;
-    }
-    // Queued calls are served as they arrive; the event is looked at every few milliseconds.
-    while (!event.IsSet()) {
-        CheckSynchronize(std::chrono::milliseconds(5));
-    }
 }

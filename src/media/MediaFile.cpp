@@ -1,13 +1,17 @@
 #include "MediaFile.h"
 
 #include "LibraryFunctions.h"
+#include "MediaMessages.h"
 #include "MediaPtr.h"
 #include "MediaUtils.h"
 #include "UnicodeProtocol.h"
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <poll.h>
 #include <sys/stat.h>
@@ -214,8 +218,64 @@ int SpecialFileError(const std::string& libraryName, const AVInputFormat* format
     return 0;
 }
 
+// The local file a library name stands for; empty for anything else (an address, a device).
+std::string LocalPathOf(const std::string& libraryName) {
+    if (IsUnicodeName(libraryName)) {
+        return FromLibraryFileName(libraryName);
+    }
+    const char* protocol = fn::avio_find_protocol_name(libraryName.c_str());
+    if (protocol == nullptr || std::string(protocol) != "file") {
+        return {};
+    }
+    return libraryName.compare(0, 5, "file:") == 0 ? libraryName.substr(5) : libraryName;
+}
+
+std::string RealPath(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    return real ? std::string(real.get()) : std::string();
+}
+
+// Whether a further file an input opens (a playlist's entry) may be read: only a local file
+// in the input's own folder or below, judged by real paths, so that neither "../", another
+// absolute path, a link pointing out nor a network address reaches further. An input that is
+// no local file keeps its entries.
+bool EntryAllowed(const AVFormatContext* context, const char* url) {
+    const std::string input = LocalPathOf(context->url);
+    if (input.empty()) {
+        return true;
+    }
+    const std::string entry = LocalPathOf(url);
+    if (entry.empty()) {
+        return false;
+    }
+    const std::string realInput = RealPath(input);
+    const size_t slash = realInput.rfind('/');
+    if (slash == std::string::npos) {
+        return false;
+    }
+    const std::string folder = realInput.substr(0, slash + 1);
+    const std::string realEntry = RealPath(entry);
+    if (realEntry.empty()) {
+        // Nothing there: the open fails by itself, with its own reason.
+        return errno == ENOENT && RealPath(std::filesystem::path(entry).parent_path().string())
+                                          .append("/")
+                                          .rfind(folder, 0) == 0;
+    }
+    return realEntry.rfind(folder, 0) == 0;
+}
+
+// Set when the opener refused a playlist entry on this thread, for OpenInput's answer.
+thread_local bool gEntryRefused = false;
+
 int OpenerHook(AVFormatContext* context, AVIOContext** stream, const char* url, int flags,
                AVDictionary** options) {
+    const bool input = context != nullptr && context->oformat == nullptr &&
+                       context->url != nullptr && std::strcmp(url, context->url) != 0;
+    if (input && !EntryAllowed(context, url)) {
+        fn::av_log(context, AV_LOG_ERROR, mediamsg::EntryOutsideFolder, context->url, url);
+        gEntryRefused = true;
+        return AVERROR(EACCES);
+    }
     if (IsUnicodeName(url)) {
         return OpenUnicodeStream(stream, url, flags);
     }
@@ -258,6 +318,11 @@ int TMediaFile::OpenInput(AVFormatContext** context, const std::string& fileName
     }
     InstallOpeners(owned.get());
     const std::string libraryName = ToLibraryFileName(fileName);
+    // A local input reads local files only, also through the readers a playlist opens
+    // itself (concat); its own folder is checked by the opener.
+    if (owned->protocol_whitelist == nullptr && !LocalPathOf(libraryName).empty()) {
+        owned->protocol_whitelist = fn::av_strdup("file,crypto,data");
+    }
     // Opening a pipe without a writer would block for ever, unless the owner can break off
     // the waits (the player); a directory or a device reads nothing useful.
     const AVIOInterruptCB& interrupt = owned->interrupt_callback;
@@ -291,11 +356,12 @@ int TMediaFile::OpenInput(AVFormatContext** context, const std::string& fileName
     }
     // The libraries free the context themselves when the open fails.
     *context = owned.release();
+    gEntryRefused = false;
     const int result = fn::avformat_open_input(context, libraryName.c_str(), format, options);
     if (result < 0 && own != nullptr) {
         CloseUnicodeStream(&own);
     }
-    return result;
+    return result < 0 && gEntryRefused ? ErrorEntryOutsideFolder : result;
 }
 
 void TMediaFile::CloseInput(AVFormatContext** context) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MediaUtils.h"
+
 #include <string>
 
 struct AVDictionary;
@@ -11,6 +13,10 @@ struct AVInputFormat;
 // caller's file names and are converted with ToLibraryFileName.
 class TMediaFile {
 public:
+    // OpenInput's answer for a playlist input whose entries lie outside its own folder (or
+    // are no local files): they are refused.
+    static constexpr int ErrorEntryOutsideFolder = MediaErrorTag('V', 'P', 'L', 'O');
+
     // Opens an input. *context may be a pre-allocated context (its options stay); on failure
     // it is freed and set to null. Returns 0 or a negative library error code. A local path
     // that is a named pipe, a socket, a directory or a character device (unless the format

@@ -13,4 +13,6 @@ inline constexpr const char* LibAVCodecNotLoaded = "LibAVCodec not loaded.";
 inline constexpr const char* LibAVFormatNotLoaded = "LibAVFormat not loaded.";
 inline constexpr const char* LibAVUtilNotLoaded = "LibAVUtil not loaded.";
 inline constexpr const char* LibSwScaleNotLoaded = "LibSwScale not loaded.";
+// A playlist input's entry that lies outside the playlist's folder (or is no local file).
+inline constexpr const char* EntryOutsideFolder = "%s refers to %s, outside its folder: refused\n";
 } // namespace mediamsg

@@ -2,6 +2,7 @@
 
 #include "FFmpegException.h"
 #include "LibraryFunctions.h"
+#include "MediaFile.h"
 #include "MediaMessages.h"
 #include "MediaPtr.h"
 
@@ -206,6 +207,8 @@ std::string ErrorMessage(int code) {
         return "Not a regular file (a directory)";
     case ErrorCharacterDevice:
         return "Not a regular file (a character device)";
+    case TMediaFile::ErrorEntryOutsideFolder:
+        return "The playlist refers to files outside its folder (refused)";
     default:
         break;
     }

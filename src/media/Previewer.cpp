@@ -21,49 +21,65 @@ TPreviewWindowFactory PreviewWindowFactory() {
     return gFactory;
 }
 
+struct TPreviewer::TState {
+    std::unique_ptr<IPreviewWindow> window;
+    std::atomic<bool> closed{false};
+    std::atomic<bool> hasWindow{false};
+
+    void Paint(const TBitmap24& picture, std::int64_t pts) {
+        if (closed) {
+            return;
+        }
+        if (!window) {
+            TPreviewWindowFactory factory = PreviewWindowFactory();
+            if (!factory) {
+                closed = true; // nowhere to show pictures
+                return;
+            }
+            window = factory(picture.Width(), picture.Height());
+            if (!window) {
+                closed = true;
+                return;
+            }
+            hasWindow = true;
+        }
+        if (window->Closed()) {
+            closed = true;
+            return;
+        }
+        window->SetCaption(FormatDuration(pts));
+        window->Draw(picture);
+        if (window->Closed()) {
+            closed = true;
+        }
+    }
+};
+
+TPreviewer::TPreviewer() : state_(std::make_shared<TState>()) {}
+
 TPreviewer::~TPreviewer() {
-    if (window_ && !TMainThread::IsCurrent()) {
+    if (!TMainThread::IsCurrent()) {
         // The window belongs to the main thread; a worker ending its task must not wait for it.
-        std::shared_ptr<IPreviewWindow> window(std::move(window_));
-        TMainThread::Post([window]() mutable { window.reset(); });
+        TMainThread::Post([state = std::move(state_)]() mutable { state.reset(); });
     }
 }
 
-bool TPreviewer::ShowPicture(const TBitmap24& picture, int frameNumber, std::int64_t pts) {
-    if (closed_) {
+bool TPreviewer::Closed() const {
+    return state_->closed.load();
+}
+
+bool TPreviewer::HasWindow() const {
+    return state_->hasWindow.load();
+}
+
+bool TPreviewer::ShowPicture(const TBitmap24& picture, int /*frameNumber*/, std::int64_t pts) {
+    if (state_->closed) {
         return false;
     }
-    picture_ = &picture;
-    frameNumber_ = frameNumber;
-    pts_ = pts;
-    CallInMainThread([this] { PaintPicture(); });
-    picture_ = nullptr;
-    return !closed_;
-}
-
-void TPreviewer::PaintPicture() {
-    if (closed_ || picture_ == nullptr) {
-        return;
+    if (TMainThread::IsCurrent()) {
+        state_->Paint(picture, pts);
+    } else {
+        TMainThread::Post([state = state_, copy = picture, pts] { state->Paint(copy, pts); });
     }
-    if (!window_) {
-        TPreviewWindowFactory factory = PreviewWindowFactory();
-        if (!factory) {
-            closed_ = true; // nowhere to show pictures
-            return;
-        }
-        window_ = factory(picture_->Width(), picture_->Height());
-        if (!window_) {
-            closed_ = true;
-            return;
-        }
-    }
-    if (window_->Closed()) {
-        closed_ = true;
-        return;
-    }
-    window_->SetCaption(FormatDuration(pts_));
-    window_->Draw(*picture_);
-    if (window_->Closed()) {
-        closed_ = true;
-    }
+    return !state_->closed;
 }

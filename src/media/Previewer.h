@@ -12,22 +12,20 @@ class TBitmap24;
 // user closes the window it refuses further pictures so the engine can stop producing them.
 class TPreviewer {
 public:
-    TPreviewer() = default;
+    TPreviewer();
     ~TPreviewer();
     TPreviewer(const TPreviewer&) = delete;
     TPreviewer& operator=(const TPreviewer&) = delete;
 
-    // Paints on the main thread and waits for it; false once the window has been closed.
+    // Posts a copy of the picture to the main thread without waiting; false once the window
+    // has been closed.
     bool ShowPicture(const TBitmap24& picture, int frameNumber, std::int64_t pts);
-    bool Closed() const { return closed_.load(); }
-    bool HasWindow() const { return static_cast<bool>(window_); }
+    bool Closed() const;
+    bool HasWindow() const;
 
 private:
-    void PaintPicture();
-
-    std::unique_ptr<IPreviewWindow> window_;
-    std::atomic<bool> closed_{false};
-    const TBitmap24* picture_ = nullptr;
-    int frameNumber_ = 0;
-    std::int64_t pts_ = 0;
+    struct TState;
+    // Shared with the posted paints, which may run after the previewer is gone; the window is
+    // only ever touched on the main thread.
+    std::shared_ptr<TState> state_;
 };

@@ -22,33 +22,15 @@ constexpr int kQuitAttempts = 10;
 constexpr int kQuitAttemptsWhileNotReading = 20;
 constexpr std::int64_t kPositionStep = 10000; // microseconds
 
-// Waits for event, serving the main-thread queue meanwhile when on the main thread.
-bool WaitPumpingFor(TEvent& event, std::chrono::milliseconds timeout) {
-    if (!TMainThread::IsCurrent()) {
-        return event.WaitFor(timeout);
-    }
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!event.IsSet()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
-// Takes the lock within timeout, serving the main-thread queue meanwhile.
-bool TryLockPumping(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds timeout) {
+// Takes the lock within timeout. A plain wait: the player's threads never wait for the main
+// thread.
+bool TryLockFor(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!lock.try_lock()) {
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }
-        if (TMainThread::IsCurrent()) {
-            TMainThread::CheckSynchronize(std::chrono::milliseconds(1));
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }
@@ -118,6 +100,7 @@ TCustomPlayer::TCustomPlayer()
       eventThread_(*link_, ring_) {}
 
 TCustomPlayer::~TCustomPlayer() {
+    alive_.reset();
     {
         std::lock_guard lock(handlerMutex_);
         onPosition_ = nullptr;
@@ -330,7 +313,8 @@ void TCustomPlayer::RaiseFileOpen(const TPlayback& playback) {
         handler = onFileOpen_;
     }
     if (handler) {
-        Deliver([&] { handler(*this, duration, frameWidth, frameHeight, width, height); });
+        // On the thread that opens the file (the handler may answer the surface size).
+        handler(*this, duration, frameWidth, frameHeight, width, height);
     }
     IPictureSink* sink = sink_.load();
     if ((width == 0 || height == 0) && sink != nullptr) {
@@ -340,12 +324,17 @@ void TCustomPlayer::RaiseFileOpen(const TPlayback& playback) {
     screenHeight_.store(height);
 }
 
-void TCustomPlayer::Deliver(const std::function<void()>& call) {
-    if (triggerInMainThread_.load()) {
-        CallInMainThread(call);
-    } else {
+void TCustomPlayer::Deliver(std::function<void()> call) {
+    if (!triggerInMainThread_.load() || TMainThread::IsCurrent()) {
         call();
+        return;
     }
+    // Posted without waiting; a player gone by then drops it.
+    TMainThread::Post([alive = std::weak_ptr<int>(alive_), call = std::move(call)] {
+        if (alive.lock()) {
+            call();
+        }
+    });
 }
 
 // ---- pausing, seeking ----
@@ -396,11 +385,7 @@ void TCustomPlayer::Seek(int flags, bool wait, std::int64_t position) {
         return;
     }
     while (seeking_.load() && CurrentPlayback() == playback && !control.abortRequest.load()) {
-        if (TMainThread::IsCurrent()) {
-            TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
 
@@ -447,11 +432,11 @@ void TCustomPlayer::Stop(bool wait) {
 void TCustomPlayer::WaitForClose() {
     int attempts = 1;
     for (;;) {
-        if (WaitPumpingFor(playThread_.Done(), kStopStep) || !CurrentPlayback()) {
+        if (playThread_.Done().WaitFor(kStopStep) || !CurrentPlayback()) {
             return;
         }
         std::unique_lock lock(playerMutex_, std::defer_lock);
-        if (!TryLockPumping(lock, kStopStep)) {
+        if (!TryLockFor(lock, kStopStep)) {
             continue;
         }
         ++attempts;
@@ -487,11 +472,11 @@ void TCustomPlayer::CloseFile() {
 
 void TCustomPlayer::JoinThreads() {
     if (playThread_.Running()) {
-        TMainThread::WaitPumping(playThread_.Done());
+        playThread_.Done().Wait();
         playThread_.Join();
     }
     if (eventThread_.Running()) {
-        TMainThread::WaitPumping(eventThread_.Done());
+        eventThread_.Done().Wait();
         eventThread_.Join();
     }
     if (listenedSink_ != nullptr) {
@@ -602,35 +587,44 @@ void TCustomPlayer::NewPosition(std::int64_t position, bool force) {
 }
 
 void TCustomPlayer::DeliverPosition(std::int64_t pts) {
-    TPositionEvent handler;
-    {
-        std::lock_guard lock(handlerMutex_);
-        handler = onPosition_;
-    }
-    if (!handler) {
+    if (!HasHandler(onPosition_)) {
         return;
     }
-    try {
-        Deliver([&] { handler(*this, pts); });
-    } catch (const std::exception& e) {
-        LoggerInstance().Log(this, llError, e.what());
-    }
+    Deliver([this, pts] {
+        // Looked up when the call runs: the handler may have been removed meanwhile.
+        TPositionEvent handler;
+        {
+            std::lock_guard lock(handlerMutex_);
+            handler = onPosition_;
+        }
+        try {
+            if (handler) {
+                handler(*this, pts);
+            }
+        } catch (const std::exception& e) {
+            LoggerInstance().Log(this, llError, e.what());
+        }
+    });
 }
 
 void TCustomPlayer::DeliverState(TPlayState state) {
-    TPlayStateEvent handler;
-    {
-        std::lock_guard lock(handlerMutex_);
-        handler = onState_;
-    }
-    if (!handler) {
+    if (!HasHandler(onState_)) {
         return;
     }
-    try {
-        Deliver([&] { handler(*this, state); });
-    } catch (const std::exception& e) {
-        LoggerInstance().Log(this, llError, e.what());
-    }
+    Deliver([this, state] {
+        TPlayStateEvent handler;
+        {
+            std::lock_guard lock(handlerMutex_);
+            handler = onState_;
+        }
+        try {
+            if (handler) {
+                handler(*this, state);
+            }
+        } catch (const std::exception& e) {
+            LoggerInstance().Log(this, llError, e.what());
+        }
+    });
 }
 
 bool TCustomPlayer::WantsHook() const {

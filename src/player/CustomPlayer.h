@@ -121,7 +121,12 @@ private:
     void ShutAudioDown();
     bool StartAudio(unsigned handle);
     void ApplyAudioDriver() const;
-    void Deliver(const std::function<void()>& call);
+    // Runs call on the main thread: posted from other threads, never waited for.
+    void Deliver(std::function<void()> call);
+    template <typename Handler> bool HasHandler(const Handler& handler) const {
+        std::lock_guard lock(handlerMutex_);
+        return static_cast<bool>(handler);
+    }
     void RaiseFileOpen(const TPlayback& playback);
     bool OnPlayerThread() const;
 
@@ -141,6 +146,8 @@ private:
     std::atomic<int> screenWidth_{0};
     std::atomic<int> screenHeight_{0};
     std::atomic<bool> triggerInMainThread_{true};
+    // Posted deliveries that run after the player is gone find this expired.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     TVideoDriver videoDriver_ = vdDefault;
     std::string videoFilters_;
     TSyncMaster syncMaster_ = TSyncMaster::Audio;

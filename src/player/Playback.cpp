@@ -66,7 +66,7 @@ bool TPlayback::Open(std::string& errorText) {
         LoggerInstance().Log(owner_.LogSender(), llError, errorText);
         return false;
     }
-    TMainThread::WaitPumping(opened_);
+    opened_.Wait(); // the reading thread never waits for this one
     if (status_.load() == 1) {
         visualising_ = !HasVideo() && HasAudio() && !control_.settings.disableDisplay;
         audio_.SetVisualising(visualising_);
@@ -675,22 +675,16 @@ void TPlayback::Relayout() {
 
 namespace {
 
-// Waits up to timeout for event, serving the main-thread queue when on the main thread.
-void WaitPumpingFor(TEvent& event, std::chrono::milliseconds timeout) {
-    if (!TMainThread::IsCurrent()) {
-        event.WaitFor(timeout);
-        return;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!event.IsSet() && std::chrono::steady_clock::now() < deadline) {
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
-    }
+// Waits up to timeout for event; plainly, since the playback's threads never wait for the
+// main thread.
+void WaitFor(TEvent& event, std::chrono::milliseconds timeout) {
+    event.WaitFor(timeout);
 }
 
 } // namespace
 
 void TPlayback::TogglePause() {
-    WaitPumpingFor(control_.seekDone, std::chrono::milliseconds(250));
+    WaitFor(control_.seekDone, std::chrono::milliseconds(250));
     control_.seekDone.Set();
     const double now = PlaybackNow();
     if (control_.paused.load()) {
@@ -704,7 +698,7 @@ void TPlayback::TogglePause() {
         return;
     }
     if (video_.IsOpen()) {
-        WaitPumpingFor(control_.pictureReady, std::chrono::milliseconds(250));
+        WaitFor(control_.pictureReady, std::chrono::milliseconds(250));
         control_.pictureReady.Set();
     }
     audio_.Pause(true);

@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -153,6 +154,8 @@ struct BatchWindowFixture : ::testing::Test {
         window->show();
         // MPEG-4 Video: quick to encode.
         Settings().SetFormat("MPEG-4 Video (*.mp4)", 2302);
+        // One at a time unless a test says otherwise: most follow the order tasks end in.
+        Settings().SetConversionsAtOnce(1);
         Settings().SetSnapOutputDir(home.File("snap"));
     }
     void TearDown() override { window.reset(); }
@@ -460,67 +463,28 @@ TEST_F(BatchWindowFixture, TheProgressWindowShowsThePreviewFiguresAndWritesSnaps
     EXPECT_EQ(InProgress<QLabel>("lblLength")->text(), "8 Second");
 }
 
-TEST_F(BatchWindowFixture, FileSizeFollowsTheFileBeingWritten) {
-    Add({batchClips.busy});
-    window->Vazmo().SetProgressInterval(100);
-    BatchSpy spy(window->BatchRun());
-    // Paused twice as the file grows, the file and the figure hold still while compared.
-    std::uintmax_t pausedAt = 0;
-    int pauses = 0;
-    spy.onProgress = [&](const TProgressInfo&) {
-        std::error_code ec;
-        const std::uintmax_t size =
-            std::filesystem::file_size(window->BatchRun().Progress().WritingPath(), ec);
-        if (!ec && pauses < 2 && !window->BatchRun().Paused() &&
-            size >= std::max<std::uintmax_t>(20000, pausedAt * 2)) {
-            pausedAt = size;
-            ++pauses;
-            Ui().btnBatchPause->click();
-        }
-    };
-    ClickToolButton(Ui().tbStart);
-    ASSERT_NE(Progress(), nullptr);
-    std::vector<long long> shown;
-    for (int pause = 0; pause < 2; ++pause) {
-        ASSERT_TRUE(WaitUntil([&] { return window->BatchRun().Paused(); }, 60000));
-        const QString text = InProgress<QLabel>("lblSize")->text();
-        const QRegularExpressionMatch figure = QRegularExpression("^(\\d+) kb$").match(text);
-        ASSERT_TRUE(figure.hasMatch()) << text.toStdString();
-        const std::string& written = window->BatchRun().Progress().WritingPath();
-        ASSERT_FALSE(written.empty());
-        const long long size = static_cast<long long>(std::filesystem::file_size(written));
-        const long long kb = figure.captured(1).toLongLong();
-        EXPECT_GT(kb, 0);
-        EXPECT_LE(std::llabs(kb * 1000 - size), 32 * 1024) << kb << " kb against " << size;
-        shown.push_back(kb);
-        Ui().btnBatchResume->click();
-    }
-    EXPECT_GT(shown[1], shown[0]) << "the figure grows with the file";
-    ASSERT_TRUE(WaitForBatchEnd());
-}
-
-TEST_F(BatchWindowFixture, ClosingTheProgressWindowStopsAndWaitsAndTheHiddenStopCancels) {
+TEST_F(BatchWindowFixture, ClosingTheProgressWindowStopsWithoutWaitingAndTheHiddenStopCancels) {
     Add(Copies(batchClips.longer, 2, "close"));
     BatchSpy spy(window->BatchRun());
-    // Paused at the first picture; closed from the event loop, closing returns only when the
-    // batch has ended.
-    bool waitedForTheEnd = false;
+    // Paused at the first picture, then closed from the event loop: closing returns at once,
+    // the window stays until the conversions have stopped, and the end closes it.
+    bool stillRunningAfterClose = false;
     spy.onFirstPreview = [&] {
         Ui().btnBatchPause->click();
         QTimer::singleShot(0, window.get(), [&] {
             Progress()->close();
-            waitedForTheEnd = !window->BatchRun().Running() && spy.ends == 1;
+            stillRunningAfterClose = Progress()->isVisible() && spy.ends == 0;
         });
     };
     ClickToolButton(Ui().tbStart);
     ASSERT_TRUE(WaitForBatchEnd());
-    EXPECT_TRUE(waitedForTheEnd);
+    EXPECT_TRUE(stillRunningAfterClose);
+    EXPECT_EQ(spy.ends, 1);
     EXPECT_EQ(ProgressCell(0), "Stopped");
     EXPECT_EQ(ProgressCell(1), "Stopped");
     EXPECT_TRUE(shell.opened.empty());
 
-    // Closed while the conversion thread waits for the picture's notice: no wait could end
-    // there, so the batch stops and its end closes the window.
+    // Closed inside the picture's notice: the same.
     spy.previews = 0;
     bool stillShown = false;
     spy.onFirstPreview = [&] {
@@ -582,4 +546,60 @@ TEST_F(BatchWindowFixture, TheEventLoopKeepsRunningWhileConvertingAndCancelling)
     EXPECT_GT(convertingTicks, 10);
     EXPECT_LT(converting, 250);
     EXPECT_LT(gaps.WorstMs(), 250);
+}
+
+TEST_F(BatchWindowFixture, TwoAtOnceAreListedPausedResumedAndCancelledTogether) {
+    Settings().SetConversionsAtOnce(2);
+    Add(Copies(batchClips.busy, 4, "pair"));
+    window->Vazmo().SetProgressInterval(100);
+    BatchSpy spy(window->BatchRun());
+    QListWidget* list = nullptr;
+    QStringList listed;
+    bool resumed = false;
+    bool cancelled = false;
+    spy.onProgress = [&](const TProgressInfo&) {
+        list = InProgress<QListWidget>("lstRunning");
+        // The first moment both run: the window lists them, and Pause holds both.
+        if (listed.isEmpty() && list->isVisible() && list->count() == 2) {
+            for (int i = 0; i < list->count(); ++i) {
+                listed << list->item(i)->text();
+            }
+            QTest::mouseClick(InProgress<QPushButton>("btnPause"), Qt::LeftButton);
+        } else if (resumed && !cancelled) {
+            cancelled = true;
+            QTest::mouseClick(InProgress<QPushButton>("btnCancel"), Qt::LeftButton);
+        }
+    };
+    ClickToolButton(Ui().tbStart);
+    ASSERT_TRUE(
+        WaitUntil([&] { return !listed.isEmpty() || !window->BatchRun().Running(); }, 120000));
+    ASSERT_EQ(listed.size(), 2) << "two conversions never ran at once";
+    EXPECT_TRUE(listed[0].contains("pair0")) << listed[0].toStdString();
+    EXPECT_TRUE(listed[1].contains("pair1")) << listed[1].toStdString();
+    EXPECT_TRUE(listed[0].contains("%")) << listed[0].toStdString();
+    EXPECT_EQ(window->BatchRun().ConversionsAtOnce(), 2);
+    EXPECT_TRUE(InProgress<QPushButton>("btnResume")->isEnabled());
+
+    // Paused: reports already on their way may still land; after that nothing moves.
+    QTest::qWait(300);
+    const int reports = spy.reports;
+    const QString cells[] = {ProgressCell(0), ProgressCell(1)};
+    QTest::qWait(1000);
+    EXPECT_EQ(spy.reports, reports) << "a paused conversion reported progress";
+    EXPECT_EQ(ProgressCell(0), cells[0]);
+    EXPECT_EQ(ProgressCell(1), cells[1]);
+    EXPECT_EQ(ProgressCell(2), "");
+    EXPECT_TRUE(window->BatchRun().Running());
+
+    resumed = true;
+    QTest::mouseClick(InProgress<QPushButton>("btnResume"), Qt::LeftButton);
+    ASSERT_TRUE(WaitForBatchEnd());
+    EXPECT_TRUE(cancelled) << "no progress after Resume";
+    EXPECT_TRUE(spy.stopped);
+    for (int row = 0; row < 4; ++row) {
+        EXPECT_EQ(ProgressCell(row), "Stopped") << row;
+    }
+    EXPECT_FALSE(Progress()->isVisible());
+    EXPECT_TRUE(shell.opened.empty());
+    ExpectIdleButtons();
 }

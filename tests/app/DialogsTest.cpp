@@ -8,6 +8,7 @@
 #include "FormatPicker.h"
 #include "FormatTable.h"
 #include "GuiTestHelpers.h"
+#include "MainThread.h"
 #include "Previewer.h"
 #include "QtPreviewWindow.h"
 #include "QtShellServices.h"
@@ -189,7 +190,6 @@ TEST(PreviewWindow, ShowsAConversionsPicturesUntilClosed) {
     }
     TBitmap24 larger(80, 60);
     std::atomic<int> shown{0};
-    std::atomic<bool> afterClose{true};
     std::atomic<int> step{0};
     std::thread worker([&] {
         shown += previewer.ShowPicture(first, 1, 3723456789) ? 1 : 0;
@@ -198,10 +198,11 @@ TEST(PreviewWindow, ShowsAConversionsPicturesUntilClosed) {
         while (step != 2) {
             std::this_thread::yield();
         }
-        afterClose = previewer.ShowPicture(first, 3, 5000000);
+        previewer.ShowPicture(first, 3, 5000000);
         step = 3;
     });
-    ASSERT_TRUE(WaitUntil([&] { return step == 1; }));
+    // The pictures are posted: the worker goes on before they are painted.
+    ASSERT_TRUE(WaitUntil([&] { return step == 1 && !TMainThread::HasPending(); }));
     auto* window = qobject_cast<TQtPreviewWindow*>([] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (w->objectName() == "frmPreview") {
@@ -220,7 +221,10 @@ TEST(PreviewWindow, ShowsAConversionsPicturesUntilClosed) {
     step = 2;
     ASSERT_TRUE(WaitUntil([&] { return step == 3; }));
     worker.join();
-    EXPECT_FALSE(afterClose) << "no pictures after the user closed the window";
+    // The picture posted before the close was known finds the window closed.
+    ASSERT_TRUE(WaitUntil([&] { return previewer.Closed(); }));
+    EXPECT_FALSE(previewer.ShowPicture(first, 4, 6000000))
+        << "no pictures after the user closed the window";
     int windows = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) {
         windows += w->objectName() == "frmPreview" ? 1 : 0;

@@ -216,8 +216,8 @@ TEST_F(FileInfoWindow, AVariableRateFileWithoutAContainerCountShowsItsPacketCoun
     const std::string packets = QString::fromStdString(counted.output).trimmed().toStdString();
     ASSERT_EQ(ProbeEntry(vfr, "v:0", "stream=nb_frames"), "N/A") << "no count in the container";
     ASSERT_TRUE(window.Load(vfr));
-    ASSERT_TRUE(gui_test::WaitUntil([&] { return !window.CountingFrames(); }))
-        << "counted off the window thread, which kept serving events";
+    ASSERT_TRUE(gui_test::WaitUntil([&] { return Text("edtTotalFrame") == packets; }))
+        << "counted off the window thread, which kept serving events: " << Text("edtTotalFrame");
     EXPECT_EQ(Text("edtTotalFrame"), packets);
     EXPECT_EQ(window.Model().Fields().TotalFrame, packets);
     EXPECT_LT(std::stoi(packets), 50);

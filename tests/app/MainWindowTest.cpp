@@ -153,7 +153,8 @@ TEST_F(MainWindowFixture, MenusToolBarAndButtonsCarryTheirCaptions) {
 TEST_F(MainWindowFixture, ShownWindowHasItsStartStates) {
     EXPECT_GE(window->width(), 786);
     EXPECT_GE(window->height(), 480);
-    EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "a fixed size";
+    EXPECT_EQ(window->minimumSize(), QSize(786, 480)) << "the design size is the smallest";
+    EXPECT_GT(window->maximumWidth(), 786) << "it may grow";
     EXPECT_TRUE(Ui().imgbtnPlay->isEnabled());
     EXPECT_FALSE(Ui().imgbtnPAuse->isEnabled());
     EXPECT_FALSE(Ui().imgbtnStop->isEnabled());
@@ -560,6 +561,7 @@ TEST_F(MainWindowFixture, ListsShowRowsCellsAndChecksToAssistiveTechnology) {
 }
 
 TEST_F(MainWindowFixture, RowsAreDrawnWithStripesAndTheSelectionFill) {
+    window->resize(1280, 800); // every column in view
     Add({clips.holiday, clips.beach});
     Jobs().Select(0);
     auto pixel = [&](int row) {

@@ -7,6 +7,7 @@
 #include "WinPreference.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -138,6 +139,14 @@ TEST_F(PreferenceWindowFixture, ClicksFollowTheRulesAndOkStoresEverything) {
         Get<QSpinBox>(d, "spedCmp")->stepBy(-5);
         EXPECT_EQ(Get<QSlider>(d, "trcCmp")->value(), 70);
         Click(Get<QRadioButton>(d, "rdPriority2"));
+        QComboBox* atOnce = Get<QComboBox>(d, "cbAtOnce");
+        EXPECT_EQ(atOnce->currentText(), "Auto");
+        EXPECT_EQ(atOnce->count(), 17) << "Auto and 1 to 16";
+        EXPECT_EQ(atOnce->accessibleName(), "Conversions at once");
+        atOnce->setFocus();
+        QTest::keyClick(atOnce, Qt::Key_Down);
+        QTest::keyClick(atOnce, Qt::Key_Down);
+        EXPECT_EQ(atOnce->currentText(), "2");
         // The folder chooser's folder is stored at once and shown.
         Click(Get<QPushButton>(d, "btnBrows"));
         EXPECT_EQ(Get<QLineEdit>(d, "edtSnapDirectory")->text().toStdString(),
@@ -155,6 +164,7 @@ TEST_F(PreferenceWindowFixture, ClicksFollowTheRulesAndOkStoresEverything) {
     EXPECT_TRUE(Settings().SnapJpg());
     EXPECT_EQ(Settings().JpgCompression(), 70);
     EXPECT_EQ(Settings().PriorityIndex(), 2);
+    EXPECT_EQ(Settings().ConversionsAtOnce(), 2);
 
     // Reopened, the reused dialog shows what is stored; Default changes the boxes only until
     // Cancel.
@@ -162,7 +172,9 @@ TEST_F(PreferenceWindowFixture, ClicksFollowTheRulesAndOkStoresEverything) {
         EXPECT_EQ(&d, window->PreferenceWindow());
         EXPECT_FALSE(Get<QCheckBox>(d, "ckFullSize")->isChecked());
         EXPECT_TRUE(Get<QRadioButton>(d, "rdPriority2")->isChecked());
+        EXPECT_EQ(Get<QComboBox>(d, "cbAtOnce")->currentText(), "2");
         Click(Get<QPushButton>(d, "btnDefault"));
+        EXPECT_EQ(Get<QComboBox>(d, "cbAtOnce")->currentText(), "Auto");
         EXPECT_TRUE(Get<QCheckBox>(d, "ckFullSize")->isChecked());
         EXPECT_FALSE(Get<QCheckBox>(d, "ckSmallSize")->isChecked());
         EXPECT_FALSE(Get<QCheckBox>(d, "ckJpg")->isChecked());
@@ -172,6 +184,7 @@ TEST_F(PreferenceWindowFixture, ClicksFollowTheRulesAndOkStoresEverything) {
     });
     EXPECT_EQ(Settings().JpgCompression(), 70);
     EXPECT_EQ(Settings().PriorityIndex(), 2);
+    EXPECT_EQ(Settings().ConversionsAtOnce(), 2);
 
     // A folder of fewer than four characters is refused with the message and kept out.
     shell.folderAnswers.push_back("/ab");

@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <mutex>
+#include <numeric>
+#include <set>
 #include <thread>
 
 using testing_support::PumpUntil;
@@ -348,4 +351,105 @@ TEST_F(Component, ProgressOnTheMainThreadAtTheInterval) {
     EXPECT_EQ(reports.back().second.TaskIndex, 0);
     EXPECT_GT(reports.back().second.FrameNumber, 100);
     EXPECT_NEAR(reports.back().second.TotalDuration, 6000000, 100000);
+}
+
+namespace {
+
+int OpenDescriptors() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/fd")) {
+        ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+// Queued tasks hold no file until their turn; three at once still choose their output names in
+// list order, and terminate events arrive from one thread, in the order the tasks ended.
+TEST_F(Component, QueuedTasksOpenNothingBeforeTheirTurnAndNameOutputsInListOrder) {
+    constexpr int kTasks = 12;
+    constexpr int kMissing = 5;
+    std::mutex namesMutex;
+    std::vector<int> namingOrder;
+    const int before = OpenDescriptors();
+    for (int k = 0; k < kTasks; ++k) {
+        TCustomFFEncoder::TQueuedTask queued;
+        queued.InputFile = k == kMissing ? dir.File("missing.mkv") : clip;
+        queued.Output.VideoCodec = "mpeg4";
+        queued.Output.AudioCodec = "mp2";
+        queued.ChooseOutput = [&, k](int task) {
+            EXPECT_EQ(task, k);
+            std::lock_guard lock(namesMutex);
+            namingOrder.push_back(k);
+            return dir.File("q" + std::to_string(k) + ".mkv");
+        };
+        ASSERT_EQ(encoder.AddQueuedTask(std::move(queued)), k);
+    }
+    EXPECT_EQ(OpenDescriptors(), before) << "a queued task opened a file";
+    EXPECT_EQ(encoder.InputProbe(0, 0), nullptr);
+
+    encoder.StartTask(3);
+    ASSERT_TRUE(WaitForEvents(kTasks + 1));
+    std::vector<Event> got = Events();
+    EXPECT_EQ(got.back().task, -1) << "the end of the batch comes last";
+    std::set<std::thread::id> deliveryThreads;
+    for (const Event& e : got) {
+        deliveryThreads.insert(e.thread);
+        if (e.task == kMissing) {
+            EXPECT_TRUE(e.exception);
+            EXPECT_EQ(e.message, dir.File("missing.mkv") + ": No such file or directory");
+        } else if (e.task >= 0) {
+            EXPECT_TRUE(e.finished) << e.task << ": " << e.message;
+        }
+    }
+    EXPECT_EQ(deliveryThreads.size(), 1u) << "one delivery thread, not one per event";
+    std::vector<int> listOrder(kTasks);
+    std::iota(listOrder.begin(), listOrder.end(), 0);
+    EXPECT_EQ(namingOrder, listOrder);
+    for (int k = 0; k < kTasks; ++k) {
+        const std::string out = dir.File("q" + std::to_string(k) + ".mkv");
+        EXPECT_EQ(std::filesystem::exists(out), k != kMissing) << out;
+    }
+    encoder.ClearTasks();
+    EXPECT_EQ(OpenDescriptors(), before) << "an ended task kept a file open";
+}
+
+// A stop while tasks wait in the queue: the running ones stop, the waiting ones end at once
+// without ever opening their files; every task gets exactly one event.
+TEST_F(Component, StopEndsQueuedTasksWithoutOpeningThem) {
+    constexpr int kTasks = 8;
+    std::atomic<int> named{0};
+    for (int k = 0; k < kTasks; ++k) {
+        TCustomFFEncoder::TQueuedTask queued;
+        queued.InputFile = clip;
+        queued.Output.VideoCodec = "mpeg4";
+        queued.Output.AudioCodec = "mp2";
+        queued.ChooseOutput = [&, k](int task) {
+            EXPECT_EQ(task, k);
+            ++named;
+            return dir.File("s" + std::to_string(k) + ".mkv");
+        };
+        encoder.AddQueuedTask(std::move(queued));
+    }
+    std::atomic<bool> firstReport{false};
+    encoder.SetTriggerEventInMainThread(false);
+    encoder.SetProgressInterval(100);
+    encoder.OnProgress = [&](TCustomFFEncoder&, PProgressInfo) { firstReport = true; };
+    encoder.StartTask(2);
+    ASSERT_TRUE(PumpUntil([&] { return firstReport.load(); }));
+    encoder.Stop(true);
+    ASSERT_TRUE(WaitForEvents(kTasks + 1));
+    std::vector<Event> got = Events();
+    std::map<int, int> perTask;
+    for (const Event& e : got) {
+        ++perTask[e.task];
+        EXPECT_FALSE(e.exception) << e.task << ": " << e.message;
+    }
+    EXPECT_EQ(perTask.size(), static_cast<size_t>(kTasks + 1));
+    for (const auto& [task, count] : perTask) {
+        EXPECT_EQ(count, 1) << task;
+    }
+    EXPECT_LT(named.load(), kTasks) << "tasks that never started chose names";
 }

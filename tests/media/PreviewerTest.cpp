@@ -1,6 +1,7 @@
 #include "Previewer.h"
 #include "Bitmap24.h"
 #include "HeadlessPreviewWindow.h"
+#include "MainThread.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,12 +14,14 @@ protected:
     void SetUp() override { SetPreviewWindowFactory(THeadlessPreviewWindow::Factory(shared)); }
     void TearDown() override { SetPreviewWindowFactory({}); }
 
-    // Shows a picture from a worker, as a conversion thread does, serving the main thread.
+    // Shows a picture from a worker, as a conversion thread does: the worker only posts it;
+    // the main thread paints it afterwards.
     bool ShowFromWorker(TPreviewer& previewer, const TBitmap24& picture, std::int64_t pts) {
         std::atomic<int> result{-1};
         std::thread worker([&] { result = previewer.ShowPicture(picture, 1, pts) ? 1 : 0; });
-        EXPECT_TRUE(testing_support::PumpUntil([&] { return result.load() >= 0; }));
         worker.join();
+        EXPECT_TRUE(TMainThread::HasPending());
+        EXPECT_TRUE(testing_support::PumpUntil([] { return !TMainThread::HasPending(); }));
         return result.load() == 1;
     }
 
@@ -50,7 +53,8 @@ TEST_F(PreviewerTest, ClosedWindowRefusesPicturesAndIsNotCreatedAgain) {
         std::lock_guard lock(shared->mutex);
         shared->closed = true; // the user closes the window
     }
-    EXPECT_FALSE(ShowFromWorker(previewer, picture, 40000));
+    // Posted before the close was known; its paint finds the window closed.
+    EXPECT_TRUE(ShowFromWorker(previewer, picture, 40000));
     EXPECT_TRUE(previewer.Closed());
     EXPECT_FALSE(previewer.ShowPicture(picture, 3, 80000)); // refused at once, no main thread
     std::lock_guard lock(shared->mutex);

@@ -127,14 +127,7 @@ void RequireEncoderLibraries() {
 }
 
 bool PumpUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
-    }
-    return true;
+    return TMainThread::RunUntil(predicate, timeout);
 }
 
 } // namespace testing_support

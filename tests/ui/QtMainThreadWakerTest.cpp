@@ -1,5 +1,5 @@
-#include "MainThread.h"
 #include "QtMainThreadWaker.h"
+#include "MainThread.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -20,7 +20,7 @@ TEST(QtMainThreadWaker, EventLoopServesCallsFromWorkers) {
     bool onMain = true;
     std::thread worker([&] {
         for (int i = 0; i < 10; ++i) {
-            CallInMainThread([&] {
+            TMainThread::Post([&] {
                 onMain = onMain && TMainThread::IsCurrent();
                 ++served;
             });

@@ -29,7 +29,7 @@ bool ServeUntil(const std::function<bool()>& predicate, std::chrono::millisecond
             return false;
         }
         QApplication::processEvents(QEventLoop::AllEvents, 5);
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(1));
+        TMainThread::CheckSynchronize();
     }
     return true;
 }

@@ -13,6 +13,13 @@ inline constexpr const char* CreateDefaultFolder = ".It will create default dire
 inline constexpr const char* IniWriteFailed = "Cannot write the settings file %s: %s";
 inline constexpr const char* IniUnreadable =
     "Cannot read the settings file %s (%s); it is left unchanged";
+// Why a settings file or catalog is not read.
+inline constexpr const char* IniNotRegular = "not a regular file";
+inline constexpr const char* IniTooLarge = "larger than 1 MiB";
+inline constexpr const char* UnsuitableFileMoved =
+    "The file %s cannot be read (%s); it was moved to %s and the defaults are used";
+inline constexpr const char* UnsuitableFileKept =
+    "The file %s cannot be read (%s) nor moved aside (%s); the defaults are used";
 inline constexpr const char* IniBadName = "Invalid INI section or key name \"%s\"";
 inline constexpr const char* IniBadValue =
     "The value for key \"%s\" contains a line break and cannot be stored";
@@ -25,6 +32,10 @@ inline constexpr const char* CatalogOlderReplaced =
 inline constexpr const char* CatalogSectionMissing = "section %s is missing";
 inline constexpr const char* CatalogKeyMissing = "key %s of section %s is missing";
 
+// A batch whose format the catalog does not describe converts nothing.
+inline constexpr const char* FormatNotInCatalog =
+    "the output format %d is not in the format catalog";
+
 // Watermark rendering; the conversion logs them after "Error occurs OnCustomHook: ".
 inline constexpr const char* BitmapUnreadable = "Cannot read the bitmap file %s";
 inline constexpr const char* TextNeedsGuiApplication =
@@ -33,6 +44,7 @@ inline constexpr const char* TextNeedsGuiApplication =
 // vantre-convert's refusals of its arguments.
 inline constexpr const char* SecondsOutOfRange = "%s takes a number of seconds from 0 to %.0f";
 inline constexpr const char* OutputNotAFolder = "not a folder";
+inline constexpr const char* ReportNotWritten = "the report could not be written";
 inline constexpr const char* OutputNotWritable = "files cannot be created in this folder";
 inline constexpr const char* OutputNotWritableBecause =
     "files cannot be created in this folder (%s)";

@@ -14,17 +14,6 @@ namespace {
 // Unique within the process; the process id keeps two programs apart.
 std::atomic<unsigned> temporaryCounter{0};
 
-std::string WriteTarget(const std::string& path) {
-    std::error_code ec;
-    if (fs::is_symlink(fs::symlink_status(path, ec))) {
-        const fs::path resolved = fs::canonical(path, ec);
-        if (!ec) {
-            return resolved.string();
-        }
-    }
-    return path;
-}
-
 int WriteAll(int fd, const std::string& data) {
     size_t done = 0;
     while (done < data.size()) {
@@ -42,7 +31,7 @@ int WriteAll(int fd, const std::string& data) {
 
 int WriteFlushed(int fd, const std::string& target, const std::string& data) {
     struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+    if (::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
         ::fchmod(fd, old.st_mode & 07777) != 0) {
         return errno;
     }
@@ -55,7 +44,8 @@ int WriteFlushed(int fd, const std::string& target, const std::string& data) {
 } // namespace
 
 int ReplaceFileContent(const std::string& path, const std::string& data) {
-    const std::string target = WriteTarget(path);
+    // The name itself is replaced: a link planted there is never followed.
+    const std::string& target = path;
     const fs::path targetPath(target);
     const std::string folder =
         targetPath.has_parent_path() ? targetPath.parent_path().string() : std::string(".");
@@ -66,7 +56,7 @@ int ReplaceFileContent(const std::string& path, const std::string& data) {
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = folder + "/." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
                     std::to_string(temporaryCounter.fetch_add(1));
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
             return errno;
         }

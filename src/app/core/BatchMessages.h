@@ -8,6 +8,7 @@ inline constexpr const char* NoCheckedRow = "Please select a file by clicking th
 // Row "Progress" cells besides the percentage.
 inline constexpr const char* RowFailed = "Failed";
 inline constexpr const char* RowStopped = "Stopped";
+inline constexpr const char* RowInterrupted = "Interrupted";
 inline constexpr const char* UnknownPercent = "?";
 
 // Progress window figures.
@@ -32,6 +33,9 @@ inline constexpr const char* OpenFolderCheck = "Open the output folder after con
 inline constexpr const char* SnapshotHint = "Save snapshot picture";
 // The window title while a batch runs: the caption and the batch's overall percentage.
 inline constexpr const char* TitleWithPercent = "%s - %d%%";
+// A line of the progress window's list of running files: name, percentage, time converted.
+inline constexpr const char* RunningFileLine = "%s   %s   %s";
+inline constexpr const char* RunningFilesName = "Running files";
 
 // Snapshot files, replaced by every snapshot.
 inline constexpr const char* SnapshotFullBmp = "Snapshot_full.bmp";

@@ -52,15 +52,24 @@ std::int64_t SteadyClockMicroseconds() {
 
 TBatchProgress::TBatchProgress(TMonotonicClock clock) : clock_(std::move(clock)) {}
 
+void TBatchProgress::SetWritingFile(int task, std::string path) {
+    if (task >= 0 && task < TaskCount() && !path.empty()) {
+        tasks_[task].WritingFile = std::move(path);
+    }
+}
+
 void TBatchProgress::Begin(std::vector<TTaskFacts> tasks) {
     tasks_.clear();
     for (TTaskFacts& facts : tasks) {
-        tasks_.push_back(TTaskState{std::move(facts)});
+        TTaskState state;
+        state.Facts = std::move(facts);
+        tasks_.push_back(std::move(state));
     }
     if (!tasks_.empty()) {
         tasks_.front().StartActive = 0;
     }
     current_ = -1;
+    startedCount_ = 0;
     reported_ = false;
     last_ = TProgressInfo{};
     percent_ = 0;
@@ -116,15 +125,23 @@ void TBatchProgress::Report(const TProgressInfo& info) {
     }
     task.Current = std::max<std::int64_t>(info.CurrentDuration, 0);
     task.LastReportActive = active;
+    task.Percent = PercentOf(info.CurrentDuration, info.TotalDuration);
+    if (task.StartOrder < 0) {
+        task.StartOrder = startedCount_++;
+    }
+    // With several running, the labels follow the most recently started file.
+    if (info.FileIndex >= 0 && info.TaskIndex != NewestRunning()) {
+        return;
+    }
     current_ = info.TaskIndex;
     reported_ = true;
     last_ = info;
     percent_ = PercentOf(info.CurrentDuration, info.TotalDuration);
     fps_ = std::max(info.FPS, 0);
     writtenSize_ = std::max<std::int64_t>(info.CurrentSize, 0);
-    if (!task.Facts.WritingFile.empty()) {
+    if (!task.WritingFile.empty()) {
         std::error_code ec;
-        const auto onDisk = std::filesystem::file_size(task.Facts.WritingFile, ec);
+        const auto onDisk = std::filesystem::file_size(task.WritingFile, ec);
         if (!ec) {
             writtenSize_ = std::max(writtenSize_, static_cast<std::int64_t>(onDisk));
         }
@@ -174,6 +191,48 @@ std::string TBatchProgress::PercentText() const {
     return percent_ < 0 ? batchmsg::UnknownPercent : std::to_string(percent_) + "%";
 }
 
+std::string TBatchProgress::PercentTextOf(int task) const {
+    if (task < 0 || task >= TaskCount() || tasks_[task].StartOrder < 0) {
+        return {};
+    }
+    const int percent = tasks_[task].Percent;
+    return percent < 0 ? batchmsg::UnknownPercent : std::to_string(percent) + "%";
+}
+
+int TBatchProgress::TaskPercent(int task) const {
+    return task >= 0 && task < TaskCount() ? tasks_[task].Percent : -1;
+}
+
+std::vector<int> TBatchProgress::RunningTasks() const {
+    std::vector<int> running;
+    for (int k = 0; k < TaskCount(); ++k) {
+        if (tasks_[k].StartOrder >= 0 && !tasks_[k].Ended) {
+            running.push_back(k);
+        }
+    }
+    std::sort(running.begin(), running.end(),
+              [this](int a, int b) { return tasks_[a].StartOrder < tasks_[b].StartOrder; });
+    return running;
+}
+
+int TBatchProgress::NewestRunning() const {
+    const std::vector<int> running = RunningTasks();
+    return running.empty() ? -1 : running.back();
+}
+
+std::string TBatchProgress::RunningLine(int task) const {
+    if (task < 0 || task >= TaskCount()) {
+        return {};
+    }
+    const TTaskState& state = tasks_[task];
+    return Format(batchmsg::RunningFileLine, ShortFileName(state.Facts.Caption).c_str(),
+                  PercentTextOf(task).c_str(), ClockText(state.Current).c_str());
+}
+
+int TBatchProgress::BarPercent() const {
+    return RunningTasks().size() > 1 ? OverallPercent() : percent_;
+}
+
 std::string TBatchProgress::TimeText() const {
     return reported_ ? std::to_string(last_.CurrentDuration / 1000000) + batchmsg::SecondUnit : "";
 }
@@ -193,7 +252,7 @@ std::string TBatchProgress::SizeText() const {
 
 const std::string& TBatchProgress::WritingPath() const {
     static const std::string none;
-    return current_ >= 0 && current_ < TaskCount() ? tasks_[current_].Facts.WritingFile : none;
+    return current_ >= 0 && current_ < TaskCount() ? tasks_[current_].WritingFile : none;
 }
 
 std::string TBatchProgress::CounterText() const {

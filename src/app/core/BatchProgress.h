@@ -11,21 +11,23 @@
 using TMonotonicClock = std::function<std::int64_t()>;
 std::int64_t SteadyClockMicroseconds();
 
-// The figures of a running batch, as both front ends show them: the current task's
-// percentage and labels, the remaining time of the file and of the batch from the encoding
-// speed (paused time left out), and the batch's overall percentage. Fed on the main thread
-// by the batch run; the clock is injectable so the estimates can be checked.
+// The figures of a running batch, as both front ends show them: the current task's (with
+// several running, the most recently started one's) percentage and labels, the remaining time of
+// the file and of the batch from the encoding speed (paused time left out), and the batch's overall
+// percentage. Fed on the main thread by the batch run; the clock is injectable so the estimates can
+// be checked.
 class TBatchProgress {
 public:
     struct TTaskFacts {
         std::string Caption;              // the row caption (source path)
         std::int64_t ExpectedLength = -1; // microseconds of output; -1 unknown
-        std::string WritingFile;          // the file the task writes; empty unknown
     };
 
     explicit TBatchProgress(TMonotonicClock clock = SteadyClockMicroseconds);
 
     void Begin(std::vector<TTaskFacts> tasks);
+    // The file a task writes into (known once it has started); its size is the one shown.
+    void SetWritingFile(int task, std::string path);
     void Report(const TProgressInfo& info);
     // A task's end; finished when it ran to its end without error.
     void TaskEnded(int task, bool finished);
@@ -41,7 +43,21 @@ public:
     // The length is unknown: the bar moves without a value.
     bool Busy() const { return current_ >= 0 && percent_ < 0; }
     std::string PercentText() const;
+    // The percentage of one task's latest report ("" before it); for its job-list cell.
+    std::string PercentTextOf(int task) const;
+    // 0..100 of one task's latest report; -1 when unknown or before it.
+    int TaskPercent(int task) const;
     int Fps() const { return fps_; }
+
+    // Tasks that have reported and not ended, oldest first: the files converting at once.
+    std::vector<int> RunningTasks() const;
+    // The most recently started of them (-1 for none).
+    int NewestRunning() const;
+    // One line of a running task: its short name, percentage and converted time.
+    std::string RunningLine(int task) const;
+    // What the bar shows: the current file's percentage with one file running, the whole
+    // batch's (by media converted) with several; -1 when unknown.
+    int BarPercent() const;
 
     // Label texts of the current task; empty before its first report.
     std::string TimeText() const;
@@ -72,9 +88,12 @@ public:
 private:
     struct TTaskState {
         TTaskFacts Facts;
+        std::string WritingFile;
         std::int64_t Current = 0;
         std::int64_t StartActive = -1;
         std::int64_t LastReportActive = -1;
+        int Percent = -1;
+        int StartOrder = -1; // order of its first report
         bool Ended = false;
     };
 
@@ -85,6 +104,7 @@ private:
     TMonotonicClock clock_;
     std::vector<TTaskState> tasks_;
     int current_ = -1;
+    int startedCount_ = 0;
     bool reported_ = false;
     TProgressInfo last_;
     int percent_ = 0;

@@ -3,13 +3,18 @@
 #include "AppMessages.h"
 #include "BatchBuilder.h"
 #include "BatchMessages.h"
+#include "CatalogFile.h"
+#include "ConversionsAtOnce.h"
 #include "CustomFFEncoder.h"
+#include "FormatCatalog.h"
 #include "GlobalObject.h"
 #include "MainThread.h"
 #include "Settings.h"
 #include "ShellServices.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -45,16 +50,15 @@ void WarnThroughShell(const std::string& text, const std::string& caption) {
 } // namespace
 
 TBatchRun::TBatchRun(TCustomFFEncoder& encoder, const TGlobalObject& global, TMonotonicClock clock)
-    : encoder_(encoder), global_(global),
-      pump_([] { TMainThread::CheckSynchronize(std::chrono::milliseconds(10)); }),
-      progress_(std::move(clock)) {}
+    : encoder_(encoder), global_(global), progress_(std::move(clock)) {}
 
 TBatchRun::~TBatchRun() {
     if (Running()) {
-        StopAndWait();
+        StopNow();
     } else if (Prepared()) {
         encoder_.ClearTasks();
     }
+    outputs_->AbandonAll();
     // Posted notices that are still queued find the run gone.
     alive_.reset();
     encoder_.OnProgress = nullptr;
@@ -88,10 +92,6 @@ void TBatchRun::SetCustomHook(THook hook) {
 
 void TBatchRun::SetStopPreview(std::function<void()> stopPreview) {
     stopPreview_ = std::move(stopPreview);
-}
-
-void TBatchRun::SetWaitPump(std::function<void()> pump) {
-    pump_ = std::move(pump);
 }
 
 int TBatchRun::RowOfTask(int task) const {
@@ -130,7 +130,19 @@ bool TBatchRun::Start(IBatchRows& rows, const TBatchRequest& request) {
                            TMsgButtons::Ok);
         return false;
     }
+    // Another format's output in its place would pass for the one asked for.
+    const int formatCode = request.FormatCode >= 0 ? request.FormatCode : settings.FormatCode();
+    if (!TFormatCatalog::IsFormatCode(formatCode) ||
+        !TCatalogFile(global_.CatalogFile()).HasFormat(formatCode)) {
+        const TShowWarning warn = request.Warn ? request.Warn : WarnThroughShell;
+        warn(Format(appmsg::FormatNotInCatalog, formatCode), appmsg::WarningCaption);
+        return false;
+    }
     rows_ = &rows;
+    // Unfinished files of runs on this host that died are cleared before new names are chosen.
+    TOutputReservation::RemoveStale(request.OutputFolder.empty() ? settings.OutputDir()
+                                                                 : request.OutputFolder);
+    outputs_ = std::make_shared<TTaskOutputs>();
     taskRows_.clear();
     jobs_.clear();
     if (stopPreview_) {
@@ -140,6 +152,8 @@ bool TBatchRun::Start(IBatchRows& rows, const TBatchRequest& request) {
     encoder_.SetTriggerEventInMainThread(true);
     encoder_.SetPreviewBitmap(request.PreviewPictures);
     previewFrame_.Clear();
+    requestedAtOnce_ =
+        request.ConversionsAtOnce >= 0 ? request.ConversionsAtOnce : settings.ConversionsAtOnce();
     AddJobs(request);
 
     ++generation_;
@@ -169,7 +183,7 @@ void TBatchRun::AddJobs(const TBatchRequest& request) {
         job.Source = rows_->Caption(r);
         int task = -1;
         try {
-            task = builder.AddJob(rows_->Record(r), formatCode, job.OutputFile, job.Error);
+            task = builder.AddJob(rows_->Record(r), formatCode, outputs_, job.Error);
         } catch (const std::exception& e) {
             job.Error = e.what();
         }
@@ -177,9 +191,6 @@ void TBatchRun::AddJobs(const TBatchRequest& request) {
         if (task >= 0) {
             job.Task = task;
             taskRows_.push_back(r);
-            // The row names the file this batch writes (its progress notice shows it).
-            rows_->Record(r).OutputFile = job.OutputFile;
-            job.WritingFile = job.OutputFile;
             rows_->SetProgress(r, "", "");
         } else {
             job.Outcome = TJobOutcome::NotAdded;
@@ -201,16 +212,22 @@ void TBatchRun::InstallHandlers() {
     };
     encoder_.OnPreviewBitmap = [this, generation](TCustomFFEncoder&, const TPreviewInfo& info) {
         if (generation == generation_ && info.Bitmap != nullptr) {
-            HandlePreview(*info.Bitmap);
+            HandlePreview(info.TaskIndex, *info.Bitmap);
         }
     };
-    // Runs on a short-lived thread of the component: the work is carried to the main thread.
+    // Runs on the component's delivery thread: the output is settled there, as the task ends,
+    // and the rest is carried to the main thread.
     std::weak_ptr<int> alive = alive_;
-    encoder_.OnTerminate = [this, generation, alive](TCustomFFEncoder&,
-                                                     const TTerminateInfo& info) {
-        TMainThread::Post([this, generation, alive, info] {
+    encoder_.OnTerminate = [this, generation, alive,
+                            outputs = outputs_](TCustomFFEncoder&, const TTerminateInfo& ended) {
+        TTerminateInfo info = ended;
+        std::string finalName;
+        if (info.TaskIndex >= 0) {
+            finalName = SettleOutput(*outputs, info);
+        }
+        TMainThread::Post([this, generation, alive, info, finalName] {
             if (alive.lock() && generation == generation_) {
-                HandleTerminate(info);
+                HandleTerminate(info, finalName);
             }
         });
     };
@@ -227,21 +244,67 @@ void TBatchRun::InstallHandlers() {
     }
 }
 
+std::string TBatchRun::SettleOutput(TTaskOutputs& outputs, TTerminateInfo& info) {
+    if (info.Exception || (!info.Finished && outputs.DiscardStopped())) {
+        std::string finalName;
+        std::string unfinishedName;
+        outputs.Abandon(info.TaskIndex, &finalName, &unfinishedName);
+        // The reason names the output as the person knows it.
+        for (size_t at = 0; !unfinishedName.empty() &&
+                            (at = info.ExceptionMsg.find(unfinishedName, at)) != std::string::npos;
+             at += finalName.size()) {
+            info.ExceptionMsg.replace(at, unfinishedName.size(), finalName);
+        }
+        return finalName;
+    }
+    std::string finalName;
+    const int error = outputs.Finish(info.TaskIndex, &finalName);
+    // A stopped task that wrote nothing (or never ran) has no file to keep.
+    if (error != 0 && (info.Finished || (error != ENOENT && error != ENODATA))) {
+        info.Finished = false;
+        info.Exception = true;
+        info.ExceptionMsg = finalName + ": " + std::strerror(error);
+    }
+    return finalName;
+}
+
 void TBatchRun::RunTasks() {
     if (state_ != TState::Prepared) {
         return;
     }
     state_ = TState::Running;
+    // Lengths from the probe made when the file was added: no task has opened its file yet.
+    // A task's own reports give the exact length once it runs.
     std::vector<TBatchProgress::TTaskFacts> facts;
     for (const TBatchJob& job : jobs_) {
         if (job.Task >= 0) {
-            const TFFmpeg* task = encoder_.Task(job.Task);
-            facts.push_back(
-                {job.Source, task != nullptr ? task->TotalDuration() : -1, job.WritingFile});
+            const TlvFilesRecord& record = rows_->Record(job.Row);
+            std::int64_t length = -1;
+            if (record.TrimLength > 0) {
+                length = record.TrimLength;
+            } else if (record.LengthSeconds > 0) {
+                length = std::max<std::int64_t>(std::int64_t{record.LengthSeconds} * 1000000 -
+                                                    std::max<std::int64_t>(record.TrimStart, 0),
+                                                -1);
+            }
+            facts.push_back({job.Source, length > 0 ? length : -1});
         }
     }
     progress_.Begin(std::move(facts));
-    encoder_.StartTask(1);
+    conversionsAtOnce_ = requestedAtOnce_ > 0 ? requestedAtOnce_ : AutoAtOnce();
+    encoder_.StartTask(std::clamp(conversionsAtOnce_, 1, std::max(TaskCount(), 1)));
+}
+
+int TBatchRun::AutoAtOnce() const {
+    // Every task of a batch has the same format: the first one speaks for all.
+    for (const TBatchJob& job : jobs_) {
+        if (job.Task >= 0) {
+            if (const TFFmpeg* task = encoder_.Task(job.Task); task && task->OutputOptions[0]) {
+                return AutoConversionsAtOnce(*task->OutputOptions[0], HardwareThreads());
+            }
+        }
+    }
+    return 1;
 }
 
 void TBatchRun::Pause() {
@@ -265,6 +328,7 @@ void TBatchRun::Stop() {
         // Never started: nothing converts, every job that had a task is stopped.
         stopRequested_ = true;
         encoder_.ClearTasks();
+        outputs_->AbandonAll();
         for (TBatchJob& job : jobs_) {
             if (job.Task >= 0) {
                 job.Outcome = TJobOutcome::Stopped;
@@ -286,20 +350,40 @@ void TBatchRun::Stop() {
     encoder_.Stop(false);
 }
 
-void TBatchRun::StopAndWait() {
+void TBatchRun::Interrupt() {
+    // Also when a stop was asked for earlier: tasks that have not ended yet are discarded.
+    outputs_->SetDiscardStopped();
     Stop();
-    if (!Delivering()) {
-        WaitForEnd();
-    }
 }
 
-void TBatchRun::WaitForEnd(const std::function<void()>& eachStep) {
-    while (Running()) {
-        pump_();
-        if (eachStep) {
-            eachStep();
+void TBatchRun::StopNow() {
+    if (state_ == TState::Prepared) {
+        Stop();
+        return;
+    }
+    if (!Running()) {
+        return;
+    }
+    stopRequested_ = true;
+    paused_ = false;
+    encoder_.Stop(true);
+    // Every task has ended and the encoder has handed over the end of the batch; what it
+    // posted for this batch is left to find a newer generation.
+    ++generation_;
+    try {
+        encoder_.ClearTasks(); // waits until every output has been settled
+    } catch (const std::exception&) {
+        // A notice still on its way; the encoder's own end deals with its task.
+    }
+    outputs_->AbandonAll();
+    for (TBatchJob& job : jobs_) {
+        if (job.Task >= 0 && job.Outcome == TJobOutcome::Queued) {
+            job.Outcome = TJobOutcome::Stopped;
+            rows_->SetProgress(job.Row, batchmsg::RowStopped, "");
         }
     }
+    state_ = TState::Idle;
+    Notify([](IBatchListener& l) { l.BatchEnded(true); });
 }
 
 void TBatchRun::HandleProgress(const TProgressInfo& info) {
@@ -307,24 +391,24 @@ void TBatchRun::HandleProgress(const TProgressInfo& info) {
     if (row < 0 || !Running()) {
         return;
     }
+    // The size shown is the unfinished file's, which the task reserved when it started.
+    progress_.SetWritingFile(info.TaskIndex, outputs_->WritingFile(info.TaskIndex));
     progress_.Report(info);
-    rows_->SetProgress(row, progress_.PercentText(), "");
-    ++delivering_;
+    rows_->SetProgress(row, progress_.PercentTextOf(info.TaskIndex), "");
     Notify([&info](IBatchListener& l) { l.BatchProgress(info); });
-    --delivering_;
 }
 
-void TBatchRun::HandlePreview(const TBitmap24& bitmap) {
-    if (bitmap.Empty() || !Running()) {
+void TBatchRun::HandlePreview(int task, const TBitmap24& bitmap) {
+    // The picture shows the most recently started of the files running.
+    const int newest = progress_.NewestRunning();
+    if (bitmap.Empty() || !Running() || (newest >= 0 && task != newest)) {
         return;
     }
     previewFrame_ = bitmap;
-    ++delivering_;
     Notify([](IBatchListener& l) { l.BatchPreviewFrame(); });
-    --delivering_;
 }
 
-void TBatchRun::HandleTerminate(const TTerminateInfo& info) {
+void TBatchRun::HandleTerminate(const TTerminateInfo& info, const std::string& finalName) {
     if (!Running()) {
         return;
     }
@@ -339,6 +423,12 @@ void TBatchRun::HandleTerminate(const TTerminateInfo& info) {
         return;
     }
     ++endedTasks_;
+    // The name its task reserved when it started (none when it never started).
+    if (!finalName.empty()) {
+        job->OutputFile = finalName;
+        // The row names the file written (the list predicted it, this is the fact).
+        rows_->Record(job->Row).OutputFile = finalName;
+    }
     if (info.Exception) {
         job->Outcome = TJobOutcome::Failed;
         job->Error = info.ExceptionMsg;
@@ -347,6 +437,9 @@ void TBatchRun::HandleTerminate(const TTerminateInfo& info) {
     } else if (info.Finished) {
         job->Outcome = TJobOutcome::Converted;
         rows_->SetProgress(job->Row, "100%", "");
+    } else if (outputs_->DiscardStopped()) {
+        job->Outcome = TJobOutcome::Interrupted;
+        rows_->SetProgress(job->Row, batchmsg::RowInterrupted, "");
     } else {
         job->Outcome = TJobOutcome::Stopped;
         rows_->SetProgress(job->Row, batchmsg::RowStopped, "");
@@ -364,6 +457,8 @@ void TBatchRun::EndBatchWhenComplete() {
         return;
     }
     encoder_.ClearTasks();
+    // Tasks that never started.
+    outputs_->AbandonAll();
     state_ = TState::Idle;
     paused_ = false;
     const bool stopped = stopRequested_;

@@ -6,6 +6,7 @@
 #include "EncoderEvents.h"
 #include "OutputName.h"
 #include "TaskOptionsBuilder.h"
+#include "TaskOutputs.h"
 
 #include <functional>
 #include <memory>
@@ -16,14 +17,14 @@ class TCustomFFEncoder;
 class TGlobalObject;
 
 // What became of one checked row of a batch.
-enum class TJobOutcome { Queued, Converted, Failed, Stopped, NotAdded };
+// Interrupted: stopped by a signal that ends the program; its output is removed.
+enum class TJobOutcome { Queued, Converted, Failed, Stopped, Interrupted, NotAdded };
 
 struct TBatchJob {
     int Row = -1;
     int Task = -1; // -1: the job got no task; Error says why
     std::string Source;
     std::string OutputFile;
-    std::string WritingFile; // the file the task writes while it converts
     TJobOutcome Outcome = TJobOutcome::Queued;
     std::string Error; // why it failed or was not added
 };
@@ -34,8 +35,9 @@ struct TBatchRequest {
     std::string OutputFolder; // empty: the stored "OutPutDir"
     std::string ZoomOverride; // empty: each format profile's zoom mode
     bool PreviewPictures = true;
-    TAskYesNo Ask;     // empty: a question box through Shell()
-    TShowWarning Warn; // empty: a warning box through Shell()
+    int ConversionsAtOnce = -1; // -1: the stored "ConversionsAtOnce"; 0: Auto
+    TAskYesNo Ask;              // empty: a question box through Shell()
+    TShowWarning Warn;          // empty: a warning box through Shell()
 };
 
 // Told of a batch's events, always on the main thread.
@@ -51,10 +53,11 @@ public:
 };
 
 // One batch conversion for every front end: Start turns the checked rows into tasks of the
-// encoder component, RunTasks converts them one at a time, and the component's events come
-// back on the main thread as row texts, progress figures, the preview picture and the ends of
-// tasks and of the batch. Every call is made on the main thread; every wait serves the
-// main-thread queue through the wait pump. Destroy the run before its encoder.
+// encoder component, RunTasks converts them, several at once, and the component's events come
+// back on the main thread as posted copies: row texts, progress figures, the preview picture
+// and the ends of tasks and of the batch. Every call is made on the main thread, and none of
+// them serves the main-thread queue: the end of a batch arrives through the event loop.
+// Destroy the run before its encoder.
 class TBatchRun {
 public:
     // Runs on the conversion thread for every picture of a task whose job has adjustments or
@@ -73,36 +76,34 @@ public:
     void SetCustomHook(THook hook);
     // Called by Start before the tasks are made, to stop the main window's player.
     void SetStopPreview(std::function<void()> stopPreview);
-    // One step of every wait: serves the main-thread queue (and, in the desktop program,
-    // the window system). The default serves the main-thread queue for up to 10 ms.
-    void SetWaitPump(std::function<void()> pump);
     // Text for the log (the hidden log memo): why a job failed or was not added.
     std::function<void(const std::string&)> OnLog;
 
     // The Start steps. False when a batch is under way, or with no checked row (after the
     // warning). rows must outlive the batch.
     bool Start(IBatchRows& rows, const TBatchRequest& request = {});
-    // Converts the tasks made by Start, one at a time on worker threads.
+    // Converts the tasks made by Start on worker threads, ConversionsAtOnce() at a time.
     void RunTasks();
     void Pause();
     void Resume();
-    // Asks every task to stop; returns at once. The end of the batch follows.
+    // Asks every task to stop; returns at once. The end of the batch follows. A stopped
+    // output is kept as the shorter file it is.
     void Stop();
-    // Stops and waits for the end of the batch, pumping. Inside a progress or picture notice it
-    // only stops (see Delivering).
-    void StopAndWait();
-    // Waits, pumping, until the end of the batch has been handled; eachStep runs after
-    // every pump step.
-    void WaitForEnd(const std::function<void()>& eachStep = {});
+    // For a program that is going: stops, waits plainly until every conversion thread has
+    // ended (they never wait for the main thread) and ends the batch at once; the notices
+    // still queued for it are dropped.
+    void StopNow();
+    // Stops like Stop, but the outputs of the stopped tasks are removed (the program is being
+    // ended by a signal): their rows say "Interrupted".
+    void Interrupt();
 
     bool Prepared() const { return state_ == TState::Prepared; }
     // From RunTasks until the end of the batch has been handled.
     bool Running() const { return state_ == TState::Running; }
     bool Paused() const { return paused_; }
     bool StopRequested() const { return stopRequested_; }
-    // A conversion thread is waiting for the listeners to return from a progress or picture
-    // notice: waiting for the end of the batch now could never end.
-    bool Delivering() const { return delivering_ > 0; }
+    // How many tasks the running batch converts at once (fixed by RunTasks).
+    int ConversionsAtOnce() const { return conversionsAtOnce_; }
 
     // Element k: the row of task k.
     const std::vector<int>& TaskRows() const { return taskRows_; }
@@ -123,9 +124,14 @@ private:
     void InstallHandlers();
     void AddJobs(const TBatchRequest& request);
     void HandleProgress(const TProgressInfo& info);
-    void HandlePreview(const TBitmap24& bitmap);
-    void HandleTerminate(const TTerminateInfo& info);
+    void HandlePreview(int task, const TBitmap24& bitmap);
+    void HandleTerminate(const TTerminateInfo& info, const std::string& finalName);
+    // On the delivery thread: the ended task's output renamed to its final name, or removed
+    // (a failed task, or one stopped by Interrupt); a rename that fails fails the task.
+    // Returns the output's final name (empty when the task reserved none).
+    static std::string SettleOutput(TTaskOutputs& outputs, TTerminateInfo& info);
     void EndBatchWhenComplete();
+    int AutoAtOnce() const;
     void Log(const std::string& text);
     template <typename Fn> void Notify(Fn fn);
 
@@ -135,8 +141,11 @@ private:
     std::vector<IBatchListener*> listeners_;
     THook hook_;
     std::function<void()> stopPreview_;
-    std::function<void()> pump_;
+    int requestedAtOnce_ = -1;
+    int conversionsAtOnce_ = 1;
 
+    // Shared with the conversion threads, which finish or abandon a task's output as it ends.
+    std::shared_ptr<TTaskOutputs> outputs_ = std::make_shared<TTaskOutputs>();
     TState state_ = TState::Idle;
     // Events of an earlier batch that arrive late are recognised by their generation.
     int generation_ = 0;
@@ -144,7 +153,6 @@ private:
     bool paused_ = false;
     bool stopRequested_ = false;
     bool batchEndArrived_ = false;
-    int delivering_ = 0;
     int endedTasks_ = 0;
 
     std::vector<int> taskRows_;

@@ -13,6 +13,10 @@ std::string TCatalogFile::Format(int code) const {
     return Value(code, catalogkey::Format, Null);
 }
 
+bool TCatalogFile::HasFormat(int code) const {
+    return ini_.SectionExists(TFormatCatalog::SectionName(code));
+}
+
 std::string TCatalogFile::FileExt(int code) const {
     return Value(code, catalogkey::FileExt, "mp4");
 }

@@ -20,6 +20,8 @@ public:
 
     const std::string& FileName() const { return ini_.FileName(); }
 
+    // Whether the catalog has the format's section.
+    bool HasFormat(int code) const;
     // The container or target word; "null" when absent.
     std::string Format(int code) const;
     // The output file extension without the dot; "mp4" when absent.

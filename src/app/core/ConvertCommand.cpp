@@ -4,11 +4,15 @@
 
 #include "BatchRowList.h"
 #include "BatchRun.h"
+#include "CatalogFile.h"
 #include "FFEncoder.h"
 #include "FormatCatalog.h"
 #include "GlobalObject.h"
+#include "MainThread.h"
 #include "MediaUtils.h"
+#include "Settings.h"
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -21,10 +25,58 @@
 
 namespace {
 
-std::atomic<bool> gInterrupted{false};
+// The last of SIGINT, SIGTERM, SIGHUP that arrived; 0 for none.
+std::atomic<int> gSignal{0};
 
-extern "C" void OnInterrupt(int) {
-    gInterrupted = true;
+extern "C" void OnSignal(int signal) {
+    // SIGINT stops and keeps what was converted; the others must not be lost to a later SIGINT.
+    if (signal != SIGINT || gSignal.load() == 0) {
+        gSignal = signal;
+    }
+}
+
+// The handlers for the run's duration, the previous ones back at the end.
+class TSignalHandlers {
+public:
+    TSignalHandlers() {
+        gSignal = 0;
+        struct sigaction action {};
+        action.sa_handler = OnSignal;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < kSignals.size(); ++i) {
+            ::sigaction(kSignals[i], &action, &previous_[i]);
+        }
+    }
+    ~TSignalHandlers() {
+        for (size_t i = 0; i < kSignals.size(); ++i) {
+            ::sigaction(kSignals[i], &previous_[i], nullptr);
+        }
+    }
+    TSignalHandlers(const TSignalHandlers&) = delete;
+    TSignalHandlers& operator=(const TSignalHandlers&) = delete;
+
+private:
+    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> previous_{};
+};
+
+// Stops the run as the latest signal asks: SIGINT keeps the stopped outputs, SIGTERM and
+// SIGHUP remove them.
+void ObeySignal(TBatchRun& run, std::ostream& err, int& obeyed) {
+    const int signal = gSignal.load();
+    if (signal == 0 || signal == obeyed) {
+        return;
+    }
+    if (signal == SIGINT) {
+        if (!run.StopRequested()) {
+            err << "vantre-convert: stopping\n";
+            run.Stop();
+        }
+    } else {
+        err << "vantre-convert: interrupted\n";
+        run.Interrupt();
+    }
+    obeyed = signal;
 }
 
 // Prints a line per 5 % of each file's progress and one at each file's end.
@@ -35,25 +87,26 @@ public:
 
     void BatchProgress(const TProgressInfo& info) override {
         const TBatchProgress& progress = run_.Progress();
-        const int percent = progress.Percent();
+        const int percent = progress.TaskPercent(info.TaskIndex);
         if (info.FileIndex >= 0 && shown_.count(info.TaskIndex) &&
             percent < shown_[info.TaskIndex] + 5) {
             return;
         }
         shown_[info.TaskIndex] = percent;
-        out_ << Format("[%d/%d] %s  %s  %d fps  ETA %s\n", info.TaskIndex + 1, run_.TaskCount(),
-                       FileName(info.TaskIndex).c_str(),
+        out_ << Format("[%d/%d] %s  %s  %d fps  ETA %s  all %d%%\n", info.TaskIndex + 1,
+                       run_.TaskCount(), FileName(info.TaskIndex).c_str(),
                        percent >= 0 ? Format("%3d%%", percent).c_str() : "  ?%", progress.Fps(),
-                       progress.RemainingFileText().c_str());
+                       progress.RemainingFileText().c_str(), progress.OverallPercent());
         out_.flush();
     }
 
     void BatchTaskEnded(const TBatchJob& job, const TTerminateInfo& info, bool) override {
         out_ << Format("[%d/%d] %s  %s\n", info.TaskIndex + 1, run_.TaskCount(),
                        FileName(info.TaskIndex).c_str(),
-                       job.Outcome == TJobOutcome::Converted ? "100%  done"
-                       : job.Outcome == TJobOutcome::Failed  ? "failed"
-                                                             : "stopped");
+                       job.Outcome == TJobOutcome::Converted     ? "100%  done"
+                       : job.Outcome == TJobOutcome::Failed      ? "failed"
+                       : job.Outcome == TJobOutcome::Interrupted ? "interrupted"
+                                                                 : "stopped");
         out_.flush();
     }
 
@@ -105,7 +158,7 @@ TConvertCommand::TConvertCommand(const TGlobalObject& global, std::ostream& out,
 std::string TConvertCommand::HelpText() {
     return "Usage: vantre-convert --list-formats\n"
            "       vantre-convert --format CODE [--out DIR] [--zoom full|lbox|pan]\n"
-           "                      [--trim-start S] [--trim-length S] FILE...\n"
+           "                      [--trim-start S] [--trim-length S] [--jobs N|auto] FILE...\n"
            "\n"
            "Converts each FILE to the output format CODE (see --list-formats) with the\n"
            "settings of Vantre MP4 Video Converter: the format's profile as chosen in the\n"
@@ -119,11 +172,18 @@ std::string TConvertCommand::HelpText() {
            "                     default: the format's profile\n"
            "  --trim-start S     start each file at S seconds\n"
            "  --trim-length S    convert S seconds of each file\n"
+           "  --jobs N|auto      convert N files at once (1 to 16); auto (the default)\n"
+           "                     picks the count from the cores and the format\n"
            "  --help             this text\n"
            "\n"
+           "  --                 every argument after it is a FILE\n"
+           "\n"
            "Outputs are named SOURCE_(new).EXT (SOURCE_(new_1).EXT ... when taken); sources\n"
-           "are never overwritten. The exit status is 0 when every file converted, 1 when any\n"
-           "failed (its error is printed), 2 for a usage error.\n";
+           "are never overwritten. An output is written under a name ending in\n"
+           ".unfinished-HOST-PID and gets its own name when complete. SIGINT stops and keeps\n"
+           "the shorter outputs; SIGTERM and SIGHUP stop and remove them. The exit status is 0\n"
+           "when every file converted, 1 when any failed or was stopped (its error is printed)\n"
+           "or the report could not be written, 2 for a usage error.\n";
 }
 
 bool TConvertCommand::Parse(const std::vector<std::string>& args, TRequest& request, bool& listOnly,
@@ -145,14 +205,23 @@ bool TConvertCommand::Parse(const std::vector<std::string>& args, TRequest& requ
         }
         return v;
     };
+    bool jobsGiven = false;
     try {
+        bool optionsEnded = false;
         for (size_t i = 0; i < args.size(); ++i) {
             const std::string& a = args[i];
-            if (a == "--help" || a == "-h") {
+            if (optionsEnded) {
+                request.files.push_back(a);
+            } else if (a == "--") {
+                optionsEnded = true;
+            } else if (a == "--help" || a == "-h") {
                 helpOnly = true;
             } else if (a == "--list-formats") {
                 listOnly = true;
             } else if (a == "--format") {
+                if (request.formatCode >= 0) {
+                    throw std::invalid_argument("--format is given more than once");
+                }
                 int code = 0;
                 if (!TryStrToInt(value(i, a), code) || !TFormatCatalog::IsFormatCode(code)) {
                     throw std::invalid_argument("unknown format " + args[i] +
@@ -165,6 +234,21 @@ bool TConvertCommand::Parse(const std::vector<std::string>& args, TRequest& requ
                 request.zoom = value(i, a);
                 if (request.zoom != "full" && request.zoom != "lbox" && request.zoom != "pan") {
                     throw std::invalid_argument("--zoom takes full, lbox or pan");
+                }
+            } else if (a == "--jobs") {
+                if (jobsGiven) {
+                    throw std::invalid_argument("--jobs given twice");
+                }
+                jobsGiven = true;
+                const std::string text = value(i, a);
+                int count = 0;
+                if (text == "auto") {
+                    request.jobs = 0;
+                } else if (TryStrToInt(text, count) && count >= 1 &&
+                           count <= TSettings::MaxAtOnce) {
+                    request.jobs = count;
+                } else {
+                    throw std::invalid_argument("--jobs takes auto or 1 to 16");
                 }
             } else if (a == "--trim-start") {
                 request.trimStart = seconds(i, a);
@@ -224,17 +308,31 @@ void TConvertCommand::ListFormats() {
 }
 
 int TConvertCommand::Convert(const TRequest& request) {
+    TGlobalObject global = global_;
+    for (const std::string& warning : global.SetAsideUnsuitableFiles()) {
+        err_ << "vantre-convert: " << warning << "\n";
+    }
+    const std::string installed =
+        TGlobalObject::FindInstalledCatalog(TGlobalObject::InstalledCatalogCandidates());
     try {
-        const std::string warning = global_.InstallCatalog(
-            TGlobalObject::FindInstalledCatalog(TGlobalObject::InstalledCatalogCandidates()));
+        const std::string warning = global.InstallCatalog(installed);
         if (!warning.empty()) {
             err_ << "vantre-convert: " << warning << "\n";
         }
     } catch (const std::exception& e) {
         err_ << "vantre-convert: " << e.what() << "\n";
     }
-    if (!FileExists(global_.CatalogFile())) {
-        err_ << "vantre-convert: no format catalog at " << global_.CatalogFile() << "\n";
+    // A data folder that cannot take the copy (a full disk): the shipped catalog serves.
+    if (!FileExists(global.CatalogFile()) && !installed.empty()) {
+        global.SetCatalogFile(installed);
+    }
+    if (!FileExists(global.CatalogFile())) {
+        err_ << "vantre-convert: no format catalog at " << global.CatalogFile() << "\n";
+        return 1;
+    }
+    if (!TCatalogFile(global.CatalogFile()).HasFormat(request.formatCode)) {
+        err_ << "vantre-convert: " << Format(appmsg::FormatNotInCatalog, request.formatCode)
+             << "\n";
         return 1;
     }
     TFFEncoder encoder;
@@ -255,6 +353,7 @@ int TConvertCommand::Convert(const TRequest& request) {
     }
     batch.ZoomOverride = request.zoom;
     batch.PreviewPictures = false;
+    batch.ConversionsAtOnce = request.jobs;
     batch.Ask = [this](const std::string& text, const std::string&) {
         // No one to ask: the question's default answer.
         err_ << text << " yes\n";
@@ -262,21 +361,23 @@ int TConvertCommand::Convert(const TRequest& request) {
     };
     batch.Warn = [this](const std::string& text, const std::string&) { err_ << text << "\n"; };
 
-    TBatchRun run(encoder, global_);
+    TBatchRun run(encoder, global);
     TProgressPrinter printer(run, request.files, out_);
     run.AddListener(printer);
-    run.Start(rows, batch);
-
-    gInterrupted = false;
-    auto previous = std::signal(SIGINT, OnInterrupt);
+    TSignalHandlers handlers;
+    if (!run.Start(rows, batch)) {
+        return 1;
+    }
+    int obeyed = 0;
+    // A signal while the tasks were being made ends the batch before it runs.
+    ObeySignal(run, err_, obeyed);
     run.RunTasks();
-    run.WaitForEnd([&] {
-        if (gInterrupted && !run.StopRequested()) {
-            err_ << "vantre-convert: stopping\n";
-            run.Stop();
-        }
+    // This program's event loop: the batch's notices arrive as posted calls; a signal is
+    // looked at every few milliseconds.
+    TMainThread::RunUntil([&] {
+        ObeySignal(run, err_, obeyed);
+        return !run.Running();
     });
-    std::signal(SIGINT, previous);
     run.RemoveListener(printer);
 
     int failed = 0;
@@ -289,11 +390,19 @@ int TConvertCommand::Convert(const TRequest& request) {
             continue;
         }
         ++failed;
-        const std::string error = job.Outcome == TJobOutcome::Stopped ? "stopped"
-                                  : job.Error.empty()                 ? "not converted"
-                                                                      : job.Error;
+        const std::string error = job.Outcome == TJobOutcome::Stopped       ? "stopped"
+                                  : job.Outcome == TJobOutcome::Interrupted ? "interrupted"
+                                  : job.Error.empty()                       ? "not converted"
+                                                                            : job.Error;
         out_ << "FAILED     " << source << ": " << error << "\n";
     }
     out_ << Format("%zu converted, %d failed\n", run.Jobs().size() - failed, failed);
-    return failed == 0 ? 0 : 1;
+    out_.flush();
+    if (!out_) {
+        // A report that did not arrive must not pass for success.
+        err_ << "vantre-convert: " << appmsg::ReportNotWritten << "\n";
+        return 1;
+    }
+    const int signal = gSignal.load();
+    return failed == 0 && signal != SIGTERM && signal != SIGHUP ? 0 : 1;
 }

@@ -11,7 +11,7 @@ class TGlobalObject;
 //
 //   vantre-convert --list-formats
 //   vantre-convert --format CODE [--out DIR] [--zoom full|lbox|pan]
-//                  [--trim-start S] [--trim-length S] FILE...
+//                  [--trim-start S] [--trim-length S] [--jobs N|auto] FILE...
 class TConvertCommand {
 public:
     TConvertCommand(const TGlobalObject& global, std::ostream& out, std::ostream& err);
@@ -31,6 +31,7 @@ private:
         std::string zoom;
         double trimStart = 0;
         double trimLength = 0;
+        int jobs = 0; // 0: auto
         std::vector<std::string> files;
     };
 

@@ -36,10 +36,7 @@ void TFrameCounter::Stop() {
         return;
     }
     stop_ = true;
-    // The probe may log through the main thread: keep serving it until the worker is done.
-    while (TMainThread::IsCurrent() && !done_) {
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
-    }
+    // The worker only posts to the main thread, never waits for it: joining cannot deadlock.
     worker_.join();
 }
 

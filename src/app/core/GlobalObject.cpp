@@ -186,6 +186,27 @@ void TGlobalObject::WriteCatalog(const std::string& content) const {
     }
 }
 
+std::vector<std::string> TGlobalObject::SetAsideUnsuitableFiles() const {
+    std::vector<std::string> messages;
+    for (const std::string* file : {&settingsFile_, &catalogFile_}) {
+        const std::string problem = TIniFile::Unsuitable(*file);
+        if (problem.empty()) {
+            continue;
+        }
+        const std::string backup = FreeBackupName(*file);
+        std::error_code ec;
+        // Renamed, never opened: a pipe or a device is moved like any other name.
+        fs::rename(*file, backup, ec);
+        const std::string message = ec ? Format(appmsg::UnsuitableFileKept, file->c_str(),
+                                                problem.c_str(), ec.message().c_str())
+                                       : Format(appmsg::UnsuitableFileMoved, file->c_str(),
+                                                problem.c_str(), backup.c_str());
+        LoggerInstance().Log(this, llWarning, message);
+        messages.push_back(message);
+    }
+    return messages;
+}
+
 std::string TGlobalObject::FreeBackupName(const std::string& file) {
     std::error_code ec;
     std::string name = file + ".bak";

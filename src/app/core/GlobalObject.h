@@ -53,6 +53,11 @@ public:
     // Raises EIniFileError when a copy cannot be made. Returns the warning, or empty.
     std::string InstallCatalog(const std::string& installedCatalog) const;
 
+    // Moves the settings file and the catalog aside (as FreeBackupName) when they cannot be
+    // read as settings (TIniFile::Unsuitable), so that the defaults serve and the next save
+    // loses nothing. Returns a message for each file moved.
+    std::vector<std::string> SetAsideUnsuitableFiles() const;
+
     // The first existing file among the candidates; empty when there is none.
     static std::string FindInstalledCatalog(const std::vector<std::string>& candidates);
     // Where an installed program finds its catalog (<prefix>/share/vantre beside the program's

@@ -25,22 +25,30 @@ void ConfigureParser(CSimpleIniA& ini) {
     ini.SetSpaces(false);
 }
 
-enum class TLoadResult { Loaded, Missing, Failed };
+// Link: a symbolic link stands at the name; it is neither read nor written through.
+enum class TLoadResult { Loaded, Missing, Link, Failed };
 
-// Reads the whole file; errorText receives the reason of a failure.
+// Reads the whole file; errorText receives the reason of a failure. Only a regular file of
+// at most TIniFile::MaxFileSize bytes is read: a pipe would block every read for ever and a
+// huge file would be parsed again by every read.
 TLoadResult ReadFileText(const std::string& path, std::string& text, std::string& errorText) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) {
             return TLoadResult::Missing;
+        }
+        if (errno == ELOOP) {
+            return TLoadResult::Link;
         }
         errorText = std::strerror(errno);
         return TLoadResult::Failed;
     }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > TIniFile::MaxFileSize) {
+        errorText = S_ISDIR(st.st_mode)    ? std::strerror(EISDIR)
+                    : !S_ISREG(st.st_mode) ? appmsg::IniNotRegular
+                                           : appmsg::IniTooLarge;
         ::close(fd);
-        errorText = std::strerror(EISDIR);
         return TLoadResult::Failed;
     }
     char buffer[16384];
@@ -58,6 +66,11 @@ TLoadResult ReadFileText(const std::string& path, std::string& text, std::string
             return TLoadResult::Failed;
         }
         text.append(buffer, static_cast<size_t>(n));
+        if (text.size() > static_cast<size_t>(TIniFile::MaxFileSize)) {
+            errorText = appmsg::IniTooLarge;
+            ::close(fd);
+            return TLoadResult::Failed;
+        }
     }
     ::close(fd);
     return TLoadResult::Loaded;
@@ -82,6 +95,7 @@ void LoadForWrite(const std::string& path, CSimpleIniA& ini) {
     std::string errorText;
     switch (ReadFileText(path, text, errorText)) {
     case TLoadResult::Missing:
+    case TLoadResult::Link:
         return;
     case TLoadResult::Failed:
         throw EIniFileError(Format(appmsg::IniUnreadable, path.c_str(), errorText.c_str()));
@@ -145,6 +159,17 @@ void Modify(const std::string& fileName, const std::function<void(CSimpleIniA&)>
 } // namespace
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
+
+std::string TIniFile::Unsuitable(const std::string& fileName) {
+    struct stat st {};
+    if (::lstat(fileName.c_str(), &st) != 0) {
+        return {};
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return appmsg::IniNotRegular;
+    }
+    return st.st_size > MaxFileSize ? appmsg::IniTooLarge : "";
+}
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
                                  const std::string& defaultValue) const {

@@ -26,7 +26,15 @@ class TIniFile {
 public:
     using TValues = std::vector<std::pair<std::string, std::string>>;
 
+    // Larger files, and anything that is not a regular file (a link, a pipe, a device), are
+    // not read: reads give the defaults, writes are refused (a link is replaced).
+    static constexpr long MaxFileSize = 1024 * 1024;
+
     explicit TIniFile(std::string fileName);
+
+    // Why the file cannot be read as settings (not a regular file, too large); empty when it
+    // can, or when nothing is there.
+    static std::string Unsuitable(const std::string& fileName);
 
     const std::string& FileName() const { return fileName_; }
 

@@ -1,6 +1,7 @@
 #include "JobAdder.h"
 
 #include "AppMessages.h"
+#include "BatchBuilder.h"
 #include "CatalogKeys.h"
 #include "FormatProfile.h"
 #include "JobList.h"
@@ -56,7 +57,6 @@ bool TJobAdder::Start(const std::vector<std::string>& paths, TProgress progress,
         Finish();
         return true;
     }
-    workerDone_ = false;
     worker_ = std::thread(
         [this, candidates = std::move(candidates)]() mutable { Run(std::move(candidates)); });
     return true;
@@ -84,28 +84,19 @@ void TJobAdder::Run(std::vector<TCandidate> candidates) {
             Finish();
         }
     });
-    workerDone_ = true;
 }
 
 TJobAdder::TProbed TJobAdder::Probe(const TCandidate& candidate) {
-    TProbed probed{candidate};
+    TProbed probed;
+    probed.candidate = candidate;
     try {
-        TInputOptions options;
-        InitInputOptions(options);
-        options.FileName = candidate.path;
-        const int task = probe_.AddTask(candidate.path, &options);
-        if (task < 0) {
+        std::string error;
+        probed.source = TBatchBuilder::ProbeSource(probe_.Probe(), candidate.path, error);
+        if (!probed.source.Known) {
             return probed;
         }
-        TFileStreamInfo info;
-        if (TAVProbe* probe = probe_.InputProbe(task, 0);
-            probe != nullptr && probe->GetFileStreamInfo(info) && info.Duration > 0) {
-            probed.seconds = static_cast<int>(info.Duration / 1000000);
-        }
+        probed.seconds = probed.source.Seconds;
         probed.opened = true;
-        // The task only served to probe the file; conversion tasks are made at Start.
-        probe_.RemoveTask(task);
-        probe_.ClearTasks();
     } catch (const std::exception&) {
         probed.opened = false; // skipped like any file that cannot be opened
     }
@@ -119,6 +110,7 @@ void TJobAdder::Deliver(const TProbed& probed) {
         record->AddOrder = probed.candidate.order;
         record->SourceFile = probed.candidate.path;
         record->LengthSeconds = probed.seconds;
+        record->Probed = probed.source;
         record->ZoomMode = zoomMode_;
         list_.Append(std::move(record));
         ++result_.Added;
@@ -146,9 +138,6 @@ void TJobAdder::JoinWorker() {
     if (!worker_.joinable()) {
         return;
     }
-    // The worker may be waiting for the main thread (a log line, say): keep serving it.
-    while (TMainThread::IsCurrent() && !workerDone_) {
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(5));
-    }
+    // A plain wait: the worker only posts to the main thread, never waits for it.
     worker_.join();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FFEncoder.h"
+#include "JobRecord.h"
 
 #include <atomic>
 #include <functional>
@@ -55,6 +56,7 @@ private:
         TCandidate candidate;
         bool opened = false;
         int seconds = 0;
+        TProbedSource source;
     };
 
     void Run(std::vector<TCandidate> candidates);
@@ -71,7 +73,6 @@ private:
 
     std::thread worker_;
     std::atomic<bool> cancel_{false};
-    std::atomic<bool> workerDone_{true};
     bool busy_ = false;
     // Expires with the adder, so calls it queued for the main thread do nothing after it.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

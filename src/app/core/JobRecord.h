@@ -45,6 +45,19 @@ struct TWmRec {
     int EndSec = 0;
 };
 
+// What the probe found when a file was added: Start builds the conversion's options from it
+// instead of opening every file again.
+struct TProbedSource {
+    bool Known = false;
+    std::string Name; // as the probe names it
+    std::string ForcedFormat;
+    int VideoStreamCount = 0;
+    int Width = 0;
+    int Height = 0;
+    std::int64_t BitRate = 0; // bits per second
+    int Seconds = 0;          // whole seconds of the file; 0 when unknown
+};
+
 // The job record behind one row of the job list: the source, its output name and the edits
 // made in the trim, crop and watermark dialogs.
 struct TlvFilesRecord {
@@ -52,6 +65,7 @@ struct TlvFilesRecord {
     std::string SourceFile;
     std::string OutputFile; // computed when the file was added
     int LengthSeconds = 0;
+    TProbedSource Probed;
     std::int64_t TrimStart = 0;    // microseconds
     std::int64_t TrimLength = 0;   // microseconds; 0 = to the end
     std::string ZoomMode = "lbox"; // "full", "lbox", "pan" (or "center")

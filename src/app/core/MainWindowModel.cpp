@@ -3,6 +3,7 @@
 #include "AppMessages.h"
 #include "MainWindowMessages.h"
 #include "MediaUtils.h"
+#include "OutputReservation.h"
 #include "ShellServices.h"
 
 #include <filesystem>
@@ -12,17 +13,26 @@ namespace {
 constexpr const char* ThemeNames[TMainWindowModel::ThemeCount] = {
     "Default", "Gray", "Orange", "Purple", "Red", "Green", "Light blue"};
 
-TGlobalObject MakeGlobal(TUserPlaces places) {
+TGlobalObject MakeGlobal(TUserPlaces places, std::vector<std::string>& warnings) {
     TGlobalObject global(std::move(places));
     global.SetVersionText(mainmsg::StartUpVersion);
     global.SetWebLink(mainmsg::WebLink);
     global.SetHelpLink(mainmsg::HelpLink);
     global.EnsureDataFolder();
+    warnings = global.SetAsideUnsuitableFiles();
+    const std::string installed =
+        TGlobalObject::FindInstalledCatalog(TGlobalObject::InstalledCatalogCandidates());
     try {
-        global.InstallCatalog(
-            TGlobalObject::FindInstalledCatalog(TGlobalObject::InstalledCatalogCandidates()));
-    } catch (const EIniFileError&) {
-        // Without a catalog every format converts with the built-in defaults.
+        const std::string warning = global.InstallCatalog(installed);
+        if (!warning.empty()) {
+            warnings.push_back(warning);
+        }
+    } catch (const EIniFileError& e) {
+        warnings.push_back(e.what());
+    }
+    // A data folder that cannot take the copy (a full disk): the shipped catalog serves.
+    if (!FileExists(global.CatalogFile()) && !installed.empty()) {
+        global.SetCatalogFile(installed);
     }
     return global;
 }
@@ -34,8 +44,9 @@ bool ValidTheme(int index) {
 } // namespace
 
 TMainWindowModel::TMainWindowModel(TUserPlaces places, std::string libraryFolder)
-    : global_(MakeGlobal(std::move(places))), libraryFolder_(std::move(libraryFolder)),
-      settings_(global_), adder_(jobs_, settings_, global_.CatalogFile(), libraryFolder_),
+    : global_(MakeGlobal(std::move(places), startUpWarnings_)),
+      libraryFolder_(std::move(libraryFolder)), settings_(global_),
+      adder_(jobs_, settings_, global_.CatalogFile(), libraryFolder_),
       destinations_(jobs_, settings_, global_.CatalogFile()) {}
 
 std::string TMainWindowModel::DefaultLibraryFolder() {
@@ -56,6 +67,8 @@ void TMainWindowModel::LoadCurrentFormat() {
 
 std::string TMainWindowModel::StartUpOutputFolder() {
     settings_.CheckStartUpFolders();
+    // What runs of this program on this host that died left unfinished there.
+    TOutputReservation::RemoveStale(settings_.OutputDir());
     return settings_.OutputDir();
 }
 

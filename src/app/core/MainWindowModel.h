@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // Which entries of the job list's pop-up menu are enabled ("Add" always is).
 struct TPopupMenuState {
@@ -29,7 +30,8 @@ class TMainWindowModel {
 public:
     static constexpr int ThemeCount = 7;
 
-    // Creates the data folder and installs the catalog there when it is missing.
+    // Creates the data folder and installs the catalog there when it is missing; a settings
+    // file or catalog that cannot be read is moved aside first.
     explicit TMainWindowModel(TUserPlaces places = TUserPlaces::FromProcess(),
                               std::string libraryFolder = DefaultLibraryFolder());
     TMainWindowModel(const TMainWindowModel&) = delete;
@@ -47,6 +49,9 @@ public:
     TJobAdder& Adder() { return adder_; }
     TDestinationNames& Destinations() { return destinations_; }
     const std::string& LibraryFolder() const { return libraryFolder_; }
+    // What went wrong with the settings file and the catalog at start (moved aside, damaged
+    // and replaced, not installed), for the window to show.
+    const std::vector<std::string>& StartUpWarnings() const { return startUpWarnings_; }
     // The window caption: title + version text.
     std::string Caption() const;
 
@@ -81,6 +86,8 @@ public:
     bool ConfirmExit();
 
 private:
+    // Filled while global_ is made.
+    std::vector<std::string> startUpWarnings_;
     TGlobalObject global_;
     std::string libraryFolder_;
     TSettings settings_;

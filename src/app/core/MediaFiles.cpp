@@ -82,4 +82,60 @@ std::vector<std::string> ExpandDropped(const std::vector<std::string>& paths) {
     return files;
 }
 
+std::vector<std::string> CommandLinePaths(int argc, const char* const* argv) {
+    std::vector<std::string> paths;
+    for (int i = 1; i < argc; ++i) {
+        std::error_code ec;
+        const std::filesystem::path path = std::filesystem::absolute(argv[i], ec);
+        paths.push_back(ec ? std::string(argv[i]) : path.lexically_normal().string());
+    }
+    return paths;
+}
+
+std::vector<std::string> LocalPathsOfUriList(const std::string& uriList) {
+    auto hexValue = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
+    };
+    std::vector<std::string> paths;
+    size_t start = 0;
+    while (start < uriList.size()) {
+        size_t end = uriList.find('\n', start);
+        if (end == std::string::npos) {
+            end = uriList.size();
+        }
+        std::string line = uriList.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.rfind("file://", 0) != 0) {
+            continue; // a comment, or no local file
+        }
+        // "file:///path" or "file://host/path": the path starts at the third slash.
+        const size_t slash = line.find('/', 7);
+        if (slash == std::string::npos) {
+            continue;
+        }
+        const std::string host = line.substr(7, slash - 7);
+        if (!host.empty() && host != "localhost") {
+            continue;
+        }
+        std::string path;
+        for (size_t i = slash; i < line.size(); ++i) {
+            if (line[i] == '%' && i + 2 < line.size() && hexValue(line[i + 1]) >= 0 &&
+                hexValue(line[i + 2]) >= 0) {
+                path += static_cast<char>(hexValue(line[i + 1]) * 16 + hexValue(line[i + 2]));
+                i += 2;
+            } else {
+                path += line[i];
+            }
+        }
+        paths.push_back(path);
+    }
+    return paths;
+}
+
 } // namespace mediafiles

@@ -15,13 +15,32 @@ using TShowWarning = std::function<void(const std::string& text, const std::stri
 // reserved. The suffix brings its own dot ("_ipod.mp4" when a file is added, ".mp4" at Start).
 // An output folder that cannot be created is reported through warn and replaced, for this
 // name and the stored setting, by the default folder. With reservations the returned name is
-// reserved.
+// reserved (in memory only: TOutputReservation creates the file).
 std::string OutputName(const std::string& source, const std::string& suffix, TSettings& settings,
                        const TShowWarning& warn, TOutputNameReservations* reservations);
 // The same rule in a given folder (created when missing; empty when it cannot be made).
 std::string OutputNameIn(const std::string& folder, const std::string& source,
                          const std::string& suffix, TOutputNameReservations* reservations);
+// The stored output folder, made when missing; when it cannot be made, the default folder
+// after a warning (and stored).
+std::string UsableOutputFolder(TSettings& settings, const TShowWarning& warn);
 
+// Candidate n of the rule (0: "_(new)", n: "_(new_n)") in folder. The source part is cut, on
+// a character boundary, so that the longest name made for the output (its unfinished name)
+// fits the folder's file system.
+std::string OutputNameCandidate(const std::string& folder, const std::string& source,
+                                const std::string& suffix, int n);
+
+// What this process appends to an output's name for the file it writes until the output is
+// complete: ".unfinished-" + host name + "-" + process id. The host and the process id let a
+// later run on the same host tell whether the writer is gone.
+std::string UnfinishedTail();
+std::string UnfinishedName(const std::string& finalName);
+
+// The first free name of the rule in folder (the folder is neither made nor checked),
+// reserved in reservations when given.
+std::string FreeName(const std::string& folder, const std::string& source,
+                     const std::string& suffix, TOutputNameReservations* reservations);
 // The names a batch in folder would give the sources, in their order, by the same rule as
 // OutputNameIn, without touching anything: no folder is made, nothing is reserved beyond
 // the given set (which gets the predicted names), nothing is shown.

@@ -48,6 +48,7 @@ void TPreferenceModel::Open() {
     quality_ = settings_.JpgCompression();
     const int priority = settings_.PriorityIndex();
     priority_ = priority >= 0 && priority < PriorityCount ? priority : -1;
+    atOnce_ = settings_.ConversionsAtOnce();
 }
 
 bool TPreferenceModel::SetFullSize(bool on) {
@@ -77,6 +78,12 @@ void TPreferenceModel::SetQuality(int quality) {
 void TPreferenceModel::SetPriority(int index) {
     if (index >= -1 && index < PriorityCount) {
         priority_ = index;
+    }
+}
+
+void TPreferenceModel::SetAtOnce(int count) {
+    if (count >= 0 && count <= TSettings::MaxAtOnce) {
+        atOnce_ = count;
     }
 }
 
@@ -112,6 +119,7 @@ void TPreferenceModel::Default() {
     fullSize_ = true;
     smallSize_ = false;
     priority_ = 1;
+    atOnce_ = 0;
     quality_ = DefaultQuality;
 }
 
@@ -129,5 +137,6 @@ void TPreferenceModel::Ok() {
     if (priority_ >= 0) {
         values.emplace_back(settingkey::Priority, std::to_string(priority_));
     }
+    values.emplace_back(settingkey::ConversionsAtOnce, std::to_string(atOnce_));
     settings_.Ini().WriteStrings(settingkey::Section, values);
 }

@@ -6,8 +6,8 @@ class TSettings;
 
 // The preferences dialog's edit model: the snapshot folder, the four snapshot flags with the
 // pairs that cannot both be off (full and small size, BMP and JPEG), the JPEG quality and
-// the work priority. Opening reads the settings; OK writes them in one go; Cancel writes
-// nothing (a folder chosen by Browse is stored at once).
+// the work priority and how many conversions run at once. Opening reads the settings; OK writes
+// them in one go; Cancel writes nothing (a folder chosen by Browse is stored at once).
 class TPreferenceModel {
 public:
     static constexpr int DefaultQuality = 20;
@@ -29,6 +29,8 @@ public:
     int Quality() const { return quality_; }
     // The chosen item, -1 for none.
     int Priority() const { return priority_; }
+    // "Conversions at once": 0 "Auto", else 1..16.
+    int AtOnce() const { return atOnce_; }
 
     // A box cannot be cleared while its partner is off; each returns the box's state.
     bool SetFullSize(bool on);
@@ -39,6 +41,8 @@ public:
     void SetQuality(int quality);
     // -1 or 0..3; others are ignored.
     void SetPriority(int index);
+    // 0..16; others are ignored.
+    void SetAtOnce(int count);
 
     // "&Brows": the folder chooser; a usable folder is stored at once.
     void Browse();
@@ -58,4 +62,5 @@ private:
     bool jpg_ = true;
     int quality_ = 30;
     int priority_ = 1;
+    int atOnce_ = 0;
 };

@@ -28,6 +28,7 @@ void TProgressWindowModel::SetMainButtons(const TBatchButtons& buttons) {
 
 void TProgressWindowModel::Show() {
     openFolder_ = true;
+    lastTaskConverted_ = false;
     pauseEnabled_ = true;
     resumeEnabled_ = false;
     cancelEnabled_ = true;
@@ -75,18 +76,19 @@ void TProgressWindowModel::CancelClick() {
 }
 
 bool TProgressWindowModel::Close() {
-    if (run_.Running() && run_.Delivering()) {
+    if (run_.Prepared()) {
+        closing_ = true;
+        run_.Stop(); // nothing converts yet: the batch ends at once
+        closing_ = false;
+        return true;
+    }
+    if (run_.Running()) {
+        // Nothing waits here: the batch stops and its end closes the window (OnClose).
         pauseEnabled_ = resumeEnabled_ = cancelEnabled_ = false;
         SetMainButtons({true, false, false, false, false, false, false});
         run_.Stop();
         Changed();
         return false;
-    }
-    if (run_.Running() || run_.Prepared()) {
-        closing_ = true;
-        pauseEnabled_ = resumeEnabled_ = cancelEnabled_ = false;
-        run_.StopAndWait();
-        closing_ = false;
     }
     return true;
 }
@@ -100,7 +102,7 @@ void TProgressWindowModel::SnapshotClick() {
 }
 
 int TProgressWindowModel::BarValue() const {
-    const int percent = run_.Progress().Percent();
+    const int percent = run_.Progress().BarPercent();
     return percent < 0 ? 0 : percent;
 }
 
@@ -126,22 +128,26 @@ void TProgressWindowModel::BatchPreviewFrame() {}
 void TProgressWindowModel::BatchTaskEnded(const TBatchJob& job, const TTerminateInfo&,
                                           bool lastTask) {
     Changed();
-    // Only the batch's last task, converted, in a batch nobody stopped.
-    if (!lastTask || job.Outcome != TJobOutcome::Converted || run_.StopRequested()) {
-        return;
-    }
-    if (openFolder_) {
-        Shell().OpenPath(run_.OutputFolder());
-    }
-    if (shutDown_) {
-        Shell().ShutDown();
+    if (lastTask) {
+        lastTaskConverted_ = job.Outcome == TJobOutcome::Converted;
     }
 }
 
-void TProgressWindowModel::BatchEnded(bool) {
+void TProgressWindowModel::BatchEnded(bool stopped) {
     pauseEnabled_ = resumeEnabled_ = cancelEnabled_ = false;
     SetMainButtons({true, true, true, true, false, false, false});
     Changed();
+    // At the end of the batch, not of its last task (with several at once that may end before
+    // the others), and only for a batch nobody stopped whose last task converted.
+    if (!stopped && lastTaskConverted_) {
+        if (openFolder_) {
+            Shell().OpenPath(run_.OutputFolder());
+        }
+        if (shutDown_) {
+            Shell().ShutDown();
+        }
+    }
+    lastTaskConverted_ = false;
     if (!closing_ && OnClose) {
         OnClose();
     }

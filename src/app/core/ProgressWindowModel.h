@@ -23,10 +23,10 @@ struct TBatchButtons {
 };
 
 // The logic of the progress window, which maps its widgets onto this model: showing starts
-// the batch's tasks; Pause, Resume and Cancel; closing stops and waits (pumping); the
-// preview picture fitted into the preview area; the snapshot; and, after the batch's last
-// task has converted, opening the output folder and shutting the computer down as the two
-// boxes ask. Everything runs on the main thread.
+// the batch's tasks; Pause, Resume and Cancel; closing stops (the end closes it); the
+// preview picture fitted into the preview area; the snapshot; and, at the end of a batch that
+// was not stopped and whose last task converted, opening the output folder and shutting the
+// computer down as the two boxes ask. Everything runs on the main thread.
 class TProgressWindowModel final : public IBatchListener {
 public:
     static constexpr int PreviewWidth = 372;
@@ -51,9 +51,9 @@ public:
     void PauseClick();
     void ResumeClick();
     void CancelClick();
-    // Closing the window in any way: stops the batch and waits for its end, pumping. True
-    // when the window may close; false when asked inside one of the batch's notices, where
-    // nothing can wait: the batch stops and its end closes the window (OnClose).
+    // Closing the window in any way: stops the batch. True when the window may close now;
+    // false while tasks run: nothing waits, the batch stops and its end closes the window
+    // (OnClose).
     bool Close();
     void SnapshotClick();
 
@@ -70,7 +70,7 @@ public:
     // Label texts and the bar; the bar is busy when the length is unknown.
     const TBatchProgress& Figures() const { return run_.Progress(); }
     int BarValue() const;
-    bool BarBusy() const { return run_.Progress().Busy(); }
+    bool BarBusy() const { return run_.Progress().BarPercent() < 0 && run_.Progress().Busy(); }
     std::string Title() const;
 
     // Whether a preview picture has arrived; where it goes in an area of the given size
@@ -98,5 +98,6 @@ private:
     bool openFolder_ = true;
     bool shutDown_ = false;
     bool closing_ = false;
+    bool lastTaskConverted_ = false;
     TBatchButtons mainButtons_;
 };

@@ -125,6 +125,15 @@ void TSettings::SetPriorityIndex(int index) {
     ini_.WriteInteger(Section, settingkey::Priority, index);
 }
 
+int TSettings::ConversionsAtOnce() const {
+    const int count = ini_.ReadInteger(Section, settingkey::ConversionsAtOnce, 0);
+    return count >= 0 && count <= MaxAtOnce ? count : 0;
+}
+
+void TSettings::SetConversionsAtOnce(int count) {
+    ini_.WriteInteger(Section, settingkey::ConversionsAtOnce, count);
+}
+
 std::optional<TWorkPriority> TSettings::PriorityOf(int index) {
     switch (index) {
     case 0:

@@ -22,6 +22,7 @@ inline constexpr const char* SkinIndex = "skinIndex";
 inline constexpr const char* Volume = "volume";
 inline constexpr const char* Mute = "mute";
 inline constexpr const char* Priority = "priority";
+inline constexpr const char* ConversionsAtOnce = "ConversionsAtOnce";
 inline constexpr const char* SnapFullSize = "snapFullSize";
 inline constexpr const char* SnapSmallSize = "snapSmallSize";
 inline constexpr const char* SnapBmp = "snapBmp";
@@ -81,6 +82,11 @@ public:
     void SetPriorityIndex(int index);
     // 0 idle, 1 normal, 2 lower, 3 lowest; nothing for any other index.
     static std::optional<TWorkPriority> PriorityOf(int index);
+    // How many conversions a batch runs at once: 0 Auto (the default), else 1..MaxAtOnce; a
+    // stored value outside that range reads as Auto.
+    static constexpr int MaxAtOnce = 16;
+    int ConversionsAtOnce() const;
+    void SetConversionsAtOnce(int count);
 
     bool SnapFullSize() const;
     void SetSnapFullSize(bool on);

@@ -4,6 +4,7 @@
 #include "CatalogFile.h"
 #include "FormatProfile.h"
 #include "MediaUtils.h"
+#include "OutputPixelFormat.h"
 
 #include <algorithm>
 #include <array>
@@ -399,6 +400,12 @@ void BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputOptions&
         // NTSC DV is 4:1:1; a 4:2:0 source would find no DV profile.
         if (output.VideoCodec == "dvvideo" && tw == 720 && th == 480) {
             AppendOptionLine(output.ExtOptions, "pix_fmt=yuv411p");
+        }
+        // Deep or 4:2:2 sources would otherwise give pictures the format's players cannot decode.
+        const std::string pixelFormat =
+            TOutputPixelFormat::For(output.VideoCodec.empty() ? videoCodec : output.VideoCodec);
+        if (!pixelFormat.empty()) {
+            AppendOptionLine(output.ExtOptions, "pix_fmt=" + pixelFormat);
         }
     }
 

@@ -3,9 +3,11 @@
 #include "BatchMessages.h"
 #include "DialogButtons.h"
 #include "DialogMessages.h"
+#include "Settings.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -106,6 +108,21 @@ void TfrmPreference::BuildLayout() {
     connect(priorities_, &QButtonGroup::idClicked, this,
             [this](int id) { model_.SetPriority(id); });
 
+    auto* atOnceLabel = new QLabel(dlgmsg::AtOnceLabel, this);
+    cbAtOnce_ = Named(new QComboBox(this), "cbAtOnce");
+    cbAtOnce_->addItem(dlgmsg::AtOnceAuto);
+    for (int n = 1; n <= TSettings::MaxAtOnce; ++n) {
+        cbAtOnce_->addItem(QString::number(n));
+    }
+    cbAtOnce_->setAccessibleName(dlgmsg::AtOnceLabel);
+    atOnceLabel->setBuddy(cbAtOnce_);
+    connect(cbAtOnce_, &QComboBox::currentIndexChanged, this,
+            [this](int index) { model_.SetAtOnce(index); });
+    auto* atOnceRow = new QHBoxLayout;
+    atOnceRow->addWidget(atOnceLabel);
+    atOnceRow->addWidget(cbAtOnce_);
+    atOnceRow->addStretch(1);
+
     btnDefault_ = Button(this, "btnDefault", dlgmsg::PrefDefault);
     btnOk_ = Button(this, "btnOk", dlgmsg::PrefOk);
     btnOk_->setDefault(true);
@@ -121,6 +138,7 @@ void TfrmPreference::BuildLayout() {
     layout->setSpacing(10);
     layout->addWidget(snapshot);
     layout->addWidget(rdGrpPriority_);
+    layout->addLayout(atOnceRow);
     layout->addStretch(1);
     layout->addLayout(buttons);
     setMinimumSize(QSize(DesignWidth, DesignHeight).expandedTo(minimumSizeHint()));
@@ -198,6 +216,7 @@ void TfrmPreference::ShowModel() {
         rdPriority_[i]->setChecked(i == model_.Priority());
     }
     priorities_->setExclusive(true);
+    cbAtOnce_->setCurrentIndex(model_.AtOnce());
 }
 
 void TfrmPreference::OkClick() {

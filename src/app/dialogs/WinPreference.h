@@ -8,6 +8,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -53,6 +54,7 @@ private:
     QSlider* trcCmp_;
     QGroupBox* rdGrpPriority_;
     QButtonGroup* priorities_;
+    QComboBox* cbAtOnce_;
     std::array<QRadioButton*, TPreferenceModel::PriorityCount> rdPriority_{};
     QPushButton* btnDefault_;
     QPushButton* btnOk_;

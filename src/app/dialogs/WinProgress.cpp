@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QHideEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -120,10 +121,19 @@ void TfrmProgress::BuildLayout() {
         buttons->addWidget(button);
     }
 
+    // One line per running file, shown only while more than one runs.
+    lstRunning_ = new QListWidget(this);
+    lstRunning_->setObjectName("lstRunning");
+    lstRunning_->setAccessibleName(batchmsg::RunningFilesName);
+    lstRunning_->setSelectionMode(QAbstractItemView::NoSelection);
+    lstRunning_->setFocusPolicy(Qt::NoFocus);
+    lstRunning_->setVisible(false);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(18, 14, 18, 14);
     layout->setSpacing(8);
     layout->addWidget(imgPreview_, 0, Qt::AlignHCenter);
+    layout->addWidget(lstRunning_);
     layout->addLayout(figures);
     layout->addWidget(progbarFile_);
     layout->addWidget(ckOpen_);
@@ -184,7 +194,32 @@ void TfrmProgress::Refresh() {
     btnResume_->setEnabled(model_.ResumeEnabled());
     btnCancel_->setEnabled(model_.CancelEnabled());
     setWindowTitle(QString::fromStdString(model_.Title()));
+    RefreshRunning();
     RefreshRemaining();
+}
+
+void TfrmProgress::RefreshRunning() {
+    const TBatchProgress& figures = model_.Figures();
+    const std::vector<int> running = figures.RunningTasks();
+    const bool several = running.size() > 1 && model_.CancelEnabled();
+    if (several) {
+        QStringList lines;
+        for (int task : running) {
+            lines << QString::fromStdString(figures.RunningLine(task));
+        }
+        if (lstRunning_->count() != lines.size()) {
+            lstRunning_->clear();
+            lstRunning_->addItems(lines);
+        } else {
+            for (int i = 0; i < lines.size(); ++i) {
+                lstRunning_->item(i)->setText(lines[i]);
+            }
+        }
+    } else if (lstRunning_->count() > 0) {
+        lstRunning_->clear();
+    }
+    // The layout for one running file stays as it was.
+    lstRunning_->setVisible(several);
 }
 
 void TfrmProgress::RefreshRemaining() {

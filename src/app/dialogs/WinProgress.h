@@ -4,6 +4,7 @@
 
 class QCheckBox;
 class QLabel;
+class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -11,7 +12,8 @@ class QToolButton;
 class TFittedPictureView;
 class TProgressWindowModel;
 
-// The progress window of a batch: the preview picture of the running conversion, the current
+// The progress window of a batch: the preview picture of the running conversion (with several
+// running, the most recently started one, and a line per running file under it), the current
 // file's figures and the remaining times, Pause, Resume, Cancel, the snapshot button and the two
 // after-conversion boxes. It maps its widgets to TProgressWindowModel; the main window creates
 // it once and shows it for every batch. It blocks every other window while shown, but runs in
@@ -28,6 +30,7 @@ public:
     void ShowAndStart();
 
     TFittedPictureView* Preview() const { return imgPreview_; }
+    QListWidget* RunningList() const { return lstRunning_; }
 
 public slots:
     // Escape, the close button and close(): the batch stops and the window waits for its end
@@ -43,6 +46,7 @@ private:
     // Labels, bar, buttons and title from the model.
     void Refresh();
     void RefreshRemaining();
+    void RefreshRunning();
     void PreviewTick();
     void BatchEnded();
 
@@ -56,6 +60,7 @@ private:
     QLabel* lblRemaining_;
     QLabel* lblBatchRemaining_;
     QProgressBar* progbarFile_;
+    QListWidget* lstRunning_;
     QCheckBox* ckShutDown_;
     QCheckBox* ckOpen_;
     QPushButton* btnPause_;

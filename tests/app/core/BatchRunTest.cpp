@@ -3,16 +3,23 @@
 #include "BatchTestSupport.h"
 
 #include "BatchMessages.h"
+#include "CoreTestHelpers.h"
 #include "FFEncoder.h"
+#include "IniFile.h"
 #include "JobListRows.h"
 #include "MainThread.h"
+#include "OutputName.h"
 #include "ProgressWindowModel.h"
 #include "RecordingShell.h"
+#include "Settings.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <sys/resource.h>
 #include <thread>
@@ -43,6 +50,8 @@ int ThreadNice() {
 struct BatchRunFixture : ::testing::Test {
     void SetUp() override {
         testing_support::RequireEncoderLibraries();
+        // One at a time: these tests follow the tasks' order of ending.
+        TSettings(home.global).SetConversionsAtOnce(1);
         encoder.SetProgressInterval(100);
         run.AddListener(log);
         run.OnLog = [this](const std::string& text) { logged.push_back(text); };
@@ -383,36 +392,37 @@ TEST_F(ProgressWindowFixture, ShutDownFollowsTheLastTaskFixedAtStart) {
     EXPECT_FALSE(rows.Touched(2));
 }
 
-TEST_F(ProgressWindowFixture, ClosingStopsAndWaitsWhileServingTheMainThread) {
+TEST_F(ProgressWindowFixture, ClosingStopsWithoutWaitingAndTheEndClosesTheWindow) {
     const std::string clip = batch_test::ShortClip();
     rows.Add(clip);
     rows.Record(0).Exposure = 20;
     rows.Add(clip);
     THookGate gate;
     run.SetCustomHook([&](int, THookInfo&) { gate.Hold(); });
-    int pumps = 0;
-    run.SetWaitPump([&] {
-        // The stop is asked before the first step of the wait: the conversion may go on.
-        ++pumps;
-        gate.release.Set();
-        TMainThread::CheckSynchronize(std::chrono::milliseconds(10));
-    });
     window.SetShutDown(true);
     ASSERT_TRUE(run.Start(rows));
     window.Show();
     ASSERT_TRUE(PumpUntil([&] { return gate.entered.IsSet(); }));
 
-    EXPECT_TRUE(window.Close());
-    EXPECT_FALSE(run.Running());
-    EXPECT_GT(pumps, 0);
-    EXPECT_EQ(closes, 0); // the window is closing already
+    // The conversion is held in its hook: a close that waited for it would never return.
+    EXPECT_FALSE(window.Close());
+    EXPECT_TRUE(run.Running());
+    EXPECT_TRUE(run.StopRequested());
+    EXPECT_FALSE(window.CancelEnabled());
+    EXPECT_EQ(closes, 0);
+    gate.release.Set();
+    ASSERT_TRUE(WaitForClose());
+    EXPECT_EQ(closes, 1);
     EXPECT_EQ(log.batchEnds, 1);
+    EXPECT_TRUE(log.stopped);
     EXPECT_EQ(rows.Row(0).Progress, "Stopped");
     EXPECT_EQ(rows.Row(1).Progress, "Stopped");
     EXPECT_TRUE(shell.opened.empty());
     EXPECT_EQ(shell.shutDowns, 0);
+    EXPECT_EQ(window.MainButtons(), TBatchButtons{});
     // A second batch starts cleanly after the stopped one.
     run.SetCustomHook({});
+    closes = 0;
     ASSERT_TRUE(run.Start(rows));
     window.Show();
     ASSERT_TRUE(WaitForClose());
@@ -421,30 +431,47 @@ TEST_F(ProgressWindowFixture, ClosingStopsAndWaitsWhileServingTheMainThread) {
     EXPECT_EQ(shell.shutDowns, 1);
 }
 
-TEST_F(ProgressWindowFixture, ClosingInsideANoticeStopsAndTheEndClosesTheWindow) {
+TEST_F(ProgressWindowFixture, TwoAtOnceRunSideBySideAndOneCancelStopsBoth) {
+    TSettings(home.global).SetConversionsAtOnce(2);
     const std::string clip = batch_test::ShortClip();
-    rows.Add(clip);
-    rows.Add(clip);
-    // The conversion thread waits for this notice: a wait for the end here could never end.
-    bool closed = true;
-    bool delivering = false;
-    log.onProgress = [&](const TProgressInfo&) {
-        if (log.progress.size() == 1) {
-            delivering = run.Delivering();
-            closed = window.Close();
+    for (int r = 0; r < 4; ++r) {
+        rows.Add(clip);
+        rows.Record(r).Brightness = 200; // a hook per picture
+    }
+    std::mutex mutex;
+    std::set<int> held;
+    TEvent bothHeld;
+    TEvent release;
+    run.SetCustomHook([&](int row, THookInfo&) {
+        {
+            std::lock_guard lock(mutex);
+            held.insert(row);
+            if (held.size() == 2) {
+                bothHeld.Set();
+            }
         }
-    };
+        release.Wait();
+    });
     ASSERT_TRUE(run.Start(rows));
     window.Show();
+    EXPECT_EQ(run.ConversionsAtOnce(), 2);
+    // Both hooks are entered while neither has returned: two conversions at once, the first
+    // two of the list.
+    ASSERT_TRUE(bothHeld.WaitFor(std::chrono::seconds(60)));
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(held, (std::set<int>{0, 1}));
+    }
+    window.CancelClick();
+    release.Set();
     ASSERT_TRUE(WaitForClose());
-    EXPECT_TRUE(delivering);
-    EXPECT_FALSE(closed) << "the window stays until the end of the batch";
-    EXPECT_FALSE(run.Delivering());
-    EXPECT_EQ(closes, 1);
+    for (int r = 0; r < 4; ++r) {
+        EXPECT_EQ(rows.Row(r).Progress, "Stopped") << r;
+    }
     EXPECT_TRUE(log.stopped);
-    EXPECT_EQ(rows.Row(1).Progress, "Stopped");
-    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ(log.endedJobs.size(), 4u);
     EXPECT_EQ(window.MainButtons(), TBatchButtons{});
+    EXPECT_EQ(encoder.TaskCount(), 0);
 }
 
 TEST_F(ProgressWindowFixture, TheSnapshotButtonSavesThePreviewAndItsFittedArea) {
@@ -505,4 +532,76 @@ TEST_F(ProgressWindowFixture, TheMainWindowsJobListServesAsTheRows) {
     EXPECT_TRUE(window.Close());
     EXPECT_EQ(jobs.Cell(2, TJobColumn::Progress), "Stopped");
     EXPECT_EQ(jobs.Cell(0, TJobColumn::Progress), "");
+}
+
+// A format code the catalog does not describe is refused before anything is made: another
+// format's output would pass for the one asked for.
+TEST_F(BatchRunFixture, FormatMissingFromTheCatalogStartsNothing) {
+    rows.Add(batch_test::ShortClip(), true);
+    std::vector<std::string> warnings;
+    TBatchRequest request;
+    request.Warn = [&](const std::string& text, const std::string& caption) {
+        warnings.push_back(caption + "|" + text);
+    };
+    home.settings.SetFormat("Unknown", 999999);
+    EXPECT_FALSE(run.Start(rows, request));
+    // A code the program knows, missing from a catalog that lost its section.
+    TIniFile(home.global.CatalogFile()).EraseSection("formatInfo2302");
+    home.settings.SetFormat("MPEG-4 Video (*.mp4)", 2302);
+    EXPECT_FALSE(run.Start(rows, request));
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "Warning|the output format 999999 is not in the format catalog",
+                            "Warning|the output format 2302 is not in the format catalog"}));
+    EXPECT_EQ(encoder.TaskCount(), 0);
+    EXPECT_FALSE(run.Prepared());
+    EXPECT_TRUE(!std::filesystem::exists(home.dir.File("out")) ||
+                std::filesystem::is_empty(home.dir.File("out")));
+}
+
+// Each task reserves its output when it starts and writes an unfinished file that gets its final
+// name only when complete; Interrupt removes a stopped output and says "Interrupted"; tasks
+// that never ran reserved nothing.
+TEST_F(BatchRunFixture, OutputsAreReservedWhenTasksStartAndUnfinishedUntilComplete) {
+    const std::string clip = batch_test::ShortClip();
+    rows.Add(clip, true);
+    rows.Add(clip, true);
+    ASSERT_TRUE(run.Start(rows));
+    // Nothing is opened or reserved before a task's turn.
+    EXPECT_EQ(run.Jobs()[0].OutputFile, "");
+    EXPECT_TRUE(!std::filesystem::exists(home.dir.File("out")) ||
+                std::filesystem::is_empty(home.dir.File("out")));
+    run.RunTasks();
+    ASSERT_TRUE(WaitForEnd());
+    const std::string first = run.Jobs()[0].OutputFile;
+    const std::string second = run.Jobs()[1].OutputFile;
+    EXPECT_EQ(first,
+              home.dir.File("out/") + std::filesystem::path(clip).stem().string() + "_(new).mp4");
+    EXPECT_EQ(second, home.dir.File("out/") + std::filesystem::path(clip).stem().string() +
+                          "_(new_1).mp4");
+    for (const std::string& output : {first, second}) {
+        EXPECT_GT(std::filesystem::file_size(output), 1000u);
+        EXPECT_EQ(ProbeEntry(output, "v:0", "stream=codec_name"), "mpeg4");
+        EXPECT_FALSE(std::filesystem::exists(UnfinishedName(output)));
+    }
+    EXPECT_EQ(run.Jobs()[1].Outcome, TJobOutcome::Converted) << run.Jobs()[1].Error;
+    EXPECT_EQ(core_test::EntryCount(home.dir.File("out")), 2);
+
+    // Started and interrupted before any task ran: nothing at all is left.
+    ASSERT_TRUE(run.Start(rows));
+    run.Interrupt();
+    EXPECT_EQ(core_test::EntryCount(home.dir.File("out")), 2);
+
+    // Interrupted while the first task converts: its output goes, the second never starts.
+    THookGate gate;
+    rows.Record(0).Brightness = 300;
+    run.SetCustomHook([&](int, THookInfo&) { gate.Hold(); });
+    ASSERT_TRUE(run.Start(rows));
+    run.RunTasks();
+    ASSERT_TRUE(PumpUntil([&] { return gate.entered.IsSet(); }));
+    EXPECT_EQ(core_test::EntryCount(home.dir.File("out")), 4) << "reserved and unfinished";
+    run.Interrupt();
+    gate.release.Set();
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(rows.Row(0).Progress, "Interrupted");
+    EXPECT_EQ(core_test::EntryCount(home.dir.File("out")), 2);
 }

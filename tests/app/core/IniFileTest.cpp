@@ -192,18 +192,26 @@ TEST(IniFile, AnUnreadableFileIsNeverOverwritten) {
     EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
-TEST(IniFile, ReplacementKeepsPermissionsAndLinks) {
+TEST(IniFile, ReplacementKeepsPermissionsAndReplacesLinks) {
     TempDir dir;
     const std::string real = dir.File("real.ini");
-    const std::string link = dir.File("link.ini");
     WriteText(real, "[s]\na=1\n");
     ::chmod(real.c_str(), 0600);
-    std::filesystem::create_symlink(real, link);
-    TIniFile ini(link);
-    ini.WriteString("s", "b", "2");
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    TIniFile(real).WriteString("s", "b", "2");
     EXPECT_EQ(ReadText(real), "[s]\na=1\nb=2\n");
     struct stat st {};
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // A link planted at the name is neither read nor written through: it is replaced.
+    const std::string other = dir.File("other.txt");
+    WriteText(other, "someone else's file\n");
+    const std::string link = dir.File("link.ini");
+    std::filesystem::create_symlink(other, link);
+    TIniFile ini(link);
+    EXPECT_EQ(ini.ReadString("s", "a", "none"), "none");
+    ini.WriteString("s", "b", "2");
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadText(link), "[s]\nb=2\n");
+    EXPECT_EQ(ReadText(other), "someone else's file\n");
 }

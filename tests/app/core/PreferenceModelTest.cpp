@@ -88,6 +88,9 @@ TEST_F(PreferenceFixture, OkWritesEveryKeyAndCancelNothing) {
     model.SetBmp(false);
     model.SetQuality(55);
     model.SetPriority(3);
+    EXPECT_EQ(model.AtOnce(), 0) << "Auto by default";
+    model.SetAtOnce(4);
+    model.SetAtOnce(17); // beyond 16: ignored
     const std::string before = SettingsText();
     // Cancel: the model is dropped, the file is as it was.
     TPreferenceModel(settings).Open();
@@ -101,6 +104,7 @@ TEST_F(PreferenceFixture, OkWritesEveryKeyAndCancelNothing) {
     EXPECT_TRUE(settings.SnapJpg());
     EXPECT_EQ(settings.JpgCompression(), 55);
     EXPECT_EQ(settings.PriorityIndex(), 3);
+    EXPECT_EQ(settings.ConversionsAtOnce(), 4);
     // One key for the folder, whatever its spelling.
     EXPECT_EQ(SettingsText().find("napOutPutDir"), SettingsText().rfind("napOutPutDir"));
 
@@ -111,6 +115,7 @@ TEST_F(PreferenceFixture, OkWritesEveryKeyAndCancelNothing) {
     EXPECT_FALSE(reopened.Bmp());
     EXPECT_EQ(reopened.Quality(), 55);
     EXPECT_EQ(reopened.Priority(), 3);
+    EXPECT_EQ(reopened.AtOnce(), 4);
 }
 
 TEST_F(PreferenceFixture, AnUnwritableFolderIsReplacedAtOnceWhenOpening) {

@@ -94,6 +94,17 @@ TEST_F(SettingsFixture, PriorityMap) {
     EXPECT_EQ(settings.Ini().ReadString("Settings", "PRIORITY", ""), "3");
 }
 
+TEST_F(SettingsFixture, ConversionsAtOnceIsAutoOrOneToSixteen) {
+    EXPECT_EQ(settings.ConversionsAtOnce(), 0) << "Auto when nothing is stored";
+    settings.SetConversionsAtOnce(16);
+    EXPECT_EQ(settings.Ini().ReadString("settings", "ConversionsAtOnce", ""), "16");
+    EXPECT_EQ(settings.ConversionsAtOnce(), 16);
+    for (const char* stored : {"17", "-1", "two"}) {
+        Store(std::string("[settings]\nConversionsAtOnce=") + stored + "\n");
+        EXPECT_EQ(settings.ConversionsAtOnce(), 0) << stored;
+    }
+}
+
 TEST_F(SettingsFixture, KeysMatchWithoutRegardToCase) {
     settings.Ini().WriteString("settings", "snapOutPutDir", "/media/snaps");
     EXPECT_EQ(settings.SnapOutputDir(), "/media/snaps");

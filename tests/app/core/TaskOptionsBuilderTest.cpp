@@ -88,7 +88,7 @@ TEST_F(BuilderFixture, WorkedExampleLetterbox) {
     EXPECT_FALSE(output.VideoDisable);
     EXPECT_FALSE(output.AudioDisable);
     EXPECT_EQ(output.Target, 0);
-    EXPECT_EQ(output.ExtOptions, "");
+    EXPECT_EQ(output.ExtOptions, "pix_fmt=yuv420p");
     EXPECT_EQ(output.FileName, dir.File("out/clip_(new).mp4"));
     EXPECT_EQ(input.ExtOptions, "");
     EXPECT_TRUE(questions.empty());
@@ -437,6 +437,25 @@ TEST_F(BuilderFixture, CodecsPresetsAndContainers) {
         EXPECT_EQ(output.VideoPreset, c.preset) << c.format << "/" << c.encoder;
         EXPECT_EQ(output.FileFormat, c.container) << c.format << "/" << c.encoder;
         EXPECT_EQ(output.Target, c.target) << c.format << "/" << c.encoder;
+    }
+}
+
+// Whatever the source's depth or chroma, the consumer codecs get what every player decodes;
+// encoders with formats of their own are left alone.
+TEST_F(BuilderFixture, ConsumerCodecsGetEightBit420) {
+    job.ZoomMode = "full";
+    for (const char* encoder : {"libx264", "mpeg4", "libxvid", "h263", "msmpeg4v2", "wmv2", "flv",
+                                "mpeg1video", "mov"}) {
+        Catalog(1, {{"Format", std::string(encoder) == "mov" ? "mov" : "null"}});
+        VideoProfile(encoder, "352x288");
+        Build(1);
+        EXPECT_EQ(output.ExtOptions, "pix_fmt=yuv420p") << encoder;
+    }
+    for (const char* encoder : {"mjpeg", "huffyuv", "rawvideo"}) {
+        Catalog(1, {{"Format", "avi"}});
+        VideoProfile(encoder, "352x288");
+        Build(1);
+        EXPECT_EQ(output.ExtOptions, "") << encoder;
     }
 }
 

@@ -10,6 +10,7 @@
 #include "PictureEffects.h"
 #include "RenderTestHelpers.h"
 #include "Settings.h"
+#include "TaskOutputs.h"
 #include "WatermarkRenderer.h"
 #include "WmText.h"
 
@@ -134,10 +135,12 @@ TEST(WatermarkConversion, WatermarksAtTheirPlaceAndSecondAndAdjustmentsEverywher
         [](const std::string& text, const std::string&) { ADD_FAILURE() << text; });
     builder.SetOutputFolder(dir.File("out"));
     std::filesystem::create_directories(dir.File("out"));
+    // Each task reserves its output when it starts; the names are known once it is finished.
+    const auto reservations = std::make_shared<TTaskOutputs>();
     std::vector<std::string> outputs(taskRows.size());
     for (size_t k = 0; k < taskRows.size(); ++k) {
         std::string error;
-        ASSERT_EQ(builder.AddJob(rows[taskRows[k]], FormatCode, outputs[k], error),
+        ASSERT_EQ(builder.AddJob(rows[taskRows[k]], FormatCode, reservations, error),
                   static_cast<int>(k))
             << error;
     }
@@ -168,6 +171,9 @@ TEST(WatermarkConversion, WatermarksAtTheirPlaceAndSecondAndAdjustmentsEverywher
         },
         std::chrono::seconds(240)));
     encoder.ClearTasks();
+    for (size_t k = 0; k < outputs.size(); ++k) {
+        ASSERT_EQ(reservations->Finish(static_cast<int>(k), &outputs[k]), 0) << k;
+    }
 
     const std::vector<TBitmap24> source = DecodeFrames(clip, dir.File("source.raw"), Width, Height);
     ASSERT_EQ(source.size(), static_cast<size_t>(Seconds * Fps));
