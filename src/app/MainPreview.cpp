@@ -7,6 +7,7 @@
 #include "MediaUtils.h"
 #include "ShellServices.h"
 #include "SnapshotWriter.h"
+#include "ValueLabel.h"
 #include "VideoWidget.h"
 
 #include <QApplication>
@@ -154,8 +155,8 @@ void TMainPreview::Pause() {
 void TMainPreview::ResetPosition() {
     ui_.trcPreview->setValue(0);
     ui_.trcPreview->setEnabled(false);
-    ui_.lblTime->setText(TPreviewState::ZeroTime);
-    ui_.lblPTS->setText(TPreviewState::ZeroTime);
+    valuelabel::Show(ui_.lblTime, TPreviewState::ZeroTime);
+    valuelabel::Show(ui_.lblPTS, TPreviewState::ZeroTime);
 }
 
 void TMainPreview::Stop() {
@@ -200,7 +201,7 @@ void TMainPreview::FileOpened(std::int64_t duration, int frameWidth, int frameHe
                frameHeight));
     ui_.pan1->SurfaceSize(screenWidth, screenHeight);
     state_.SetMediaDuration(duration);
-    ui_.lblPTS->setText(QString::fromStdString(TPreviewState::DurationText(duration)));
+    valuelabel::Show(ui_.lblPTS, QString::fromStdString(TPreviewState::DurationText(duration)));
     QSlider* slider = ui_.trcPreview;
     slider->setSingleStep(1);
     slider->setRange(0, std::max(1, slider->width()));
@@ -213,7 +214,7 @@ void TMainPreview::PositionChanged(std::int64_t position) {
     if (state_.Stopped()) {
         return;
     }
-    ui_.lblTime->setText(QString::fromStdString(TPreviewState::PositionText(position)));
+    valuelabel::Show(ui_.lblTime, QString::fromStdString(TPreviewState::PositionText(position)));
 }
 
 void TMainPreview::StateChanged(TPlayState state) {

@@ -5,8 +5,10 @@
 #include "FormatPicker.h"
 #include "Glyphs.h"
 #include "JobListView.h"
+#include "MainWindowMessages.h"
 #include "MainWindowModel.h"
 #include "ThemeManager.h"
+#include "ValueLabel.h"
 #include "VideoWidget.h"
 
 #include <QCheckBox>
@@ -141,6 +143,7 @@ void TMainWindowUi::BuildMenus(QMainWindow& window) {
 
 void TMainWindowUi::BuildPopup(QMainWindow& window) {
     pmnJobs = Menu(&window, "pmnJobs", "");
+    pmnJobs->setAccessibleName(mainmsg::JobMenu);
     pmiCrop = Item(pmnJobs, "pmiCrop", "&Crop");
     pmiTrim = Item(pmnJobs, "pmiTrim", "&Trim");
     pmiVideoEffect = Item(pmnJobs, "pmiVideoEffect", "&Video Effect && Water Mark");
@@ -184,6 +187,10 @@ void TMainWindowUi::BuildToolBar(QMainWindow& window) {
         button->setFocusPolicy(Qt::TabFocus);
         button->setMinimumWidth(58);
     }
+    if (auto* more = tlbMain->findChild<QToolButton*>("qt_toolbar_ext_button")) {
+        more->setAccessibleName(mainmsg::MoreCommands);
+        more->setToolTip(mainmsg::MoreCommands);
+    }
 }
 
 QWidget* TMainWindowUi::BuildPreview(QWidget* parent) {
@@ -192,7 +199,7 @@ QWidget* TMainWindowUi::BuildPreview(QWidget* parent) {
     pan1 = new TVideoWidget(area);
     pan1->setObjectName("pan1");
     pan1->setAccessibleName("Preview");
-    pan1->setFixedSize(256, 183);
+    pan1->setFixedSize(PreviewWidth, PreviewHeight);
     pan1->SetIdleColour(QColor(0x80, 0x80, 0x80)); // grey until a picture shows
 
     trcPreview = new QSlider(Qt::Horizontal, area);
@@ -202,10 +209,10 @@ QWidget* TMainWindowUi::BuildPreview(QWidget* parent) {
     trcPreview->setEnabled(false);
     lblTime = new QLabel("00:00:00", area);
     lblTime->setObjectName("lblTime");
-    lblTime->setAccessibleName("Position");
+    valuelabel::Attach(lblTime, "Position");
     lblPTS = new QLabel("00:00:00", area);
     lblPTS->setObjectName("lblPTS");
-    lblPTS->setAccessibleName("Duration");
+    valuelabel::Attach(lblPTS, "Duration");
     lblPTS->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* times = new QHBoxLayout;
     times->addWidget(lblTime);
@@ -241,8 +248,18 @@ QWidget* TMainWindowUi::BuildPreview(QWidget* parent) {
     layout->addLayout(times);
     layout->addLayout(controls);
     layout->addStretch(1);
-    area->setFixedWidth(256);
+    area->setFixedWidth(PreviewWidth);
+    pnlPreview_ = area;
     return area;
+}
+
+void TMainWindowUi::FitPreview(int windowWidth, int windowHeight) {
+    // Two fifths of the extra width, as far as the extra height lets the shape keep.
+    const int wider = PreviewWidth + std::max(0, windowWidth - DesignWidth) * 2 / 5;
+    const int taller = PreviewHeight + std::max(0, windowHeight - DesignHeight);
+    const int width = std::min(wider, taller * PreviewWidth / PreviewHeight);
+    pan1->setFixedSize(width, width * PreviewHeight / PreviewWidth);
+    pnlPreview_->setFixedWidth(width);
 }
 
 QWidget* TMainWindowUi::BuildBottom(QWidget* parent, QWidget* listHost, TMainWindowModel& model) {

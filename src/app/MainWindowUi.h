@@ -98,9 +98,16 @@ struct TMainWindowUi {
     QPushButton* btnBatchResume = nullptr;
     QPushButton* btnBatchStop = nullptr;
 
+    static constexpr int DesignWidth = 786;
+    static constexpr int DesignHeight = 480;
+    static constexpr int PreviewWidth = 256;
+    static constexpr int PreviewHeight = 183;
+
     void Build(QMainWindow& window, TMainWindowModel& model);
     // Icons follow the theme's accent.
     void UpdateIcons(int theme);
+    // The preview grows with a window larger than its design size, keeping its shape.
+    void FitPreview(int windowWidth, int windowHeight);
 
 private:
     void BuildMenus(QMainWindow& window);
@@ -108,4 +115,6 @@ private:
     void BuildToolBar(QMainWindow& window);
     QWidget* BuildPreview(QWidget* parent);
     QWidget* BuildBottom(QWidget* parent, QWidget* listHost, TMainWindowModel& model);
+
+    QWidget* pnlPreview_ = nullptr;
 };

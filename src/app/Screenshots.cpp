@@ -113,11 +113,16 @@ const std::vector<TScreenshotScene>& TScreenshots::Scenes() {
     return Registered();
 }
 
+std::vector<TScreenshotScene> TScreenshots::AllScenes() {
+    std::vector<TScreenshotScene> scenes = BuiltInScenes();
+    scenes.insert(scenes.end(), Registered().begin(), Registered().end());
+    return scenes;
+}
+
 int TScreenshots::Run(TfrmMain& window, const QString& folder, const QStringList& only) {
     QDir().mkpath(folder);
     const int theme = TThemeManager::Current();
-    std::vector<TScreenshotScene> scenes = BuiltInScenes();
-    scenes.insert(scenes.end(), Registered().begin(), Registered().end());
+    const std::vector<TScreenshotScene> scenes = AllScenes();
     int written = 0;
     for (const TScreenshotScene& scene : scenes) {
         if (!only.isEmpty() && !only.contains(scene.name)) {

@@ -22,6 +22,8 @@ class TScreenshots {
 public:
     static void Register(TScreenshotScene scene);
     static const std::vector<TScreenshotScene>& Scenes();
+    // The built-in scenes followed by the registered ones, in the order Run takes them.
+    static std::vector<TScreenshotScene> AllScenes();
     // Saves every scene (or only those named) into folder; returns the pictures written.
     static int Run(TfrmMain& window, const QString& folder, const QStringList& only = {});
 };

@@ -40,6 +40,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTimer>
 #include <QToolBar>
@@ -51,7 +52,11 @@
 
 namespace {
 
-constexpr QSize DesignSize(786, 480);
+constexpr QSize DesignSize(TMainWindowUi::DesignWidth, TMainWindowUi::DesignHeight);
+
+QRect ToRect(const TWindowPlace& place) {
+    return {place.Left, place.Top, place.Width, place.Height};
+}
 
 } // namespace
 
@@ -208,8 +213,13 @@ void TfrmMain::Connect() {
                 [this, slot] { Guarded([this, slot] { (this->*slot)(); }); });
     }
     connect(ui_.edDirectory, &QLineEdit::textChanged, this, [this](const QString& text) {
-        Guarded([this, text] { model_->OutputFolderEdited(text.toStdString()); });
+        Guarded([this, text] {
+            model_->OutputFolderEdited(text.toStdString());
+            model_->Destinations().Refresh();
+        });
     });
+    connect(ui_.picker, &TFormatPicker::formatChosen, this,
+            [this] { Guarded([this] { model_->Destinations().Refresh(); }); });
     connect(ui_.mnuEdit, &QMenu::aboutToShow, this, &TfrmMain::EditMenuAboutToShow);
     connect(ui_.pmnJobs, &QMenu::aboutToShow, this, &TfrmMain::PopupAboutToShow);
     connect(ui_.mnuSkin, &QMenu::aboutToShow, this, &TfrmMain::SkinMenuAboutToShow);
@@ -252,7 +262,10 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::FirstShow() {
-    setFixedSize(sizeHint().expandedTo(DesignSize));
+    // The design size is the smallest; the window comes back where it was left.
+    setMinimumSize(minimumSizeHint().expandedTo(DesignSize));
+    resize(minimumSize());
+    RestorePlace();
     preview_->FirstShow();
     ui_.edDirectory->setText(QString::fromStdString(model_->StartUpOutputFolder()));
     model_->Jobs().ShowColumns();
@@ -272,6 +285,42 @@ void TfrmMain::FirstShow() {
     });
 }
 
+void TfrmMain::RestorePlace() {
+    TSettings& settings = model_->Settings();
+    ui_.lvFiles->RestoreColumnWidths(settings.JobColumnWidths());
+    const std::optional<TWindowPlace> stored = settings.MainWindowPlace();
+    if (!stored) {
+        return;
+    }
+    std::vector<TWindowPlace> screens;
+    if (QScreen* primary = QGuiApplication::primaryScreen()) {
+        const QRect area = primary->availableGeometry();
+        screens.push_back({area.x(), area.y(), area.width(), area.height()});
+    }
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        if (screen != QGuiApplication::primaryScreen()) {
+            screens.push_back({area.x(), area.y(), area.width(), area.height()});
+        }
+    }
+    const QRect place = ToRect(PlaceOnScreens(*stored, screens, minimumWidth(), minimumHeight()));
+    resize(place.size());
+    move(place.topLeft());
+}
+
+void TfrmMain::SavePlace() {
+    TSettings& settings = model_->Settings();
+    settings.SetMainWindowPlace({x(), y(), width(), height()});
+    if (model_->Jobs().ColumnsShown()) {
+        settings.SetJobColumnWidths(ui_.lvFiles->ColumnWidths());
+    }
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    ui_.FitPreview(width(), height());
+}
+
 void TfrmMain::closeEvent(QCloseEvent* event) {
     if (!closed_) {
         bool leave = true;
@@ -286,6 +335,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
+        Guarded([this] { SavePlace(); });
         ShutDownComponents();
         closed_ = true;
     }
@@ -512,6 +562,7 @@ void TfrmMain::SettingsClick() {
     if (frmSettings_->exec() == QDialog::Accepted) {
         ui_.picker->Rebuild();
         model_->LoadCurrentFormat();
+        model_->Destinations().Refresh();
     }
 }
 

@@ -120,11 +120,15 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Connect();
     void ConnectAction(QAction* action, void (TfrmMain::*slot)());
     void FirstShow();
+    // The window's frame and the list's columns, from the settings and back.
+    void RestorePlace();
+    void SavePlace();
     void LoadLibraries();
     void UpdateCommandStates();
     void CheckTheme(int index);

@@ -103,9 +103,18 @@ void TFormatPicker::PlaceList() {
     const int width = std::min(std::max(box_->width() + button_->width(), MinListWidth),
                                listHost_->width() - boxTop.x());
     if (mode_ == TPickerMode::StoreAtOnce) {
-        // The bottom edge stays just above the box; the list grows upwards.
-        const int height = std::min(list_->PreferredHeight(UpwardMaxHeight), boxTop.y() - 1);
-        list_->setGeometry(boxTop.x(), boxTop.y() - 1 - height, width, height);
+        // Below the box when the list fits there (or finds more room there than above);
+        // else its bottom edge stays just above the box and it grows upwards.
+        const int preferred = list_->PreferredHeight(UpwardMaxHeight);
+        const int top = boxTop.y() + box_->height() - 1;
+        const int below = listHost_->height() - top;
+        const int above = boxTop.y() - 1;
+        if (below >= preferred || below >= above) {
+            list_->setGeometry(boxTop.x(), top, width, std::min(preferred, below));
+        } else {
+            const int height = std::min(preferred, above);
+            list_->setGeometry(boxTop.x(), boxTop.y() - 1 - height, width, height);
+        }
     } else {
         const int top = boxTop.y() + box_->height() - 1;
         const int height =

@@ -1,7 +1,9 @@
 #include "JobListDelegate.h"
 
+#include "JobList.h"
 #include "ThemeManager.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWidget>
@@ -13,6 +15,45 @@ constexpr unsigned int FocusedFrame = 14327930;
 constexpr unsigned int UnfocusedFrame = 14857624;
 constexpr int TextPadding = 3;
 } // namespace
+
+QString TJobListDelegate::ShownText(const QModelIndex& index, const QRect& cell,
+                                    const QFont& font) {
+    QRect textRect = cell.adjusted(TextPadding, 0, -TextPadding, 0);
+    if (index.data(Qt::CheckStateRole).isValid()) {
+        textRect.setLeft(CheckBoxRect(cell).right() + 5);
+    }
+    const QFontMetrics metrics(font);
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const auto column = static_cast<TJobColumn>(index.column());
+    if (column == TJobColumn::Source || column == TJobColumn::Destination) {
+        return ElidedPath(metrics, text, textRect.width());
+    }
+    return metrics.elidedText(text, Qt::ElideRight, textRect.width());
+}
+
+QString TJobListDelegate::ElidedPath(const QFontMetrics& metrics, const QString& path, int width) {
+    if (metrics.horizontalAdvance(path) <= width) {
+        return path;
+    }
+    const qsizetype slash = path.lastIndexOf('/');
+    const QString name = path.mid(slash + 1);
+    const QString folder = slash >= 0 ? path.left(slash + 1) : QString();
+    const QString ellipsis = QString(QChar(0x2026));
+    const int nameWidth = metrics.horizontalAdvance(name);
+    if (folder.isEmpty() || nameWidth + metrics.horizontalAdvance(ellipsis + "/") > width) {
+        return metrics.elidedText(name, Qt::ElideMiddle, width);
+    }
+    // The folder's middle goes: its start and its last folder stay as long as there is room.
+    const QString shortFolder = metrics.elidedText(folder, Qt::ElideMiddle, width - nameWidth);
+    return shortFolder + name;
+}
+
+int TJobListDelegate::NameWidth(const QFontMetrics& metrics, const QString& path, bool checkBox) {
+    constexpr int LongestWholeName = 40;
+    const QString name = path.mid(path.lastIndexOf('/') + 1).left(LongestWholeName);
+    const int text = metrics.horizontalAdvance(QString(QChar(0x2026)) + "/" + name) + 2;
+    return text + 2 * TextPadding + (checkBox ? CheckBoxRect(QRect()).right() + 5 : 0);
+}
 
 QRect TJobListDelegate::CheckBoxRect(const QRect& cell) {
     // A square as wide as the design's box, centred in rows taller than the design's.
@@ -60,8 +101,7 @@ void TJobListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     }
     painter->setPen(option.palette.color(QPalette::Text));
     painter->setFont(option.font);
-    const QString text = painter->fontMetrics().elidedText(index.data(Qt::DisplayRole).toString(),
-                                                           Qt::ElideRight, textRect.width());
+    const QString text = ShownText(index, r, option.font);
     const auto alignment = index.data(Qt::TextAlignmentRole).value<Qt::Alignment>();
     painter->drawText(
         textRect, (alignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter | Qt::TextSingleLine,

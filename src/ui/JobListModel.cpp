@@ -52,6 +52,10 @@ QVariant TJobListModel::data(const QModelIndex& index, int role) const {
             const std::string& hint = list_.ProgressHint(index.row());
             return hint.empty() ? QVariant() : QVariant(QString::fromStdString(hint));
         }
+        if (column == TJobColumn::Destination) {
+            // The cell may shorten the path: the whole of it is a hover away.
+            return QString::fromStdString(list_.Record(index.row()).OutputFile);
+        }
         return QString::fromStdString(list_.Cell(index.row(), column));
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(AlignmentOf(column));

@@ -47,7 +47,7 @@ TJobListView::TJobListView(TJobList& list, QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setTextElideMode(Qt::ElideRight);
+    setTextElideMode(Qt::ElideMiddle);
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
@@ -61,6 +61,15 @@ TJobListView::TJobListView(TJobList& list, QWidget* parent)
         FollowSelection(list_.Selected());
     });
     connect(model_, &TJobListModel::selectionMoved, this, &TJobListView::FollowSelection);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+        connect(model_, signal, this, &TJobListView::LayOutColumns);
+    }
+    connect(model_, &QAbstractItemModel::dataChanged, this, &TJobListView::LayOutColumns);
+    connect(header(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (column != 0 && column != 3) {
+            LayOutColumns();
+        }
+    });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid() && current.row() != list_.Selected()) {
@@ -73,14 +82,62 @@ TJobListView::TJobListView(TJobList& list, QWidget* parent)
 void TJobListView::ApplyColumns() {
     const bool shown = list_.ColumnsShown();
     header()->setVisible(shown);
-    // The source takes the room the other columns leave; no caption is ever cut.
-    header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    // No caption is ever cut.
     if (shown) {
         for (int column = 1; column < TJobList::ColumnCount; ++column) {
             setColumnWidth(column, std::max(TJobList::ColumnWidth(static_cast<TJobColumn>(column)),
                                             header()->sectionSizeHint(column)));
         }
+        if (!restoredWidths_.empty()) {
+            RestoreColumnWidths(restoredWidths_);
+        }
+        LayOutColumns();
     }
+}
+
+std::vector<int> TJobListView::ColumnWidths() const {
+    std::vector<int> widths;
+    for (int column = 0; column < TJobList::ColumnCount; ++column) {
+        widths.push_back(columnWidth(column));
+    }
+    return widths;
+}
+
+void TJobListView::RestoreColumnWidths(const std::vector<int>& widths) {
+    restoredWidths_ = widths;
+    if (widths.size() != TJobList::ColumnCount || !list_.ColumnsShown()) {
+        return;
+    }
+    for (const int column : {1, 2, 4}) {
+        setColumnWidth(column, std::max(widths[column], header()->sectionSizeHint(column)));
+    }
+    LayOutColumns();
+}
+
+void TJobListView::LayOutColumns() {
+    if (!list_.ColumnsShown() || laying_) {
+        return;
+    }
+    laying_ = true;
+    const QFontMetrics metrics(font());
+    int needs[2] = {TJobList::ColumnWidth(TJobColumn::Source),
+                    TJobList::ColumnWidth(TJobColumn::Destination)};
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        needs[0] = std::max(needs[0], TJobListDelegate::NameWidth(
+                                          metrics, model_->index(row, 0).data().toString(), true));
+        needs[1] = std::max(needs[1], TJobListDelegate::NameWidth(
+                                          metrics, model_->index(row, 3).data().toString(), false));
+    }
+    const int fixed = columnWidth(1) + columnWidth(2) + columnWidth(4);
+    const int spare = std::max(0, viewport()->width() - fixed - needs[0] - needs[1]);
+    setColumnWidth(0, needs[0] + spare / 2);
+    setColumnWidth(3, needs[1] + spare - spare / 2);
+    laying_ = false;
+}
+
+void TJobListView::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    LayOutColumns();
 }
 
 void TJobListView::FollowSelection(int row) {

@@ -19,6 +19,10 @@ public:
     explicit TJobListView(TJobList& list, QWidget* parent = nullptr);
 
     TJobListModel& Model() { return *model_; }
+    // The columns' widths, to keep between sessions; restoring sets the fixed columns (the
+    // two path columns share the rest).
+    std::vector<int> ColumnWidths() const;
+    void RestoreColumnWidths(const std::vector<int>& widths);
 
 signals:
     void rowDoubleClicked(int row);
@@ -34,11 +38,17 @@ protected:
     void dropEvent(QDropEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void ApplyColumns();
+    // "Source" and "Destination File" at least as wide as their file names need and sharing
+    // the room the other columns leave.
+    void LayOutColumns();
     void FollowSelection(int row);
 
     TJobList& list_;
     TJobListModel* model_;
+    std::vector<int> restoredWidths_;
+    bool laying_ = false;
 };

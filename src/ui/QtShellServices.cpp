@@ -4,7 +4,10 @@
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QWidget>
@@ -96,6 +99,26 @@ QStringList TQtShellServices::NameFilters(const std::string& filter) {
     return filters;
 }
 
+QStringList TQtShellServices::TypedFiles(const QFileDialog& dialog) {
+    QStringList files;
+    const auto* edit = dialog.findChild<const QLineEdit*>("fileNameEdit");
+    if (edit == nullptr || !edit->text().contains('"')) {
+        return files;
+    }
+    // "a.mp4" "b.mp3": every odd piece between quotes is a name.
+    const QStringList pieces = edit->text().split('"');
+    for (qsizetype i = 1; i < pieces.size(); i += 2) {
+        if (pieces[i].isEmpty()) {
+            continue;
+        }
+        const QFileInfo info(QDir(dialog.directory()), pieces[i]);
+        if (info.isFile()) {
+            files << info.absoluteFilePath();
+        }
+    }
+    return files;
+}
+
 std::vector<std::string> TQtShellServices::OpenFiles(const std::string& title,
                                                      const std::string& filter,
                                                      const std::string& folder) {
@@ -106,7 +129,15 @@ std::vector<std::string> TQtShellServices::OpenFiles(const std::string& title,
     dialog.setNameFilters(NameFilters(filter));
     std::vector<std::string> files;
     if (dialog.exec() == QDialog::Accepted) {
-        for (const QString& file : dialog.selectedFiles()) {
+        QStringList chosen = dialog.selectedFiles();
+        // Names typed in quotes that the current filter hides are not among the selected
+        // rows, so the dialog would drop them.
+        for (const QString& typed : TypedFiles(dialog)) {
+            if (!chosen.contains(typed)) {
+                chosen << typed;
+            }
+        }
+        for (const QString& file : chosen) {
             files.push_back(file.toStdString());
         }
     }

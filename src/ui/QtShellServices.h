@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QFileDialog;
 class QWidget;
 
 // The shell services of the desktop program: Qt message boxes and file dialogs, the program's
@@ -32,6 +33,9 @@ public:
     // "Desc|*.a;*.b|..." as Qt's name filters, "Desc (*.a *.b)". A description that names
     // its patterns already keeps its text; patterns are matched in upper and lower case.
     static QStringList NameFilters(const std::string& filter);
+    // The names typed in quotes into a file dialog's name box that are existing files (the
+    // dialog drops those its current filter hides).
+    static QStringList TypedFiles(const QFileDialog& dialog);
 
 private:
     static QWidget* DialogParent();

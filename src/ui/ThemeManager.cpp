@@ -81,6 +81,15 @@ QSlider::handle:horizontal:disabled { border-color: #b8b8b8; }
 QSlider::sub-page:horizontal:disabled { background: #c8c8c8; }
 QTreeView, QListView { border: 1px solid #a8a8a8; }
 QTreeView:focus, QListView:focus { border-color: @accent@; }
+QScrollBar:vertical { background: #e4e4e4; width: 14px; margin: 0; border: none; }
+QScrollBar:horizontal { background: #e4e4e4; height: 14px; margin: 0; border: none; }
+QScrollBar::handle:vertical { background: #8c8c8c; min-height: 24px; margin: 2px;
+                              border-radius: 4px; }
+QScrollBar::handle:horizontal { background: #8c8c8c; min-width: 24px; margin: 2px;
+                                border-radius: 4px; }
+QScrollBar::handle:hover, QScrollBar::handle:pressed { background: @dark@; }
+QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; }
+QScrollBar::add-page, QScrollBar::sub-page { background: none; }
 QLabel#lblAppNameVer { color: @dark@; font-weight: bold; font-size: 12pt; }
 )";
 

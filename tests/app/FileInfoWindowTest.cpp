@@ -199,3 +199,26 @@ TEST_F(FileInfoWindow, OpenedFromTheMainWindowForTheSelectedRow) {
     EXPECT_EQ(main.FileInfoWindow(), first) << "made once, reused";
     EXPECT_TRUE(shell.messages.empty());
 }
+
+TEST_F(FileInfoWindow, AVariableRateFileWithoutAContainerCountShowsItsPacketCount) {
+    // Every frame of the first second, then one in four: far fewer frames than the duration
+    // times the nominal rate.
+    const std::string vfr = dir->File("vfr.mkv");
+    testing_support::Ffmpeg("-f lavfi -i testsrc=duration=2:size=64x48:rate=30 "
+                            "-vf \"select='lt(n\\,30)+not(mod(n\\,4))'\" -fps_mode vfr "
+                            "-c:v mpeg4 " +
+                            ShellQuote(vfr));
+    const auto counted = testing_support::RunCommand(
+        "ffprobe -v error -count_packets -select_streams v:0 -show_entries "
+        "stream=nb_read_packets -of csv=p=0 " +
+        ShellQuote(vfr));
+    ASSERT_EQ(counted.exitCode, 0);
+    const std::string packets = QString::fromStdString(counted.output).trimmed().toStdString();
+    ASSERT_EQ(ProbeEntry(vfr, "v:0", "stream=nb_frames"), "N/A") << "no count in the container";
+    ASSERT_TRUE(window.Load(vfr));
+    ASSERT_TRUE(gui_test::WaitUntil([&] { return Text("edtTotalFrame") == packets; }))
+        << "counted off the window thread, which kept serving events: " << Text("edtTotalFrame");
+    EXPECT_EQ(Text("edtTotalFrame"), packets);
+    EXPECT_EQ(window.Model().Fields().TotalFrame, packets);
+    EXPECT_LT(std::stoi(packets), 50);
+}

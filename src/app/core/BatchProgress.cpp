@@ -52,10 +52,18 @@ std::int64_t SteadyClockMicroseconds() {
 
 TBatchProgress::TBatchProgress(TMonotonicClock clock) : clock_(std::move(clock)) {}
 
+void TBatchProgress::SetWritingFile(int task, std::string path) {
+    if (task >= 0 && task < TaskCount() && !path.empty()) {
+        tasks_[task].WritingFile = std::move(path);
+    }
+}
+
 void TBatchProgress::Begin(std::vector<TTaskFacts> tasks) {
     tasks_.clear();
     for (TTaskFacts& facts : tasks) {
-        tasks_.push_back(TTaskState{std::move(facts)});
+        TTaskState state;
+        state.Facts = std::move(facts);
+        tasks_.push_back(std::move(state));
     }
     if (!tasks_.empty()) {
         tasks_.front().StartActive = 0;
@@ -130,6 +138,14 @@ void TBatchProgress::Report(const TProgressInfo& info) {
     last_ = info;
     percent_ = PercentOf(info.CurrentDuration, info.TotalDuration);
     fps_ = std::max(info.FPS, 0);
+    writtenSize_ = std::max<std::int64_t>(info.CurrentSize, 0);
+    if (!task.WritingFile.empty()) {
+        std::error_code ec;
+        const auto onDisk = std::filesystem::file_size(task.WritingFile, ec);
+        if (!ec) {
+            writtenSize_ = std::max(writtenSize_, static_cast<std::int64_t>(onDisk));
+        }
+    }
 
     const std::int64_t fileActive = active - task.StartActive;
     const double fileSpeed =
@@ -231,7 +247,12 @@ std::string TBatchProgress::LengthText() const {
 }
 
 std::string TBatchProgress::SizeText() const {
-    return reported_ ? std::to_string(last_.CurrentSize / 1000) + batchmsg::KiloByteUnit : "";
+    return reported_ ? std::to_string(writtenSize_ / 1000) + batchmsg::KiloByteUnit : "";
+}
+
+const std::string& TBatchProgress::WritingPath() const {
+    static const std::string none;
+    return current_ >= 0 && current_ < TaskCount() ? tasks_[current_].WritingFile : none;
 }
 
 std::string TBatchProgress::CounterText() const {

@@ -26,6 +26,8 @@ public:
     explicit TBatchProgress(TMonotonicClock clock = SteadyClockMicroseconds);
 
     void Begin(std::vector<TTaskFacts> tasks);
+    // The file a task writes into (known once it has started); its size is the one shown.
+    void SetWritingFile(int task, std::string path);
     void Report(const TProgressInfo& info);
     // A task's end; finished when it ran to its end without error.
     void TaskEnded(int task, bool finished);
@@ -60,7 +62,10 @@ public:
     // Label texts of the current task; empty before its first report.
     std::string TimeText() const;
     std::string LengthText() const;
+    // The size of the file the current task writes, read from the disk at each report (the
+    // library's own count stays behind its buffers); the reported size when the file is unknown.
     std::string SizeText() const;
+    const std::string& WritingPath() const;
     std::string CounterText() const;
     std::string FileText() const;
 
@@ -83,6 +88,7 @@ public:
 private:
     struct TTaskState {
         TTaskFacts Facts;
+        std::string WritingFile;
         std::int64_t Current = 0;
         std::int64_t StartActive = -1;
         std::int64_t LastReportActive = -1;
@@ -103,6 +109,7 @@ private:
     TProgressInfo last_;
     int percent_ = 0;
     int fps_ = 0;
+    std::int64_t writtenSize_ = 0;
 
     // Active (not paused) time since Begin.
     std::int64_t activeBase_ = 0;

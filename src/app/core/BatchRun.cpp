@@ -410,6 +410,8 @@ void TBatchRun::HandleProgress(const TProgressInfo& info) {
     if (row < 0 || !Running()) {
         return;
     }
+    // The size shown is the unfinished file's, which the task reserved when it started.
+    progress_.SetWritingFile(info.TaskIndex, outputs_->WritingFile(info.TaskIndex));
     progress_.Report(info);
     rows_->SetProgress(row, progress_.PercentTextOf(info.TaskIndex), NoticeOfRow(row));
     Notify([&info](IBatchListener& l) { l.BatchProgress(info); });
@@ -443,6 +445,8 @@ void TBatchRun::HandleTerminate(const TTerminateInfo& info, const std::string& f
     // The name its task reserved when it started (none when it never started).
     if (!finalName.empty()) {
         job->OutputFile = finalName;
+        // The row names the file written (the list predicted it, this is the fact).
+        rows_->Record(job->Row).OutputFile = finalName;
     }
     if (info.Exception) {
         job->Outcome = TJobOutcome::Failed;

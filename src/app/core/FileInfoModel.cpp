@@ -42,6 +42,7 @@ std::string Positive(std::int64_t value) {
 void TFileInfoModel::Clear() {
     fields_ = TFileInfoFields{};
     errorText_.clear();
+    frameCountEstimated_ = false;
 }
 
 bool TFileInfoModel::Load(const std::string& fileName) {
@@ -85,6 +86,7 @@ void TFileInfoModel::Fill(TCustomAVProbe& probe) {
         const std::int64_t duration = video.DurationUS > 0 ? video.DurationUS : file.Duration;
         fields_.TotalFrame =
             FrameCountText(video.FrameCount, duration, video.FrameRateNum, video.FrameRateDen);
+        frameCountEstimated_ = video.FrameCount <= 0;
     }
 
     TAudioStreamInfo audio;
@@ -94,6 +96,13 @@ void TFileInfoModel::Fill(TCustomAVProbe& probe) {
         fields_.SampleRate = Positive(audio.SampleRate);
         fields_.Channel = Positive(audio.Channels);
         fields_.AudioBitRate = Positive(audio.BitRate);
+    }
+}
+
+void TFileInfoModel::SetCountedFrames(std::int64_t frames) {
+    if (frameCountEstimated_ && frames > 0) {
+        fields_.TotalFrame = std::to_string(frames);
+        frameCountEstimated_ = false;
     }
 }
 

@@ -39,6 +39,10 @@ public:
     void Clear();
 
     const TFileInfoFields& Fields() const { return fields_; }
+    // The container states no frame count, so TotalFrame is only duration x rate until a
+    // count of the video packets arrives (a variable rate makes the estimate wrong).
+    bool FrameCountEstimated() const { return frameCountEstimated_; }
+    void SetCountedFrames(std::int64_t frames);
     const std::string& ErrorText() const { return errorText_; }
 
     // The file name as the label shows it: from 46 characters on, the first 40, "..", the
@@ -59,4 +63,5 @@ public:
 private:
     TFileInfoFields fields_;
     std::string errorText_;
+    bool frameCountEstimated_ = false;
 };

@@ -2,14 +2,11 @@
 
 #include "AppMessages.h"
 #include "BatchBuilder.h"
-#include "CatalogFile.h"
 #include "CatalogKeys.h"
 #include "FormatProfile.h"
 #include "JobList.h"
 #include "MainThread.h"
-#include "OutputName.h"
 #include "Settings.h"
-#include "ShellServices.h"
 
 #include <filesystem>
 #include <set>
@@ -33,14 +30,8 @@ bool TJobAdder::Start(const std::vector<std::string>& paths, TProgress progress,
         return false;
     }
     const int code = settings_.FormatCode();
-    suffix_ = "_ipod." + TCatalogFile(catalogFile_).FileExt(code);
     zoomMode_ = TFormatProfile(settings_.Ini().FileName(), catalogFile_, code)
                     .Read(catalogkey::Zoom, "lbox");
-    // Rows already listed keep their names, so a new row never shows one of them.
-    reservations_.Clear();
-    for (int row = 0; row < list_.Count(); ++row) {
-        reservations_.Reserve(list_.Record(row).OutputFile);
-    }
 
     std::vector<TCandidate> candidates;
     std::set<std::string> chosen;
@@ -118,12 +109,6 @@ void TJobAdder::Deliver(const TProbed& probed) {
         auto record = std::make_unique<TlvFilesRecord>();
         record->AddOrder = probed.candidate.order;
         record->SourceFile = probed.candidate.path;
-        record->OutputFile = OutputName(
-            probed.candidate.path, suffix_, settings_,
-            [](const std::string& text, const std::string& caption) {
-                Shell().MessageBox(text, caption, TMsgIcon::Warning, TMsgButtons::Ok);
-            },
-            &reservations_);
         record->LengthSeconds = probed.seconds;
         record->Probed = probed.source;
         record->ZoomMode = zoomMode_;

@@ -2,7 +2,6 @@
 
 #include "FFEncoder.h"
 #include "JobRecord.h"
-#include "OutputNameReservations.h"
 
 #include <atomic>
 #include <functional>
@@ -23,9 +22,10 @@ struct TJobAddResult {
 // Adds source files to the job list the way the Add command does: folders and paths already
 // listed are skipped, every other file is opened and probed through an encoder component of
 // its own on a worker thread (files that cannot be opened are skipped without a message),
-// and each probed file becomes a checked row, in the given order, with its length and output
-// name. Rows are appended on the main thread as the files are probed, so a window showing
-// the list stays responsive; the add can be cancelled between two files.
+// and each probed file becomes a checked row, in the given order, with its length (its output
+// name is the destination names' to predict). Rows are appended on the main thread as the files are
+// probed, so a window showing the list stays responsive; the add can be cancelled between two
+// files.
 class TJobAdder {
 public:
     using TProgress = std::function<void(int done, int total)>;
@@ -82,7 +82,5 @@ private:
     TJobAddResult result_;
     int done_ = 0;
     int total_ = 0;
-    std::string suffix_;
     std::string zoomMode_;
-    TOutputNameReservations reservations_;
 };

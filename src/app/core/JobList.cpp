@@ -127,6 +127,13 @@ void TJobList::SetTrimmedLength(int row, const std::string& text) {
     }
 }
 
+void TJobList::SetDestination(int row, const std::string& path) {
+    if (Valid(row) && rows_[row].record->OutputFile != path) {
+        rows_[row].record->OutputFile = path;
+        Notify([row](IJobListObserver& o) { o.JobChanged(row); });
+    }
+}
+
 void TJobList::Select(int row) {
     const int wanted = Valid(row) ? row : -1;
     if (wanted != selected_) {

@@ -70,6 +70,8 @@ public:
     const std::string& ProgressHint(int row) const;
     // The "Trimmed Length" cell, which the trim dialog replaces.
     void SetTrimmedLength(int row, const std::string& text);
+    // The output path the row's "Destination File" cell names.
+    void SetDestination(int row, const std::string& path);
 
     // -1 when no row is selected.
     int Selected() const { return selected_; }

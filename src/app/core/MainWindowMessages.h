@@ -10,6 +10,10 @@ inline constexpr const char* HelpLink = "https://vantre.example.org/help/";
 inline constexpr const char* SupportLink = "https://vantre.example.org/support/";
 
 inline constexpr const char* ExitQuestion = "Do you really want to exit?";
+// The tool bar's button for the commands a narrow window has no room for.
+inline constexpr const char* MoreCommands = "More commands";
+// The job list's pop-up menu.
+inline constexpr const char* JobMenu = "Files";
 // "The path " + path + " is not a valid directory."
 inline constexpr const char* InvalidFolderBefore = "The path ";
 inline constexpr const char* InvalidFolderAfter = " is not a valid directory.";

@@ -46,7 +46,8 @@ bool ValidTheme(int index) {
 TMainWindowModel::TMainWindowModel(TUserPlaces places, std::string libraryFolder)
     : global_(MakeGlobal(std::move(places), startUpWarnings_)),
       libraryFolder_(std::move(libraryFolder)), settings_(global_),
-      adder_(jobs_, settings_, global_.CatalogFile(), libraryFolder_) {}
+      adder_(jobs_, settings_, global_.CatalogFile(), libraryFolder_),
+      destinations_(jobs_, settings_, global_.CatalogFile()) {}
 
 std::string TMainWindowModel::DefaultLibraryFolder() {
     return TGlobalObject::ProgramFolder() + "/LibAV";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DestinationNames.h"
 #include "DeviceList.h"
 #include "FormatTable.h"
 #include "GlobalObject.h"
@@ -46,6 +47,7 @@ public:
     TDeviceList& Devices() { return devices_; }
     TJobList& Jobs() { return jobs_; }
     TJobAdder& Adder() { return adder_; }
+    TDestinationNames& Destinations() { return destinations_; }
     const std::string& LibraryFolder() const { return libraryFolder_; }
     // What went wrong with the settings file and the catalog at start (moved aside, damaged
     // and replaced, not installed), for the window to show.
@@ -93,4 +95,5 @@ private:
     TDeviceList devices_;
     TJobList jobs_;
     TJobAdder adder_;
+    TDestinationNames destinations_;
 };

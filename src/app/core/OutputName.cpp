@@ -59,6 +59,28 @@ std::string Shortened(const std::string& base, size_t fixed, size_t limit) {
     return base.substr(0, cut);
 }
 
+// A folder that exists, or whose nearest existing parent is a folder we may write into.
+bool Creatable(const std::string& folder) {
+    if (folder.empty()) {
+        return false;
+    }
+    std::error_code ec;
+    fs::path path = fs::absolute(folder, ec);
+    if (ec) {
+        return false;
+    }
+    if (fs::exists(path, ec)) {
+        return fs::is_directory(path, ec);
+    }
+    while (path.has_parent_path() && path.parent_path() != path) {
+        path = path.parent_path();
+        if (fs::exists(path, ec)) {
+            return fs::is_directory(path, ec) && ::access(path.c_str(), W_OK | X_OK) == 0;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 std::string UnfinishedTail() {
@@ -111,6 +133,11 @@ std::string OutputNameIn(const std::string& folder, const std::string& source,
     if (!CreateFolder(folder)) {
         return {};
     }
+    return FreeName(folder, source, suffix, reservations);
+}
+
+std::string FreeName(const std::string& folder, const std::string& source,
+                     const std::string& suffix, TOutputNameReservations* reservations) {
     std::string candidate = OutputNameCandidate(folder, source, suffix, 0);
     for (int n = 1; Taken(candidate, reservations); ++n) {
         candidate = OutputNameCandidate(folder, source, suffix, n);
@@ -119,4 +146,14 @@ std::string OutputNameIn(const std::string& folder, const std::string& source,
         reservations->Reserve(candidate);
     }
     return candidate;
+}
+
+std::string PredictOutputName(const std::string& folder, const std::string& source,
+                              const std::string& suffix, TOutputNameReservations& predicted) {
+    return FreeName(folder, source, suffix, &predicted);
+}
+
+std::string PredictOutputFolder(const TSettings& settings) {
+    const std::string folder = settings.OutputDir();
+    return Creatable(folder) ? folder : settings.DefaultFolder();
 }

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class TSettings;
 class TOutputNameReservations;
@@ -35,3 +36,16 @@ std::string OutputNameCandidate(const std::string& folder, const std::string& so
 // later run on the same host tell whether the writer is gone.
 std::string UnfinishedTail();
 std::string UnfinishedName(const std::string& finalName);
+
+// The first free name of the rule in folder (the folder is neither made nor checked),
+// reserved in reservations when given.
+std::string FreeName(const std::string& folder, const std::string& source,
+                     const std::string& suffix, TOutputNameReservations* reservations);
+// The names a batch in folder would give the sources, in their order, by the same rule as
+// OutputNameIn, without touching anything: no folder is made, nothing is reserved beyond
+// the given set (which gets the predicted names), nothing is shown.
+std::string PredictOutputName(const std::string& folder, const std::string& source,
+                              const std::string& suffix, TOutputNameReservations& predicted);
+// The folder a batch would write into: the stored output folder when it exists or could be
+// made, else the default folder that replaces it. Makes nothing.
+std::string PredictOutputFolder(const TSettings& settings);

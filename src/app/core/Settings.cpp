@@ -4,6 +4,8 @@
 #include "GlobalObject.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <sstream>
 
 using namespace settingkey;
 
@@ -65,6 +67,37 @@ int TSettings::SkinIndex() const {
 
 void TSettings::SetSkinIndex(int index) {
     ini_.WriteInteger(Section, settingkey::SkinIndex, index);
+}
+
+std::optional<TWindowPlace> TSettings::MainWindowPlace() const {
+    return TWindowPlace::Parse(ini_.ReadString(Section, settingkey::MainWindowPlace, ""));
+}
+
+void TSettings::SetMainWindowPlace(const TWindowPlace& place) {
+    ini_.WriteString(Section, settingkey::MainWindowPlace, place.Text());
+}
+
+std::vector<int> TSettings::JobColumnWidths() const {
+    std::vector<int> widths;
+    std::istringstream text(ini_.ReadString(Section, settingkey::JobColumnWidths, ""));
+    std::string part;
+    while (std::getline(text, part, ',')) {
+        char* end = nullptr;
+        const long width = std::strtol(part.c_str(), &end, 10);
+        if (end == part.c_str() || *end != '\0' || width < 1 || width > 10000) {
+            return {};
+        }
+        widths.push_back(static_cast<int>(width));
+    }
+    return widths;
+}
+
+void TSettings::SetJobColumnWidths(const std::vector<int>& widths) {
+    std::string text;
+    for (const int width : widths) {
+        text += (text.empty() ? "" : ",") + std::to_string(width);
+    }
+    ini_.WriteString(Section, settingkey::JobColumnWidths, text);
 }
 
 int TSettings::Volume() const {

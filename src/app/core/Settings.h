@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IniFile.h"
+#include "WindowPlace.h"
 
 #include <optional>
 #include <string>
@@ -29,6 +30,8 @@ inline constexpr const char* SnapJpg = "snapJpg";
 inline constexpr const char* JpgCompression = "jpgCmp";
 inline constexpr const char* OutputFormat = "OutPutFormat";
 inline constexpr const char* RememberJobList = "RememberJobList";
+inline constexpr const char* MainWindowPlace = "mainWindowPlace";
+inline constexpr const char* JobColumnWidths = "jobColumnWidths";
 } // namespace settingkey
 
 // Priority of the conversion threads, by the index stored under "priority".
@@ -103,6 +106,13 @@ public:
     void SetRememberJobList(bool on);
     int OutputFormatIndex() const;
     void SetOutputFormatIndex(int index);
+
+    // The main window's frame and the job list's column widths, as last left.
+    std::optional<TWindowPlace> MainWindowPlace() const;
+    void SetMainWindowPlace(const TWindowPlace& place);
+    // Empty when none are stored; widths below 1 are left out.
+    std::vector<int> JobColumnWidths() const;
+    void SetJobColumnWidths(const std::vector<int>& widths);
 
     // Device groups are collapsed unless stored as expanded.
     bool GroupCollapsed(int group) const;

@@ -431,9 +431,11 @@ std::string BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputO
         int th = sh;
         // "No" to the question converts at the source's size, as "as source" does.
         const std::string size = profile.Read(VideoSize.Value, Null);
+        bool sizeChosen = false;
         if (size != AsSource) {
             const size_t x = size.find('x');
             if (x != std::string::npos && x > 0 && x + 1 < size.size()) {
+                sizeChosen = true;
                 if (!IsInteger(size.substr(0, x), tw)) {
                     tw = sw;
                 }
@@ -441,8 +443,19 @@ std::string BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputO
                     th = sh;
                 }
             } else if (ask && ask(appmsg::FrameSizeQuestion, appmsg::WarningCaption)) {
+                sizeChosen = true;
                 tw = 320;
                 th = 240;
+            }
+        }
+        // At the source's size a crop keeps the cropped size: stretching it back to the whole
+        // frame would distort the picture.
+        if (!sizeChosen && job.Cropped()) {
+            const int cw = Even(static_cast<long long>(sw) - job.CropLeft - job.CropRight);
+            const int ch = Even(static_cast<long long>(sh) - job.CropTop - job.CropBottom);
+            if (cw > 0 && ch > 0) {
+                tw = cw;
+                th = ch;
             }
         }
         if (LowerCase(output.VideoCodec) == "h263") {
@@ -463,7 +476,9 @@ std::string BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputO
         const TGeometry geometry{sw, sh, tw, th, source.SampleAspectNum, source.SampleAspectDen};
         const std::string targetSize = Decimal(tw) + "x" + Decimal(th);
         const std::string targetAspect = Decimal(tw) + ":" + Decimal(th);
-        if (job.ZoomMode == "full") {
+        // The cropped picture at its own size needs neither bars nor scaling.
+        const bool croppedAsSource = !sizeChosen && job.Cropped() && job.ZoomMode != "pan";
+        if (job.ZoomMode == "full" || croppedAsSource) {
             if (job.Cropped()) {
                 output.CropTop = job.CropTop;
                 output.CropBottom = job.CropBottom;

@@ -39,6 +39,12 @@ void TTaskOutputs::Abandon(int task, std::string* finalName, std::string* unfini
     reservation.Abandon();
 }
 
+std::string TTaskOutputs::WritingFile(int task) {
+    std::lock_guard lock(mutex_);
+    const auto it = held_.find(task);
+    return it == held_.end() ? std::string() : it->second.UnfinishedName();
+}
+
 void TTaskOutputs::AbandonAll() {
     std::map<int, TOutputReservation> held;
     {

@@ -17,6 +17,9 @@ public:
     int Finish(int task, std::string* finalName = nullptr);
     // Removes the task's files; the names they had are returned when asked for.
     void Abandon(int task, std::string* finalName = nullptr, std::string* unfinishedName = nullptr);
+    // The file the task writes into while it converts; empty before it starts and after it
+    // ends.
+    std::string WritingFile(int task);
     // Abandons every reservation still held (the tasks that never ended).
     void AbandonAll();
 

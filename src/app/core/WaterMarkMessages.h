@@ -44,6 +44,14 @@ inline constexpr const char* Ok = "OK";
 inline constexpr const char* Cancel = "Cancel";
 inline constexpr const char* Help = "&Help";
 inline constexpr const char* ListLabel = "Watermarks:";
+// Names for assistive technology of the controls that show no caption of their own.
+inline constexpr const char* PreviewName = "Preview";
+inline constexpr const char* PositionName = "Position";
+inline constexpr const char* TimeRangeName = "Shown from start to end time";
+inline constexpr const char* StartLaterName = "Start time later";
+inline constexpr const char* StartEarlierName = "Start time earlier";
+inline constexpr const char* EndLaterName = "End time later";
+inline constexpr const char* EndEarlierName = "End time earlier";
 
 // The row of a new text item, before the person types its text.
 inline constexpr const char* NewTextRow = "Add Text";

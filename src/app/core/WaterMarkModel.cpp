@@ -49,7 +49,17 @@ TWaterMarkModel::TWaterMarkModel(std::vector<std::string> fontNames)
 std::vector<std::string> TWaterMarkModel::InstalledFonts() {
     std::vector<std::string> names;
     for (const QString& family : QFontDatabase::families()) {
-        names.push_back(family.toStdString());
+        // A family several foundries supply is listed once per foundry, "C059 [urw]": the
+        // text renderer takes the family name alone, so the list shows it once.
+        QString name = family;
+        const qsizetype bracket = name.lastIndexOf(" [");
+        if (bracket > 0 && name.endsWith(']')) {
+            name.truncate(bracket);
+        }
+        const std::string plain = name.toStdString();
+        if (std::find(names.begin(), names.end(), plain) == names.end()) {
+            names.push_back(plain);
+        }
     }
     return names;
 }

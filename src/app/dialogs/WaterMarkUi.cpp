@@ -141,12 +141,14 @@ QWidget* TWaterMarkUi::BuildPreview(QDialog& dialog, QWidget* playerPanel) {
     pnlPreview = Named(new QStackedWidget, "pnlPreview");
     pnlPreview->setFixedSize(PreviewWidth, PreviewHeight);
     ImgView = Named(new TLayeredView, "ImgView");
+    ImgView->setAccessibleName(wmmsg::PreviewName);
     imgPreview = Named(playerPanel, "imgPreview");
     pnlPreview->addWidget(ImgView);
     pnlPreview->addWidget(imgPreview);
 
     trcPreview = Slider("trcPreview", 0, PreviewWidth);
     trcPreview->setTickPosition(QSlider::NoTicks);
+    trcPreview->setAccessibleName(wmmsg::PositionName);
     btnPlay = Named(new QPushButton(wmmsg::Play), "btnPlay");
     btnPause = Named(new QPushButton(wmmsg::Pause), "btnPause");
     lblPTS = Named(new QLabel(wmmsg::NoTime), "lblPTS");
@@ -195,7 +197,8 @@ QWidget* TWaterMarkUi::BuildList(QDialog& dialog) {
 
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new QLabel(wmmsg::ListLabel));
+    layout->addWidget(Label(wmmsg::ListLabel, lsbox));
+    lsbox->setAccessibleName(wmmsg::ListLabel);
     layout->addWidget(lsbox, 1);
     layout->addLayout(buttons);
     return box;
@@ -216,6 +219,23 @@ QWidget* TWaterMarkUi::BuildWatermarkTab(const std::vector<std::string>& fonts) 
     btnStartUpStartDown = Arrow("btnStartUpStartDown", Qt::DownArrow);
     btnStartUpEndUp = Arrow("btnStartUpEndUp", Qt::UpArrow);
     btnStartUpEndDown = Arrow("btnStartUpEndDown", Qt::DownArrow);
+    trcRange->setAccessibleName(wmmsg::TimeRangeName);
+    const std::pair<QToolButton*, const char*> arrows[] = {
+        {btnStartUp1, wmmsg::StartLaterName},
+        {btnStartUpStartDown, wmmsg::StartEarlierName},
+        {btnStartUpEndUp, wmmsg::EndLaterName},
+        {btnStartUpEndDown, wmmsg::EndEarlierName}};
+    for (const auto& [arrow, name] : arrows) {
+        arrow->setAccessibleName(name);
+        arrow->setToolTip(name);
+    }
+    // The box beside each slider shows its value under the slider's caption.
+    const std::pair<QLineEdit*, const char*> values[] = {{edtTextHoriz, wmmsg::HorizontalLabel},
+                                                         {edtTextVert, wmmsg::VerticalLabel},
+                                                         {edtTextTran, wmmsg::TransparencyLabel}};
+    for (const auto& [box, caption] : values) {
+        box->setAccessibleName(caption);
+    }
 
     auto* times = new QHBoxLayout;
     times->addWidget(edtStart);
@@ -314,6 +334,8 @@ QWidget* TWaterMarkUi::BuildEffectTab() {
     int row = 0;
     for (const auto& [label, slider, spin] : rows) {
         layout->addWidget(Label(label, slider), row, 0);
+        // The caption names the slider as its buddy and the box beside it alike.
+        spin->setAccessibleName(QString(label).remove('&'));
         layout->addWidget(slider, row, 1);
         layout->addWidget(spin, row, 2);
         ++row;

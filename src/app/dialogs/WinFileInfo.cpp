@@ -1,6 +1,7 @@
 #include "WinFileInfo.h"
 
 #include "EditModelMessages.h"
+#include "ValueLabel.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -42,8 +43,12 @@ TfrmFileInfo::TfrmFileInfo(QWidget* parent)
     lblSourceName_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblFileLength_->setObjectName("lblFileLength");
     auto* file = new QFormLayout;
-    file->addRow(editmsg::FileNameLabel, lblSourceName_);
-    file->addRow(editmsg::DurationLabel, lblFileLength_);
+    for (const auto& [caption, value] : {std::pair{editmsg::FileNameLabel, lblSourceName_},
+                                         std::pair{editmsg::DurationLabel, lblFileLength_}}) {
+        auto* label = new QLabel(caption, this);
+        valuelabel::Attach(value, label);
+        file->addRow(label, value);
+    }
 
     QGroupBox* video = Group("grpbxVideo", editmsg::VideoGroup, this);
     auto* videoForm = new QFormLayout(video);
@@ -111,8 +116,15 @@ bool TfrmFileInfo::Load(const std::string& fileName) {
     AlignCaptions();
     resize(QSize(TFileInfoModel::WindowWidth, TFileInfoModel::WindowHeight)
                .expandedTo(minimumSizeHint()));
+    frameCounter_.Stop();
     const bool loaded = model_.Load(fileName);
     ShowFields(fileName);
+    if (loaded && model_.FrameCountEstimated()) {
+        frameCounter_.Start(fileName, [this](std::int64_t frames) {
+            model_.SetCountedFrames(frames);
+            edtTotalFrame_->setText(QString::fromStdString(model_.Fields().TotalFrame));
+        });
+    }
     return loaded;
 }
 
@@ -133,8 +145,8 @@ void TfrmFileInfo::ShowFields(const std::string& fileName) {
         field->setText(QString::fromStdString(*text));
         field->setCursorPosition(0);
     }
-    lblSourceName_->setText(QString::fromStdString(f.SourceName));
-    lblFileLength_->setText(QString::fromStdString(f.FileLength));
+    valuelabel::Show(lblSourceName_, QString::fromStdString(f.SourceName));
+    valuelabel::Show(lblFileLength_, QString::fromStdString(f.FileLength));
     // The label may shorten a long name: the whole one is a hover away.
     lblSourceName_->setToolTip(f.SourceName.empty() ? QString() : QString::fromStdString(fileName));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileInfoModel.h"
+#include "FrameCounter.h"
 
 #include <QDialog>
 
@@ -21,6 +22,8 @@ public:
     // cannot read leaves every field empty. False in those cases.
     bool Load(const std::string& fileName);
     const TFileInfoModel& Model() const { return model_; }
+    // A count of the video packets is still being made for "Total Frame".
+    bool CountingFrames() const { return frameCounter_.Busy(); }
 
 private:
     QLineEdit* Field(const char* name, QWidget* parent);
@@ -28,6 +31,7 @@ private:
     void ShowFields(const std::string& fileName);
 
     TFileInfoModel model_;
+    TFrameCounter frameCounter_;
     QLabel* lblSourceName_;
     QLabel* lblFileLength_;
     QLineEdit* edtFormat_ = nullptr;

@@ -6,6 +6,7 @@
 #include "Glyphs.h"
 #include "ProgressWindowModel.h"
 #include "ThemeManager.h"
+#include "ValueLabel.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -35,8 +36,7 @@ QLabel* Figure(QWidget* parent, const char* name, QLabel* caption) {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    caption->setBuddy(label);
-    label->setAccessibleName(caption->text());
+    valuelabel::Attach(label, caption);
     return label;
 }
 
@@ -179,11 +179,11 @@ void TfrmProgress::ShowAndStart() {
 
 void TfrmProgress::Refresh() {
     const TBatchProgress& figures = model_.Figures();
-    lblTime_->setText(QString::fromStdString(figures.TimeText()));
-    lblSize_->setText(QString::fromStdString(figures.SizeText()));
-    lblLength_->setText(QString::fromStdString(figures.LengthText()));
-    lblProgress_->setText(QString::fromStdString(figures.CounterText()));
-    lblOutput_->setText(QString::fromStdString(figures.FileText()));
+    valuelabel::Show(lblTime_, QString::fromStdString(figures.TimeText()));
+    valuelabel::Show(lblSize_, QString::fromStdString(figures.SizeText()));
+    valuelabel::Show(lblLength_, QString::fromStdString(figures.LengthText()));
+    valuelabel::Show(lblProgress_, QString::fromStdString(figures.CounterText()));
+    valuelabel::Show(lblOutput_, QString::fromStdString(figures.FileText()));
     if (model_.BarBusy()) {
         progbarFile_->setRange(0, 0); // a moving bar: the length is unknown
     } else {
@@ -226,8 +226,10 @@ void TfrmProgress::RefreshRemaining() {
     const TBatchProgress& figures = model_.Figures();
     // Nothing to estimate before the first report.
     const bool known = figures.CurrentTask() >= 0;
-    lblRemaining_->setText(known ? QString::fromStdString(figures.RemainingFileText()) : "");
-    lblBatchRemaining_->setText(known ? QString::fromStdString(figures.RemainingBatchText()) : "");
+    valuelabel::Show(lblRemaining_,
+                     known ? QString::fromStdString(figures.RemainingFileText()) : QString());
+    valuelabel::Show(lblBatchRemaining_,
+                     known ? QString::fromStdString(figures.RemainingBatchText()) : QString());
 }
 
 void TfrmProgress::PreviewTick() {

@@ -612,3 +612,27 @@ std::string TCustomAVProbe::GetInfoText() {
     }
     return text;
 }
+
+std::int64_t TCustomAVProbe::CountPackets(int index, const std::atomic<bool>& stop) {
+    if (context_ == nullptr || index < 0 || index >= static_cast<int>(context_->nb_streams)) {
+        return -1;
+    }
+    const media::PacketPtr packet = media::MakePacket();
+    if (!packet) {
+        return -1;
+    }
+    std::int64_t count = 0;
+    while (!stop) {
+        const int result = fn::av_read_frame(context_, packet.get());
+        if (result < 0) {
+            return result == AVERROR_EOF || context_->pb == nullptr || context_->pb->eof_reached
+                       ? count
+                       : -1;
+        }
+        if (packet->stream_index == index) {
+            ++count;
+        }
+        fn::av_packet_unref(packet.get());
+    }
+    return -1;
+}

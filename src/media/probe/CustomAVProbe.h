@@ -3,6 +3,7 @@
 #include "FFBaseComponent.h"
 #include "ProbeInfo.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -33,6 +34,9 @@ public:
     bool GetAudioStreamInfo(int index, TAudioStreamInfo& info);
     bool GetVideoStreamInfo(int index, TVideoStreamInfo& info);
     std::string GetInfoText();
+    // Reads the open file's packets to its end (nothing is decoded) and counts those of the
+    // stream; -1 when none is open or when stop becomes true first. Moves the read position.
+    std::int64_t CountPackets(int index, const std::atomic<bool>& stop);
 
     std::string FileName() const;
     std::string FormatName() const;

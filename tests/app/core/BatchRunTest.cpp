@@ -128,6 +128,45 @@ TEST_F(BatchRunFixture, ThreeCheckedRowsOfFiveConvertInListOrder) {
     EXPECT_TRUE(logged.empty());
 }
 
+// The first picture of a file as RGB bytes, optionally through a filter of the ffmpeg tool.
+std::string FirstPicture(const std::string& path, const std::string& filter = "") {
+    const std::string raw = path + ".rgb";
+    testing_support::Ffmpeg(
+        "-i " + testing_support::ShellQuote(path) + (filter.empty() ? "" : " -vf " + filter) +
+        " -frames:v 1 -f rawvideo -pix_fmt rgb24 " + testing_support::ShellQuote(raw));
+    std::ifstream in(raw, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST_F(BatchRunFixture, ACropAtTheSourcesSizeKeepsTheCroppedSizeUnstretched) {
+    const std::string clip = batch_test::SharedFixture("batch-wide.mp4", [](const std::string& p) {
+        testing_support::MakeClip(p, 1, 640, 360, 25, 0, "-c:v mpeg4 -q:v 2");
+    });
+    home.settings.Ini().WriteString("formatInfo2302", "paraVideoSize", "as source");
+    home.settings.Ini().WriteString("formatInfo2302", "paraVideoBitRate", "4000");
+    rows.Add(clip);
+    rows.Record(0).CropLeft = 160; // a quarter from the left
+    ASSERT_TRUE(run.Start(rows));
+    run.RunTasks();
+    ASSERT_TRUE(WaitForEnd());
+    ASSERT_EQ(run.Jobs().size(), 1u);
+    const std::string output = run.Jobs()[0].OutputFile;
+    ASSERT_EQ(run.Jobs()[0].Outcome, TJobOutcome::Converted);
+    EXPECT_EQ(testing_support::ProbeEntries(output, "v:0", "stream=width,height"), "480\n360");
+
+    const std::string converted = FirstPicture(output);
+    const std::string expected = FirstPicture(clip, "crop=480:360:160:0");
+    ASSERT_EQ(converted.size(), 480u * 360u * 3u);
+    ASSERT_EQ(expected.size(), converted.size());
+    double difference = 0;
+    for (size_t i = 0; i < converted.size(); ++i) {
+        difference += std::abs(static_cast<unsigned char>(converted[i]) -
+                               static_cast<unsigned char>(expected[i]));
+    }
+    EXPECT_LT(difference / static_cast<double>(converted.size()), 6.0)
+        << "the same part of the picture, neither stretched nor boxed";
+}
+
 TEST_F(BatchRunFixture, NoCheckedRowWarnsAndQueuesNothing) {
     rows.Add(batch_test::ShortClip(), false);
     int stopPreviews = 0;

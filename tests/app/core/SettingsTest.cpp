@@ -170,3 +170,31 @@ TEST_F(SettingsFixture, StartUpReplacesFoldersThatCannotBeWritten) {
     EXPECT_EQ(settings.OutputDir(), dir.File("videoconverter"));
     EXPECT_EQ(settings.SnapOutputDir(), dir.Path());
 }
+
+TEST(WindowPlace, StoredPlacesAndColumnsAndPlacesOnNoScreenMoveOntoOne) {
+    testing_support::TempDir dir;
+    TSettings settings(dir.File("settings.ini"), dir.File("home"));
+    EXPECT_FALSE(settings.MainWindowPlace().has_value());
+    settings.SetMainWindowPlace({10, 20, 1280, 800});
+    EXPECT_EQ(settings.MainWindowPlace(), (TWindowPlace{10, 20, 1280, 800}));
+    settings.SetJobColumnWidths({300, 65, 90, 280, 60});
+    EXPECT_EQ(settings.JobColumnWidths(), (std::vector<int>{300, 65, 90, 280, 60}));
+    settings.Ini().WriteString("settings", "jobColumnWidths", "300,x,90");
+    EXPECT_TRUE(settings.JobColumnWidths().empty()) << "a damaged list is left alone";
+    EXPECT_FALSE(TWindowPlace::Parse("1,2,0,4").has_value());
+    EXPECT_FALSE(TWindowPlace::Parse("1,2,3,4,5").has_value());
+
+    const std::vector<TWindowPlace> screens = {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}};
+    // On the second screen: kept.
+    EXPECT_EQ(PlaceOnScreens({2000, 100, 800, 500}, screens, 786, 480),
+              (TWindowPlace{2000, 100, 800, 500}));
+    // On no screen (a monitor unplugged): centred on the first, shrunk to fit.
+    EXPECT_EQ(PlaceOnScreens({5000, -3000, 2500, 500}, screens, 786, 480),
+              (TWindowPlace{0, 290, 1920, 500}));
+    // Its title bar above the screens: it could not be dragged, so it moves.
+    EXPECT_EQ(PlaceOnScreens({100, -400, 800, 500}, screens, 786, 480),
+              (TWindowPlace{560, 290, 800, 500}));
+    // Never below the minimum.
+    EXPECT_EQ(PlaceOnScreens({100, 100, 200, 100}, screens, 786, 480),
+              (TWindowPlace{100, 100, 786, 480}));
+}

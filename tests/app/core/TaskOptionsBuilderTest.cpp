@@ -269,6 +269,29 @@ TEST_F(BuilderFixture, FullScreenKeepsTheJobsCrop) {
     EXPECT_EQ(output.VideoFilters, "");
 }
 
+TEST_F(BuilderFixture, AsSourceTakesTheCroppedSizeInEveryBoxingMode) {
+    VideoProfile("mpeg4", "as source");
+    job.CropLeft = 160;
+    for (const char* zoom : {"lbox", "center", "full"}) {
+        job.ZoomMode = zoom;
+        Build(1);
+        EXPECT_EQ(output.FrameSize, "480x360") << zoom;
+        EXPECT_EQ(output.FrameAspectRatio, "480:360") << zoom;
+        EXPECT_EQ(output.CropLeft, 160) << zoom;
+        EXPECT_EQ(output.VideoFilters, "") << zoom << ": no stretching, no bars";
+    }
+    // Odd cropped sizes round down to even ones.
+    job.ZoomMode = "lbox";
+    job.CropLeft = 3;
+    job.CropTop = 5;
+    Build(1);
+    EXPECT_EQ(output.FrameSize, "636x354");
+    // Uncropped, "as source" stays the source's size.
+    job.CropLeft = job.CropTop = 0;
+    Build(1);
+    EXPECT_EQ(output.FrameSize, "640x360");
+}
+
 TEST_F(BuilderFixture, AudioOnlyFormat) {
     Catalog(2400, {{"Format", "ipod"}, {"VideoEncoder", "null"}});
     Profile(2400, {{"paraAudioEncoder", "libmp3lame"},
