@@ -214,7 +214,7 @@ int TCustomFFEncoder::AddTask(const std::string& fileName, const TInputOptions* 
     return tasks_.Add(std::move(task));
 }
 
-int TCustomFFEncoder::AddQueuedTask(TQueuedTask spec) {
+int TCustomFFEncoder::AddQueuedTask(TQueuedTask queued) {
     CheckNotWorking("AddQueuedTask");
     DestroyRetired();
     auto task = std::make_unique<TFFmpeg>();
@@ -226,17 +226,17 @@ int TCustomFFEncoder::AddQueuedTask(TQueuedTask spec) {
         return -1;
     }
     // Kept for inspection before the start (the format, the frame size).
-    task->InputOptions[0] = spec.Input;
-    task->OutputOptions[0] = spec.Output;
+    task->InputOptions[0] = queued.Input;
+    task->OutputOptions[0] = queued.Output;
     TFFmpeg* raw = task.get();
-    task->PrepareHandler = [this, raw, spec = std::move(spec)](TCustomFFmpeg&) {
-        PrepareQueued(*raw, spec);
+    task->PrepareHandler = [this, raw, queued = std::move(queued)](TCustomFFmpeg&) {
+        PrepareQueued(*raw, queued);
     };
     std::lock_guard lock(listMutex_);
     return tasks_.Add(std::move(task));
 }
 
-void TCustomFFEncoder::PrepareQueued(TFFmpeg& task, const TQueuedTask& spec) {
+void TCustomFFEncoder::PrepareQueued(TFFmpeg& task, const TQueuedTask& queued) {
     const int index = IndexOf(task);
     WaitForTurn(task, index);
     struct Turn {
@@ -248,11 +248,11 @@ void TCustomFFEncoder::PrepareQueued(TFFmpeg& task, const TQueuedTask& spec) {
         return;
     }
     task.OutputOptions[0].reset();
-    TOutputOptions output = spec.Output;
-    if (spec.ChooseOutput) {
-        output.FileName = spec.ChooseOutput(index);
+    TOutputOptions output = queued.Output;
+    if (queued.ChooseOutput) {
+        output.FileName = queued.ChooseOutput(index);
     }
-    OpenInput(task, spec.InputFile, spec.Input ? &*spec.Input : nullptr);
+    OpenInput(task, queued.InputFile, queued.Input ? &*queued.Input : nullptr);
     OpenOutput(task, output.FileName, &output);
 }
 

@@ -100,7 +100,7 @@ private:
     void OpenInput(TFFmpeg& task, const std::string& fileName, const TInputOptions* inputOptions);
     void OpenOutput(TFFmpeg& task, const std::string& fileName,
                     const TOutputOptions* outputOptions);
-    void PrepareQueued(TFFmpeg& task, const TQueuedTask& spec);
+    void PrepareQueued(TFFmpeg& task, const TQueuedTask& queued);
     // Queued tasks take their turns in list order: a task prepares once every earlier one has
     // prepared or ended (or it is asked to stop).
     void WaitForTurn(const TFFmpeg& task, int index);
