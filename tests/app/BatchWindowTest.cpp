@@ -548,6 +548,46 @@ TEST_F(BatchWindowFixture, TheEventLoopKeepsRunningWhileConvertingAndCancelling)
     EXPECT_LT(gaps.WorstMs(), 250);
 }
 
+TEST_F(BatchWindowFixture, FileSizeFollowsTheFileBeingWritten) {
+    Add({batchClips.busy});
+    window->Vazmo().SetProgressInterval(100);
+    BatchSpy spy(window->BatchRun());
+    // Paused twice as the file grows (the muxer writes it in blocks), the file and the figure
+    // hold still while compared.
+    std::uintmax_t pausedAt = 0;
+    int pauses = 0;
+    spy.onProgress = [&](const TProgressInfo&) {
+        std::error_code ec;
+        const std::uintmax_t size =
+            std::filesystem::file_size(window->BatchRun().Progress().WritingPath(), ec);
+        if (!ec && pauses < 2 && !window->BatchRun().Paused() &&
+            size >= std::max<std::uintmax_t>(20000, pausedAt + 1)) {
+            pausedAt = size;
+            ++pauses;
+            Ui().btnBatchPause->click();
+        }
+    };
+    ClickToolButton(Ui().tbStart);
+    ASSERT_NE(Progress(), nullptr);
+    std::vector<long long> shown;
+    for (int pause = 0; pause < 2; ++pause) {
+        ASSERT_TRUE(WaitUntil([&] { return window->BatchRun().Paused(); }, 60000));
+        const QString text = InProgress<QLabel>("lblSize")->text();
+        const QRegularExpressionMatch figure = QRegularExpression("^(\\d+) kb$").match(text);
+        ASSERT_TRUE(figure.hasMatch()) << text.toStdString();
+        const std::string& written = window->BatchRun().Progress().WritingPath();
+        ASSERT_NE(written.find(".unfinished-"), std::string::npos) << written;
+        const long long size = static_cast<long long>(std::filesystem::file_size(written));
+        const long long kb = figure.captured(1).toLongLong();
+        EXPECT_GT(kb, 0);
+        EXPECT_LE(std::llabs(kb * 1000 - size), 32 * 1024) << kb << " kb against " << size;
+        shown.push_back(kb);
+        Ui().btnBatchResume->click();
+    }
+    EXPECT_GT(shown[1], shown[0]) << "the figure grows with the file";
+    ASSERT_TRUE(WaitForBatchEnd());
+}
+
 TEST_F(BatchWindowFixture, TwoAtOnceAreListedPausedResumedAndCancelledTogether) {
     Settings().SetConversionsAtOnce(2);
     Add(Copies(batchClips.busy, 4, "pair"));
