@@ -49,7 +49,7 @@ struct DataSafetyWindow : ::testing::Test {
 TEST_F(DataSafetyWindow, DamagedCatalogWarningIsShownAtStart) {
     const std::string catalog = TGlobalObject(TUserPlaces{home.Path(), ""}).CatalogFile();
     fs::create_directories(fs::path(catalog).parent_path());
-    std::ofstream(catalog) << "[catalog]\nVersion=1\n[formatInfo0]\nFormat=ipod\n";
+    std::ofstream(catalog) << "[catalog]\nVersion=2\n[formatInfo0]\nFormat=ipod\n";
     Open();
     ASSERT_TRUE(WaitUntil([&] { return !shell.messages.empty(); }));
     const std::string expected = "The format catalog " + catalog + " is damaged (";

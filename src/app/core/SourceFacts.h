@@ -10,7 +10,6 @@ struct TSourceFacts {
     int Width = 0; // of the upright picture: a turned picture's sides are swapped
     int Height = 0;
     std::int64_t BitRate = 0; // bits per second
-    int BitDepth = 8;         // bits per sample of the pictures
     int SampleAspectNum = 1;  // the upright picture's pixel shape
     int SampleAspectDen = 1;
     bool CoverOnly = false;        // the only picture is a cover (a music file)
@@ -18,4 +17,5 @@ struct TSourceFacts {
     bool HighDynamicRange = false; // PQ or HLG
     std::int64_t Duration = 0;     // microseconds; 0 when unknown
     int AudioChannels = 0;         // of the sound converted (the default-flagged track)
+    int BitDepth = 8;              // bits per sample of the pictures
 };

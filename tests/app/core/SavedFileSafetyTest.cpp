@@ -107,7 +107,7 @@ TEST_F(SavedFileSafety, PipeAndOversizedSettingsAreMovedAsideAtStart) {
 }
 
 TEST_F(SavedFileSafety, DamagedCatalogWarningReachesTheStartUpWarnings) {
-    WriteText(catalogFile, "[catalog]\nVersion=1\n[formatInfo0]\nFormat=ipod\n");
+    WriteText(catalogFile, "[catalog]\nVersion=2\n[formatInfo0]\nFormat=ipod\n");
     TMainWindowModel model(places, dir.File("lib"));
     ASSERT_EQ(model.StartUpWarnings().size(), 1u);
     EXPECT_EQ(
