@@ -15,6 +15,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -493,13 +494,21 @@ TEST_F(MainWindowFixture, AboutShowsTitleAndVersion) {
 TEST_F(MainWindowFixture, AddingManyFilesShowsAProgressDialogThatCancels) {
     const std::vector<std::string> paths = Copies(100, "many");
     window->SetAddProgressDelay(0);
-    bool dialogSeen = false;
+    // The adder's reports arrive as posted copies: one turn of the event loop may show and
+    // hide the dialog, so its showing is caught as an event rather than polled.
+    struct ShowSpy : QObject {
+        bool seen = false;
+        bool eventFilter(QObject*, QEvent* event) override {
+            seen = seen || event->type() == QEvent::Show;
+            return false;
+        }
+    } showSpy;
     window->AddFiles(paths);
-    ASSERT_TRUE(WaitUntil([&] {
-        dialogSeen = dialogSeen || window->AddProgress()->isVisible();
-        return !window->Adding();
-    }));
-    EXPECT_TRUE(dialogSeen);
+    ASSERT_NE(window->AddProgress(), nullptr);
+    window->AddProgress()->installEventFilter(&showSpy);
+    ASSERT_TRUE(WaitUntil([&] { return !window->Adding(); }));
+    window->AddProgress()->removeEventFilter(&showSpy);
+    EXPECT_TRUE(showSpy.seen);
     EXPECT_EQ(Jobs().Count(), 100);
     EXPECT_FALSE(window->AddProgress()->isVisible()) << "gone when the add ends";
     EXPECT_EQ(Jobs().Record(99).SourceFile, paths[99]) << "in the order given";
