@@ -612,20 +612,20 @@ void TCustomPlayer::NewPosition(std::int64_t position, bool force) {
     }
 }
 
-void TCustomPlayer::DeliverPosition(std::int64_t pts) {
-    if (!HasHandler(onPosition_)) {
+template <typename Handler, typename... Args>
+void TCustomPlayer::DeliverToHandler(const Handler& slot, Args... args) {
+    if (!HasHandler(slot)) {
         return;
     }
-    Deliver([this, pts] {
-        // Looked up when the call runs: the handler may have been removed meanwhile.
-        TPositionEvent handler;
+    Deliver([this, &slot, args...] {
+        Handler handler;
         {
             std::lock_guard lock(handlerMutex_);
-            handler = onPosition_;
+            handler = slot;
         }
         try {
             if (handler) {
-                handler(*this, pts);
+                handler(*this, args...);
             }
         } catch (const std::exception& e) {
             LoggerInstance().Log(this, llError, e.what());
@@ -633,24 +633,12 @@ void TCustomPlayer::DeliverPosition(std::int64_t pts) {
     });
 }
 
+void TCustomPlayer::DeliverPosition(std::int64_t pts) {
+    DeliverToHandler(onPosition_, pts);
+}
+
 void TCustomPlayer::DeliverState(TPlayState state) {
-    if (!HasHandler(onState_)) {
-        return;
-    }
-    Deliver([this, state] {
-        TPlayStateEvent handler;
-        {
-            std::lock_guard lock(handlerMutex_);
-            handler = onState_;
-        }
-        try {
-            if (handler) {
-                handler(*this, state);
-            }
-        } catch (const std::exception& e) {
-            LoggerInstance().Log(this, llError, e.what());
-        }
-    });
+    DeliverToHandler(onState_, state);
 }
 
 bool TCustomPlayer::WantsHook() const {

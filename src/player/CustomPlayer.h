@@ -130,6 +130,10 @@ private:
         std::lock_guard lock(handlerMutex_);
         return static_cast<bool>(handler);
     }
+    // Delivers args to the handler held in slot, looked up when the call runs (it may have
+    // been removed meanwhile); a handler's exception is logged.
+    template <typename Handler, typename... Args>
+    void DeliverToHandler(const Handler& slot, Args... args);
     void RaiseFileOpen(const TPlayback& playback);
     bool OnPlayerThread() const;
 

@@ -31,5 +31,4 @@ inline constexpr const char* HandOverFailed =
     "vantre is already running, but the files could not be handed over to it: %s";
 inline constexpr const char* ListenFailed =
     "vantre: other starts of the program cannot hand files over: %s";
-// Commands whose windows are not there yet.
 } // namespace mainmsg
