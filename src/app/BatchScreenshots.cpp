@@ -42,22 +42,35 @@ struct TPauseAtFirstPicture : IBatchListener {
 
 TPauseAtFirstPicture gPause;
 
-// Starts converting the listed files unless a batch is already paused on screen.
+// Starts converting the listed files unless a batch is already paused on screen. A fast
+// machine may finish a short clip before its first report, so it tries again a few times.
 bool PausedBatch(TfrmMain& window) {
     TBatchRun& run = window.BatchRun();
-    if (!run.Running()) {
-        gPause = TPauseAtFirstPicture{};
-        gPause.window = &window;
-        run.AddListener(gPause);
-        window.Model().Jobs().CheckAll(true);
-        window.StartBatch();
+    window.Vazmo().SetProgressInterval(100);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (!run.Running()) {
+            run.RemoveListener(gPause);
+            gPause = TPauseAtFirstPicture{};
+            gPause.window = &window;
+            run.AddListener(gPause);
+            window.Model().Jobs().CheckAll(true);
+            window.StartBatch();
+        }
+        QElapsedTimer waited;
+        waited.start();
+        while (run.Running() && !run.Paused() && waited.elapsed() < 30000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        if (run.Running() && run.Paused()) {
+            return true;
+        }
+        // Let the ended batch's window close before the next start.
+        while (window.ProgressWindow() != nullptr && window.ProgressWindow()->isVisible() &&
+               waited.elapsed() < 30000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
     }
-    QElapsedTimer waited;
-    waited.start();
-    while (run.Running() && !run.Paused() && waited.elapsed() < 30000) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return run.Running() && run.Paused();
+    return false;
 }
 
 QWidget* ShowProgress(TfrmMain& window, int theme) {

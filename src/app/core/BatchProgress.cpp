@@ -139,13 +139,7 @@ void TBatchProgress::Report(const TProgressInfo& info) {
     percent_ = PercentOf(info.CurrentDuration, info.TotalDuration);
     fps_ = std::max(info.FPS, 0);
     writtenSize_ = std::max<std::int64_t>(info.CurrentSize, 0);
-    if (!task.WritingFile.empty()) {
-        std::error_code ec;
-        const auto onDisk = std::filesystem::file_size(task.WritingFile, ec);
-        if (!ec) {
-            writtenSize_ = std::max(writtenSize_, static_cast<std::int64_t>(onDisk));
-        }
-    }
+    FollowWrittenFile();
 
     const std::int64_t fileActive = active - task.StartActive;
     const double fileSpeed =
@@ -244,6 +238,17 @@ std::string TBatchProgress::LengthText() const {
     return last_.TotalDuration > 0
                ? std::to_string(last_.TotalDuration / 1000000) + batchmsg::SecondUnit
                : batchmsg::UnknownPercent;
+}
+
+void TBatchProgress::FollowWrittenFile() {
+    if (current_ < 0 || current_ >= TaskCount() || tasks_[current_].WritingFile.empty()) {
+        return;
+    }
+    std::error_code ec;
+    const auto onDisk = std::filesystem::file_size(tasks_[current_].WritingFile, ec);
+    if (!ec) {
+        writtenSize_ = std::max(writtenSize_, static_cast<std::int64_t>(onDisk));
+    }
 }
 
 std::string TBatchProgress::SizeText() const {

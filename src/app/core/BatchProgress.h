@@ -29,6 +29,8 @@ public:
     // The file a task writes into (known once it has started); its size is the one shown.
     void SetWritingFile(int task, std::string path);
     void Report(const TProgressInfo& info);
+    // Between two reports the file keeps growing; the size shown follows it on disk.
+    void FollowWrittenFile();
     // A task's end; finished when it ran to its end without error.
     void TaskEnded(int task, bool finished);
     void Pause();

@@ -116,6 +116,11 @@ public:
     const std::vector<TBatchJob>& Jobs() const { return jobs_; }
     const TBatchJob* JobOfTask(int task) const;
     const TBatchProgress& Progress() const { return progress_; }
+    void FollowWrittenFile() {
+        if (Running()) {
+            progress_.FollowWrittenFile();
+        }
+    }
     // The latest preview picture of the conversion.
     const TBitmap24& PreviewFrame() const { return previewFrame_; }
     // Where the batch writes its outputs.

@@ -70,6 +70,8 @@ public:
     // Label texts and the bar; the bar is busy when the length is unknown.
     const TBatchProgress& Figures() const { return run_.Progress(); }
     int BarValue() const;
+    // A timer tick between reports: the file size follows the file on disk.
+    void FollowWrittenFile() { run_.FollowWrittenFile(); }
     bool BarBusy() const { return run_.Progress().BarPercent() < 0 && run_.Progress().Busy(); }
     std::string Title() const;
 

@@ -236,7 +236,9 @@ void TfrmProgress::PreviewTick() {
     if (model_.HasPreview()) {
         imgPreview_->update();
     }
-    // The estimates count down between two reports.
+    // The estimates count down and the size grows between two reports.
+    model_.FollowWrittenFile();
+    valuelabel::Show(lblSize_, QString::fromStdString(model_.Figures().SizeText()));
     RefreshRemaining();
 }
 
