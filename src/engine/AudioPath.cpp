@@ -61,9 +61,8 @@ void EnsureCapacity(AVOutputStream& ost, const AVCodecContext* enc, int samples)
 
 } // namespace
 
-TAudioPath::TAudioPath(const TPendingSettings& pending, const TTaskSwitches& switches,
-                       TPacketWriter& writer, const TEngineServices& services)
-    : pending_(pending), switches_(switches), writer_(writer), services_(services) {}
+TAudioPath::TAudioPath(const TRunSettings& run, TPacketWriter& writer)
+    : pending_(run.pending), switches_(run.switches), writer_(writer), services_(run.services) {}
 
 void TAudioPath::apply_volume(AVFrame* frame) const {
     const int volume = switches_.audio_volume;

@@ -4,14 +4,13 @@
 // the input clock (silence, dropped samples, drift compensation), whole encoder frames from a
 // FIFO, and the final flush.
 
-#include "EngineServices.h"
 #include "PacketWriter.h"
+#include "RunSettings.h"
 #include "TranscodeState.h"
 
 class TAudioPath {
 public:
-    TAudioPath(const TPendingSettings& pending, const TTaskSwitches& switches,
-               TPacketWriter& writer, const TEngineServices& services);
+    TAudioPath(const TRunSettings& run, TPacketWriter& writer);
 
     void apply_volume(AVFrame* frame) const;
     void do_audio_out(TTranscodeState& ts, AVOutputStream& ost, AVInputStream& ist,

@@ -14,24 +14,15 @@
 #include "TranscodeState.h"
 
 TCustomFFmpeg::TCustomFFmpeg()
-    : input_files_(pending_, switches_, opt_ctx_, services_),
-      output_streams_(pending_, switches_, opt_ctx_, streamid_map_, video_bitstream_filters_,
-                      audio_bitstream_filters_, subtitle_bitstream_filters_, services_),
-      output_files_(pending_, opt_ctx_, metadata_, streamid_map_, input_files_, output_streams_,
-                    services_),
-      report_(*this, pending_, switches_, stats_, services_), preview_(*this),
-      hooks_(*this, switches_, frame_hooks_), writer_(pending_, switches_, stats_, services_),
-      audio_(pending_, switches_, writer_, services_),
-      video_(pending_, switches_, opt_ctx_, output_files_, hooks_, preview_, writer_, stats_,
-             stop_requested_, services_),
-      decoder_(pending_, switches_, video_, audio_, writer_),
-      stream_setup_(pending_, switches_, opt_ctx_, input_files_, output_files_, hooks_, preview_,
-                    video_, report_, stats_, services_),
-      setup_(pending_, switches_, opt_ctx_, stream_maps_, meta_data_maps_, input_files_,
-             output_files_, stream_setup_, report_, stats_, services_),
-      loop_(
-          pending_, switches_, input_files_, output_files_, decoder_, writer_, audio_, report_,
-          stats_, stop_requested_, [this] { CheckPause(); }, services_) {
+    : input_files_(run_, settings_), output_streams_(run_, settings_),
+      output_files_(run_, settings_, {input_files_, output_streams_}), report_(*this, run_),
+      preview_(*this), hooks_(*this, run_, frame_hooks_), writer_(run_, report_),
+      audio_(run_, writer_), video_(run_, {output_files_, hooks_, preview_, writer_, report_}),
+      decoder_(run_, {video_, audio_, writer_}),
+      stream_setup_(run_, {input_files_, output_files_, hooks_, preview_, video_, report_}),
+      setup_(run_, {input_files_, output_files_, stream_setup_, report_}),
+      loop_(run_, {input_files_, output_files_, decoder_, writer_, audio_, report_},
+            [this] { CheckPause(); }) {
     services_.sender = this;
     services_.setLastErrorText = [this](const std::string& text) { SetLastErrorText(text); };
     services_.lastErrorText = [this] { return LastErrorText(); };
@@ -109,7 +100,7 @@ void TCustomFFmpeg::Reset() {
     CleanUp();
     settings_.Reset();
     output_files_.Reset();
-    stats_ = TConversionStats{};
+    report_.ResetStats();
     hooks_.Reset();
     preview_.Reset();
     {

@@ -86,3 +86,70 @@ std::vector<std::string>& TEngineSettings::BitstreamFilters(AVMediaType type) {
 void TEngineSettings::Log(TLogLevel level, const std::string& text) const {
     LoggerInstance().Log(host_.sender, level, text);
 }
+
+void TEngineSettings::ClearCodecNames() {
+    pending_.video_codec_name.clear();
+    pending_.audio_codec_name.clear();
+    pending_.subtitle_codec_name.clear();
+    pending_.video_channel = 0;
+}
+
+void TEngineSettings::TakeSourcePicture(int width, int height, float aspect, int pixFmt,
+                                        AVRational rate) {
+    pending_.frame_width = width;
+    pending_.frame_height = height;
+    pending_.frame_aspect_ratio = aspect;
+    pending_.frame_pix_fmt = pixFmt;
+    pending_.frame_rate = rate;
+}
+
+void TEngineSettings::TakeSourceSound(std::int64_t channelLayout, int channels, int sampleRate,
+                                      int sampleFmt) {
+    pending_.channel_layout = channelLayout;
+    pending_.audio_channels = channels;
+    pending_.audio_sample_rate = sampleRate;
+    pending_.audio_sample_fmt = sampleFmt;
+}
+
+void TEngineSettings::StreamMade(AVMediaType type) {
+    switch (type) {
+    case AVMEDIA_TYPE_VIDEO:
+        pending_.video_disable = false;
+        pending_.video_language.clear();
+        pending_.video_codec_name.clear();
+        pending_.video_stream_copy = false;
+        pending_.frame_pix_fmt = -1;
+        break;
+    case AVMEDIA_TYPE_AUDIO:
+        pending_.audio_disable = false;
+        pending_.audio_language.clear();
+        pending_.audio_codec_name.clear();
+        pending_.audio_stream_copy = false;
+        break;
+    default:
+        pending_.subtitle_disable = false;
+        pending_.subtitle_language.clear();
+        pending_.subtitle_codec_name.clear();
+        pending_.subtitle_stream_copy = false;
+        break;
+    }
+}
+
+std::vector<std::string> TEngineSettings::TakeBitstreamFilters(AVMediaType type) {
+    std::vector<std::string> filters = std::move(BitstreamFilters(type));
+    BitstreamFilters(type).clear();
+    return filters;
+}
+
+TMetadataEntries TEngineSettings::TakeMetadata() {
+    TMetadataEntries entries = std::move(metadata_);
+    metadata_.clear();
+    return entries;
+}
+
+void TEngineSettings::ClearCodecName(AVMediaType type) {
+    (type == AVMEDIA_TYPE_VIDEO   ? pending_.video_codec_name
+     : type == AVMEDIA_TYPE_AUDIO ? pending_.audio_codec_name
+                                  : pending_.subtitle_codec_name)
+        .clear();
+}

@@ -60,6 +60,10 @@ public:
     std::vector<TStreamMap>& StreamMaps() { return stream_maps_; }
     std::vector<TMetaDataMap>& MetaDataMaps() { return meta_data_maps_; }
     std::array<int, MAX_STREAMS>& StreamIdMap() { return streamid_map_; }
+    const std::vector<TStreamMap>& StreamMaps() const { return stream_maps_; }
+    const std::vector<TMetaDataMap>& MetaDataMaps() const { return meta_data_maps_; }
+    const std::array<int, MAX_STREAMS>& StreamIdMap() const { return streamid_map_; }
+    const TOptionContexts& Contexts() const { return opt_ctx_; }
     // The pending chain of video, audio or (any other type) subtitle bitstream filters.
     std::vector<std::string>& BitstreamFilters(AVMediaType type);
     TMetadataEntries& Metadata() { return metadata_; }
@@ -67,6 +71,23 @@ public:
     std::vector<std::vector<std::string>>& VhookArgs() { return vhook_args_; }
     // Microseconds, -1 when unknown; set by t and by the opened files.
     std::int64_t& TotalDuration() { return total_duration_; }
+
+    // ---- what opening a file or making a stream uses up or leaves in the pending settings ----
+    // The forced codecs and the channel hold for one input only.
+    void ClearCodecNames();
+    void ClearFileFormat() { pending_.file_format.clear(); }
+    void ClearProgramId() { pending_.opt_programid = 0; }
+    void ClearStartTime() { pending_.start_time = 0; }
+    void ClearTimeStampScales() { pending_.input_ts_scale.fill(0); }
+    // What an opened input's picture and sound tell become the settings of the next output.
+    void TakeSourcePicture(int width, int height, float aspect, int pixFmt, AVRational rate);
+    void TakeSourceSound(std::int64_t channelLayout, int channels, int sampleRate, int sampleFmt);
+    // A new output stream of the type has used its codec, language, copy and disable settings.
+    void StreamMade(AVMediaType type);
+    void ClearCodecName(AVMediaType type);
+    std::vector<std::string> TakeBitstreamFilters(AVMediaType type);
+    TMetadataEntries TakeMetadata();
+    void ClearStreamIds() { streamid_map_.fill(0); }
 
     const TSettingsHost& Host() const { return host_; }
     void Log(TLogLevel level, const std::string& text) const;

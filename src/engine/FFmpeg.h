@@ -22,6 +22,7 @@
 #include "PacketWriter.h"
 #include "PictureHooks.h"
 #include "PreviewHandoff.h"
+#include "RunSettings.h"
 #include "StatusReport.h"
 #include "StreamSetup.h"
 #include "TranscodeSetup.h"
@@ -220,11 +221,15 @@ protected:
         settings_.BitstreamFilters(AVMEDIA_TYPE_SUBTITLE);
     TMetadataEntries& metadata_ = settings_.Metadata();
     TFrameHookChain& frame_hooks_ = settings_.FrameHooks();
+    std::atomic<bool> stop_requested_{false};
     std::int64_t& total_duration_ = settings_.TotalDuration();
 
-    // The parts (README.md); the constructor hands each the state it reads.
+    // The parts (README.md): each reads the run settings and calls the few parts it needs.
     TEngineServices services_;
-    TConversionStats stats_; // reset by Reset
+    const TRunSettings run_{settings_.Pending(),      settings_.Switches(),
+                            settings_.Contexts(),     settings_.StreamMaps(),
+                            settings_.MetaDataMaps(), settings_.StreamIdMap(),
+                            stop_requested_,          services_};
     TInputFiles input_files_;
     TOutputStreams output_streams_;
     TOutputFiles output_files_;
@@ -242,7 +247,6 @@ protected:
 
     // Status.
     std::atomic<bool> working_{false};
-    std::atomic<bool> stop_requested_{false};
     std::atomic<bool> finished_{false};
     std::atomic<bool> terminated_{false};
     std::atomic<bool> termination_claimed_{false};

@@ -2,6 +2,8 @@
 
 #include "InputFiles.h"
 
+#include "EngineSettings.h"
+
 #include "FFmpegException.h"
 #include "FFmpegLoader.h"
 #include "FFmpegLogger.h"
@@ -56,9 +58,9 @@ int StrictOf(const TOptionContexts& ctx, AVMediaType type) {
 
 } // namespace
 
-TInputFiles::TInputFiles(TPendingSettings& pending, const TTaskSwitches& switches,
-                         const TOptionContexts& contexts, const TEngineServices& services)
-    : pending_(pending), switches_(switches), contexts_(contexts), services_(services) {}
+TInputFiles::TInputFiles(const TRunSettings& run, TEngineSettings& settings)
+    : pending_(run.pending), switches_(run.switches), contexts_(run.contexts), settings_(settings),
+      services_(run.services) {}
 
 AVFormatContext* TInputFiles::Context(int index) const {
     return index >= 0 && index < Count() ? slots_[index].ctx.get() : nullptr;
@@ -91,10 +93,7 @@ int TInputFiles::FindInputFile(const std::string& fileName) const {
 }
 
 void TInputFiles::clear_codec_names() {
-    pending_.video_codec_name.clear();
-    pending_.audio_codec_name.clear();
-    pending_.subtitle_codec_name.clear();
-    pending_.video_channel = 0;
+    settings_.ClearCodecNames();
 }
 
 bool TInputFiles::fail(const std::string& text) {
@@ -111,7 +110,7 @@ bool TInputFiles::opt_input_file(const std::string& fileName, std::int64_t& tota
             throw FFmpegException(
                 Format(enginemsg::UnknownInputFormat, pending_.file_format.c_str()));
         }
-        pending_.file_format.clear();
+        settings_.ClearFileFormat();
     }
     if (Count() >= MaxFiles) {
         return fail(Format(enginemsg::TooManyInputFiles, MaxFiles));
@@ -218,7 +217,7 @@ bool TInputFiles::select_program(AVFormatContext* ctx) {
         }
     }
     if (found) {
-        pending_.opt_programid = 0;
+        settings_.ClearProgramId();
     }
     return found;
 }
@@ -242,7 +241,7 @@ bool TInputFiles::seek_to_start(AVFormatContext* ctx, const std::string& fileNam
                                     fileName.c_str(),
                                     static_cast<double>(timestamp) / AV_TIME_BASE);
         }
-        pending_.start_time = 0;
+        settings_.ClearStartTime();
     }
     return true;
 }
@@ -315,28 +314,27 @@ void TInputFiles::add_streams(AVFormatContext* ctx, TInputFileSlot& slot, const 
 // What a video stream tells becomes the pending picture settings, as the old interface did.
 void TInputFiles::describe_video_stream(AVStream* st, const AVCodecContext* dec, int index) {
     const AVCodecParameters* par = st->codecpar;
-    pending_.frame_height = par->height;
-    pending_.frame_width = par->width;
+    int height = par->height;
+    int width = par->width;
     const AVRational ratio =
         st->sample_aspect_ratio.num != 0 ? st->sample_aspect_ratio : par->sample_aspect_ratio;
     const double r = ratio.num != 0 ? static_cast<double>(ratio.num) / ratio.den : 0.0;
+    float aspect = pending_.frame_aspect_ratio;
     if (par->width * par->height != 0) {
-        pending_.frame_aspect_ratio =
-            r != 0 ? static_cast<float>(par->width * r / par->height)
-                   : static_cast<float>(par->width) / static_cast<float>(par->height);
+        aspect = r != 0 ? static_cast<float>(par->width * r / par->height)
+                        : static_cast<float>(par->width) / static_cast<float>(par->height);
     } else if (r == 0) {
-        pending_.frame_aspect_ratio = 1.3333334f;
+        aspect = 1.3333334f;
     }
-    pending_.frame_pix_fmt = dec->pix_fmt;
     if (dec->lowres > 0) {
-        pending_.frame_width >>= dec->lowres;
-        pending_.frame_height >>= dec->lowres;
+        width >>= dec->lowres;
+        height >>= dec->lowres;
     }
     // Pictures are turned upright before anything else sees them.
     if (OrientationOf(st).SwapsSides()) {
-        std::swap(pending_.frame_width, pending_.frame_height);
-        if (pending_.frame_aspect_ratio > 0) {
-            pending_.frame_aspect_ratio = 1.0f / pending_.frame_aspect_ratio;
+        std::swap(width, height);
+        if (aspect > 0) {
+            aspect = 1.0f / aspect;
         }
     }
     const AVRational rate = st->r_frame_rate;
@@ -347,16 +345,14 @@ void TInputFiles::describe_video_stream(AVStream* st, const AVCodecContext* dec,
                                 av_q2d(codecRate), codecRate.num, codecRate.den, av_q2d(rate),
                                 rate.num, rate.den);
     }
-    pending_.frame_rate = rate;
+    settings_.TakeSourcePicture(width, height, aspect, dec->pix_fmt, rate);
 }
 
 void TInputFiles::describe_audio_stream(const AVCodecParameters* par) {
-    pending_.channel_layout = par->ch_layout.order == AV_CHANNEL_ORDER_NATIVE
+    settings_.TakeSourceSound(par->ch_layout.order == AV_CHANNEL_ORDER_NATIVE
                                   ? static_cast<std::int64_t>(par->ch_layout.u.mask)
-                                  : 0;
-    pending_.audio_channels = par->ch_layout.nb_channels;
-    pending_.audio_sample_rate = par->sample_rate;
-    pending_.audio_sample_fmt = par->format;
+                                  : 0,
+                              par->ch_layout.nb_channels, par->sample_rate, par->format);
 }
 
 void TInputFiles::take_file(TInputFileSlot slot, std::int64_t timestamp,
@@ -364,7 +360,7 @@ void TInputFiles::take_file(TInputFileSlot slot, std::int64_t timestamp,
     const int index = Count();
     slot.ts_offset = pending_.input_ts_offset - (switches_.copy_ts ? 0 : timestamp);
     slot.ts_scale = pending_.input_ts_scale;
-    pending_.input_ts_scale.fill(0); // for this input only
+    settings_.ClearTimeStampScales();
     struct stat st {};
     if (::stat(slot.file_name.c_str(), &st) == 0) {
         slot.has_identity = true;

@@ -3,19 +3,20 @@
 // The input files of a task: opening them with the pending settings (format, forced decoders,
 // program, start time), what they tell back into those settings, and their identity on disk.
 
-#include "EngineServices.h"
-#include "EngineTypes.h"
-#include "OptionContexts.h"
+#include "RunSettings.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+class TEngineSettings;
+
 class TInputFiles {
 public:
-    TInputFiles(TPendingSettings& pending, const TTaskSwitches& switches,
-                const TOptionContexts& contexts, const TEngineServices& services);
+    // Opening a file uses up the settings' pending format, codecs, program and start time,
+    // and leaves what the file tells there.
+    TInputFiles(const TRunSettings& run, TEngineSettings& settings);
 
     // Opens the file, or returns false with the last error text set; a longer input raises
     // totalDuration to its length. Raises FFmpegException on an unknown forced format.
@@ -51,9 +52,10 @@ private:
     void take_file(TInputFileSlot slot, std::int64_t timestamp,
                    const std::vector<const AVCodec*>& codecs);
 
-    TPendingSettings& pending_;
+    const TPendingSettings& pending_;
     const TTaskSwitches& switches_;
     const TOptionContexts& contexts_;
+    TEngineSettings& settings_;
     const TEngineServices& services_;
     std::vector<TInputFileSlot> slots_;
     std::vector<const AVCodec*> codecs_; // forced decoder per input stream, or null

@@ -2,6 +2,8 @@
 
 #include "OutputFiles.h"
 
+#include "EngineSettings.h"
+
 #include "FFmpegException.h"
 #include "FFmpegMessages.h"
 #include "MediaFile.h"
@@ -26,12 +28,9 @@ std::string CreationTime(std::int64_t seconds) {
 
 } // namespace
 
-TOutputFiles::TOutputFiles(TPendingSettings& pending, const TOptionContexts& contexts,
-                           TMetadataEntries& metadata, std::array<int, MAX_STREAMS>& streamIds,
-                           const TInputFiles& inputs, TOutputStreams& streams,
-                           const TEngineServices& services)
-    : pending_(pending), contexts_(contexts), metadata_(metadata), stream_ids_(streamIds),
-      inputs_(inputs), streams_(streams), services_(services) {}
+TOutputFiles::TOutputFiles(const TRunSettings& run, TEngineSettings& settings, const TLinks& links)
+    : pending_(run.pending), contexts_(run.contexts), settings_(settings), inputs_(links.inputs),
+      streams_(links.streams), services_(run.services) {}
 
 int TOutputFiles::fail(const std::string& text) {
     services_.setLastErrorText(text);
@@ -67,7 +66,7 @@ int TOutputFiles::opt_output_file(const std::string& fileName, bool join,
         if (fmt == nullptr) {
             return fail(Format(enginemsg::UnsuitableOutputFormat, pending_.file_format.c_str()));
         }
-        pending_.file_format.clear();
+        settings_.ClearFileFormat();
     } else {
         fmt = fn::av_guess_format(nullptr, libraryName.c_str(), nullptr);
         if (fmt == nullptr) {
@@ -95,7 +94,7 @@ int TOutputFiles::opt_output_file(const std::string& fileName, bool join,
     file->loop_output = pending_.loop_output;
     oc->flags |= AVFMT_FLAG_NONBLOCK;
     contexts_.ApplyContextOptions(oc, contexts_.FormatOpts(), AV_OPT_FLAG_ENCODING_PARAM);
-    stream_ids_.fill(0);
+    settings_.ClearStreamIds();
     if (join && inputs_.Count() > 1) {
         enter_join_mode(*file, totalDuration);
     }
@@ -181,10 +180,10 @@ void TOutputFiles::set_file_metadata(AVFormatContext* oc) {
                         CreationTime(pending_.recording_timestamp).c_str(), 0);
     }
     // From the last entry to the first, so the first of repeated keys wins.
-    for (auto it = metadata_.rbegin(); it != metadata_.rend(); ++it) {
+    const TMetadataEntries entries = settings_.TakeMetadata();
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
         fn::av_dict_set(&oc->metadata, it->first.c_str(), it->second.c_str(), 0);
     }
-    metadata_.clear();
 }
 
 bool TOutputFiles::open_byte_stream(TOutputFile& file, const std::string& libraryName) {

@@ -4,11 +4,9 @@
 // for, file meta-data, the byte stream, join mode, and the removal of what a failed task
 // left behind.
 
-#include "EngineServices.h"
-#include "EngineTypes.h"
 #include "InputFiles.h"
-#include "OptionContexts.h"
 #include "OutputStreams.h"
+#include "RunSettings.h"
 
 #include <array>
 #include <cstdint>
@@ -18,10 +16,13 @@
 
 class TOutputFiles {
 public:
-    TOutputFiles(TPendingSettings& pending, const TOptionContexts& contexts,
-                 TMetadataEntries& metadata, std::array<int, MAX_STREAMS>& streamIds,
-                 const TInputFiles& inputs, TOutputStreams& streams,
-                 const TEngineServices& services);
+    // The inputs a join reads and the part that makes each output's streams.
+    struct TLinks {
+        const TInputFiles& inputs;
+        TOutputStreams& streams;
+    };
+    // A new file uses up the settings' pending format, meta-data and stream ids.
+    TOutputFiles(const TRunSettings& run, TEngineSettings& settings, const TLinks& links);
 
     // Returns the new number of output files, or -1 with the last error text set. Joining
     // the inputs into one file sets totalDuration to their sum.
@@ -49,10 +50,9 @@ private:
     bool open_byte_stream(TOutputFile& file, const std::string& libraryName);
     void enter_join_mode(TOutputFile& file, std::int64_t& totalDuration);
 
-    TPendingSettings& pending_;
+    const TPendingSettings& pending_;
     const TOptionContexts& contexts_;
-    TMetadataEntries& metadata_;
-    std::array<int, MAX_STREAMS>& stream_ids_;
+    TEngineSettings& settings_;
     const TInputFiles& inputs_;
     TOutputStreams& streams_;
     const TEngineServices& services_;

@@ -2,6 +2,8 @@
 
 #include "OutputStreams.h"
 
+#include "EngineSettings.h"
+
 #include "FFmpegException.h"
 #include "FFmpegLogger.h"
 #include "FFmpegMessages.h"
@@ -54,11 +56,10 @@ template <typename T> bool Listed(const T* list, T value, T end) {
     return false;
 }
 
-void SetLanguage(AVStream* st, std::string& language) {
+void SetLanguage(AVStream* st, const std::string& language) {
     if (!language.empty()) {
         fn::av_dict_set(&st->metadata, "language", language.c_str(), 0);
     }
-    language.clear();
 }
 
 std::uint16_t* CopyMatrix(const std::vector<std::uint16_t>& matrix) {
@@ -71,16 +72,9 @@ std::uint16_t* CopyMatrix(const std::vector<std::uint16_t>& matrix) {
 
 } // namespace
 
-TOutputStreams::TOutputStreams(TPendingSettings& pending, const TTaskSwitches& switches,
-                               const TOptionContexts& contexts,
-                               const std::array<int, MAX_STREAMS>& streamIds,
-                               std::vector<std::string>& videoFilters,
-                               std::vector<std::string>& audioFilters,
-                               std::vector<std::string>& subtitleFilters,
-                               const TEngineServices& services)
-    : pending_(pending), switches_(switches), contexts_(contexts), stream_ids_(streamIds),
-      video_bitstream_filters_(videoFilters), audio_bitstream_filters_(audioFilters),
-      subtitle_bitstream_filters_(subtitleFilters), services_(services) {}
+TOutputStreams::TOutputStreams(const TRunSettings& run, TEngineSettings& settings)
+    : pending_(run.pending), switches_(run.switches), contexts_(run.contexts),
+      stream_ids_(run.streamIds), settings_(settings), services_(run.services) {}
 
 const AVCodec* TOutputStreams::choose_encoder(const TOutputFile& file, AVMediaType type,
                                               const std::string& name, bool& byName) const {
@@ -103,11 +97,11 @@ const AVCodec* TOutputStreams::choose_encoder(const TOutputFile& file, AVMediaTy
 }
 
 TOutputStreamSlot& TOutputStreams::add_stream(TOutputFile& file, const AVCodec* codec,
-                                              std::string& codecName) {
+                                              AVMediaType type) {
     try {
         return AddStream(file, stream_ids_, codec);
     } catch (...) {
-        codecName.clear();
+        settings_.ClearCodecName(type);
         throw;
     }
 }
@@ -154,12 +148,11 @@ void TOutputStreams::new_video_stream(TOutputFile& file) {
     if (!pending_.video_stream_copy) {
         codec = choose_encoder(file, AVMEDIA_TYPE_VIDEO, pending_.video_codec_name, byName);
     }
-    TOutputStreamSlot& slot = add_stream(file, codec, pending_.video_codec_name);
+    TOutputStreamSlot& slot = add_stream(file, codec, AVMEDIA_TYPE_VIDEO);
     AVStream* st = slot.st;
     AVCodecContext* enc = slot.enc.get();
     enc->codec_type = AVMEDIA_TYPE_VIDEO;
-    slot.bitstream_filters = std::move(video_bitstream_filters_);
-    video_bitstream_filters_.clear();
+    slot.bitstream_filters = settings_.TakeBitstreamFilters(AVMEDIA_TYPE_VIDEO);
     if (pending_.video_codec_tag != 0) {
         enc->codec_tag = pending_.video_codec_tag;
     }
@@ -174,10 +167,7 @@ void TOutputStreams::new_video_stream(TOutputFile& file) {
         set_video_encoding(file, slot, sar);
     }
     SetLanguage(st, pending_.video_language);
-    pending_.video_disable = false;
-    pending_.video_codec_name.clear();
-    pending_.video_stream_copy = false;
-    pending_.frame_pix_fmt = -1;
+    settings_.StreamMade(AVMEDIA_TYPE_VIDEO);
 }
 
 void TOutputStreams::set_header_flags(AVCodecContext* enc, const AVOutputFormat* fmt) const {
@@ -278,11 +268,10 @@ void TOutputStreams::new_audio_stream(TOutputFile& file) {
     if (!pending_.audio_stream_copy) {
         codec = choose_encoder(file, AVMEDIA_TYPE_AUDIO, pending_.audio_codec_name, byName);
     }
-    TOutputStreamSlot& slot = add_stream(file, codec, pending_.audio_codec_name);
+    TOutputStreamSlot& slot = add_stream(file, codec, AVMEDIA_TYPE_AUDIO);
     AVCodecContext* enc = slot.enc.get();
     enc->codec_type = AVMEDIA_TYPE_AUDIO;
-    slot.bitstream_filters = std::move(audio_bitstream_filters_);
-    audio_bitstream_filters_.clear();
+    slot.bitstream_filters = settings_.TakeBitstreamFilters(AVMEDIA_TYPE_AUDIO);
     if (pending_.audio_codec_tag != 0) {
         enc->codec_tag = pending_.audio_codec_tag;
     }
@@ -305,9 +294,7 @@ void TOutputStreams::new_audio_stream(TOutputFile& file) {
     // The time base follows the rate the encoder really runs at.
     enc->time_base = AVRational{1, enc->sample_rate > 0 ? enc->sample_rate : 1};
     SetLanguage(slot.st, pending_.audio_language);
-    pending_.audio_disable = false;
-    pending_.audio_codec_name.clear();
-    pending_.audio_stream_copy = false;
+    settings_.StreamMade(AVMEDIA_TYPE_AUDIO);
 }
 
 void TOutputStreams::set_audio_encoding(TOutputFile& file, TOutputStreamSlot& slot) {
@@ -360,11 +347,10 @@ void TOutputStreams::new_subtitle_stream(TOutputFile& file) {
     if (!pending_.subtitle_stream_copy) {
         codec = choose_encoder(file, AVMEDIA_TYPE_SUBTITLE, pending_.subtitle_codec_name, byName);
     }
-    TOutputStreamSlot& slot = add_stream(file, codec, pending_.subtitle_codec_name);
+    TOutputStreamSlot& slot = add_stream(file, codec, AVMEDIA_TYPE_SUBTITLE);
     AVCodecContext* enc = slot.enc.get();
     enc->codec_type = AVMEDIA_TYPE_SUBTITLE;
-    slot.bitstream_filters = std::move(subtitle_bitstream_filters_);
-    subtitle_bitstream_filters_.clear();
+    slot.bitstream_filters = settings_.TakeBitstreamFilters(AVMEDIA_TYPE_SUBTITLE);
     if (pending_.subtitle_codec_tag != 0) {
         enc->codec_tag = pending_.subtitle_codec_tag;
     }
@@ -378,7 +364,5 @@ void TOutputStreams::new_subtitle_stream(TOutputFile& file) {
         slot.codec_by_name = byName;
     }
     SetLanguage(slot.st, pending_.subtitle_language);
-    pending_.subtitle_disable = false;
-    pending_.subtitle_codec_name.clear();
-    pending_.subtitle_stream_copy = false;
+    settings_.StreamMade(AVMEDIA_TYPE_SUBTITLE);
 }

@@ -27,9 +27,9 @@ std::int64_t FrameDuration(const AVInputStream& ist, const AVFrame* frame) {
 
 } // namespace
 
-TPacketDecoder::TPacketDecoder(const TPendingSettings& pending, const TTaskSwitches& switches,
-                               TVideoPath& video, TAudioPath& audio, TPacketWriter& writer)
-    : pending_(pending), switches_(switches), video_(video), audio_(audio), writer_(writer) {}
+TPacketDecoder::TPacketDecoder(const TRunSettings& run, const TLinks& links)
+    : pending_(run.pending), switches_(run.switches), video_(links.video), audio_(links.audio),
+      writer_(links.writer) {}
 
 int TPacketDecoder::output_packet(TTranscodeState& ts, int istIndex, const AVPacket* pkt) {
     AVInputStream& ist = *ts.ist_table[istIndex];

@@ -5,13 +5,19 @@
 
 #include "AudioPath.h"
 #include "PacketWriter.h"
+#include "RunSettings.h"
 #include "TranscodeState.h"
 #include "VideoPath.h"
 
 class TPacketDecoder {
 public:
-    TPacketDecoder(const TPendingSettings& pending, const TTaskSwitches& switches,
-                   TVideoPath& video, TAudioPath& audio, TPacketWriter& writer);
+    // Where decoded and copied data goes.
+    struct TLinks {
+        TVideoPath& video;
+        TAudioPath& audio;
+        TPacketWriter& writer;
+    };
+    TPacketDecoder(const TRunSettings& run, const TLinks& links);
 
     // One packet of an input stream (null: drain its decoder); -1 when decoding failed.
     int output_packet(TTranscodeState& ts, int istIndex, const AVPacket* pkt);

@@ -24,17 +24,15 @@ std::int64_t FileGrowth(const TOutputFile& file) {
 
 } // namespace
 
-TPacketLoop::TPacketLoop(const TPendingSettings& pending, const TTaskSwitches& switches,
-                         TInputFiles& inputs, const TOutputFiles& outputs, TPacketDecoder& decoder,
-                         TPacketWriter& writer, TAudioPath& audio, TStatusReport& report,
-                         TConversionStats& stats, const std::atomic<bool>& stopRequested,
-                         std::function<void()> checkPause, const TEngineServices& services)
-    : pending_(pending), switches_(switches), inputs_(inputs), outputs_(outputs), decoder_(decoder),
-      writer_(writer), audio_(audio), report_(report), stats_(stats),
-      stop_requested_(stopRequested), check_pause_(std::move(checkPause)), services_(services) {}
+TPacketLoop::TPacketLoop(const TRunSettings& run, const TLinks& links,
+                         std::function<void()> checkPause)
+    : pending_(run.pending), switches_(run.switches), inputs_(links.inputs),
+      outputs_(links.outputs), decoder_(links.decoder), writer_(links.writer), audio_(links.audio),
+      report_(links.report), stop_requested_(run.stopRequested),
+      check_pause_(std::move(checkPause)), services_(run.services) {}
 
 void TPacketLoop::Run(TTranscodeState& ts) {
-    ts.last_report_time = stats_.timer_start;
+    ts.last_report_time = report_.Stats().timer_start;
     while (!stop_requested_) {
         // A paused worker waits here, between packets, holding no lock.
         check_pause_();

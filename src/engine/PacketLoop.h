@@ -5,11 +5,11 @@
 // conversion (drain, trailers, final report, the byte streams closed).
 
 #include "AudioPath.h"
-#include "EngineServices.h"
 #include "InputFiles.h"
 #include "OutputFiles.h"
 #include "PacketDecoder.h"
 #include "PacketWriter.h"
+#include "RunSettings.h"
 #include "StatusReport.h"
 #include "TranscodeState.h"
 
@@ -19,12 +19,17 @@
 
 class TPacketLoop {
 public:
+    // The parts the loop reads from, hands packets to, drains and reports through.
+    struct TLinks {
+        TInputFiles& inputs;
+        const TOutputFiles& outputs;
+        TPacketDecoder& decoder;
+        TPacketWriter& writer;
+        TAudioPath& audio;
+        TStatusReport& report;
+    };
     // checkPause holds the worker while the task is paused.
-    TPacketLoop(const TPendingSettings& pending, const TTaskSwitches& switches, TInputFiles& inputs,
-                const TOutputFiles& outputs, TPacketDecoder& decoder, TPacketWriter& writer,
-                TAudioPath& audio, TStatusReport& report, TConversionStats& stats,
-                const std::atomic<bool>& stopRequested, std::function<void()> checkPause,
-                const TEngineServices& services);
+    TPacketLoop(const TRunSettings& run, const TLinks& links, std::function<void()> checkPause);
 
     // Runs to the end of the inputs (or a stop) and completes the files; raises
     // FFmpegException on failure.
@@ -59,7 +64,6 @@ private:
     TPacketWriter& writer_;
     TAudioPath& audio_;
     TStatusReport& report_;
-    TConversionStats& stats_;
     const std::atomic<bool>& stop_requested_;
     std::function<void()> check_pause_;
     const TEngineServices& services_;

@@ -2,6 +2,8 @@
 
 #include "PacketWriter.h"
 
+#include "StatusReport.h"
+
 #include "FFmpegException.h"
 #include "FFmpegLogger.h"
 #include "FFmpegMessages.h"
@@ -25,9 +27,8 @@ std::uint64_t ReadLE(const std::uint8_t* p, int bytes) {
 
 } // namespace
 
-TPacketWriter::TPacketWriter(const TPendingSettings& pending, const TTaskSwitches& switches,
-                             TConversionStats& stats, const TEngineServices& services)
-    : pending_(pending), switches_(switches), stats_(stats), services_(services) {}
+TPacketWriter::TPacketWriter(const TRunSettings& run, TStatusReport& report)
+    : pending_(run.pending), switches_(run.switches), report_(report), services_(run.services) {}
 
 void TPacketWriter::do_streamcopy(AVOutputStream& ost, const AVInputStream& ist,
                                   const AVPacket& pkt) {
@@ -37,9 +38,9 @@ void TPacketWriter::do_streamcopy(AVOutputStream& ost, const AVInputStream& ist,
     }
     const int type = ost.st->codecpar->codec_type;
     if (type == AVMEDIA_TYPE_AUDIO) {
-        stats_.audio_size += pkt.size;
+        report_.AddAudioBytes(pkt.size);
     } else if (type == AVMEDIA_TYPE_VIDEO) {
-        stats_.video_size += pkt.size;
+        report_.AddVideoBytes(pkt.size);
         ost.sync_opts++;
     }
     AVPacket* opkt = ost.pkt.get();
@@ -161,10 +162,10 @@ int TPacketWriter::encode_frame(TTranscodeState& ts, AVOutputStream& ost, const 
         const int size = pkt->size;
         total += size;
         if (video) {
-            stats_.video_size += size;
+            report_.AddVideoBytes(size);
             read_quality_stats(ost, pkt);
         } else {
-            stats_.audio_size += size;
+            report_.AddAudioBytes(size);
         }
         if (ost.logfile && enc->stats_out != nullptr) {
             std::fputs(enc->stats_out, ost.logfile.get());
@@ -274,9 +275,9 @@ void TPacketWriter::do_video_stats(TTranscodeState& ts, AVOutputStream& ost, int
         ti1 = 0.01;
     }
     const double bitrate = frameSize * 8 / av_q2d(enc->time_base) / 1000.0;
-    const double avg = static_cast<double>(stats_.video_size) * 8 / ti1 / 1000.0;
+    const double avg = static_cast<double>(report_.Stats().video_size) * 8 / ti1 / 1000.0;
     std::fprintf(f, "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
-                 static_cast<double>(stats_.video_size) / 1024, ti1, bitrate, avg);
+                 static_cast<double>(report_.Stats().video_size) / 1024, ti1, bitrate, avg);
     std::fprintf(f, "type= %c\n",
                  fn::av_get_picture_type_char(static_cast<AVPictureType>(ost.coded_pict_type)));
 }

@@ -3,15 +3,17 @@
 // Packets on their way into the files: stream copy, the encoders' output, subtitles, the
 // bitstream filters and the muxer, with the byte counts and the video statistics file.
 
-#include "EngineServices.h"
+#include "RunSettings.h"
 #include "TranscodeState.h"
 
 #include <cstdint>
 
+class TStatusReport;
+
 class TPacketWriter {
 public:
-    TPacketWriter(const TPendingSettings& pending, const TTaskSwitches& switches,
-                  TConversionStats& stats, const TEngineServices& services);
+    // The byte counts go to the report.
+    TPacketWriter(const TRunSettings& run, TStatusReport& report);
 
     void do_streamcopy(AVOutputStream& ost, const AVInputStream& ist, const AVPacket& pkt);
     // Sends a frame (null: the end) and writes what comes out; returns the bytes written.
@@ -28,6 +30,6 @@ private:
 
     const TPendingSettings& pending_;
     const TTaskSwitches& switches_;
-    TConversionStats& stats_;
+    TStatusReport& report_;
     const TEngineServices& services_;
 };

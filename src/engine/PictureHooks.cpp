@@ -6,9 +6,9 @@
 #include "FFmpegLogger.h"
 #include "FFmpegMessages.h"
 
-TPictureHooks::TPictureHooks(TCustomFFmpeg& task, TTaskSwitches& switches,
+TPictureHooks::TPictureHooks(TCustomFFmpeg& task, const TRunSettings& run,
                              TFrameHookChain& frameHooks)
-    : task_(task), switches_(switches), frame_hooks_(frameHooks) {}
+    : task_(task), switches_(run.switches), frame_hooks_(frameHooks) {}
 
 bool TPictureHooks::HasCustomHook() const {
     return static_cast<bool>(task_.CustomHookHandler);
@@ -20,12 +20,13 @@ void TPictureHooks::Release() {
 
 void TPictureHooks::Reset() {
     frame_counter_ = 0;
+    hooks_stopped_ = false;
     converter_.Reset();
 }
 
 AVFrame* TPictureHooks::apply_picture_hooks(AVInputStream& ist, AVFrame* frame) {
     ++frame_counter_;
-    const bool hookChain = switches_.vhook_active && !frame_hooks_.Empty();
+    const bool hookChain = switches_.vhook_active && !hooks_stopped_ && !frame_hooks_.Empty();
     if (!task_.CustomHookHandler && !hookChain) {
         return frame; // no hook: the decoded picture is used in place
     }
@@ -83,6 +84,6 @@ void TPictureHooks::run_custom_hook(AVInputStream& ist, AVFrame* picture) {
     }
     if (stopHook) {
         task_.CustomHookHandler = nullptr;
-        switches_.vhook_active = false;
+        hooks_stopped_ = true;
     }
 }

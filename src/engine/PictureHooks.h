@@ -5,6 +5,7 @@
 
 #include "FrameHook.h"
 #include "RGBConverter.h"
+#include "RunSettings.h"
 #include "TranscodeState.h"
 
 class TCustomFFmpeg;
@@ -12,7 +13,7 @@ class TCustomFFmpeg;
 class TPictureHooks {
 public:
     // The task is the sender of the custom hook callback, which a failing hook clears.
-    TPictureHooks(TCustomFFmpeg& task, TTaskSwitches& switches, TFrameHookChain& frameHooks);
+    TPictureHooks(TCustomFFmpeg& task, const TRunSettings& run, TFrameHookChain& frameHooks);
 
     // The picture the hooks drew on, or the frame itself when no hook runs.
     AVFrame* apply_picture_hooks(AVInputStream& ist, AVFrame* frame);
@@ -26,8 +27,9 @@ private:
     void run_custom_hook(AVInputStream& ist, AVFrame* picture);
 
     TCustomFFmpeg& task_;
-    TTaskSwitches& switches_;
+    const TTaskSwitches& switches_;
     TFrameHookChain& frame_hooks_;
-    int frame_counter_ = 0; // decoded pictures through the hooks
+    int frame_counter_ = 0;      // decoded pictures through the hooks
+    bool hooks_stopped_ = false; // a failing custom hook ends every hook of the run
     TRGBConverter converter_;
 };

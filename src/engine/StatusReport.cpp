@@ -33,10 +33,22 @@ void DumpOutput(const TOutputFile& file, int index) {
 
 } // namespace
 
-TStatusReport::TStatusReport(TCustomFFmpeg& task, const TPendingSettings& pending,
-                             const TTaskSwitches& switches, TConversionStats& stats,
-                             const TEngineServices& services)
-    : task_(task), pending_(pending), switches_(switches), stats_(stats), services_(services) {}
+TStatusReport::TStatusReport(TCustomFFmpeg& task, const TRunSettings& run)
+    : task_(task), run_(run), switches_(run.switches), services_(run.services) {}
+
+void TStatusReport::StartTimer() {
+    stats_.timer_start = fn::av_gettime();
+}
+
+void TStatusReport::FramesDropped(int count) {
+    stats_.nb_frames_drop += count;
+    stats_.do_log_status = true;
+}
+
+void TStatusReport::FramesRepeated(int count) {
+    stats_.nb_frames_dup += count;
+    stats_.do_log_status = true;
+}
 
 void TStatusReport::print_report(TTranscodeState& ts, bool isLastReport) {
     std::int64_t total_size = 0;
@@ -118,7 +130,7 @@ TStatusReport::TVideoStatus TStatusReport::video_status(TTranscodeState& ts, boo
         if (isLastReport) {
             Append(line, "L");
         }
-        if (pending_.qp_hist) {
+        if (run_.pending.qp_hist) {
             const int qp = static_cast<int>(std::lrint(q));
             if (qp >= 0 && qp < static_cast<int>(ts.qp_histogram.size())) {
                 ts.qp_histogram[qp]++;

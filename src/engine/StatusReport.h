@@ -3,8 +3,7 @@
 // Status reports of a running conversion: the stream mapping, the status line handed to the
 // progress callback or the log, and the closing summary.
 
-#include "EngineServices.h"
-#include "EngineTypes.h"
+#include "RunSettings.h"
 #include "TranscodeState.h"
 
 #include <string>
@@ -14,9 +13,18 @@ class TCustomFFmpeg;
 class TStatusReport {
 public:
     // The task is the sender of the progress callback and tells the total duration.
-    TStatusReport(TCustomFFmpeg& task, const TPendingSettings& pending,
-                  const TTaskSwitches& switches, TConversionStats& stats,
-                  const TEngineServices& services);
+    TStatusReport(TCustomFFmpeg& task, const TRunSettings& run);
+
+    // The counters the report shows; the parts that write, drop or repeat add to them.
+    const TConversionStats& Stats() const { return stats_; }
+    void ResetStats() { stats_ = TConversionStats{}; }
+    void StartTimer();
+    void AddVideoBytes(std::int64_t bytes) { stats_.video_size += bytes; }
+    void AddAudioBytes(std::int64_t bytes) { stats_.audio_size += bytes; }
+    void AddExtraBytes(std::int64_t bytes) { stats_.extra_size += bytes; }
+    // A dropped or repeated picture also puts the next status line in the log.
+    void FramesDropped(int count);
+    void FramesRepeated(int count);
 
     void print_report(TTranscodeState& ts, bool isLastReport);
     void print_stream_mapping(const TTranscodeState& ts);
@@ -36,8 +44,8 @@ private:
     void log_summary(std::int64_t totalSize);
 
     TCustomFFmpeg& task_;
-    const TPendingSettings& pending_;
+    const TRunSettings& run_;
     const TTaskSwitches& switches_;
-    TConversionStats& stats_;
     const TEngineServices& services_;
+    TConversionStats stats_;
 };

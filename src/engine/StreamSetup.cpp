@@ -61,14 +61,10 @@ bool HeaderLooksDamaged(const AVCodecParameters& par) {
 
 } // namespace
 
-TStreamSetup::TStreamSetup(TPendingSettings& pending, const TTaskSwitches& switches,
-                           const TOptionContexts& contexts, TInputFiles& inputs,
-                           const TOutputFiles& outputs, const TPictureHooks& hooks,
-                           const TPreviewHandoff& preview, TVideoPath& video, TStatusReport& report,
-                           TConversionStats& stats, const TEngineServices& services)
-    : pending_(pending), switches_(switches), contexts_(contexts), inputs_(inputs),
-      outputs_(outputs), hooks_(hooks), preview_(preview), video_(video), report_(report),
-      stats_(stats), services_(services) {}
+TStreamSetup::TStreamSetup(const TRunSettings& run, const TLinks& links)
+    : pending_(run.pending), switches_(run.switches), contexts_(run.contexts),
+      inputs_(links.inputs), outputs_(links.outputs), hooks_(links.hooks), preview_(links.preview),
+      video_(links.video), report_(links.report), services_(run.services) {}
 
 void TStreamSetup::prepare_copy_stream(AVOutputStream& ost, const AVInputStream& ist) {
     const AVCodecParameters* ipar = ist.st->codecpar;
@@ -177,8 +173,8 @@ void TStreamSetup::prepare_video_encoding(AVOutputStream& ost, const AVInputStre
     if (!sizeKnown && (enc->width <= 0 || enc->height <= 0)) {
         throw FFmpegException(Format(enginemsg::PictureSizeUnknown, ist.file_index, ist.index));
     }
-    make_even_for_encoder(ost);
     set_crop_bands(ost);
+    make_even_for_encoder(ost);
     const int cropW = decW - ost.leftBand - ost.rightBand;
     const int cropH = decH - ost.topBand - ost.bottomBand;
     ost.video_resample = cropW != enc->width || cropH != enc->height || decFmt != enc->pix_fmt;
@@ -277,17 +273,20 @@ void TStreamSetup::make_even_for_encoder(AVOutputStream& ost) {
         enc->width = w;
         enc->height = h;
     }
-    int* bands[] = {&pending_.frame_topBand, &pending_.frame_bottomBand, &pending_.frame_leftBand,
-                    &pending_.frame_rightBand};
+    int* bands[] = {&ost.topBand, &ost.bottomBand, &ost.leftBand, &ost.rightBand};
+    int* originals[] = {&ost.original_topBand, &ost.original_bottomBand, &ost.original_leftBand,
+                        &ost.original_rightBand};
     const int masks[] = {yMask, yMask, xMask, xMask};
     for (int i = 0; i < 4; ++i) {
         const int even = *bands[i] & ~masks[i];
         if (even != *bands[i]) {
             LoggerInstance().LogFmt(services_.sender, llWarning, enginemsg::CropMadeEven, *bands[i],
                                     desc->name, even);
-            *bands[i] = even;
+            *bands[i] = *originals[i] = even;
         }
     }
+    ost.video_crop =
+        ost.topBand != 0 || ost.bottomBand != 0 || ost.leftBand != 0 || ost.rightBand != 0;
 }
 
 void TStreamSetup::prepare_audio_encoding(AVOutputStream& ost, AVInputStream& ist) {
@@ -377,7 +376,7 @@ void TStreamSetup::open_encoder(TTranscodeState& ts, AVOutputStream& ost, int os
             ts, Format(enginemsg::EncoderOpenError, ost.file_index, ost.index, type.c_str()));
     }
     ost.encoder_open = true;
-    stats_.extra_size += enc->extradata_size;
+    report_.AddExtraBytes(enc->extradata_size);
     if (fn::avcodec_parameters_from_context(ost.st->codecpar, enc) < 0) {
         throw FFmpegException(enginemsg::AvMalloczFail);
     }

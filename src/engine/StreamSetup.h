@@ -4,12 +4,11 @@
 // scaler or filter graph, the two-pass log), the encoders and decoders opened and freed again,
 // and the bitstream-filter chains.
 
-#include "EngineServices.h"
 #include "InputFiles.h"
-#include "OptionContexts.h"
 #include "OutputFiles.h"
 #include "PictureHooks.h"
 #include "PreviewHandoff.h"
+#include "RunSettings.h"
 #include "StatusReport.h"
 #include "TranscodeState.h"
 #include "VideoPath.h"
@@ -18,10 +17,17 @@
 
 class TStreamSetup {
 public:
-    TStreamSetup(TPendingSettings& pending, const TTaskSwitches& switches,
-                 const TOptionContexts& contexts, TInputFiles& inputs, const TOutputFiles& outputs,
-                 const TPictureHooks& hooks, const TPreviewHandoff& preview, TVideoPath& video,
-                 TStatusReport& report, TConversionStats& stats, const TEngineServices& services);
+    // The files, the parts that decide whether a stream may be copied, the video path whose
+    // filter graphs it builds, and where a failure is reported.
+    struct TLinks {
+        TInputFiles& inputs;
+        const TOutputFiles& outputs;
+        const TPictureHooks& hooks;
+        const TPreviewHandoff& preview;
+        TVideoPath& video;
+        TStatusReport& report;
+    };
+    TStreamSetup(const TRunSettings& run, const TLinks& links);
 
     void prepare_copy_stream(AVOutputStream& ost, const AVInputStream& ist);
     void prepare_video_encoding(AVOutputStream& ost, const AVInputStream& ist);
@@ -47,7 +53,7 @@ private:
     void copy_coded_side_data(AVOutputStream& ost);
     void open_decoder(TTranscodeState& ts, int istIndex);
 
-    TPendingSettings& pending_;
+    const TPendingSettings& pending_;
     const TTaskSwitches& switches_;
     const TOptionContexts& contexts_;
     TInputFiles& inputs_;
@@ -56,6 +62,5 @@ private:
     const TPreviewHandoff& preview_;
     TVideoPath& video_;
     TStatusReport& report_;
-    TConversionStats& stats_;
     const TEngineServices& services_;
 };

@@ -46,16 +46,11 @@ void DumpOutput(const TOutputFile& file, int index) {
 
 } // namespace
 
-TTranscodeSetup::TTranscodeSetup(const TPendingSettings& pending, const TTaskSwitches& switches,
-                                 const TOptionContexts& contexts,
-                                 const std::vector<TStreamMap>& streamMaps,
-                                 const std::vector<TMetaDataMap>& metaDataMaps, TInputFiles& inputs,
-                                 const TOutputFiles& outputs, TStreamSetup& streams,
-                                 TStatusReport& report, TConversionStats& stats,
-                                 const TEngineServices& services)
-    : pending_(pending), switches_(switches), contexts_(contexts), stream_maps_(streamMaps),
-      meta_data_maps_(metaDataMaps), inputs_(inputs), outputs_(outputs), streams_(streams),
-      report_(report), stats_(stats), services_(services) {}
+TTranscodeSetup::TTranscodeSetup(const TRunSettings& run, const TLinks& links)
+    : pending_(run.pending), switches_(run.switches), contexts_(run.contexts),
+      stream_maps_(run.streamMaps), meta_data_maps_(run.metaDataMaps), inputs_(links.inputs),
+      outputs_(links.outputs), streams_(links.streams), report_(links.report),
+      services_(run.services) {}
 
 void TTranscodeSetup::transcode_init(TTranscodeState& ts) {
     ts.pkt = media::MakePacket();
@@ -91,7 +86,7 @@ void TTranscodeSetup::transcode_init(TTranscodeState& ts) {
     }
     write_headers(ts);
     report_.print_stream_mapping(ts);
-    stats_.timer_start = fn::av_gettime();
+    report_.StartTimer();
 }
 
 void TTranscodeSetup::build_input_tables(TTranscodeState& ts) {

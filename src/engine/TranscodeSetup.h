@@ -4,10 +4,9 @@
 // output stream's source (stream maps, or the best stream of its kind), meta-data and
 // chapters, the codecs (through the stream set-up) and the file headers.
 
-#include "EngineServices.h"
 #include "InputFiles.h"
-#include "OptionContexts.h"
 #include "OutputFiles.h"
+#include "RunSettings.h"
 #include "StatusReport.h"
 #include "StreamSetup.h"
 #include "TranscodeState.h"
@@ -16,11 +15,14 @@
 
 class TTranscodeSetup {
 public:
-    TTranscodeSetup(const TPendingSettings& pending, const TTaskSwitches& switches,
-                    const TOptionContexts& contexts, const std::vector<TStreamMap>& streamMaps,
-                    const std::vector<TMetaDataMap>& metaDataMaps, TInputFiles& inputs,
-                    const TOutputFiles& outputs, TStreamSetup& streams, TStatusReport& report,
-                    TConversionStats& stats, const TEngineServices& services);
+    // The files and streams the tables are built from, and where a failure is reported.
+    struct TLinks {
+        TInputFiles& inputs;
+        const TOutputFiles& outputs;
+        TStreamSetup& streams;
+        TStatusReport& report;
+    };
+    TTranscodeSetup(const TRunSettings& run, const TLinks& links);
 
     // Fills the tables of ts, opens the codecs and writes the headers; raises FFmpegException
     // on failure (what was opened is in ts for the release).
@@ -52,6 +54,5 @@ private:
     const TOutputFiles& outputs_;
     TStreamSetup& streams_;
     TStatusReport& report_;
-    TConversionStats& stats_;
     const TEngineServices& services_;
 };

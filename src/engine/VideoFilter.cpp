@@ -2,25 +2,6 @@
 
 #include "MediaUtils.h"
 
-namespace {
-
-int AddFilter(AVFilterGraph* graph, const char* filterName, const char* instance,
-              const std::string& args, AVFilterContext** made, std::string& errorText) {
-    const AVFilter* filter = fn::avfilter_get_by_name(filterName);
-    if (filter == nullptr) {
-        errorText = Format("No such filter: '%s'", filterName);
-        return AVERROR_FILTER_NOT_FOUND;
-    }
-    const int ret = fn::avfilter_graph_create_filter(
-        made, filter, instance, args.empty() ? nullptr : args.c_str(), nullptr, graph);
-    if (ret < 0) {
-        errorText = ErrorText(Format("%s=%s", filterName, args.c_str()), ret);
-    }
-    return ret;
-}
-
-} // namespace
-
 int TVideoFilter::Configure(const TInput& input, const TChain& chain, std::string& errorText) {
     graph_.reset(fn::avfilter_graph_alloc());
     src_ = sink_ = nullptr;
@@ -69,15 +50,15 @@ int TVideoFilter::Configure(const TInput& input, const TChain& chain, std::strin
 int TVideoFilter::add_endpoints(std::string& errorText) {
     AVFilterGraph* graph = graph_.get();
     const AVRational sar = input_.sampleAspect.num > 0 ? input_.sampleAspect : AVRational{0, 1};
-    int ret = AddFilter(graph, "buffer", "src",
-                        Format("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d",
-                               input_.width, input_.height, input_.pixFmt, AV_TIME_BASE, sar.num,
-                               sar.den),
-                        &src_, errorText);
+    int ret = AddGraphFilter(graph, "buffer", "src",
+                             Format("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d",
+                                    input_.width, input_.height, input_.pixFmt, AV_TIME_BASE,
+                                    sar.num, sar.den),
+                             &src_, errorText);
     if (ret < 0) {
         return ret;
     }
-    if ((ret = AddFilter(graph, "buffersink", "out", "", &sink_, errorText)) < 0) {
+    if ((ret = AddGraphFilter(graph, "buffersink", "out", "", &sink_, errorText)) < 0) {
         return ret;
     }
     if (chain_.outPixFmt >= 0) {
@@ -95,7 +76,7 @@ int TVideoFilter::add_endpoints(std::string& errorText) {
 int TVideoFilter::add_link(const char* name, const std::string& args, AVFilterContext*& last,
                            std::string& errorText) {
     AVFilterContext* filter = nullptr;
-    int ret = AddFilter(graph_.get(), name, name, args, &filter, errorText);
+    int ret = AddGraphFilter(graph_.get(), name, name, args, &filter, errorText);
     if (ret < 0 || (ret = fn::avfilter_link(last, 0, filter, 0)) < 0) {
         if (errorText.empty()) {
             errorText = ErrorText(name, ret);

@@ -24,14 +24,10 @@ TVideoFilter::TInput InputOf(const AVFrame* frame) {
 
 } // namespace
 
-TVideoPath::TVideoPath(const TPendingSettings& pending, const TTaskSwitches& switches,
-                       const TOptionContexts& contexts, const TOutputFiles& outputs,
-                       TPictureHooks& hooks, TPreviewHandoff& preview, TPacketWriter& writer,
-                       TConversionStats& stats, const std::atomic<bool>& stopRequested,
-                       const TEngineServices& services)
-    : pending_(pending), switches_(switches), contexts_(contexts), outputs_(outputs), hooks_(hooks),
-      preview_(preview), writer_(writer), stats_(stats), stop_requested_(stopRequested),
-      services_(services) {}
+TVideoPath::TVideoPath(const TRunSettings& run, const TLinks& links)
+    : pending_(run.pending), switches_(run.switches), contexts_(run.contexts),
+      outputs_(links.outputs), hooks_(links.hooks), preview_(links.preview), writer_(links.writer),
+      report_(links.report), stop_requested_(run.stopRequested), services_(run.services) {}
 
 int TVideoPath::ScalerFlags(const TOptionContexts& contexts, int fallback) {
     std::int64_t flags = fallback;
@@ -329,14 +325,12 @@ int TVideoPath::video_sync(AVOutputStream& ost, double syncIpts, int& repeats) {
         nb_frames = repeats + 1;
     }
     if (nb_frames == 0) {
-        ++stats_.nb_frames_drop;
-        stats_.do_log_status = true;
+        report_.FramesDropped(1);
         if (switches_.verbose > 2) {
             LoggerInstance().Log(services_.sender, llVerbose, enginemsg::Drop);
         }
     } else if (nb_frames > 1) {
-        stats_.nb_frames_dup += nb_frames - 1;
-        stats_.do_log_status = true;
+        report_.FramesRepeated(nb_frames - 1);
         if (switches_.verbose > 2) {
             LoggerInstance().LogFmt(services_.sender, llVerbose, enginemsg::Dup, nb_frames - 1);
         }

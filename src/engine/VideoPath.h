@@ -4,12 +4,12 @@
 // encoder's picture, frame-rate synchronisation (duplicates, drops), preview pictures and
 // encoding.
 
-#include "EngineServices.h"
-#include "OptionContexts.h"
 #include "OutputFiles.h"
 #include "PacketWriter.h"
 #include "PictureHooks.h"
 #include "PreviewHandoff.h"
+#include "RunSettings.h"
+#include "StatusReport.h"
 #include "TranscodeState.h"
 #include "VideoFilter.h"
 
@@ -17,10 +17,15 @@
 
 class TVideoPath {
 public:
-    TVideoPath(const TPendingSettings& pending, const TTaskSwitches& switches,
-               const TOptionContexts& contexts, const TOutputFiles& outputs, TPictureHooks& hooks,
-               TPreviewHandoff& preview, TPacketWriter& writer, TConversionStats& stats,
-               const std::atomic<bool>& stopRequested, const TEngineServices& services);
+    // The parts a picture passes through on its way out.
+    struct TLinks {
+        const TOutputFiles& outputs;
+        TPictureHooks& hooks;
+        TPreviewHandoff& preview;
+        TPacketWriter& writer;
+        TStatusReport& report;
+    };
+    TVideoPath(const TRunSettings& run, const TLinks& links);
 
     void process_video_frame(TTranscodeState& ts, int istIndex, AVFrame* frame);
     // The end of a stream: what the deinterlacer and the filter graphs still hold.
@@ -55,7 +60,7 @@ private:
     TPictureHooks& hooks_;
     TPreviewHandoff& preview_;
     TPacketWriter& writer_;
-    TConversionStats& stats_;
+    TStatusReport& report_;
     const std::atomic<bool>& stop_requested_;
     const TEngineServices& services_;
 };

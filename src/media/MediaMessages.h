@@ -15,4 +15,5 @@ inline constexpr const char* LibAVUtilNotLoaded = "LibAVUtil not loaded.";
 inline constexpr const char* LibSwScaleNotLoaded = "LibSwScale not loaded.";
 // A playlist input's entry that lies outside the playlist's folder (or is no local file).
 inline constexpr const char* EntryOutsideFolder = "%s refers to %s, outside its folder: refused\n";
+inline constexpr const char* NoSuchFilter = "No such filter: '%s'";
 } // namespace mediamsg

@@ -282,6 +282,23 @@ std::string CodecTypeName(int mediaType) {
     }
 }
 
+int AddGraphFilter(AVFilterGraph* graph, const char* filterName, const char* instance,
+                   const std::string& args, AVFilterContext** made, std::string& errorText) {
+    const AVFilter* filter = fn::avfilter_get_by_name(filterName);
+    if (filter == nullptr) {
+        errorText = Format(mediamsg::NoSuchFilter, filterName);
+        return AVERROR_FILTER_NOT_FOUND;
+    }
+    const int ret = fn::avfilter_graph_create_filter(
+        made, filter, instance, args.empty() ? nullptr : args.c_str(), nullptr, graph);
+    if (ret < 0) {
+        errorText = ErrorText(args.empty() ? std::string(filterName)
+                                           : Format("%s=%s", filterName, args.c_str()),
+                              ret);
+    }
+    return ret;
+}
+
 int ParseFilterChain(AVFilterGraph* graph, const std::string& chain, AVFilterContext* source,
                      AVFilterContext* sink) {
     media::FilterInOutPtr outputs(fn::avfilter_inout_alloc());

@@ -53,6 +53,9 @@ std::string ErrorMessage(int code);
 std::string CodecDescription(const AVCodecParameters* parameters, bool encoder);
 std::string CodecDescription(int codecId, unsigned int codecTag, bool encoder);
 std::string CodecTypeName(int mediaType);
+// Makes a filter of the graph; on failure errorText says which filter and why.
+int AddGraphFilter(AVFilterGraph* graph, const char* filterName, const char* instance,
+                   const std::string& args, AVFilterContext** made, std::string& errorText);
 // Parses a filter chain into the graph, from the source's output to the sink's input;
 // returns 0 or the library's error code.
 int ParseFilterChain(AVFilterGraph* graph, const std::string& chain, AVFilterContext* source,

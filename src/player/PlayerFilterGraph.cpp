@@ -2,25 +2,6 @@
 
 #include "MediaUtils.h"
 
-namespace {
-
-int Create(AVFilterGraph* graph, const char* filterName, const char* instance,
-           const std::string& args, AVFilterContext** made, std::string& errorText) {
-    const AVFilter* filter = fn::avfilter_get_by_name(filterName);
-    if (filter == nullptr) {
-        errorText = Format("No such filter: '%s'", filterName);
-        return AVERROR_FILTER_NOT_FOUND;
-    }
-    const int ret = fn::avfilter_graph_create_filter(
-        made, filter, instance, args.empty() ? nullptr : args.c_str(), nullptr, graph);
-    if (ret < 0) {
-        errorText = ErrorText(filterName, ret);
-    }
-    return ret;
-}
-
-} // namespace
-
 int TPlayerFilterGraph::Configure(const TInput& input, const std::string& chain, int scalerFlags,
                                   std::string& errorText) {
     graph_.reset(fn::avfilter_graph_alloc());
@@ -35,12 +16,13 @@ int TPlayerFilterGraph::Configure(const TInput& input, const std::string& chain,
     // One thread per filter graph: decoding already keeps the cores busy.
     graph->nb_threads = 1;
     const AVRational sar = input.sampleAspect.num > 0 ? input.sampleAspect : AVRational{0, 1};
-    int ret = Create(graph, "buffer", "src",
-                     Format("video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d",
-                            input.width, input.height, input.pixFmt, input.timeBase.num,
-                            input.timeBase.den, sar.num, sar.den),
-                     &source_, errorText);
-    if (ret < 0 || (ret = Create(graph, "buffersink", "out", "", &sink_, errorText)) < 0) {
+    int ret =
+        AddGraphFilter(graph, "buffer", "src",
+                       Format("video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d",
+                              input.width, input.height, input.pixFmt, input.timeBase.num,
+                              input.timeBase.den, sar.num, sar.den),
+                       &source_, errorText);
+    if (ret < 0 || (ret = AddGraphFilter(graph, "buffersink", "out", "", &sink_, errorText)) < 0) {
         return ret;
     }
     const int formats[1] = {AV_PIX_FMT_YUV420P};

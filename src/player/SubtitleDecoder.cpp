@@ -46,63 +46,34 @@ void BlendRect(const AVSubtitleRect& rect, TSinkPicture& picture, double sx, dou
 } // namespace
 
 TSubtitleDecoder::TSubtitleDecoder(TPlaybackControl& control, IPlaybackOwner& owner)
-    : control_(control), owner_(owner) {}
+    : control_(control), owner_(owner), core_(owner) {}
 
 TSubtitleDecoder::~TSubtitleDecoder() {
     Close();
 }
 
 bool TSubtitleDecoder::Open(AVFormatContext* context, int streamIndex) {
-    AVStream* stream = context->streams[streamIndex];
-    const AVCodec* decoder = fn::avcodec_find_decoder(stream->codecpar->codec_id);
-    codec_.reset(fn::avcodec_alloc_context3(decoder));
-    bool opened = decoder != nullptr && codec_ &&
-                  fn::avcodec_parameters_to_context(codec_.get(), stream->codecpar) >= 0;
-    if (opened) {
-        codec_->pkt_timebase = stream->time_base;
-        std::lock_guard lock(CodecLock());
-        opened = fn::avcodec_open2(codec_.get(), decoder, nullptr) >= 0;
-    }
-    if (!opened) {
-        std::lock_guard lock(CodecLock());
-        codec_.reset();
-        LoggerInstance().Log(owner_.LogSender(), llError, playermsg::CodecOpenFailed);
+    if (!core_.OpenCodec(context->streams[streamIndex])) {
         return false;
     }
     streamIndex_ = streamIndex;
     queue_.Flush();
-    open_.store(true);
-    try {
-        thread_ = std::thread([this] { Run(); });
-    } catch (const std::system_error&) {
-        LoggerInstance().Log(owner_.LogSender(), llError, playermsg::CreateThreadFailed);
-        open_.store(false);
-        std::lock_guard lock(CodecLock());
-        codec_.reset();
-        return false;
-    }
-    return true;
+    return core_.Start([this] { Run(); });
 }
 
 void TSubtitleDecoder::Close() {
-    open_.store(false);
+    core_.MarkClosed();
     queue_.Abort();
     {
         std::lock_guard lock(mutex_);
         abort_ = true;
     }
     changed_.notify_all();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+    core_.Join();
     for (TSubPicture& entry : pictures_) {
         Free(entry);
     }
     pictures_.clear();
-    if (codec_) {
-        std::lock_guard lock(CodecLock());
-        codec_.reset();
-    }
 }
 
 void TSubtitleDecoder::Free(TSubPicture& entry) {
@@ -121,7 +92,7 @@ void TSubtitleDecoder::Run() {
             break;
         }
         if (got == TPacketQueue::TResult::Flush) {
-            fn::avcodec_flush_buffers(codec_.get());
+            fn::avcodec_flush_buffers(core_.Codec());
             std::lock_guard lock(mutex_);
             for (TSubPicture& entry : pictures_) {
                 Free(entry);
@@ -131,7 +102,7 @@ void TSubtitleDecoder::Run() {
         }
         TSubPicture entry;
         int got_subtitle = 0;
-        const int ret = fn::avcodec_decode_subtitle2(codec_.get(), &entry.subtitle, &got_subtitle,
+        const int ret = fn::avcodec_decode_subtitle2(core_.Codec(), &entry.subtitle, &got_subtitle,
                                                      packet.get());
         fn::av_packet_unref(packet.get());
         if (ret < 0 || !got_subtitle) {

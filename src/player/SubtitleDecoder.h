@@ -2,12 +2,12 @@
 
 #include "MediaPtr.h"
 #include "PacketQueue.h"
+#include "StreamDecoder.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <thread>
 
 struct TPlaybackControl;
 class IPlaybackOwner;
@@ -27,7 +27,7 @@ public:
 
     bool Open(AVFormatContext* context, int streamIndex);
     void Close();
-    bool IsOpen() const { return open_.load(); }
+    bool IsOpen() const { return core_.IsOpen(); }
     TPacketQueue& Queue() { return queue_; }
     int StreamIndex() const { return streamIndex_; }
 
@@ -47,12 +47,11 @@ private:
     TPlaybackControl& control_;
     IPlaybackOwner& owner_;
     TPacketQueue queue_{256};
-    media::CodecContextPtr codec_;
     int streamIndex_ = -1;
-    std::thread thread_;
-    std::atomic<bool> open_{false};
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<TSubPicture> pictures_;
     bool abort_ = false;
+    // The codec and the decoding thread; Close joins the thread before anything it uses goes.
+    TStreamDecoder core_;
 };

@@ -22,7 +22,7 @@ constexpr int kDisplayScaler = SWS_BILINEAR;
 } // namespace
 
 TVideoDecoder::TVideoDecoder(TPlaybackControl& control, IPlaybackOwner& owner)
-    : control_(control), owner_(owner), scaler_(kDisplayScaler) {}
+    : control_(control), owner_(owner), scaler_(kDisplayScaler), core_(owner) {}
 
 TVideoDecoder::~TVideoDecoder() {
     Close();
@@ -30,22 +30,12 @@ TVideoDecoder::~TVideoDecoder() {
 
 bool TVideoDecoder::Open(AVFormatContext* context, int streamIndex) {
     AVStream* stream = context->streams[streamIndex];
-    const AVCodec* decoder = fn::avcodec_find_decoder(stream->codecpar->codec_id);
-    codec_.reset(fn::avcodec_alloc_context3(decoder));
-    bool opened = decoder != nullptr && codec_ &&
-                  fn::avcodec_parameters_to_context(codec_.get(), stream->codecpar) >= 0;
-    if (opened) {
-        codec_->pkt_timebase = stream->time_base;
-        codec_->workaround_bugs = 1;
-        codec_->error_concealment = 3;
-        codec_->thread_count = 0;
-        std::lock_guard lock(CodecLock());
-        opened = fn::avcodec_open2(codec_.get(), decoder, nullptr) >= 0;
-    }
+    const bool opened = core_.OpenCodec(stream, [](AVCodecContext& codec) {
+        codec.workaround_bugs = 1;
+        codec.error_concealment = 3;
+        codec.thread_count = 0;
+    });
     if (!opened) {
-        std::lock_guard lock(CodecLock());
-        codec_.reset();
-        LoggerInstance().Log(owner_.LogSender(), llError, playermsg::CodecOpenFailed);
         return false;
     }
     streamIndex_ = streamIndex;
@@ -53,8 +43,8 @@ bool TVideoDecoder::Open(AVFormatContext* context, int streamIndex) {
     // Pictures are shown upright: the stream's turn comes before the player's own filters.
     const TPictureOrientation upright = OrientationOf(stream);
     uprightFilters_ = upright.Filters;
-    width_ = upright.SwapsSides() ? codec_->height : codec_->width;
-    height_ = upright.SwapsSides() ? codec_->width : codec_->height;
+    width_ = upright.SwapsSides() ? core_.Codec()->height : core_.Codec()->width;
+    height_ = upright.SwapsSides() ? core_.Codec()->width : core_.Codec()->height;
     const AVRational rate = fn::av_guess_frame_rate(context, stream, nullptr);
     if (rate.num > 0 && rate.den > 0) {
         frameDuration_ = static_cast<double>(rate.den) / rate.num;
@@ -62,30 +52,14 @@ bool TVideoDecoder::Open(AVFormatContext* context, int streamIndex) {
     decoded_.reset(fn::av_frame_alloc());
     filtered_.reset(fn::av_frame_alloc());
     FlushQueue();
-    open_.store(true);
-    try {
-        thread_ = std::thread([this] { Run(); });
-    } catch (const std::system_error&) {
-        LoggerInstance().Log(owner_.LogSender(), llError, playermsg::CreateThreadFailed);
-        open_.store(false);
-        std::lock_guard lock(CodecLock());
-        codec_.reset();
-        return false;
-    }
-    return true;
+    return core_.Start([this] { Run(); });
 }
 
 void TVideoDecoder::Close() {
-    open_.store(false);
+    core_.MarkClosed();
     queue_.Abort();
     pictures_.Abort();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-    if (codec_) {
-        std::lock_guard lock(CodecLock());
-        codec_.reset();
-    }
+    core_.Join();
     pictures_.Clear();
 }
 
@@ -121,7 +95,7 @@ void TVideoDecoder::Run() {
             break;
         }
         if (got == TPacketQueue::TResult::Flush) {
-            fn::avcodec_flush_buffers(codec_.get());
+            fn::avcodec_flush_buffers(core_.Codec());
             if (!pictures_.WaitEmpty()) {
                 break;
             }
@@ -157,16 +131,16 @@ void TVideoDecoder::OnFlush() {
 }
 
 int TVideoDecoder::Decode(const AVPacket* packet) {
-    int ret = fn::avcodec_send_packet(codec_.get(), packet);
+    int ret = fn::avcodec_send_packet(core_.Codec(), packet);
     if (ret < 0 && ret != AVERROR(EAGAIN) && ret != AVERROR_EOF) {
         return 0; // a damaged packet: the next one may decode
     }
     int handed = 0;
     for (;;) {
-        ret = fn::avcodec_receive_frame(codec_.get(), decoded_.get());
+        ret = fn::avcodec_receive_frame(core_.Codec(), decoded_.get());
         if (ret == AVERROR_EOF) {
             // Drained: ready for whatever a seek brings.
-            fn::avcodec_flush_buffers(codec_.get());
+            fn::avcodec_flush_buffers(core_.Codec());
             return handed;
         }
         if (ret < 0) {

@@ -7,12 +7,12 @@
 #include "PictureScaler.h"
 #include "PlayerFilterGraph.h"
 #include "RGBConverter.h"
+#include "StreamDecoder.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
 
 struct TPlaybackControl;
 class IPlaybackOwner;
@@ -30,7 +30,7 @@ public:
     // Opens the decoder and starts the video thread; false (reported) on failure.
     bool Open(AVFormatContext* context, int streamIndex);
     void Close();
-    bool IsOpen() const { return open_.load(); }
+    bool IsOpen() const { return core_.IsOpen(); }
 
     TPacketQueue& Queue() { return queue_; }
     // Drops the queued packets and tells the video thread to start afresh.
@@ -69,7 +69,6 @@ private:
     TPictureScaler scaler_;
     TRGBConverter hookConverter_;
     TPlayerFilterGraph filters_;
-    media::CodecContextPtr codec_;
     media::FramePtr decoded_;
     media::FramePtr filtered_;
     AVRational timeBase_{1, 1};
@@ -78,9 +77,6 @@ private:
     int height_ = 0;
     std::string uprightFilters_;
     double frameDuration_ = 0.04;
-    std::thread thread_;
-    std::atomic<bool> open_{false};
-
     // Video thread only.
     double lastPts_ = 0;
     bool lastPtsSet_ = false;
@@ -92,4 +88,6 @@ private:
     bool surfaceOpen_ = false;
     bool hookFailed_ = false;
     bool filterFailed_ = false;
+    // The codec and the decoding thread; Close joins the thread before anything it uses goes.
+    TStreamDecoder core_;
 };

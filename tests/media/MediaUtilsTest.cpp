@@ -1,6 +1,7 @@
 #include "MediaUtils.h"
 #include "FFmpegException.h"
 #include "LibraryFunctions.h"
+#include "MediaPtr.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +46,25 @@ TEST(MediaText, ErrorText) {
     EXPECT_EQ(ErrorText("x", AVERROR(ENOMEM)), "x: Not enough memory");
     EXPECT_EQ(ErrorText("x", AVERROR_PATCHWELCOME), "x: Not yet implemented in FFmpeg");
     EXPECT_EQ(ErrorText("x", -123456), "x: Error number -123456 occurred");
+}
+
+// The engine and the player make their filters through one helper, whose failures say which
+// filter, with which arguments, and why.
+TEST(MediaText, GraphFiltersSayWhichFilterFailed) {
+    testing_support::RequireEncoderLibraries();
+    media::FilterGraphPtr graph(fn::avfilter_graph_alloc());
+    ASSERT_TRUE(graph);
+    AVFilterContext* made = nullptr;
+    std::string error;
+    EXPECT_EQ(AddGraphFilter(graph.get(), "nosuchfilter", "x", "", &made, error),
+              AVERROR_FILTER_NOT_FOUND);
+    EXPECT_EQ(error, "No such filter: 'nosuchfilter'");
+    EXPECT_LT(AddGraphFilter(graph.get(), "scale", "s", "bogus=1", &made, error), 0);
+    EXPECT_EQ(error.rfind("scale=bogus=1: ", 0), 0U) << error;
+    error.clear();
+    ASSERT_EQ(AddGraphFilter(graph.get(), "null", "n", "", &made, error), 0) << error;
+    EXPECT_NE(made, nullptr);
+    EXPECT_TRUE(error.empty());
 }
 
 TEST(MediaText, CodecDescription) {
