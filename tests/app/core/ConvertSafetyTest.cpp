@@ -201,20 +201,29 @@ TEST_F(ConvertSafety, KilledRunIsClearedByTheNextRun) {
 }
 
 // SIGTERM and SIGHUP end the run with exit code 1: finished outputs stay, the one under way
-// goes with its reservation.
+// goes with its reservation; it and the file that never started are reported interrupted.
 TEST_F(ConvertSafety, TerminateAndHangUpRemoveTheOutputUnderWay) {
     const std::string shortClip = ShortClip();
     const std::string longClip = LongClip();
+    const std::string never = home.File("never.mp4");
+    fs::copy_file(shortClip, never);
     for (const int signal : {SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
         fs::remove_all(out);
-        TConvertProcess run(home, {"--format", "205", "--out", out, shortClip, longClip},
-                            home.File("run.log"));
+        TConvertProcess run(
+            home, {"--format", "205", "--jobs", "1", "--out", out, shortClip, longClip, never},
+            home.File("run.log"));
         const std::string underWay = UnfinishedOf(out + "/safety_long_(new).mp4", run.Pid());
         ASSERT_TRUE(WaitForSize(underWay, 0, run.Pid())) << run.Output();
         run.Signal(signal);
         EXPECT_EQ(run.ExitCode(), 1) << run.Output();
-        EXPECT_NE(run.Output().find("interrupted"), std::string::npos) << run.Output();
+        const std::string output = run.Output();
+        EXPECT_NE(output.find("vantre-convert: interrupted"), std::string::npos) << output;
+        EXPECT_NE(output.find("FAILED     " + longClip + ": interrupted"), std::string::npos)
+            << output;
+        EXPECT_NE(output.find("FAILED     " + never + ": interrupted"), std::string::npos)
+            << output;
+        EXPECT_NE(output.find("1 converted, 2 failed"), std::string::npos) << output;
         EXPECT_EQ(Names(out), std::vector<std::string>{"safety_short_(new).mp4"});
         ExpectDecodesCleanly(out + "/safety_short_(new).mp4");
     }
