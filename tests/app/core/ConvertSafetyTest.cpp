@@ -273,6 +273,7 @@ TEST_F(ConvertSafety, FormatMissingFromTheCatalogConvertsNothing) {
                         ShellQuote(clip) + " 2>&1");
     EXPECT_EQ(r.exitCode, 2) << r.output;
     EXPECT_NE(r.output.find("unknown format 999999"), std::string::npos) << r.output;
+    EXPECT_TRUE(Names(out).empty());
     // The installed catalog loses one format's section and claims to be newer than the
     // program's, so it is kept as it is.
     r = RunCommand(convert + " --format 2302 --out " + ShellQuote(out) + " " + ShellQuote(clip));
