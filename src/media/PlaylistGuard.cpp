@@ -176,25 +176,33 @@ std::string FileDirective(const std::string& line) {
     return token;
 }
 
-// The score the named reader's own probe gives the start of the regular file at path (as
-// libraryName); 0 for anything else.
-int ProbeScore(const std::string& path, const std::string& libraryName, const char* reader) {
-    const AVInputFormat* format = fn::av_find_input_format(reader);
-    if (format == nullptr || format->read_probe == nullptr) {
-        return 0;
-    }
+// The start of a regular file as the readers' probes take it (padded with zero bytes).
+struct TFileStart {
+    std::vector<unsigned char> bytes;
+    int size = 0;
+};
+
+TFileStart ReadFileStart(const std::string& path) {
+    TFileStart start;
     const FileDescriptor file(OpenRegularFile(path));
-    if (file.Get() < 0) {
+    if (file.Get() >= 0) {
+        ReadUpTo(file.Get(), start.bytes, kProbeSize);
+    }
+    start.size = static_cast<int>(start.bytes.size());
+    start.bytes.resize(start.bytes.size() + AVPROBE_PADDING_SIZE, 0);
+    return start;
+}
+
+// The score the named reader's own probe gives that start; 0 for a file that was not read.
+int ProbeScore(const TFileStart& start, const std::string& libraryName, const char* reader) {
+    const AVInputFormat* format = fn::av_find_input_format(reader);
+    if (start.size == 0 || format == nullptr || format->read_probe == nullptr) {
         return 0;
     }
-    std::vector<unsigned char> buffer;
-    ReadUpTo(file.Get(), buffer, kProbeSize);
-    const int size = static_cast<int>(buffer.size());
-    buffer.resize(buffer.size() + AVPROBE_PADDING_SIZE, 0);
     AVProbeData data{};
     data.filename = libraryName.c_str();
-    data.buf = buffer.data();
-    data.buf_size = size;
+    data.buf = const_cast<unsigned char*>(start.bytes.data()); // the probes only read
+    data.buf_size = start.size;
     return format->read_probe(&data);
 }
 
@@ -206,9 +214,9 @@ bool OpensItsOwnEntries(std::string_view format) {
     return std::find(kOwnOpeners.begin(), kOwnOpeners.end(), format) != kOwnOpeners.end();
 }
 
-bool IsOwnOpenerPlaylist(const std::string& path, const std::string& libraryName) {
+bool IsOwnOpenerPlaylist(const TFileStart& start, const std::string& libraryName) {
     return std::any_of(kOwnOpeners.begin(), kOwnOpeners.end(), [&](const char* reader) {
-        return ProbeScore(path, libraryName, reader) > AVPROBE_SCORE_RETRY;
+        return ProbeScore(start, libraryName, reader) > AVPROBE_SCORE_RETRY;
     });
 }
 
@@ -237,10 +245,11 @@ int CheckPlaylist(const std::string& path, int depth, int& playlists, std::strin
             result = TMediaFile::ErrorEntryOutsideFolder;
         } else if (const int special = SpecialKind(local); special != 0) {
             result = special; // a pipe or device would hold the reader for good
-        } else if (IsOwnOpenerPlaylist(local, ToLibraryFileName(local))) {
+        } else if (const TFileStart start = ReadFileStart(local);
+                   IsOwnOpenerPlaylist(start, ToLibraryFileName(local))) {
             // Its reader would open them unchecked; the format whitelist refuses it too.
             result = TPlaylistGuard::ErrorPlaylistKind;
-        } else if (TPlaylistGuard::IsConcatPlaylist(local, ToLibraryFileName(local))) {
+        } else if (ProbeScore(start, ToLibraryFileName(local), "concat") > AVPROBE_SCORE_RETRY) {
             if (depth + 1 > TPlaylistGuard::MaxNesting ||
                 ++playlists > TPlaylistGuard::MaxPlaylists) {
                 result = TPlaylistGuard::ErrorPlaylistNesting;
@@ -292,7 +301,7 @@ bool TPlaylistGuard::InsideFolder(const std::string& input, const std::string& e
 }
 
 bool TPlaylistGuard::IsConcatPlaylist(const std::string& path, const std::string& libraryName) {
-    return ProbeScore(path, libraryName, "concat") > AVPROBE_SCORE_RETRY;
+    return ProbeScore(ReadFileStart(path), libraryName, "concat") > AVPROBE_SCORE_RETRY;
 }
 
 int TPlaylistGuard::CheckConcatPlaylist(const std::string& path, std::string& refused) {
