@@ -53,6 +53,13 @@ TEST(FieldDetector, FindsUnflaggedFieldsAndLeavesProgressiveMotion) {
     EXPECT_LE(few.Analysed, 12);
     EXPECT_EQ(CountsOf(progressive, 40).Interlaced, 0);
 
+    // Taller than any interlaced format: not looked at, however woven.
+    const std::string tall = dir.File("tall.mp4");
+    Ffmpeg("-f lavfi -i smptehdbars=s=32x1200:r=50,scroll=v=0.02,trim=duration=1,interlace=scan="
+           "tff,setfield=prog -c:v libx264 -pix_fmt yuv420p " +
+           ShellQuote(tall));
+    EXPECT_EQ(CountsOf(tall, 40).Analysed, 0);
+
     // No stream to look at: nothing is interlaced, nothing fails.
     TAVProbe probe;
     ASSERT_TRUE(probe.LoadFile(woven, ""));

@@ -123,6 +123,11 @@ TFieldDetector::TCounts TFieldDetector::Count(AVFormatContext* context, int stre
         context->streams[streamIndex]->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) {
         return {};
     }
+    // Interlaced formats end at 1080 lines: taller pictures are not worth the seconds their
+    // decoding would add to adding the file.
+    if (context->streams[streamIndex]->codecpar->height > kTallestInterlaced) {
+        return {};
+    }
     TDetection detection;
     if (!detection.Open(context, streamIndex)) {
         return {};

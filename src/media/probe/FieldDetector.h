@@ -9,6 +9,8 @@ public:
     // At most this many pictures are looked at: enough for the detector's judgement to settle,
     // few enough for the look to stay short when a file is added.
     static constexpr int kPictures = 40;
+    // Streams with more rows than this are taken as progressive without a look.
+    static constexpr int kTallestInterlaced = 1088;
 
     // True when most analysed pictures are interlaced. Reads packets from the context's current
     // position, so the caller rewinds or closes it afterwards; false on any failure.
