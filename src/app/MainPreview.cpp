@@ -6,6 +6,7 @@
 #include "MainWindowUi.h"
 #include "MediaUtils.h"
 #include "ShellServices.h"
+#include "SliderTime.h"
 #include "SnapshotWriter.h"
 #include "ValueLabel.h"
 #include "VideoWidget.h"
@@ -16,8 +17,6 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QSlider>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QToolButton>
 
 namespace {
@@ -222,35 +221,11 @@ void TMainPreview::StateChanged(TPlayState state) {
         return;
     }
     ui_.trcPreview->setValue(0);
-    player_.Seek(4, false, 0);
+    player_.Seek(SeekAnyPicture, false, 0);
     player_.Pause();
     state_.SetStopped();
     ShowButtons();
     ResetPosition();
-}
-
-// A press on the groove puts the thumb under the pointer, so the press drags it from there.
-void TMainPreview::SliderPressed(QObject* watched, QEvent* event) {
-    auto* slider = qobject_cast<QSlider*>(watched);
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (slider != ui_.trcPreview || mouse->button() != Qt::LeftButton || !slider->isEnabled()) {
-        return;
-    }
-    QStyleOptionSlider option;
-    option.initFrom(slider);
-    option.orientation = slider->orientation();
-    option.minimum = slider->minimum();
-    option.maximum = slider->maximum();
-    option.sliderPosition = slider->sliderPosition();
-    const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option,
-                                                         QStyle::SC_SliderHandle, slider);
-    const QPoint at = mouse->position().toPoint();
-    if (handle.contains(at)) {
-        return;
-    }
-    const int span = std::max(1, slider->width() - handle.width());
-    slider->setValue(QStyle::sliderValueFromPosition(slider->minimum(), slider->maximum(),
-                                                     at.x() - handle.width() / 2, span));
 }
 
 void TMainPreview::SliderReleased(QObject* watched, QEvent* event) {
@@ -273,15 +248,12 @@ void TMainPreview::SliderReleased(QObject* watched, QEvent* event) {
         return;
     }
     const auto* slider = static_cast<const QSlider*>(under);
-    player_.Seek(
-        0, false,
-        TPreviewState::SeekTarget(slider->value(), slider->maximum(), state_.MediaDuration()));
+    player_.Seek(SeekToKeyPicture, false,
+                 TSliderTime::TimeAt(slider->value(), slider->maximum(), state_.MediaDuration()));
 }
 
 bool TMainPreview::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress) {
-        SliderPressed(watched, event);
-    } else if (event->type() == QEvent::MouseButtonRelease && watched->isWidgetType()) {
+    if (event->type() == QEvent::MouseButtonRelease && watched->isWidgetType()) {
         SliderReleased(watched, event);
     }
     return QObject::eventFilter(watched, event);

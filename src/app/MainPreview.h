@@ -53,7 +53,6 @@ private:
     void Log(const std::string& text);
     bool LoadLibraries();
     void OpenSelected();
-    void SliderPressed(QObject* watched, QEvent* event);
     void SliderReleased(QObject* watched, QEvent* event);
 
     TFFPlayer& player_;

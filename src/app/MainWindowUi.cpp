@@ -7,6 +7,7 @@
 #include "JobListView.h"
 #include "MainWindowMessages.h"
 #include "MainWindowModel.h"
+#include "SeekSlider.h"
 #include "ThemeManager.h"
 #include "ValueLabel.h"
 #include "VideoWidget.h"
@@ -202,7 +203,7 @@ QWidget* TMainWindowUi::BuildPreview(QWidget* parent) {
     pan1->setFixedSize(PreviewWidth, PreviewHeight);
     pan1->SetIdleColour(QColor(0x80, 0x80, 0x80)); // grey until a picture shows
 
-    trcPreview = new QSlider(Qt::Horizontal, area);
+    trcPreview = new TSeekSlider(area);
     trcPreview->setObjectName("trcPreview");
     trcPreview->setAccessibleName("Position");
     trcPreview->setTickPosition(QSlider::NoTicks);

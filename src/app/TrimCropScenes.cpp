@@ -49,7 +49,7 @@ QWidget* ShowTrim(TfrmMain& window) {
         for (const auto& [time, button] :
              {std::pair{duration / 3, "btnSetStart"}, std::pair{duration * 2 / 3, "btnSetEnd"}}) {
             const std::int64_t t = time;
-            player.Seek(0, true, t);
+            player.Seek(SeekToKeyPicture, true, t);
             WaitFor([&] { return player.Position() >= t - 100000; });
             Click(*trim, button);
         }

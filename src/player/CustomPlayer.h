@@ -40,7 +40,7 @@ public:
     void Resume();
     // Asks playing to end; with wait, returns once every thread of the file has ended.
     void Stop(bool wait);
-    // flags: 1 backward, 2 position is a byte offset, 4 any picture (not only key pictures).
+    // flags: TSeekFlag values.
     void Seek(int flags, bool wait, std::int64_t position);
     // The picture on screen at the video's size (owned by the player, valid until the next
     // call); black without a picture, 0 x 0 without video.

@@ -7,6 +7,14 @@ class TBitmap24;
 class TCustomPlayer;
 
 // Playing states in their published order; psStep exists but is never reported.
+// How Seek finds its place; the flags combine.
+enum TSeekFlag : int {
+    SeekToKeyPicture = 0,
+    SeekBackward = 1,
+    SeekByByte = 2, // the position is a byte offset
+    SeekAnyPicture = 4,
+};
+
 enum TPlayState : std::uint8_t { psPlay, psPause, psResume, psStep, psStop, psEnd };
 
 // adDefault leaves the choice to SDL (and to SDL_AUDIODRIVER); the others name a back-end.

@@ -38,10 +38,3 @@ std::string TPreviewState::DurationText(std::int64_t microseconds) {
         microseconds > 0 ? std::llround(static_cast<double>(microseconds) / 1e6) : 0;
     return Format("%lld:%.2lld:%.2lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
 }
-
-std::int64_t TPreviewState::SeekTarget(int position, int maximum, std::int64_t duration) {
-    if (maximum <= 0 || duration <= 0) {
-        return 0;
-    }
-    return static_cast<std::int64_t>(static_cast<long double>(position) / maximum * duration);
-}

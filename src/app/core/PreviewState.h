@@ -41,8 +41,6 @@ public:
     static std::string PositionText(std::int64_t microseconds);
     // Rounded to whole seconds, hours unpadded (3725 s: "1:02:05"); below 0 counts as 0.
     static std::string DurationText(std::int64_t microseconds);
-    // The time under a slider position: trunc(position / maximum x duration).
-    static std::int64_t SeekTarget(int position, int maximum, std::int64_t duration);
 
 private:
     bool stopped_ = true;

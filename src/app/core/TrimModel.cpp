@@ -1,5 +1,7 @@
 #include "TrimModel.h"
 
+#include "SliderTime.h"
+
 #include "MediaUtils.h"
 #include "ShortName.h"
 #include "TrimCropMessages.h"
@@ -43,11 +45,7 @@ int TTrimModel::SliderPosition(std::int64_t t, int sliderMax) const {
 }
 
 std::int64_t TTrimModel::SeekTime(int position, int sliderMax) const {
-    if (sourceDuration_ <= 0 || sliderMax <= 0) {
-        return 0;
-    }
-    return static_cast<std::int64_t>(std::trunc(static_cast<double>(position) / sliderMax *
-                                                static_cast<double>(sourceDuration_)));
+    return TSliderTime::TimeAt(position, sliderMax, sourceDuration_);
 }
 
 bool TTrimModel::SetStart(std::int64_t position) {

@@ -3,13 +3,6 @@
 #include "AVProbe.h"
 #include "WaterMarkModel.h"
 
-namespace {
-
-// Seek flag: any picture, not only key pictures.
-constexpr int SeekAnyPicture = 4;
-
-} // namespace
-
 TWmPlayback::TWmPlayback(TWaterMarkModel& model, TEvents events)
     : model_(model), events_(std::move(events)) {
     player_.SetOnFileOpen([this](TCustomPlayer&, std::int64_t duration, int frameWidth,
@@ -116,7 +109,7 @@ bool TWmPlayback::Paused() const {
 
 void TWmPlayback::Seek(std::int64_t position) {
     if (open_) {
-        player_.Seek(0, false, position);
+        player_.Seek(SeekToKeyPicture, false, position);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "LayeredView.h"
 #include "RangeSlider.h"
+#include "SeekSlider.h"
 #include "WaterMarkMessages.h"
 #include "WaterMarkModel.h"
 #include "WmColor.h"
@@ -146,7 +147,8 @@ QWidget* TWaterMarkUi::BuildPreview(QDialog& dialog, QWidget* playerPanel) {
     pnlPreview->addWidget(ImgView);
     pnlPreview->addWidget(imgPreview);
 
-    trcPreview = Slider("trcPreview", 0, PreviewWidth);
+    trcPreview = Named(new TSeekSlider, "trcPreview");
+    trcPreview->setRange(0, PreviewWidth);
     trcPreview->setTickPosition(QSlider::NoTicks);
     trcPreview->setAccessibleName(wmmsg::PositionName);
     btnPlay = Named(new QPushButton(wmmsg::Play), "btnPlay");

@@ -6,6 +6,7 @@
 #include "JobList.h"
 #include "RectTracker.h"
 #include "SelectionSlider.h"
+#include "SliderTime.h"
 #include "ThemeManager.h"
 #include "TrimCropMessages.h"
 #include "VideoWidget.h"
@@ -293,7 +294,7 @@ void TfrmCrop::FFPlayerState(TPlayState state) {
         paused_ = true;
     } else if (state == psEnd) {
         stopped_ = true;
-        player_.Seek(0, false, 0);
+        player_.Seek(SeekToKeyPicture, false, 0);
         player_.Pause();
     } else {
         return;
@@ -331,12 +332,11 @@ void TfrmCrop::SliderChanged(int) {
 void TfrmCrop::SeekToSlider() {
     const int max = trcPreview_->maximum();
     const int position = trcPreview_->value();
-    if (stopped_ || max <= 0 || sourceDuration_ * position / max <= 0) {
+    const std::int64_t time = TSliderTime::TimeAt(position, max, sourceDuration_);
+    if (stopped_ || time <= 0) {
         return;
     }
-    player_.Seek(0, false,
-                 static_cast<std::int64_t>(std::trunc(static_cast<double>(position) / max *
-                                                      static_cast<double>(sourceDuration_))));
+    player_.Seek(SeekToKeyPicture, false, time);
 }
 
 void TfrmCrop::DrawLatestFrame() {

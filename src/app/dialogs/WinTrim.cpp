@@ -199,7 +199,7 @@ void TfrmTrim::FFPlayerState(TPlayState state) {
         return;
     }
     trcPreview_->setValue(0);
-    player_.Seek(4, false, 0);
+    player_.Seek(SeekAnyPicture, false, 0);
     player_.Pause();
     imgbtnPlay_->setEnabled(true);
     imgbtnPause_->setEnabled(false);
@@ -228,7 +228,8 @@ bool TfrmTrim::eventFilter(QObject* watched, QEvent* event) {
 void TfrmTrim::SliderReleased() {
     // A release away from the slider ends the drag too: the thumb stays where it was left,
     // and the slider must follow the position again afterwards.
-    player_.Seek(0, false, model_.SeekTime(trcPreview_->value(), trcPreview_->maximum()));
+    player_.Seek(SeekToKeyPicture, false,
+                 model_.SeekTime(trcPreview_->value(), trcPreview_->maximum()));
     settle_.start();
 }
 

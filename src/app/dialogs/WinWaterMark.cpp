@@ -6,6 +6,7 @@
 #include "PreviewState.h"
 #include "RangeSlider.h"
 #include "ShellServices.h"
+#include "SliderTime.h"
 #include "VideoWidget.h"
 #include "WaterMarkMessages.h"
 #include "WmListDelegate.h"
@@ -25,8 +26,6 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -281,27 +280,11 @@ void TfrmWaterMark::btnPauseClick() {
     ShowPlayButtons(false);
 }
 
-// A press on the groove puts the thumb under the pointer, so the press drags it from there.
+// The slider itself puts the thumb under the pointer; a drag begins.
 void TfrmWaterMark::PreviewPressed(QEvent* event) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
-    QSlider* slider = ui_.trcPreview;
-    if (mouse->button() != Qt::LeftButton || !slider->isEnabled()) {
-        return;
-    }
-    dragging_ = true;
-    QStyleOptionSlider option;
-    option.initFrom(slider);
-    option.orientation = slider->orientation();
-    option.minimum = slider->minimum();
-    option.maximum = slider->maximum();
-    option.sliderPosition = slider->sliderPosition();
-    const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option,
-                                                         QStyle::SC_SliderHandle, slider);
-    const QPoint at = mouse->position().toPoint();
-    if (!handle.contains(at)) {
-        const int span = std::max(1, slider->width() - handle.width());
-        slider->setValue(QStyle::sliderValueFromPosition(slider->minimum(), slider->maximum(),
-                                                         at.x() - handle.width() / 2, span));
+    if (mouse->button() == Qt::LeftButton && ui_.trcPreview->isEnabled()) {
+        dragging_ = true;
     }
 }
 
@@ -313,7 +296,7 @@ void TfrmWaterMark::PreviewReleased(QEvent* event) {
     dragging_ = false;
     QSlider* slider = ui_.trcPreview;
     playback_->Seek(
-        TPreviewState::SeekTarget(slider->value(), slider->maximum(), model_.SourceDuration()));
+        TSliderTime::TimeAt(slider->value(), slider->maximum(), model_.SourceDuration()));
 }
 
 void TfrmWaterMark::Refresh(unsigned changes) {

@@ -1,5 +1,6 @@
 // The preview's states, its buttons and the texts of its labels.
 #include "PreviewState.h"
+#include "SliderTime.h"
 
 #include <gtest/gtest.h>
 
@@ -32,10 +33,13 @@ TEST(PreviewState, PositionAndDurationTexts) {
     EXPECT_EQ(TPreviewState::DurationText(-1), "0:00:00");
 }
 
-TEST(PreviewState, SeekTargetIsTheSliderShareOfTheDuration) {
-    EXPECT_EQ(TPreviewState::SeekTarget(128, 256, 120'000'000), 60'000'000);
-    EXPECT_EQ(TPreviewState::SeekTarget(1, 3, 100), 33) << "truncated";
-    EXPECT_EQ(TPreviewState::SeekTarget(256, 256, 120'000'000), 120'000'000);
-    EXPECT_EQ(TPreviewState::SeekTarget(10, 0, 120'000'000), 0) << "no slider range";
-    EXPECT_EQ(TPreviewState::SeekTarget(10, 256, -1), 0) << "unknown duration";
+TEST(PreviewState, SliderTimeIsTheSliderShareOfTheDuration) {
+    EXPECT_EQ(TSliderTime::TimeAt(128, 256, 120'000'000), 60'000'000);
+    EXPECT_EQ(TSliderTime::TimeAt(1, 3, 100), 33) << "truncated";
+    EXPECT_EQ(TSliderTime::TimeAt(256, 256, 120'000'000), 120'000'000);
+    EXPECT_EQ(TSliderTime::TimeAt(10, 0, 120'000'000), 0) << "no slider range";
+    EXPECT_EQ(TSliderTime::TimeAt(10, 256, -1), 0) << "unknown duration";
+    EXPECT_EQ(TSliderTime::TimeAt(1, 3, 60'000'000), 20'000'000) << "a third of a minute";
+    EXPECT_EQ(TSliderTime::TimeAt(3, 4, INT64_MAX / 2), INT64_MAX / 8 * 3)
+        << "beyond whole numbers";
 }

@@ -1,0 +1,15 @@
+#include "SliderTime.h"
+
+#include <limits>
+
+std::int64_t TSliderTime::TimeAt(int position, int maximum, std::int64_t duration) {
+    if (maximum <= 0 || duration <= 0 || position <= 0) {
+        return 0;
+    }
+    // Multiplied first so that a third of a minute is twenty seconds exactly; a product too
+    // large for whole numbers is reckoned in long double.
+    if (duration <= std::numeric_limits<std::int64_t>::max() / position) {
+        return static_cast<std::int64_t>(position) * duration / maximum;
+    }
+    return static_cast<std::int64_t>(static_cast<long double>(position) * duration / maximum);
+}
