@@ -37,6 +37,11 @@ QAction* Item(QMenu* menu, const char* name, const char* caption) {
 QMenu* Menu(QWidget* parent, const char* name, const char* caption) {
     auto* menu = new QMenu(QString::fromUtf8(caption), parent);
     menu->setObjectName(name);
+    // Opened on its own, a menu is announced by its window title, which a title alone
+    // does not give it.
+    QString heard = menu->title();
+    heard.replace("&&", QString(QChar(1))).remove('&').replace(QChar(1), "&");
+    menu->setAccessibleName(heard);
     return menu;
 }
 

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QPixmap>
+#include <QScreen>
 
 #include <memory>
 
@@ -103,6 +104,25 @@ std::vector<TScreenshotScene> BuiltInScenes() {
     return scenes;
 }
 
+// A window that may grow, taken to half as large again (within the screen): the picture
+// shows what the user gets by enlarging it. Pop-ups and fixed windows stay as they are.
+bool Enlarge(QWidget& shown) {
+    if (!shown.isWindow() || qobject_cast<QMenu*>(&shown) != nullptr ||
+        (shown.windowFlags() & Qt::Popup) == Qt::Popup) {
+        return false;
+    }
+    QSize large = (shown.size() * 3 / 2).boundedTo(shown.maximumSize());
+    if (const QScreen* screen = shown.screen()) {
+        large = large.boundedTo(screen->availableGeometry().size() - QSize(40, 80));
+    }
+    if (large.width() <= shown.width() && large.height() <= shown.height()) {
+        return false;
+    }
+    shown.resize(large.expandedTo(shown.size()));
+    Settle();
+    return true;
+}
+
 } // namespace
 
 void TScreenshots::Register(TScreenshotScene scene) {
@@ -132,6 +152,14 @@ int TScreenshots::Run(TfrmMain& window, const QString& folder, const QStringList
         Settle();
         if (shown != nullptr && shown->grab().save(QDir(folder).filePath(scene.name + ".png"))) {
             ++written;
+        }
+        if (shown != nullptr) {
+            const QSize design = shown->size();
+            if (Enlarge(*shown)) {
+                const QString file = QDir(folder).filePath(scene.name + "-large.png");
+                written += shown->grab().save(file) ? 1 : 0;
+                shown->resize(design);
+            }
         }
         if (scene.hide) {
             scene.hide(window);

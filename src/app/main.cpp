@@ -35,8 +35,14 @@ std::vector<std::string> CommandLineFiles(int argc, char** argv) {
 }
 
 // VANTRE_SCREENSHOTS=folder saves pictures of the windows there and ends the program;
-// VANTRE_SCREENSHOT_SCENES=a,b limits them to the scenes named.
+// VANTRE_SCREENSHOT_SCENES=a,b limits them to the scenes named; VANTRE_SCREENSHOT_THEME=n
+// takes them in that theme.
 void RunScreenshots(TfrmMain& window, const QString& folder) {
+    bool themed = false;
+    const int theme = qEnvironmentVariableIntValue("VANTRE_SCREENSHOT_THEME", &themed);
+    if (themed) {
+        window.ApplyTheme(theme);
+    }
     RegisterBatchScreenshots();
     RegisterSettingsScreenshots();
     RegisterTrimCropScenes();
