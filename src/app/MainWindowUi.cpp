@@ -259,8 +259,8 @@ QWidget* TMainWindowUi::BuildPreview(QWidget* parent) {
 }
 
 void TMainWindowUi::FitPreview(int windowWidth, int windowHeight) {
-    // Two fifths of the extra width, as far as the extra height lets the shape keep.
-    const int wider = PreviewWidth + std::max(0, windowWidth - DesignWidth) * 2 / 5;
+    // Half the extra width, as far as the extra height lets the shape keep.
+    const int wider = PreviewWidth + std::max(0, windowWidth - DesignWidth) / 2;
     const int taller = PreviewHeight + std::max(0, windowHeight - DesignHeight);
     const int width = std::min(wider, taller * PreviewWidth / PreviewHeight);
     pan1->setFixedSize(width, width * PreviewHeight / PreviewWidth);
