@@ -35,9 +35,19 @@ void Settle() {
 
 std::unique_ptr<QWidget> gShown; // a window a scene made for itself
 
+int gThemeBefore = -1; // the theme a theme scene puts back
+
 QWidget* ThemeScene(TfrmMain& window, int theme) {
+    gThemeBefore = TThemeManager::Current();
     window.ApplyTheme(theme);
     return &window;
+}
+
+// The scenes after it show the program's own theme again.
+void EndThemeScene(TfrmMain& window) {
+    if (gThemeBefore >= 0 && TThemeManager::Current() != gThemeBefore) {
+        window.ApplyTheme(gThemeBefore);
+    }
 }
 
 std::vector<TScreenshotScene> BuiltInScenes() {
@@ -99,7 +109,7 @@ std::vector<TScreenshotScene> BuiltInScenes() {
                       [](TfrmMain&) { gShown.reset(); }});
     for (int theme = 0; theme < TThemeManager::Count; ++theme) {
         scenes.push_back({QString("theme-%1").arg(theme),
-                          [theme](TfrmMain& w) { return ThemeScene(w, theme); }, nullptr});
+                          [theme](TfrmMain& w) { return ThemeScene(w, theme); }, EndThemeScene});
     }
     return scenes;
 }

@@ -43,9 +43,10 @@ void RunScreenshots(TfrmMain& window, const QString& folder) {
     if (themed) {
         window.ApplyTheme(theme);
     }
-    RegisterBatchScreenshots();
     RegisterSettingsScreenshots();
     RegisterTrimCropScenes();
+    // Last: its scenes change the theme and leave a conversion paused.
+    RegisterBatchScreenshots();
     const QStringList only =
         qEnvironmentVariable("VANTRE_SCREENSHOT_SCENES").split(',', Qt::SkipEmptyParts);
     const int written = TScreenshots::Run(window, folder, only);
