@@ -290,6 +290,12 @@ TEST_F(ShellFixture, DeviceListOfTheMainWindowOpensDownwardsWhenThereIsRoomBelow
     EXPECT_EQ(list.left(), boxTop().x());
     EXPECT_GE(list.height(), 200) << "all 25 groups, or nearly";
     EXPECT_LE(list.bottom(), host.height());
+    // The window grows with the list open: the list keeps to the box and its button.
+    picker.resize(440, 26);
+    QApplication::processEvents();
+    const QToolButton* button = picker.DropButton();
+    EXPECT_EQ(picker.List()->geometry().right(),
+              button->mapTo(&host, QPoint(0, 0)).x() + button->width() - 1);
     QTest::mouseClick(picker.DropButton(), Qt::LeftButton);
     ASSERT_FALSE(picker.ListShown());
 
