@@ -93,8 +93,10 @@ TfrmFileInfo::TfrmFileInfo(QWidget* parent)
     layout->addWidget(video, videoForm->rowCount());
     layout->addWidget(audio, audioForm->rowCount());
     layout->addLayout(buttons);
-    resize(QSize(TFileInfoModel::WindowWidth, TFileInfoModel::WindowHeight)
-               .expandedTo(minimumSizeHint()));
+    const QSize design = QSize(TFileInfoModel::WindowWidth, TFileInfoModel::WindowHeight)
+                             .expandedTo(minimumSizeHint());
+    setMaximumHeight(design.height());
+    resize(design);
 }
 
 QLineEdit* TfrmFileInfo::Field(const char* name, QWidget* parent) {

@@ -160,6 +160,10 @@ void TfrmProgress::BuildLayout() {
 
 void TfrmProgress::SpreadRows() {
     // The room the rows leave at the design height spaces them, rather than gather below.
+    // Figures are empty before the first report: their lines keep their height all along.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        label->setMinimumHeight(label->fontMetrics().height());
+    }
     for (QSpacerItem* gap : gaps_) {
         gap->changeSize(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
     }

@@ -151,6 +151,11 @@ void TfrmTrim::Build() {
 void TfrmTrim::FitDesignSize() {
     // The room the controls leave at the design height spaces their rows, so that the
     // picture has exactly its design size there and all that is added when enlarged.
+    // The times are empty until the file opens: their line keeps its height all along, or
+    // the picture would change size (and the player lay it out again) when they arrive.
+    for (QLabel* label : {lblPTS_, lblLength_}) {
+        label->setMinimumHeight(label->fontMetrics().height());
+    }
     for (QSpacerItem* gap : gaps_) {
         gap->changeSize(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
     }
@@ -177,6 +182,7 @@ void TfrmTrim::FormShow() {
     lblPTS_->clear();
     lblLength_->clear();
     model_.BeginOpen();
+    ended_ = false;
     imgbtnPlay_->setEnabled(false);
     imgbtnPause_->setEnabled(false);
     row_ = jobs_.Selected();
@@ -222,6 +228,9 @@ void TfrmTrim::FFPlayerFileOpen(std::int64_t duration, int& screenWidth, int& sc
 }
 
 void TfrmTrim::FFPlayerPosition(std::int64_t pts) {
+    if (ended_) {
+        return; // the rewind after the end reports too; the end stays shown until Play
+    }
     lblPTS_->setText(trimcropmsg::TimePrefix + Text(TTrimModel::TimeText(pts)));
     if (!dragging_) {
         trcPreview_->setValue(model_.SliderPosition(pts, trcPreview_->maximum()));
@@ -232,6 +241,7 @@ void TfrmTrim::FFPlayerState(TPlayState state) {
     if (state != psEnd) {
         return;
     }
+    ended_ = true;
     trcPreview_->setValue(0);
     player_.Seek(4, false, 0);
     player_.Pause();
@@ -294,6 +304,7 @@ void TfrmTrim::btnResetClick() {
 }
 
 void TfrmTrim::imgbtnPlayClick() {
+    ended_ = false;
     player_.Resume();
     imgbtnPlay_->setEnabled(false);
     imgbtnPause_->setEnabled(true);

@@ -65,6 +65,7 @@ private:
     TFFPlayer player_;
     int row_ = -1;
     bool dragging_ = false;
+    bool ended_ = false; // played to the end, not yet played again
     QTimer settle_;
 
     TVideoWidget* imgPreview_;
