@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 TEST(PreviewState, ButtonsFollowStopPlayPauseAndEnd) {
     TPreviewState state;
     EXPECT_TRUE(state.Stopped());
