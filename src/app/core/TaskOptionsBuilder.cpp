@@ -368,6 +368,12 @@ std::string BuildTaskOptions(const TlvFilesRecord& job, int formatCode, TOutputO
     } else if (OneOf(videoCodec, ModernVideoCodecs) || THardwareEncoders::Find(videoCodec)) {
         output.VideoCodec = videoCodec;
         ApplyEncoderSpeed(videoCodec, output);
+        const THardwareEncoder* hardware = THardwareEncoders::Find(videoCodec);
+        if (hardware != nullptr && hardware->Vaapi) {
+            // The render node its trial encode passed on.
+            AppendOptionLine(output.ExtOptions,
+                             "vaapi_device=" + THardwareEncoders::Instance().DeviceOf(videoCodec));
+        }
     } else if (videoCodec == "libx264" && modernContainer) {
         output.VideoCodec = videoCodec;
         ApplyEncoderSpeed(videoCodec, output);

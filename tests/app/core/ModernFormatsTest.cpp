@@ -133,8 +133,8 @@ struct TVideoCase {
 
 const TVideoCase VideoCases[] = {
     {2500, "mov,mp4,m4a,3gp,3g2,mj2", "hevc", "aac", "Main", "Main 10", "yuv420p10le"},
-    {2501, "matroska,webm", "hevc", "aac", "Main", nullptr, nullptr},
-    {2502, "mov,mp4,m4a,3gp,3g2,mj2", "av1", "aac", "Main", nullptr, nullptr},
+    {2501, "matroska,webm", "hevc", "aac", "Main", "Main 10", "yuv420p10le"},
+    {2502, "mov,mp4,m4a,3gp,3g2,mj2", "av1", "aac", "Main", "Main", "yuv420p10le"},
     {2503, "matroska,webm", "av1", "opus", "Main", "Main", "yuv420p10le"},
     {2504, "matroska,webm", "vp9", "opus", "Profile 0", "Profile 2", "yuv420p10le"},
     {2505, "matroska,webm", "h264", "aac", "High", "High", "yuv420p"},

@@ -186,6 +186,12 @@ TEST_F(QualityAndHardware, DetectionOnPathsWithoutARenderDevice) {
     EXPECT_FALSE(system.IsRenderDevice(dir.File("missing/renderD129")));
     EXPECT_FALSE(system.IsRenderDevice(plainFile));
     EXPECT_FALSE(system.IsRenderDevice("/dev/null")) << "a character device, but not DRM";
+    // The system's trial opens the device through the library before encoding anything.
+    std::string why;
+    EXPECT_FALSE(system.TrialEncode(dir.File("missing/renderD129"), "hevc_vaapi", why));
+    EXPECT_EQ(why, appmsg::DeviceCannotOpen);
+    EXPECT_FALSE(system.TrialEncode(plainFile, "hevc_vaapi", why));
+    EXPECT_EQ(why.rfind("Cannot open the VAAPI device " + plainFile + ": ", 0), 0u) << why;
 
     THardwareEncoders encoders;
     encoders.Detect({dir.File("missing/renderD129")}, system);
@@ -234,6 +240,9 @@ TEST_F(QualityAndHardware, InjectedDeviceOffersItsEncodersAndTheirAbsenceFallsBa
     EXPECT_TRUE(HasLine(hardware.ExtOptions, "rc_mode=CQP")) << hardware.ExtOptions;
     EXPECT_TRUE(HasLine(hardware.ExtOptions, "qp=26")) << hardware.ExtOptions;
     EXPECT_EQ(hardware.ExtOptions.find("pix_fmt="), std::string::npos) << hardware.ExtOptions;
+    // The engine opens the render node the trial encode passed on.
+    EXPECT_TRUE(HasLine(hardware.ExtOptions, "vaapi_device=/dev/dri/renderD128"))
+        << hardware.ExtOptions;
 
     TNoDevices none;
     encoders.Detect({}, none);
