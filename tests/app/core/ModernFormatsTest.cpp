@@ -259,7 +259,7 @@ TEST_F(ModernFormats, QualityLevelsAreConstantQualityInTheEncodersOwnWords) {
 
     std::map<std::string, std::uintmax_t> sizes;
     for (const auto& [level, crf] :
-         {std::pair{"Quality high", " crf=23.0 "}, std::pair{"Quality small", " crf=31.0 "}}) {
+         {std::pair{"Quality high", " crf=25.0 "}, std::pair{"Quality small", " crf=33.0 "}}) {
         StoreProfile(2500, catalogkey::VideoBitRate, level);
         r = Convert(2500, rgb);
         ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -267,6 +267,8 @@ TEST_F(ModernFormats, QualityLevelsAreConstantQualityInTheEncodersOwnWords) {
         EXPECT_NE(stream.find("x265 (build"), std::string::npos);
         EXPECT_NE(stream.find(" rc=crf "), std::string::npos);
         EXPECT_NE(stream.find(crf), std::string::npos) << level;
+        EXPECT_NE(stream.find(" psy-rd=0.00 "), std::string::npos);
+        EXPECT_NE(stream.find(" rd=3 "), std::string::npos) << "preset medium";
         sizes[level] = std::filesystem::file_size(Output());
     }
     EXPECT_GT(sizes["Quality high"], sizes["Quality small"]);
