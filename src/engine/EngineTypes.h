@@ -121,6 +121,7 @@ struct TTaskSwitches {
     bool image2_compat = false; // set by f pgmyuv
     float dts_delta_threshold = 10;
     int sws_flags = SWS_BICUBIC;
+    std::string vaapi_device; // vaapi_device: the render node of device-memory encoders
     bool vhook_active = false;
 };
 

@@ -222,3 +222,13 @@ inline constexpr const char* HookNoProcess = "Failed to find Process entrypoint 
 inline constexpr const char* HookNoConfigure = "Failed to find Configure entrypoint in %s\n";
 inline constexpr const char* HookConfigureFailed = "Failed to Configure %s\n";
 } // namespace enginemsg
+
+namespace enginemsg {
+// Encoders that take pictures in device memory.
+inline constexpr const char* HardwareDeviceFailed = "Cannot open the VAAPI device %s";
+inline constexpr const char* HardwarePoolFailed = "Cannot make device pictures of %dx%d";
+inline constexpr const char* HardwareUploadFailed = "Cannot copy a picture to the device";
+inline constexpr const char* HardwareEncoderMissing = "The library has no encoder %s";
+inline constexpr const char* HardwareEncoderOpenFailed = "The encoder %s does not open";
+inline constexpr const char* HardwareTrialFailed = "The encoder %s wrote nothing from %d pictures";
+} // namespace enginemsg

@@ -75,6 +75,7 @@ constexpr TOptionDef kRows[] = {
     Store("async", F::Int, X, &T::audio_sync_method),
     Store("adrift_threshold", F::Float, X, &T::audio_drift_threshold),
     Store("vglobal", F::Int, X, &T::video_global_header),
+    Store("vaapi_device", F::Text, V | X, &T::vaapi_device),
     Store("copyts", F::None, X, &T::copy_ts),
     Store("shortest", F::Bool, X, &T::opt_shortest),
     Store("dts_delta_threshold", F::Float, X, &T::dts_delta_threshold),

@@ -7,6 +7,7 @@
 #include "FFmpegException.h"
 #include "FFmpegLogger.h"
 #include "FFmpegMessages.h"
+#include "HardwareUpload.h"
 #include "MediaUtils.h"
 #include "UnicodeProtocol.h"
 
@@ -218,7 +219,10 @@ void TOutputStreams::set_video_encoding(TOutputFile& file, TOutputStreamSlot& sl
                                                       AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_NONE};
         formats = fullRange;
     }
-    if (formats != nullptr && !Listed(formats, enc->pix_fmt, AV_PIX_FMT_NONE)) {
+    if (THardwareUpload::Needed(codec)) {
+        // Pictures are converted in memory and copied to the device when the encoder opens.
+        enc->pix_fmt = THardwareUpload::MemoryFormat(enc->pix_fmt);
+    } else if (formats != nullptr && !Listed(formats, enc->pix_fmt, AV_PIX_FMT_NONE)) {
         const bool keepForMjpeg =
             codec->id == AV_CODEC_ID_MJPEG && enc->strict_std_compliance < 0 &&
             (enc->pix_fmt == AV_PIX_FMT_YUV420P || enc->pix_fmt == AV_PIX_FMT_YUV422P);

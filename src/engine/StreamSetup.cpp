@@ -366,6 +366,13 @@ void TStreamSetup::open_encoder(TTranscodeState& ts, AVOutputStream& ost, int os
     contexts_.CopyCodecPrivateOptions(enc->codec_type, codec, options.Slot());
     open_pass_log(ost, ostIndex, options.Slot());
     enc->thread_count = 0; // the codec chooses
+    if (enc->codec_type == AVMEDIA_TYPE_VIDEO && THardwareUpload::Needed(codec)) {
+        ost.upload = std::make_unique<THardwareUpload>();
+        std::string why;
+        if (!ost.upload->Open(switches_.vaapi_device, enc, why)) {
+            throw FFmpegException(why);
+        }
+    }
     int ret;
     {
         std::lock_guard lock(CodecLock());

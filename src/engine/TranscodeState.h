@@ -4,6 +4,7 @@
 // Names follow the command-line transcoder the engine's option vocabulary comes from.
 
 #include "EngineTypes.h"
+#include "HardwareUpload.h"
 #include "MediaUtils.h"
 #include "VideoFilter.h"
 
@@ -83,6 +84,8 @@ struct AVOutputStream {
     media::FramePtr enc_frame;      // reference handed to the encoder
     media::FramePtr last_frame;     // the last picture encoded: it fills a gap in the source
     std::unique_ptr<TVideoFilter> filter;
+    // Encoders that take device pictures: the pictures end in memory and are copied there.
+    std::unique_ptr<THardwareUpload> upload;
     int coded_pict_type = 0;
     int coded_quality = 0;
     std::array<std::int64_t, 4> coded_error{};

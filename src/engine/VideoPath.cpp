@@ -37,6 +37,10 @@ int TVideoPath::ScalerFlags(const TOptionContexts& contexts, int fallback) {
     return static_cast<int>(flags);
 }
 
+AVPixelFormat TVideoPath::PictureFormat(const AVOutputStream& ost) {
+    return ost.upload ? ost.upload->SoftwareFormat() : ost.enc->pix_fmt;
+}
+
 int TVideoPath::configure_video_filters(AVOutputStream& ost, const TVideoFilter::TInput& input) {
     const AVCodecContext* enc = ost.enc;
     TVideoFilter::TChain chain;
@@ -52,7 +56,7 @@ int TVideoPath::configure_video_filters(AVOutputStream& ost, const TVideoFilter:
     chain.scaleHeight = enc->height;
     chain.swsFlags = ScalerFlags(contexts_, switches_.sws_flags);
     chain.text = pending_.vfilters;
-    chain.outPixFmt = enc->pix_fmt;
+    chain.outPixFmt = PictureFormat(ost);
     auto filter = std::make_unique<TVideoFilter>();
     std::string errorText;
     const int ret = filter->Configure(input, chain, errorText);
@@ -207,7 +211,7 @@ AVFrame* TVideoPath::fit_picture_to_encoder(AVOutputStream& ost, AVInputStream& 
         }
     }
     if (source->width == enc->width && source->height == enc->height &&
-        source->format == enc->pix_fmt) {
+        source->format == PictureFormat(ost)) {
         return source;
     }
     return scale_picture(ost, source, picture);
@@ -279,7 +283,7 @@ AVFrame* TVideoPath::scale_picture(AVOutputStream& ost, const AVFrame* source,
     const AVCodecContext* enc = ost.enc;
     SwsContext* sws = fn::sws_getCachedContext(
         ost.img_resample_ctx.release(), source->width, source->height,
-        static_cast<AVPixelFormat>(source->format), enc->width, enc->height, enc->pix_fmt,
+        static_cast<AVPixelFormat>(source->format), enc->width, enc->height, PictureFormat(ost),
         ScalerFlags(contexts_, switches_.sws_flags), nullptr, nullptr, nullptr);
     ost.img_resample_ctx.reset(sws);
     if (sws == nullptr) {
@@ -289,7 +293,7 @@ AVFrame* TVideoPath::scale_picture(AVOutputStream& ost, const AVFrame* source,
     // The encoder may still hold the last picture: take a fresh buffer rather than overwrite it.
     if (out->buf[0] == nullptr || !fn::av_frame_is_writable(out)) {
         fn::av_frame_unref(out);
-        out->format = enc->pix_fmt;
+        out->format = PictureFormat(ost);
         out->width = enc->width;
         out->height = enc->height;
         if (fn::av_frame_get_buffer(out, 0) < 0) {
@@ -409,7 +413,7 @@ void TVideoPath::do_video_out(TTranscodeState& ts, AVOutputStream& ost, AVInputS
         }
         preview_.preview_handoff(f, fn::av_rescale_q(ost.sync_opts, enc->time_base, AV_TIME_BASE_Q),
                                  hooks_.FrameCounter());
-        writer_.encode_frame(ts, ost, f);
+        writer_.encode_frame(ts, ost, ost.upload ? ost.upload->Upload(f) : f);
         fn::av_frame_unref(f);
         ost.sync_opts++;
         ost.frame_number++;

@@ -35,6 +35,9 @@ public:
     int configure_video_filters(AVOutputStream& ost, const TVideoFilter::TInput& input);
     // The scaler flags of the options, or fallback.
     static int ScalerFlags(const TOptionContexts& contexts, int fallback);
+    // The format the pictures are converted to: the encoder's, or the memory format of the
+    // device pictures it takes.
+    static AVPixelFormat PictureFormat(const AVOutputStream& ost);
 
 private:
     // Hands on every picture the deinterlacer has ready.

@@ -100,7 +100,14 @@
     X(av_channel_layout_uninit)                                                                    \
     X(av_channel_layout_compare)                                                                   \
     X(av_channel_layout_describe)                                                                  \
-    X(av_channel_layout_check)
+    X(av_channel_layout_check)                                                                     \
+    X(av_buffer_ref)                                                                               \
+    X(av_buffer_unref)                                                                             \
+    X(av_hwdevice_ctx_create)                                                                      \
+    X(av_hwframe_ctx_alloc)                                                                        \
+    X(av_hwframe_ctx_init)                                                                         \
+    X(av_hwframe_get_buffer)                                                                       \
+    X(av_hwframe_transfer_data)
 
 #define VANTRE_SWRESAMPLE_FUNCTIONS(X)                                                             \
     X(swresample_version)                                                                          \

@@ -84,6 +84,10 @@ struct ChapterDeleter {
         fn::av_free(c);
     }
 };
+// A reference to a device or a pool of device pictures.
+struct BufferRefDeleter {
+    void operator()(AVBufferRef* b) const { fn::av_buffer_unref(&b); }
+};
 struct DictionaryDeleter {
     void operator()(AVDictionary* d) const { fn::av_dict_free(&d); }
 };
@@ -97,6 +101,7 @@ using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
 using MediaFileInputPtr = std::unique_ptr<AVFormatContext, MediaFileInputDeleter>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
 using OpenedCodecContextPtr = std::unique_ptr<AVCodecContext, OpenedCodecContextDeleter>;
+using BufferRefPtr = std::unique_ptr<AVBufferRef, BufferRefDeleter>;
 using ChapterPtr = std::unique_ptr<AVChapter, ChapterDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsDeleter>;
 using SwrContextPtr = std::unique_ptr<SwrContext, SwrDeleter>;

@@ -51,7 +51,9 @@ TEST(OptionTableRows, HoldTheWholeVocabularyAndNothingElse) {
         "top", "dc", "vtag", "newvideo", "vlang", "qphist", "force_fps", "streamid", "ab",
         "aframes", "aq", "ar", "ac", "an", "acodec", "atag", "vol", "newaudio", "alang",
         "sample_fmt", "sn", "scodec", "newsubtitle", "slang", "stag", "vc", "tvstd", "isync",
-        "muxdelay", "muxpreload", "absf", "vbsf", "sbsf", "apre", "vpre", "spre", "fpre"};
+        "muxdelay", "muxpreload", "absf", "vbsf", "sbsf", "apre", "vpre", "spre", "fpre",
+        // The render node of encoders that take device pictures.
+        "vaapi_device"};
     // clang-format on
     std::set<std::string> rows;
     for (const TOptionDef& row : TOptionTable::Rows()) {

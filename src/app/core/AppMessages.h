@@ -38,8 +38,6 @@ inline constexpr const char* NoRenderDevice = "no VAAPI render device";
 inline constexpr const char* NotRenderDevice = "%s is not a render device";
 inline constexpr const char* DeviceTrialFailed = "%s: %s";
 inline constexpr const char* NvencNotLoaded = "the NVENC driver library is not installed";
-inline constexpr const char* NoHardwareUpload =
-    "the conversion engine does not hand pictures to hardware devices";
 inline constexpr const char* DeviceCannotOpen = "cannot open the device";
 // The width and height the conversion would make.
 inline constexpr const char* Av1TooSmall =

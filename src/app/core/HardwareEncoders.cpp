@@ -1,6 +1,8 @@
 #include "HardwareEncoders.h"
 
 #include "AppMessages.h"
+#include "FFmpegLoader.h"
+#include "HardwareUpload.h"
 #include "MediaUtils.h"
 
 #include <algorithm>
@@ -25,18 +27,23 @@ bool TSystemDeviceOpener::IsRenderDevice(const std::string& path) const {
            major(info.st_rdev) == DrmMajor && minor(info.st_rdev) >= FirstRenderMinor;
 }
 
-bool TSystemDeviceOpener::TrialEncode(const std::string& device, const std::string&,
+bool TSystemDeviceOpener::TrialEncode(const std::string& device, const std::string& encoder,
                                       std::string& why) {
-    const int fd = ::open(device.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-        why = appmsg::DeviceCannotOpen;
+    if (!device.empty()) {
+        const int fd = ::open(device.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) {
+            why = appmsg::DeviceCannotOpen;
+            return false;
+        }
+        ::close(fd);
+    }
+    // The program loads these anyway; they stay loaded for the conversions.
+    TFFmpegLoader& loader = TFFmpegLoader::Instance();
+    if (!loader.Loaded(EncoderLibraries) && !loader.Load(EncoderLibraries)) {
+        why = loader.LastErrorText();
         return false;
     }
-    ::close(fd);
-    // Hardware encoders take pictures in device memory; until the engine uploads them there a
-    // trial encode cannot succeed, and offering the encoder would only fail at conversion.
-    why = appmsg::NoHardwareUpload;
-    return false;
+    return THardwareUpload::TrialEncode(device, encoder, why);
 }
 
 bool TSystemDeviceOpener::NvencLoads() const {

@@ -22,8 +22,8 @@ public:
     virtual ~IDeviceOpener() = default;
     // Whether the path names a DRM render node.
     virtual bool IsRenderDevice(const std::string& path) const = 0;
-    // Opens the device and encodes a few trial pictures with the encoder; false with the
-    // reason when either fails.
+    // Opens the device (none for NVENC) and encodes a few trial pictures with the encoder;
+    // false with the reason when either fails.
     virtual bool TrialEncode(const std::string& device, const std::string& encoder,
                              std::string& why) = 0;
     // Whether the NVENC driver library loads.

@@ -20,7 +20,7 @@ struct TScale {
 
 constexpr std::array<TScale, 9> Scales{{
     {"libx264", "crf", "CRF", {19, 22, 26}},
-    {"libx265", "crf", "CRF", {23, 27, 31}},
+    {"libx265", "crf", "CRF", {25, 29, 33}},
     {"libsvtav1", "crf", "CRF", {30, 38, 46}},
     {"libvpx-vp9", "crf", "CRF", {28, 33, 39}},
     {"h264_vaapi", "qp", "QP", {20, 24, 28}},

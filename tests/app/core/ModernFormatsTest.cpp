@@ -133,8 +133,8 @@ struct TVideoCase {
 
 const TVideoCase VideoCases[] = {
     {2500, "mov,mp4,m4a,3gp,3g2,mj2", "hevc", "aac", "Main", "Main 10", "yuv420p10le"},
-    {2501, "matroska,webm", "hevc", "aac", "Main", nullptr, nullptr},
-    {2502, "mov,mp4,m4a,3gp,3g2,mj2", "av1", "aac", "Main", nullptr, nullptr},
+    {2501, "matroska,webm", "hevc", "aac", "Main", "Main 10", "yuv420p10le"},
+    {2502, "mov,mp4,m4a,3gp,3g2,mj2", "av1", "aac", "Main", "Main", "yuv420p10le"},
     {2503, "matroska,webm", "av1", "opus", "Main", "Main", "yuv420p10le"},
     {2504, "matroska,webm", "vp9", "opus", "Profile 0", "Profile 2", "yuv420p10le"},
     {2505, "matroska,webm", "h264", "aac", "High", "High", "yuv420p"},
@@ -259,7 +259,7 @@ TEST_F(ModernFormats, QualityLevelsAreConstantQualityInTheEncodersOwnWords) {
 
     std::map<std::string, std::uintmax_t> sizes;
     for (const auto& [level, crf] :
-         {std::pair{"Quality high", " crf=23.0 "}, std::pair{"Quality small", " crf=31.0 "}}) {
+         {std::pair{"Quality high", " crf=25.0 "}, std::pair{"Quality small", " crf=33.0 "}}) {
         StoreProfile(2500, catalogkey::VideoBitRate, level);
         r = Convert(2500, rgb);
         ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -267,6 +267,8 @@ TEST_F(ModernFormats, QualityLevelsAreConstantQualityInTheEncodersOwnWords) {
         EXPECT_NE(stream.find("x265 (build"), std::string::npos);
         EXPECT_NE(stream.find(" rc=crf "), std::string::npos);
         EXPECT_NE(stream.find(crf), std::string::npos) << level;
+        EXPECT_NE(stream.find(" psy-rd=0.00 "), std::string::npos);
+        EXPECT_NE(stream.find(" rd=3 "), std::string::npos) << "preset medium";
         sizes[level] = std::filesystem::file_size(Output());
     }
     EXPECT_GT(sizes["Quality high"], sizes["Quality small"]);

@@ -108,7 +108,7 @@ TEST_F(QualityAndHardware, LevelNamesCaptionsAndEncoderScales) {
     EXPECT_EQ(TQualityLevels::LevelName("Quality high (CRF 22"), std::nullopt);
     EXPECT_EQ(TQualityLevels::LevelName("2000"), std::nullopt);
     EXPECT_EQ(TQualityLevels::Caption("Quality high", "libx264"), "Quality high (CRF 19)");
-    EXPECT_EQ(TQualityLevels::Caption("Quality normal", "libx265"), "Quality normal (CRF 27)");
+    EXPECT_EQ(TQualityLevels::Caption("Quality normal", "libx265"), "Quality normal (CRF 29)");
     EXPECT_EQ(TQualityLevels::Caption("Quality small", "libsvtav1"), "Quality small (CRF 46)");
     EXPECT_EQ(TQualityLevels::Caption("Quality normal", "libvpx-vp9"), "Quality normal (CRF 33)");
     EXPECT_EQ(TQualityLevels::Caption("Quality normal", "hevc_vaapi"), "Quality normal (QP 26)");
@@ -133,10 +133,10 @@ TEST_F(QualityAndHardware, DialogShowsLevelsWithValuesAndStoresTheirNames) {
     model.ChooseFormat(HevcMp4, "H.265/HEVC Video (*.mp4)");
     const TSettingsCombo& rates = model.Combo(C::VideoBitRate);
     ASSERT_GE(rates.Items.size(), 4u);
-    EXPECT_EQ(rates.Items[0], "Quality high (CRF 23)");
-    EXPECT_EQ(rates.Items[2], "Quality small (CRF 31)");
+    EXPECT_EQ(rates.Items[0], "Quality high (CRF 25)");
+    EXPECT_EQ(rates.Items[2], "Quality small (CRF 33)");
     EXPECT_EQ(rates.Items[3], "1000");
-    EXPECT_EQ(rates.Text, "Quality normal (CRF 27)");
+    EXPECT_EQ(rates.Text, "Quality normal (CRF 29)");
     EXPECT_EQ(model.Combo(C::VideoEncoder).Items, std::vector<std::string>{"h265"})
         << "no hardware: nothing new is offered";
     EXPECT_EQ(model.Combo(C::VideoSize).Text, "as source");
@@ -153,7 +153,8 @@ TEST_F(QualityAndHardware, DialogShowsLevelsWithValuesAndStoresTheirNames) {
     EXPECT_EQ(output.VideoBitrate, -1);
     EXPECT_EQ(output.FileFormat, "") << "the extension decides";
     EXPECT_EQ(output.VideoTag, "hvc1");
-    for (const char* line : {"crf=23", "preset=fast", "movflags=+faststart", "pix_fmt=yuv420p"}) {
+    for (const char* line : {"crf=25", "preset=medium", "x265-params=psy-rd=0:psy-rdoq=0",
+                             "movflags=+faststart", "pix_fmt=yuv420p"}) {
         EXPECT_TRUE(HasLine(output.ExtOptions, line)) << line << " in\n" << output.ExtOptions;
     }
 
@@ -186,6 +187,12 @@ TEST_F(QualityAndHardware, DetectionOnPathsWithoutARenderDevice) {
     EXPECT_FALSE(system.IsRenderDevice(dir.File("missing/renderD129")));
     EXPECT_FALSE(system.IsRenderDevice(plainFile));
     EXPECT_FALSE(system.IsRenderDevice("/dev/null")) << "a character device, but not DRM";
+    // The system's trial opens the device through the library before encoding anything.
+    std::string why;
+    EXPECT_FALSE(system.TrialEncode(dir.File("missing/renderD129"), "hevc_vaapi", why));
+    EXPECT_EQ(why, appmsg::DeviceCannotOpen);
+    EXPECT_FALSE(system.TrialEncode(plainFile, "hevc_vaapi", why));
+    EXPECT_EQ(why.rfind("Cannot open the VAAPI device " + plainFile + ": ", 0), 0u) << why;
 
     THardwareEncoders encoders;
     encoders.Detect({dir.File("missing/renderD129")}, system);
@@ -234,6 +241,9 @@ TEST_F(QualityAndHardware, InjectedDeviceOffersItsEncodersAndTheirAbsenceFallsBa
     EXPECT_TRUE(HasLine(hardware.ExtOptions, "rc_mode=CQP")) << hardware.ExtOptions;
     EXPECT_TRUE(HasLine(hardware.ExtOptions, "qp=26")) << hardware.ExtOptions;
     EXPECT_EQ(hardware.ExtOptions.find("pix_fmt="), std::string::npos) << hardware.ExtOptions;
+    // The engine opens the render node the trial encode passed on.
+    EXPECT_TRUE(HasLine(hardware.ExtOptions, "vaapi_device=/dev/dri/renderD128"))
+        << hardware.ExtOptions;
 
     TNoDevices none;
     encoders.Detect({}, none);
@@ -241,7 +251,7 @@ TEST_F(QualityAndHardware, InjectedDeviceOffersItsEncodersAndTheirAbsenceFallsBa
     EXPECT_EQ(notice,
               "H.265 (VAAPI) is not available (no VAAPI render device): converted with libx265");
     EXPECT_EQ(software.VideoCodec, "libx265");
-    EXPECT_TRUE(HasLine(software.ExtOptions, "crf=27")) << software.ExtOptions;
+    EXPECT_TRUE(HasLine(software.ExtOptions, "crf=29")) << software.ExtOptions;
     // The dialog no longer offers it; the stored choice shows nothing until one is picked.
     model.Open();
     EXPECT_EQ(model.Combo(C::VideoEncoder).Items, std::vector<std::string>{"h265"});
