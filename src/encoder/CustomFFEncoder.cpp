@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -160,8 +161,12 @@ int TCustomFFEncoder::IndexOf(const TCustomFFmpeg& task) const {
     return tasks_.IndexOf(&task);
 }
 
-void TCustomFFEncoder::InstallHandlers(TFFmpeg& task) {
-    task.Reset();
+void TCustomFFEncoder::InstallHandlers(TFFmpeg& task, bool queued) {
+    if (queued) {
+        task.ResetQueued();
+    } else {
+        task.Reset();
+    }
     task.SetVerbose(1);
     task.SetPreviewFlags(PreviewFlagsValue());
     task.PreviewBitmapHandler = [this](TCustomFFmpeg& sender, const TBitmap24& bitmap,
@@ -185,7 +190,7 @@ void TCustomFFEncoder::OpenInput(TFFmpeg& task, const std::string& fileName,
             options.FileName = fileName;
         }
         name = options.FileName;
-        task.InputOptions[0] = options;
+        task.InputOptions[0] = std::make_unique<const TInputOptions>(options);
         ApplyExtOptions(task, options.ExtOptions, true);
         task.SetFormat(options.FileFormat);
         task.SetStartTime(options.StartTime);
@@ -219,24 +224,32 @@ int TCustomFFEncoder::AddQueuedTask(TQueuedTask queued) {
     DestroyRetired();
     auto task = std::make_unique<TFFmpeg>();
     try {
-        InstallHandlers(*task);
+        InstallHandlers(*task, true);
     } catch (const std::exception& e) {
         std::lock_guard lock(errorMutex_);
         lastErrorText_ = e.what();
         return -1;
     }
-    // Kept for inspection before the start (the format, the frame size).
-    task->InputOptions[0] = queued.Input;
-    task->OutputOptions[0] = queued.Output;
+    // Kept for inspection before the start (the format, the frame size), and read from here
+    // when the task prepares.
+    if (queued.Input) {
+        task->InputOptions[0] = std::make_unique<const TInputOptions>(std::move(*queued.Input));
+    }
+    task->OutputOptions[0] = std::make_unique<const TOutputOptions>(std::move(queued.Output));
     TFFmpeg* raw = task.get();
-    task->PrepareHandler = [this, raw, queued = std::move(queued)](TCustomFFmpeg&) {
-        PrepareQueued(*raw, queued);
+    // What remains of the queued record goes once the task has prepared.
+    task->PrepareHandler = [this, raw, inputFile = std::move(queued.InputFile),
+                            choose = std::move(queued.ChooseOutput)](TCustomFFmpeg&) mutable {
+        const std::string file = std::exchange(inputFile, std::string());
+        const TChooseOutput chooser = std::exchange(choose, nullptr);
+        PrepareQueued(*raw, file, chooser);
     };
     std::lock_guard lock(listMutex_);
     return tasks_.Add(std::move(task));
 }
 
-void TCustomFFEncoder::PrepareQueued(TFFmpeg& task, const TQueuedTask& queued) {
+void TCustomFFEncoder::PrepareQueued(TFFmpeg& task, const std::string& inputFile,
+                                     const TChooseOutput& chooseOutput) {
     const int index = IndexOf(task);
     WaitForTurn(task, index);
     struct Turn {
@@ -247,12 +260,17 @@ void TCustomFFEncoder::PrepareQueued(TFFmpeg& task, const TQueuedTask& queued) {
     if (task.StopRequested()) {
         return;
     }
+    TOutputOptions output = *task.OutputOptions[0];
     task.OutputOptions[0].reset();
-    TOutputOptions output = queued.Output;
-    if (queued.ChooseOutput) {
-        output.FileName = queued.ChooseOutput(index);
+    if (chooseOutput) {
+        output.FileName = chooseOutput(index);
     }
-    OpenInput(task, queued.InputFile, queued.Input ? &*queued.Input : nullptr);
+    // OpenInput keeps its own copy in the slot.
+    std::optional<TInputOptions> input;
+    if (task.InputOptions[0]) {
+        input = *task.InputOptions[0];
+    }
+    OpenInput(task, inputFile, input ? &*input : nullptr);
     OpenOutput(task, output.FileName, &output);
 }
 
@@ -316,7 +334,7 @@ void TCustomFFEncoder::OpenOutput(TFFmpeg& task, const std::string& fileName,
     if (options.FileName.empty()) {
         options.FileName = fileName;
     }
-    task.OutputOptions[slot] = options;
+    task.OutputOptions[slot] = std::make_unique<const TOutputOptions>(options);
 
     // Per-stream defaults: the record's fields, else the first ExtOptions line of the name.
     std::map<std::string, std::string> defaults = {
@@ -630,15 +648,16 @@ void TCustomFFEncoder::DoTerminate(TCustomFFmpeg* task) {
         return;
     }
     // A task that ended without preparing (stopped first) must not hold up the later ones.
-    TurnTaken(IndexOf(*task));
+    const int index = IndexOf(*task);
+    TurnTaken(index);
+    TTerminateInfo info;
+    info.TaskIndex = index;
     if (OnTerminate) {
-        TTerminateInfo info;
-        info.TaskIndex = IndexOf(*task);
         info.Finished = task->Finished();
         info.Exception = task->HasError();
         info.ExceptionMsg = info.Exception ? task->ErrorMessage() : std::string();
-        DeliverTerminate(info);
     }
+    DeliverTerminate(info, task);
     ++finishedCount_;
     if (pendingTasks_ > 0) {
         if (threaded_) {
@@ -656,19 +675,30 @@ void TCustomFFEncoder::EndOfBatch() {
         TTerminateInfo info;
         info.TaskIndex = -1;
         info.Finished = true;
-        DeliverTerminate(info);
+        DeliverTerminate(info, nullptr);
     }
 }
 
-void TCustomFFEncoder::DeliverTerminate(const TTerminateInfo& info) {
+void TCustomFFEncoder::DeliverTerminate(const TTerminateInfo& info, TCustomFFmpeg* task) {
     if (!threaded_) {
-        InsideTaskCall inside(this);
-        OnTerminate(*this, info);
+        if (OnTerminate) {
+            InsideTaskCall inside(this);
+            OnTerminate(*this, info);
+        }
         return;
     }
     // In threaded runs the handler never runs on the ending conversion thread, and that thread
-    // never waits for it.
-    delivery_.Post([this, handler = OnTerminate, info] { handler(*this, info); });
+    // never waits for it. The ended thread is joined here, so that its stack goes now and not
+    // with the task list (thousands of tasks in a long batch); the tasks outlive this call,
+    // since clearing them waits until the delivery is idle.
+    delivery_.Post([this, handler = OnTerminate, info, task] {
+        if (handler) {
+            handler(*this, info);
+        }
+        if (task != nullptr) {
+            task->JoinEndedThread();
+        }
+    });
 }
 
 void TCustomFFEncoder::Pause() {
