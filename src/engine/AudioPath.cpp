@@ -130,10 +130,10 @@ void TAudioPath::setup_audio_resampler(AVOutputStream& ost, const AVFrame* frame
         const_cast<AVChannelLayout*>(&frame->ch_layout), static_cast<AVSampleFormat>(frame->format),
         frame->sample_rate, 0, nullptr);
     ost.swr.reset(swr);
-    // One channel spread over several is the same sound on each at full level, not the centre
-    // speaker's share of -3 dB.
-    if (ret >= 0 && frame->ch_layout.nb_channels == 1 && enc->ch_layout.nb_channels > 1) {
-        ret = fn::av_opt_set(swr, "center_mix_level", "1", 0);
+    // One channel spread over a pair is the same sound on both at full level: the library
+    // gives each the centre speaker's share of -3 dB, which the matrix's volume undoes.
+    if (ret >= 0 && frame->ch_layout.nb_channels == 1 && enc->ch_layout.nb_channels == 2) {
+        ret = fn::av_opt_set(swr, "rematrix_volume", "1.4142135623730951", 0);
     }
     if (ret >= 0) {
         ret = fn::swr_init(swr);

@@ -305,28 +305,37 @@ AVFrame* TVideoPath::scale_picture(AVOutputStream& ost, const AVFrame* source,
     return out;
 }
 
-int TVideoPath::video_sync(AVOutputStream& ost, double syncIpts, int& repeats) {
+int TVideoPath::video_sync(AVOutputStream& ost, double syncIpts, double duration, int& repeats) {
     repeats = 0;
     if (switches_.video_sync_method == 0) {
         ost.sync_opts = std::lrint(syncIpts);
         return 1;
     }
+    // How far the picture is from the next output position, at its start and at its end.
+    double delta0 = syncIpts - static_cast<double>(ost.sync_opts);
+    const double delta = delta0 + duration;
+    if (delta0 < 0 && delta > 0) {
+        // A picture begun before the position but lasting past it is shown there.
+        syncIpts = static_cast<double>(ost.sync_opts);
+        delta0 = 0;
+    }
     int nb_frames = 1;
-    const double vdelta = syncIpts - static_cast<double>(ost.sync_opts);
-    if (vdelta < -1.1) {
-        nb_frames = 0;
-    } else if (switches_.video_sync_method == 2 ||
-               (switches_.video_sync_method < 0 &&
-                (ost.file->ctx->oformat->flags & AVFMT_VARIABLE_FPS))) {
-        if (vdelta <= -0.6) {
+    if (switches_.video_sync_method == 2 ||
+        (switches_.video_sync_method < 0 && (ost.file->ctx->oformat->flags & AVFMT_VARIABLE_FPS))) {
+        if (delta <= -0.6) {
             nb_frames = 0;
-        } else if (vdelta > 0.6) {
-            ost.sync_opts = std::lrint(syncIpts);
+        } else if (delta > 0.6) {
+            ost.sync_opts = std::llrint(syncIpts);
         }
-    } else if (vdelta > 1.1) {
-        // A gap: the picture before it is shown until this one's time, then this one.
-        repeats = static_cast<int>(std::lrint(vdelta));
-        nb_frames = repeats + 1;
+    } else if (delta < -1.1) {
+        nb_frames = 0;
+    } else if (delta > 1.1) {
+        // The picture spans several positions; after a gap the one before it fills the gap's
+        // positions up to this one's time.
+        nb_frames = static_cast<int>(std::lrint(delta));
+        if (delta0 > 1.1) {
+            repeats = std::min(nb_frames, static_cast<int>(std::llrint(delta0 - 0.6)));
+        }
     }
     if (nb_frames == 0) {
         ++stats_.nb_frames_drop;
@@ -344,6 +353,31 @@ int TVideoPath::video_sync(AVOutputStream& ost, double syncIpts, int& repeats) {
     return nb_frames;
 }
 
+double TVideoPath::picture_duration(const AVOutputStream& ost, const AVInputStream& ist,
+                                    const AVFrame* picture) const {
+    // In output positions: the stream's rate, at most one position, unless the packet tells
+    // the picture's own length and no filters of the task's may have changed it.
+    const double encoderBase = av_q2d(ost.enc->time_base);
+    double duration = 0;
+    AVRational rate = ist.st->r_frame_rate;
+    const AVRational average = ist.st->avg_frame_rate;
+    if (average.num > 0 && average.den > 0 && rate.num > 0 && rate.den > 0 &&
+        av_q2d(average) < 70 && av_q2d(rate) > 210) {
+        rate = average; // a timer's rate, not the pictures'
+    }
+    if (rate.num > 0 && rate.den > 0 && encoderBase > 0) {
+        duration = std::min(1.0, 1 / (av_q2d(rate) * encoderBase));
+    }
+    if (!outputs_.UseFilterGraph() && encoderBase > 0) {
+        const long own = std::lrint(static_cast<double>(picture->pkt_duration) *
+                                    av_q2d(ist.st->time_base) / encoderBase);
+        if (own > 0) {
+            duration = static_cast<double>(own);
+        }
+    }
+    return duration;
+}
+
 void TVideoPath::do_video_out(TTranscodeState& ts, AVOutputStream& ost, AVInputStream& ist,
                               AVFrame* picture) {
     AVCodecContext* enc = ost.enc;
@@ -352,7 +386,7 @@ void TVideoPath::do_video_out(TTranscodeState& ts, AVOutputStream& ost, AVInputS
     const double sync_ipts =
         static_cast<double>(syncPts - pending_.start_time) / AV_TIME_BASE / av_q2d(enc->time_base);
     int repeats = 0;
-    int nb_frames = video_sync(ost, sync_ipts, repeats);
+    int nb_frames = video_sync(ost, sync_ipts, picture_duration(ost, ist, picture), repeats);
     nb_frames = std::min(nb_frames, pending_.max_frames[AVMEDIA_TYPE_VIDEO] - ost.frame_number);
     if (nb_frames <= 0) {
         return;

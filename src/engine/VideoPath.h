@@ -43,8 +43,12 @@ private:
     void follow_picture_size(AVOutputStream& ost, const AVInputStream& ist, const AVFrame* picture);
     AVFrame* crop_picture(AVOutputStream& ost, AVFrame* picture);
     AVFrame* scale_picture(AVOutputStream& ost, const AVFrame* source, const AVFrame* picture);
-    // How many times the picture goes to the encoder: 0 drops it, more duplicates it.
-    int video_sync(AVOutputStream& ost, double syncIpts, int& repeats);
+    // How many times the picture is written (repeats of them the picture before it), as the
+    // sync method and the picture's time and duration (in output positions) ask.
+    int video_sync(AVOutputStream& ost, double syncIpts, double duration, int& repeats);
+    // The picture's length in the encoder's time base.
+    double picture_duration(const AVOutputStream& ost, const AVInputStream& ist,
+                            const AVFrame* picture) const;
     void do_video_out(TTranscodeState& ts, AVOutputStream& ost, AVInputStream& ist,
                       AVFrame* picture);
 

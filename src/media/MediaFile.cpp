@@ -4,6 +4,7 @@
 #include "MediaMessages.h"
 #include "MediaPtr.h"
 #include "MediaUtils.h"
+#include "PlaylistGuard.h"
 #include "UnicodeProtocol.h"
 
 #include <atomic>
@@ -218,50 +219,15 @@ int SpecialFileError(const std::string& libraryName, const AVInputFormat* format
     return 0;
 }
 
-// The local file a library name stands for; empty for anything else (an address, a device).
-std::string LocalPathOf(const std::string& libraryName) {
-    if (IsUnicodeName(libraryName)) {
-        return FromLibraryFileName(libraryName);
-    }
-    const char* protocol = fn::avio_find_protocol_name(libraryName.c_str());
-    if (protocol == nullptr || std::string(protocol) != "file") {
-        return {};
-    }
-    return libraryName.compare(0, 5, "file:") == 0 ? libraryName.substr(5) : libraryName;
-}
-
-std::string RealPath(const std::string& path) {
-    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-    return real ? std::string(real.get()) : std::string();
-}
-
 // Whether a further file an input opens (a playlist's entry) may be read: only a local file
-// in the input's own folder or below, judged by real paths, so that neither "../", another
-// absolute path, a link pointing out nor a network address reaches further. An input that is
-// no local file keeps its entries.
+// in the input's own folder or below. An input that is no local file keeps its entries.
 bool EntryAllowed(const AVFormatContext* context, const char* url) {
-    const std::string input = LocalPathOf(context->url);
+    const std::string input = TPlaylistGuard::LocalPathOf(context->url);
     if (input.empty()) {
         return true;
     }
-    const std::string entry = LocalPathOf(url);
-    if (entry.empty()) {
-        return false;
-    }
-    const std::string realInput = RealPath(input);
-    const size_t slash = realInput.rfind('/');
-    if (slash == std::string::npos) {
-        return false;
-    }
-    const std::string folder = realInput.substr(0, slash + 1);
-    const std::string realEntry = RealPath(entry);
-    if (realEntry.empty()) {
-        // Nothing there: the open fails by itself, with its own reason.
-        return errno == ENOENT && RealPath(std::filesystem::path(entry).parent_path().string())
-                                          .append("/")
-                                          .rfind(folder, 0) == 0;
-    }
-    return realEntry.rfind(folder, 0) == 0;
+    const std::string entry = TPlaylistGuard::LocalPathOf(url);
+    return !entry.empty() && TPlaylistGuard::InsideFolder(input, entry);
 }
 
 // Set when the opener refused a playlist entry on this thread, for OpenInput's answer.
@@ -293,6 +259,35 @@ int CloserHook(AVFormatContext* context, AVIOContext* stream) {
     return fn::avio_closep(&stream);
 }
 
+// A concat playlist's readers are made without our opener: its entries are checked here,
+// before the libraries open any. Returns 0 or the error that refuses the input.
+int GuardPlaylist(AVFormatContext* context, const std::string& path, const std::string& libraryName,
+                  const AVInputFormat* format, int special) {
+    const bool concat = format != nullptr
+                            ? std::strcmp(format->name, "concat") == 0
+                            : special == 0 && TPlaylistGuard::IsConcatPlaylist(path, libraryName);
+    if (concat) {
+        std::string refused;
+        const int error = TPlaylistGuard::CheckConcatPlaylist(path, refused);
+        if (error == TMediaFile::ErrorEntryOutsideFolder) {
+            fn::av_log(context, AV_LOG_ERROR, mediamsg::EntryOutsideFolder, libraryName.c_str(),
+                       refused.c_str());
+        } else if (error != 0) {
+            fn::av_log(context, AV_LOG_ERROR, mediamsg::EntryRefused, libraryName.c_str(),
+                       refused.c_str(), ErrorMessage(error).c_str());
+        }
+        if (error != 0) {
+            return error;
+        }
+    }
+    // Also when the probe above and the libraries' own might disagree, or the file changes
+    // in between: what was not checked as a concat playlist cannot be read as one.
+    if ((format == nullptr || concat) && context->format_whitelist == nullptr) {
+        context->format_whitelist = fn::av_strdup(TPlaylistGuard::FormatWhitelist(concat).c_str());
+    }
+    return 0;
+}
+
 } // namespace
 
 void TMediaFile::InstallOpeners(AVFormatContext* context) {
@@ -319,8 +314,10 @@ int TMediaFile::OpenInput(AVFormatContext** context, const std::string& fileName
     InstallOpeners(owned.get());
     const std::string libraryName = ToLibraryFileName(fileName);
     // A local input reads local files only, also through the readers a playlist opens
-    // itself (concat); its own folder is checked by the opener.
-    if (owned->protocol_whitelist == nullptr && !LocalPathOf(libraryName).empty()) {
+    // itself (concat); its own folder is checked by the opener, or before the open for a
+    // concat playlist.
+    const std::string localPath = TPlaylistGuard::LocalPathOf(libraryName);
+    if (owned->protocol_whitelist == nullptr && !localPath.empty()) {
         owned->protocol_whitelist = fn::av_strdup("file,crypto,data");
     }
     // Opening a pipe without a writer would block for ever, unless the owner can break off
@@ -330,6 +327,12 @@ int TMediaFile::OpenInput(AVFormatContext** context, const std::string& fileName
     const bool interruptiblePipe = special == ErrorNamedPipe && interrupt.callback != nullptr;
     if (special != 0 && !interruptiblePipe) {
         return special;
+    }
+    if (!localPath.empty()) {
+        const int refused = GuardPlaylist(owned.get(), localPath, libraryName, format, special);
+        if (refused != 0) {
+            return refused;
+        }
     }
     AVIOContext* own = nullptr;
     if (interruptiblePipe) {

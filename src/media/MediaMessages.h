@@ -15,4 +15,7 @@ inline constexpr const char* LibAVUtilNotLoaded = "LibAVUtil not loaded.";
 inline constexpr const char* LibSwScaleNotLoaded = "LibSwScale not loaded.";
 // A playlist input's entry that lies outside the playlist's folder (or is no local file).
 inline constexpr const char* EntryOutsideFolder = "%s refers to %s, outside its folder: refused\n";
+// A concat playlist's entry refused for another reason: a pipe or device, a playlist of
+// another kind, playlists nested too deeply.
+inline constexpr const char* EntryRefused = "%s refers to %s: %s\n";
 } // namespace mediamsg

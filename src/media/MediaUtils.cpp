@@ -5,6 +5,7 @@
 #include "MediaFile.h"
 #include "MediaMessages.h"
 #include "MediaPtr.h"
+#include "PlaylistGuard.h"
 
 #include <algorithm>
 #include <cctype>
@@ -209,6 +210,10 @@ std::string ErrorMessage(int code) {
         return "Not a regular file (a character device)";
     case TMediaFile::ErrorEntryOutsideFolder:
         return "The playlist refers to files outside its folder (refused)";
+    case TPlaylistGuard::ErrorPlaylistNesting:
+        return "The playlist names playlists nested too deeply (refused)";
+    case TPlaylistGuard::ErrorPlaylistKind:
+        return "The playlist names a playlist of another kind (refused)";
     default:
         break;
     }

@@ -101,15 +101,19 @@ TEST_F(DataSafetyWindow, NamesThatAreNotUtf8AreAddedAndConverted) {
 }
 
 // SIGTERM reaches the window through the watcher: the batch under way stops, its outputs go
-// and the window closes.
+// and the window closes; the row under way and the one that never started say "Interrupted".
 TEST_F(DataSafetyWindow, TerminateSignalEndsTheBatchAndRemovesItsOutputs) {
     Open();
     const std::string source = home.File("long.mp4");
     testing_support::MakeClip(source, 30, 320, 240, 25, 44100, "-c:v libx264 -c:a aac");
-    window->AddFiles({source});
+    const std::string waiting = home.File("waiting.mp4");
+    fs::copy_file(source, waiting);
+    window->AddFiles({source, waiting});
     ASSERT_TRUE(WaitUntil([&] { return !window->Adding(); }));
+    ASSERT_EQ(window->Model().Jobs().Count(), 2);
     window->Model().Settings().SetOutputDir(home.File("out"));
     window->Model().Settings().SetFormat("Apple H.264 720p (1280 x 720) (*.mp4)", 205);
+    window->Model().Settings().SetConversionsAtOnce(1);
 
     TSignalWatcher watcher;
     QSignalSpy arrived(&watcher, &TSignalWatcher::arrived);
@@ -134,7 +138,11 @@ TEST_F(DataSafetyWindow, TerminateSignalEndsTheBatchAndRemovesItsOutputs) {
     ASSERT_TRUE(WaitUntil([&] { return arrived.count() == 1 && !window->isVisible(); }));
     EXPECT_EQ(arrived[0][0].toInt(), SIGTERM);
     EXPECT_FALSE(window->BatchRun().Running());
-    EXPECT_EQ(window->BatchRun().Jobs()[0].Outcome, TJobOutcome::Interrupted);
-    EXPECT_EQ(window->Model().Jobs().Cell(0, TJobColumn::Progress), "Interrupted");
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_EQ(window->BatchRun().Jobs()[static_cast<size_t>(row)].Outcome,
+                  TJobOutcome::Interrupted)
+            << row;
+        EXPECT_EQ(window->Model().Jobs().Cell(row, TJobColumn::Progress), "Interrupted") << row;
+    }
     EXPECT_TRUE(fs::is_empty(home.File("out")));
 }

@@ -30,7 +30,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <spawn.h>
 #include <sstream>
+#include <sys/wait.h>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -429,6 +431,45 @@ TEST_F(JobListPersistence, ASecondStartHandsItsFilesToTheRunningProgramAndEnds) 
     EXPECT_EQ(owner.state(), QProcess::Running);
     owner.kill();
     owner.waitForFinished();
+}
+
+// The program itself, given a name that is not UTF-8 on its command line, adds the row byte
+// for byte (its saved list shows it); the row comes back at the next start and converts.
+TEST_F(JobListPersistence, ANameThatIsNotUtf8OnTheCommandLineIsAddedAndConverts) {
+    Quit();
+    const std::string given = home.File("clip\xff\xfe.avi");
+    fs::copy_file(gui_test::SharedClips().holiday, given);
+    std::vector<std::string> environment;
+    for (const QString& entry : ProgramEnvironment(home.Path()).toStringList()) {
+        environment.push_back(entry.toStdString());
+    }
+    std::vector<char*> env;
+    for (std::string& entry : environment) {
+        env.push_back(entry.data());
+    }
+    env.push_back(nullptr);
+    std::string program = VANTRE_PROGRAM;
+    std::string name = given;
+    char* argv[] = {program.data(), name.data(), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, env.data()), 0);
+    const bool added = WaitForSaved(listFile, [&](const auto& jobs) {
+        return jobs.size() == 1 && jobs[0].Record.SourceFile == given;
+    });
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(added) << "the saved list holds " << SavedNow(listFile).size() << " rows";
+
+    Start();
+    ASSERT_EQ(Jobs().Count(), 1);
+    EXPECT_EQ(Jobs().Record(0).SourceFile, given);
+    window->Model().Settings().SetOutputDir(home.File("out"));
+    ChooseSmallFormat();
+    const std::map<int, std::string> outputs = Convert();
+    ASSERT_EQ(outputs.size(), 1u);
+    EXPECT_EQ(outputs.at(0), home.File("out/clip\xff\xfe_(new).mp4"));
+    EXPECT_NEAR(testing_support::ProbeDuration(outputs.at(0)), 1.0, 0.2);
 }
 
 TEST_F(JobListPersistence, FilesHandedOverDuringABatchAreAddedAtItsEnd) {

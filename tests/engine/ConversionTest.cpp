@@ -241,7 +241,9 @@ TEST_F(Conversion, JoinedInputsFollowOneAnother) {
     Convert({a, b}, {{"vcodec", "libx264"}, {"acodec", "aac"}}, out, true);
     ExpectClean();
     EXPECT_NEAR(ProbeDuration(out), 5.0, 0.2);
-    EXPECT_EQ(CountFrames(out), 125);
+    // The second clip follows the end of the longer stream, the sound's last whole frame, half
+    // a picture past 2 s: its first picture may be shown twice to keep it with its sound.
+    EXPECT_NEAR(CountFrames(out), 125, 1);
     EXPECT_EQ(DecodeErrors(out), "");
     ASSERT_FALSE(files.empty());
     EXPECT_EQ(files.front(), 0);

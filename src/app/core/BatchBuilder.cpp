@@ -5,6 +5,7 @@
 #include "CatalogKeys.h"
 #include "CustomFFEncoder.h"
 #include "FFmpegException.h"
+#include "FieldDetector.h"
 #include "FormatProfile.h"
 #include "MediaUtils.h"
 #include "MuxerNames.h"
@@ -39,9 +40,11 @@ TSourceFacts SourceFactsOf(TAVProbe& probe) {
     source.AudioChannels = haveAudio && audio.Channels > 0 ? audio.Channels : 0;
     TVideoStreamInfo video;
     bool found = false;
+    int videoIndex = -1;
     for (int i = 0; i < probe.StreamCount() && !found; ++i) {
         found =
             probe.IsVideoStream(i) && probe.GetVideoStreamInfo(i, video) && !video.AttachedPicture;
+        videoIndex = i;
     }
     if (!found && source.VideoStreamCount > 0) {
         found = probe.GetVideoStreamInfo(probe.FirstVideoStreamIndex(), video);
@@ -64,7 +67,11 @@ TSourceFacts SourceFactsOf(TAVProbe& probe) {
                 : nullptr) {
         source.BitDepth = format->comp[0].depth;
     }
-    source.Interlaced = video.Interlaced;
+    // Fields woven into frames are often not flagged (captures, old camcorders): the
+    // detector's look at the first pictures decides then.
+    source.Interlaced =
+        video.Interlaced ||
+        (!source.CoverOnly && TFieldDetector::LooksInterlaced(probe.Context(), videoIndex));
     source.HighDynamicRange = video.HighDynamicRange;
     return source;
 }

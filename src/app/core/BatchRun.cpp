@@ -342,14 +342,17 @@ void TBatchRun::Resume() {
 
 void TBatchRun::Stop() {
     if (state_ == TState::Prepared) {
-        // Never started: nothing converts, every job that had a task is stopped.
+        // Never started: nothing converts, every job that had a task is stopped, or
+        // interrupted when a signal ends the program.
         stopRequested_ = true;
         encoder_.ClearTasks();
         outputs_->AbandonAll();
+        const bool interrupted = outputs_->DiscardStopped();
         for (TBatchJob& job : jobs_) {
             if (job.Task >= 0) {
-                job.Outcome = TJobOutcome::Stopped;
-                rows_->SetProgress(job.Row, batchmsg::RowStopped, "");
+                job.Outcome = interrupted ? TJobOutcome::Interrupted : TJobOutcome::Stopped;
+                rows_->SetProgress(
+                    job.Row, interrupted ? batchmsg::RowInterrupted : batchmsg::RowStopped, "");
             }
         }
         state_ = TState::Idle;

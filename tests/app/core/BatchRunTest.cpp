@@ -577,8 +577,8 @@ TEST_F(BatchRunFixture, OutputsAreReservedWhenTasksStartAndUnfinishedUntilComple
     const std::string second = run.Jobs()[1].OutputFile;
     EXPECT_EQ(first,
               home.dir.File("out/") + std::filesystem::path(clip).stem().string() + "_(new).mp4");
-    EXPECT_EQ(second, home.dir.File("out/") + std::filesystem::path(clip).stem().string() +
-                          "_(new_1).mp4");
+    EXPECT_EQ(second,
+              home.dir.File("out/") + std::filesystem::path(clip).stem().string() + "_(new_1).mp4");
     for (const std::string& output : {first, second}) {
         EXPECT_GT(std::filesystem::file_size(output), 1000u);
         EXPECT_EQ(ProbeEntry(output, "v:0", "stream=codec_name"), "mpeg4");
@@ -587,10 +587,20 @@ TEST_F(BatchRunFixture, OutputsAreReservedWhenTasksStartAndUnfinishedUntilComple
     EXPECT_EQ(run.Jobs()[1].Outcome, TJobOutcome::Converted) << run.Jobs()[1].Error;
     EXPECT_EQ(core_test::EntryCount(home.dir.File("out")), 2);
 
-    // Started and interrupted before any task ran: nothing at all is left.
+    // Started and interrupted before any task ran: nothing at all is left, and the rows say
+    // what ended them.
     ASSERT_TRUE(run.Start(rows));
     run.Interrupt();
     EXPECT_EQ(core_test::EntryCount(home.dir.File("out")), 2);
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_EQ(rows.Row(row).Progress, "Interrupted") << row;
+        EXPECT_EQ(run.Jobs()[static_cast<size_t>(row)].Outcome, TJobOutcome::Interrupted) << row;
+    }
+    // A plain stop of a batch that never ran says "Stopped".
+    ASSERT_TRUE(run.Start(rows));
+    run.Stop();
+    EXPECT_EQ(rows.Row(0).Progress, "Stopped");
+    EXPECT_EQ(run.Jobs()[0].Outcome, TJobOutcome::Stopped);
 
     // Interrupted while the first task converts: its output goes, the second never starts.
     THookGate gate;

@@ -201,20 +201,29 @@ TEST_F(ConvertSafety, KilledRunIsClearedByTheNextRun) {
 }
 
 // SIGTERM and SIGHUP end the run with exit code 1: finished outputs stay, the one under way
-// goes with its reservation.
+// goes with its reservation; it and the file that never started are reported interrupted.
 TEST_F(ConvertSafety, TerminateAndHangUpRemoveTheOutputUnderWay) {
     const std::string shortClip = ShortClip();
     const std::string longClip = LongClip();
+    const std::string never = home.File("never.mp4");
+    fs::copy_file(shortClip, never);
     for (const int signal : {SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
         fs::remove_all(out);
-        TConvertProcess run(home, {"--format", "205", "--out", out, shortClip, longClip},
-                            home.File("run.log"));
+        TConvertProcess run(
+            home, {"--format", "205", "--jobs", "1", "--out", out, shortClip, longClip, never},
+            home.File("run.log"));
         const std::string underWay = UnfinishedOf(out + "/safety_long_(new).mp4", run.Pid());
         ASSERT_TRUE(WaitForSize(underWay, 0, run.Pid())) << run.Output();
         run.Signal(signal);
         EXPECT_EQ(run.ExitCode(), 1) << run.Output();
-        EXPECT_NE(run.Output().find("interrupted"), std::string::npos) << run.Output();
+        const std::string output = run.Output();
+        EXPECT_NE(output.find("vantre-convert: interrupted"), std::string::npos) << output;
+        EXPECT_NE(output.find("FAILED     " + longClip + ": interrupted"), std::string::npos)
+            << output;
+        EXPECT_NE(output.find("FAILED     " + never + ": interrupted"), std::string::npos)
+            << output;
+        EXPECT_NE(output.find("1 converted, 2 failed"), std::string::npos) << output;
         EXPECT_EQ(Names(out), std::vector<std::string>{"safety_short_(new).mp4"});
         ExpectDecodesCleanly(out + "/safety_short_(new).mp4");
     }
@@ -264,6 +273,7 @@ TEST_F(ConvertSafety, FormatMissingFromTheCatalogConvertsNothing) {
                         ShellQuote(clip) + " 2>&1");
     EXPECT_EQ(r.exitCode, 2) << r.output;
     EXPECT_NE(r.output.find("unknown format 999999"), std::string::npos) << r.output;
+    EXPECT_TRUE(Names(out).empty());
     // The installed catalog loses one format's section and claims to be newer than the
     // program's, so it is kept as it is.
     r = RunCommand(convert + " --format 2302 --out " + ShellQuote(out) + " " + ShellQuote(clip));
@@ -354,6 +364,82 @@ TEST_F(ConvertSafety, PlaylistsReachOnlyTheirOwnFolder) {
     EXPECT_NE(r.output.find("1 converted, 4 failed"), std::string::npos) << r.output;
     EXPECT_EQ(Names(out), std::vector<std::string>{"inside_(new).mp4"});
     EXPECT_NEAR(ProbeDuration(out + "/inside_(new).mp4"), 2.0, 0.2);
+}
+
+// A concat playlist (whose readers do not go through the opener that judges other playlists)
+// is checked before anything is opened: its files and those of the playlists it names must
+// lie in its folder or below, by real path; a playlist naming itself is refused instead of
+// opening itself without end, and so is one naming a playlist of a kind that opens its own
+// entries (an HLS playlist whose segment lies elsewhere).
+TEST_F(ConvertSafety, ConcatPlaylistsReachOnlyTheirOwnFolder) {
+    const std::string folder = home.File("cat");
+    fs::create_directories(folder + "/parts");
+    fs::copy_file(ShortClip(), folder + "/parts/p0.mp4");
+    fs::copy_file(ShortClip(), folder + "/parts/p1.mp4");
+    const std::string part = folder + "/parts/p0.mp4";
+    auto playlist = [](const std::string& path, const std::vector<std::string>& entries) {
+        std::ofstream file(path);
+        file << "ffconcat version 1.0\n";
+        for (const std::string& entry : entries) {
+            file << "file " << entry << "\n";
+        }
+    };
+    playlist(folder + "/inside.ffconcat", {"'parts/p0.mp4'", "parts/p1.mp4"});
+    // The same parts reached from another folder.
+    const std::string other = home.File("other");
+    fs::create_directories(other);
+    fs::create_symlink(part, other + "/link.mp4");
+    playlist(other + "/absolute.ffconcat", {"'" + part + "'"});
+    playlist(other + "/parent.ffconcat", {"../cat/parts/p0.mp4"});
+    playlist(other + "/link.ffconcat", {"link.mp4"});
+    playlist(other + "/remote.ffconcat", {"http://127.0.0.1:9/p0.mp4"});
+    fs::create_directories(other + "/sub");
+    fs::create_symlink(part, other + "/sub/link.mp4");
+    playlist(other + "/sub/linked.ffconcat", {"link.mp4"});
+    playlist(other + "/nested.ffconcat", {"sub/linked.ffconcat"});
+    playlist(other + "/self.ffconcat", {"self.ffconcat"});
+    {
+        std::ofstream hls(other + "/list.m3u8");
+        hls << "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\n" << part << "\n#EXT-X-ENDLIST\n";
+    }
+    playlist(other + "/hls.ffconcat", {"list.m3u8"});
+
+    const std::vector<std::string> outside = {"absolute", "parent", "link", "remote", "nested"};
+    std::string command = "env HOME=" + ShellQuote(home.Path()) +
+                          " XDG_DATA_HOME=" + ShellQuote(home.File("data")) + " " +
+                          ShellQuote(VANTRE_CONVERT) + " --format 2302 --out " + ShellQuote(out) +
+                          " " + ShellQuote(folder + "/inside.ffconcat");
+    for (const std::string& name : outside) {
+        command += " " + ShellQuote(other + "/" + name + ".ffconcat");
+    }
+    command += " " + ShellQuote(other + "/self.ffconcat") + " " +
+               ShellQuote(other + "/hls.ffconcat") + " 2>&1";
+    const auto r = RunCommand(command);
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("converted  " + folder + "/inside.ffconcat"), std::string::npos)
+        << r.output;
+    for (const std::string& name : outside) {
+        const std::string path = other + "/" + name + ".ffconcat";
+        EXPECT_NE(r.output.find("FAILED     " + path + ": " + path +
+                                ": The playlist refers to files outside its folder (refused)"),
+                  std::string::npos)
+            << name << "\n"
+            << r.output;
+    }
+    const std::string self = other + "/self.ffconcat";
+    EXPECT_NE(r.output.find("FAILED     " + self + ": " + self +
+                            ": The playlist names playlists nested too deeply (refused)"),
+              std::string::npos)
+        << r.output;
+    const std::string hls = other + "/hls.ffconcat";
+    EXPECT_NE(r.output.find("FAILED     " + hls + ": " + hls +
+                            ": The playlist names a playlist of another kind (refused)"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("1 converted, 7 failed"), std::string::npos) << r.output;
+    EXPECT_EQ(Names(out), std::vector<std::string>{"inside_(new).mp4"});
+    EXPECT_NEAR(ProbeDuration(out + "/inside_(new).mp4"), 4.0, 0.3);
+    ExpectDecodesCleanly(out + "/inside_(new).mp4");
 }
 
 // A source name near the file system's limit converts under a shortened name that keeps the

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <vector>
 
 using testing_support::Ffmpeg;
 using testing_support::ProbeEntry;
@@ -25,6 +26,8 @@ constexpr int IpodH264 = 1;  // 320x240, letterbox
 constexpr int HdH264 = 2102; // 1280x720 MP4
 constexpr int Matroska = 2200;
 constexpr int Mp3 = 2400;
+constexpr int NtscDv = 2308; // stereo is its only channel choice
+constexpr int Flac = 2601;
 
 const std::string Folder = std::string(CLIP_FOLDER) + "/realworld";
 
@@ -106,6 +109,20 @@ double FlashTime(const std::string& path) {
         }
     }
     return NAN;
+}
+
+// The RMS and peak levels (dB) of each channel of the sound, in channel order.
+std::vector<std::pair<double, double>> ChannelLevels(const std::string& path) {
+    const auto result = RunCommand(
+        "ffmpeg -hide_banner -nostdin -i " + ShellQuote(path) +
+        " -af astats=measure_overall=none:measure_perchannel=RMS_level+Peak_level -f null - 2>&1");
+    const std::regex pattern(R"(Peak level dB:\s*(-?[0-9.]+)[\s\S]*?RMS level dB:\s*(-?[0-9.]+))");
+    std::vector<std::pair<double, double>> levels;
+    for (auto it = std::sregex_iterator(result.output.begin(), result.output.end(), pattern);
+         it != std::sregex_iterator(); ++it) {
+        levels.emplace_back(std::atof((*it)[2].str().c_str()), std::atof((*it)[1].str().c_str()));
+    }
+    return levels;
 }
 
 // Mean brightness and saturation of the pictures, from the signal statistics of the first.
@@ -204,8 +221,33 @@ TEST(RealWorldInputs, GapInTheRecordingKeepsSync) {
     }
 }
 
+// A VP8 screencast: pictures at irregular millisecond times, idle stretches, then a flash with a
+// beep. The constant-rate MP4 shows the flash where the ffmpeg tool does, within a picture of
+// the beep; counting each picture as one output position put it a picture and a half late.
+TEST(RealWorldInputs, ScreencastWithIrregularTimesKeepsSync) {
+    const std::string screencast = Fixture(
+        "screencast.webm",
+        "-f lavfi -i \"color=gray:s=64x36:r=1000:d=6,drawbox=c=white:t=fill:enable='between(t,4,"
+        "4.03)',select='lt(random(0),0.04)*not(between(t,1,3.95))*not(between(t,4,4.03))+"
+        "between(t,4,4.03)*lt(random(1),0.2)'\" -f lavfi -i \"aevalsrc='if(between(t,4,4.1),"
+        "sin(2*PI*1000*t),0)':s=48000:d=6\" -fps_mode passthrough -c:v libvpx -b:v 200k -c:a "
+        "libopus -live 1");
+    TempDir dir;
+    const std::string reference = dir.File("reference.mp4");
+    Ffmpeg("-i " + ShellQuote(screencast) + " -r 29.97 -c:v libx264 -c:a aac " +
+           ShellQuote(reference));
+    const std::string out = Convert(dir, screencast, HdH264);
+    ASSERT_EQ(ProbeEntry(out, "v:0", "stream=r_frame_rate"), "2997/100");
+    const double flash = FlashTime(out);
+    const double beep = LoggedValue("ffmpeg -hide_banner -nostdin -i " + ShellQuote(out) +
+                                        " -af silencedetect=n=-30dB:d=0.5 -f null - 2>&1",
+                                    "silence_end");
+    EXPECT_NEAR(flash, FlashTime(reference), 0.002);
+    EXPECT_NEAR(flash, beep, 100.0 / 2997 + 0.005);
+}
+
 // Music with a cover becomes a still picture of the cover for the whole sound; converted to
-// MP3 it keeps its tags and cover.
+// MP3 or FLAC it keeps its tags and cover.
 TEST(RealWorldInputs, MusicWithCoverArt) {
     const std::string cover = Fixture("cover.png", "-f lavfi -i color=yellow:s=64x48 -frames:v 1");
     const std::string song = Fixture(
@@ -231,6 +273,15 @@ TEST(RealWorldInputs, MusicWithCoverArt) {
     EXPECT_EQ(ProbeEntry(mp3, "", "format_tags=genre"), "Rock");
     EXPECT_EQ(ProbeEntry(mp3, "v:0", "stream_disposition=attached_pic"), "1");
     EXPECT_EQ(ProbeEntry(mp3, "v:0", "stream=codec_name"), "png");
+
+    const std::string flac = Convert(dir, song, Flac);
+    EXPECT_EQ(ProbeEntry(flac, "a:0", "stream=codec_name"), "flac");
+    EXPECT_EQ(ProbeEntry(flac, "", "format_tags=title"), "Song");
+    EXPECT_EQ(ProbeEntry(flac, "", "format_tags=artist"), "Band");
+    EXPECT_EQ(ProbeEntry(flac, "", "format_tags=album"), "Record");
+    EXPECT_EQ(ProbeEntry(flac, "", "format_tags=genre"), "Rock");
+    EXPECT_EQ(ProbeEntry(flac, "v:0", "stream_disposition=attached_pic"), "1");
+    EXPECT_EQ(ProbeEntry(flac, "v:0", "stream=codec_name"), "png");
 }
 
 // Fields woven into frames are deinterlaced: the field detector finds the output progressive.
@@ -249,6 +300,45 @@ TEST(RealWorldInputs, InterlacedSourceComesOutProgressive) {
     const std::string command = "ffmpeg -hide_banner -nostdin -i " + ShellQuote(out) + detect;
     EXPECT_LT(LoggedValue(command, "Multi frame detection: TFF"), 3);
     EXPECT_GT(LoggedValue(command, "Progressive"), 40);
+}
+
+// Fields woven into frames whose container calls them progressive are found by the field
+// detector when the file is read, and deinterlaced like flagged ones.
+TEST(RealWorldInputs, UnflaggedInterlacedSourceComesOutProgressive) {
+    const std::string woven = Fixture(
+        "woven.mp4",
+        "-f lavfi -i smptehdbars=s=160x120:r=50,scroll=h=0.02,trim=duration=2,interlace=scan=tff,"
+        "setfield=prog -f lavfi -i sine=d=2 -c:v libx264 -pix_fmt yuv420p -c:a aac");
+    ASSERT_EQ(ProbeEntry(woven, "v:0", "stream=field_order"), "progressive");
+    const std::string detect = " -vf idet -f null - 2>&1";
+    ASSERT_GT(LoggedValue("ffmpeg -hide_banner -nostdin -i " + ShellQuote(woven) + detect,
+                          "Multi frame detection: TFF"),
+              40);
+    TempDir dir;
+    const std::string out = Convert(dir, woven, HdH264);
+    const std::string command = "ffmpeg -hide_banner -nostdin -i " + ShellQuote(out) + detect;
+    EXPECT_LT(LoggedValue(command, "Multi frame detection: TFF"), 3);
+    EXPECT_GT(LoggedValue(command, "Progressive"), 40);
+}
+
+// A mono source in a format that offers stereo only: the one channel is on both at the
+// source's level, not the centre speaker's -3 dB.
+TEST(RealWorldInputs, MonoSourceInAStereoOnlyFormatKeepsItsLevel) {
+    const std::string mono =
+        Fixture("mono.mkv", "-f lavfi -i testsrc=s=64x48:r=25:d=1 -f lavfi -i "
+                            "sine=f=440:d=1:sample_rate=48000 -c:v libx264 -c:a pcm_s16le");
+    ASSERT_EQ(ProbeEntry(mono, "a:0", "stream=channels"), "1");
+    const auto source = ChannelLevels(mono);
+    ASSERT_EQ(source.size(), 1u);
+    TempDir dir;
+    const std::string out = Convert(dir, mono, NtscDv);
+    ASSERT_EQ(ProbeEntry(out, "a:0", "stream=channels"), "2");
+    const auto levels = ChannelLevels(out);
+    ASSERT_EQ(levels.size(), 2u);
+    for (const auto& [rms, peak] : levels) {
+        EXPECT_NEAR(rms, source[0].first, 0.5);
+        EXPECT_NEAR(peak, source[0].second, 0.5);
+    }
 }
 
 // Of two sound tracks the one the file marks as default is converted, though it is second.
