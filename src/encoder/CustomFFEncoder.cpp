@@ -564,6 +564,7 @@ void TCustomFFEncoder::DestroyRetired() {
 }
 
 void TCustomFFEncoder::StartTask(int threadCount) {
+    int startNow = 0;
     {
         std::lock_guard terminate(terminateLock_);
         CheckNotWorking("StartTask");
@@ -584,17 +585,16 @@ void TCustomFFEncoder::StartTask(int threadCount) {
             EndOfBatch();
             return;
         }
-        if (threaded_) {
-            // ThreadCount tasks start now; each further one when a task ends.
-            while (pendingTasks_ > 0) {
-                StartNextTask();
-                if (threadCount <= 1) {
-                    break;
-                }
-                --threadCount;
-            }
-            return;
+        // ThreadCount tasks start now; each further one when a task ends.
+        startNow = threaded_ ? std::min(threadCount, pendingTasks_) : 0;
+    }
+    if (threaded_) {
+        // Started with no lock of the component held: a task's own locks are never taken
+        // inside the component's.
+        for (int i = 0; i < startNow; ++i) {
+            StartNextTask();
         }
+        return;
     }
     {
         InsideTaskCall inside(this);
@@ -642,30 +642,36 @@ void TCustomFFEncoder::StartNextTask() {
 }
 
 void TCustomFFEncoder::DoTerminate(TCustomFFmpeg* task) {
-    std::lock_guard terminate(terminateLock_);
-    if (task == nullptr) {
-        EndOfBatch();
-        return;
-    }
-    // A task that ended without preparing (stopped first) must not hold up the later ones.
-    const int index = IndexOf(*task);
-    TurnTaken(index);
     TTerminateInfo info;
-    info.TaskIndex = index;
-    if (OnTerminate) {
+    if (task != nullptr) {
+        // Read before the terminate lock: the task's own locks are never taken inside it.
+        info.TaskIndex = IndexOf(*task);
         info.Finished = task->Finished();
         info.Exception = task->HasError();
         info.ExceptionMsg = info.Exception ? task->ErrorMessage() : std::string();
     }
+    if (TakeTerminate(task, info)) {
+        StartNextTask();
+    }
+}
+
+bool TCustomFFEncoder::TakeTerminate(TCustomFFmpeg* task, const TTerminateInfo& info) {
+    std::lock_guard terminate(terminateLock_);
+    if (task == nullptr) {
+        EndOfBatch();
+        return false;
+    }
+    // A task that ended without preparing (stopped first) must not hold up the later ones.
+    TurnTaken(info.TaskIndex);
     DeliverTerminate(info, task);
     ++finishedCount_;
     if (pendingTasks_ > 0) {
-        if (threaded_) {
-            StartNextTask();
-        }
-    } else if (finishedCount_ >= TaskCount()) {
+        return threaded_;
+    }
+    if (finishedCount_ >= TaskCount()) {
         EndOfBatch();
     }
+    return false;
 }
 
 void TCustomFFEncoder::EndOfBatch() {
@@ -701,17 +707,27 @@ void TCustomFFEncoder::DeliverTerminate(const TTerminateInfo& info, TCustomFFmpe
     });
 }
 
-void TCustomFFEncoder::Pause() {
+std::vector<TFFmpeg*> TCustomFFEncoder::ListedTasks() const {
     std::lock_guard lock(listMutex_);
+    std::vector<TFFmpeg*> tasks;
+    tasks.reserve(static_cast<size_t>(tasks_.Count()));
     for (int i = 0; i < tasks_.Count(); ++i) {
-        tasks_.Item(i)->Pause();
+        tasks.push_back(tasks_.Item(i));
+    }
+    return tasks;
+}
+
+void TCustomFFEncoder::Pause() {
+    // The list changes only through calls of this thread; the tasks' locks are taken without
+    // the list's.
+    for (TFFmpeg* task : ListedTasks()) {
+        task->Pause();
     }
 }
 
 void TCustomFFEncoder::Resume() {
-    std::lock_guard lock(listMutex_);
-    for (int i = 0; i < tasks_.Count(); ++i) {
-        tasks_.Item(i)->Resume();
+    for (TFFmpeg* task : ListedTasks()) {
+        task->Resume();
     }
 }
 
@@ -724,13 +740,7 @@ void TCustomFFEncoder::Stop(bool wait) {
         active = batchActive_;
         firstUnstarted = std::max(nextTask_, 0);
     }
-    std::vector<TFFmpeg*> tasks;
-    {
-        std::lock_guard lock(listMutex_);
-        for (int i = 0; i < tasks_.Count(); ++i) {
-            tasks.push_back(tasks_.Item(i));
-        }
-    }
+    const std::vector<TFFmpeg*> tasks = ListedTasks();
     std::vector<TFFmpeg*> stopped;
     for (int i = 0; i < static_cast<int>(tasks.size()); ++i) {
         TFFmpeg* task = tasks[static_cast<size_t>(i)];

@@ -93,6 +93,11 @@ protected:
 private:
     void CheckNotWorking(const char* operation) const;
     void StartNextTask();
+    // The bookkeeping of a task's end under the terminate lock; true when the next task is to
+    // be started (after the lock is released).
+    bool TakeTerminate(TCustomFFmpeg* task, const TTerminateInfo& info);
+    // The tasks of the list, copied under its lock.
+    std::vector<TFFmpeg*> ListedTasks() const;
     void EndOfBatch();
     // task: the ended task (null for the end of the batch).
     void DeliverTerminate(const TTerminateInfo& info, TCustomFFmpeg* task);
