@@ -103,7 +103,10 @@ QWidget* ShowPreferences(TfrmMain& window) {
 void RegisterBatchScreenshots() {
     TScreenshots::Register({"preferences", ShowPreferences, [](TfrmMain&) { gDialog.reset(); }});
     // One conversion serves the pictures of every theme; the last one stops it.
-    TScreenshots::Register({"progress", [](TfrmMain& w) { return ShowProgress(w, 0); }, nullptr});
+    // The first in the theme the program shows; the others in each of the other themes.
+    TScreenshots::Register({"progress",
+                            [](TfrmMain& w) { return ShowProgress(w, TThemeManager::Current()); },
+                            nullptr});
     for (int theme = 1; theme <= LastTheme; ++theme) {
         TScreenshots::Register({QString("progress-theme-%1").arg(theme),
                                 [theme](TfrmMain& w) { return ShowProgress(w, theme); },

@@ -37,6 +37,11 @@ QAction* Item(QMenu* menu, const char* name, const char* caption) {
 QMenu* Menu(QWidget* parent, const char* name, const char* caption) {
     auto* menu = new QMenu(QString::fromUtf8(caption), parent);
     menu->setObjectName(name);
+    // Opened on its own, a menu is announced by its window title, which a title alone
+    // does not give it.
+    QString heard = menu->title();
+    heard.replace("&&", QString(QChar(1))).remove('&').replace(QChar(1), "&");
+    menu->setAccessibleName(heard);
     return menu;
 }
 
@@ -254,8 +259,8 @@ QWidget* TMainWindowUi::BuildPreview(QWidget* parent) {
 }
 
 void TMainWindowUi::FitPreview(int windowWidth, int windowHeight) {
-    // Two fifths of the extra width, as far as the extra height lets the shape keep.
-    const int wider = PreviewWidth + std::max(0, windowWidth - DesignWidth) * 2 / 5;
+    // Half the extra width, as far as the extra height lets the shape keep.
+    const int wider = PreviewWidth + std::max(0, windowWidth - DesignWidth) / 2;
     const int taller = PreviewHeight + std::max(0, windowHeight - DesignHeight);
     const int width = std::min(wider, taller * PreviewWidth / PreviewHeight);
     pan1->setFixedSize(width, width * PreviewHeight / PreviewWidth);

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QPixmap>
+#include <QScreen>
 
 #include <memory>
 
@@ -34,9 +35,19 @@ void Settle() {
 
 std::unique_ptr<QWidget> gShown; // a window a scene made for itself
 
+int gThemeBefore = -1; // the theme a theme scene puts back
+
 QWidget* ThemeScene(TfrmMain& window, int theme) {
+    gThemeBefore = TThemeManager::Current();
     window.ApplyTheme(theme);
     return &window;
+}
+
+// The scenes after it show the program's own theme again.
+void EndThemeScene(TfrmMain& window) {
+    if (gThemeBefore >= 0 && TThemeManager::Current() != gThemeBefore) {
+        window.ApplyTheme(gThemeBefore);
+    }
 }
 
 std::vector<TScreenshotScene> BuiltInScenes() {
@@ -98,9 +109,28 @@ std::vector<TScreenshotScene> BuiltInScenes() {
                       [](TfrmMain&) { gShown.reset(); }});
     for (int theme = 0; theme < TThemeManager::Count; ++theme) {
         scenes.push_back({QString("theme-%1").arg(theme),
-                          [theme](TfrmMain& w) { return ThemeScene(w, theme); }, nullptr});
+                          [theme](TfrmMain& w) { return ThemeScene(w, theme); }, EndThemeScene});
     }
     return scenes;
+}
+
+// A window that may grow, taken to half as large again (within the screen): the picture
+// shows what the user gets by enlarging it. Pop-ups and fixed windows stay as they are.
+bool Enlarge(QWidget& shown) {
+    if (!shown.isWindow() || qobject_cast<QMenu*>(&shown) != nullptr ||
+        (shown.windowFlags() & Qt::Popup) == Qt::Popup) {
+        return false;
+    }
+    QSize large = (shown.size() * 3 / 2).boundedTo(shown.maximumSize());
+    if (const QScreen* screen = shown.screen()) {
+        large = large.boundedTo(screen->availableGeometry().size() - QSize(40, 80));
+    }
+    if (large.width() <= shown.width() && large.height() <= shown.height()) {
+        return false;
+    }
+    shown.resize(large.expandedTo(shown.size()));
+    Settle();
+    return true;
 }
 
 } // namespace
@@ -132,6 +162,14 @@ int TScreenshots::Run(TfrmMain& window, const QString& folder, const QStringList
         Settle();
         if (shown != nullptr && shown->grab().save(QDir(folder).filePath(scene.name + ".png"))) {
             ++written;
+        }
+        if (shown != nullptr) {
+            const QSize design = shown->size();
+            if (Enlarge(*shown)) {
+                const QString file = QDir(folder).filePath(scene.name + "-large.png");
+                written += shown->grab().save(file) ? 1 : 0;
+                shown->resize(design);
+            }
         }
         if (scene.hide) {
             scene.hide(window);

@@ -35,11 +35,18 @@ std::vector<std::string> CommandLineFiles(int argc, char** argv) {
 }
 
 // VANTRE_SCREENSHOTS=folder saves pictures of the windows there and ends the program;
-// VANTRE_SCREENSHOT_SCENES=a,b limits them to the scenes named.
+// VANTRE_SCREENSHOT_SCENES=a,b limits them to the scenes named; VANTRE_SCREENSHOT_THEME=n
+// takes them in that theme.
 void RunScreenshots(TfrmMain& window, const QString& folder) {
-    RegisterBatchScreenshots();
+    bool themed = false;
+    const int theme = qEnvironmentVariableIntValue("VANTRE_SCREENSHOT_THEME", &themed);
+    if (themed) {
+        window.ApplyTheme(theme);
+    }
     RegisterSettingsScreenshots();
     RegisterTrimCropScenes();
+    // Last: its scenes change the theme and leave a conversion paused.
+    RegisterBatchScreenshots();
     const QStringList only =
         qEnvironmentVariable("VANTRE_SCREENSHOT_SCENES").split(',', Qt::SkipEmptyParts);
     const int written = TScreenshots::Run(window, folder, only);

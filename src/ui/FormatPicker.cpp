@@ -123,6 +123,20 @@ void TFormatPicker::PlaceList() {
     }
 }
 
+void TFormatPicker::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (ListShown()) {
+        PlaceList();
+    }
+}
+
+void TFormatPicker::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (ListShown()) {
+        PlaceList();
+    }
+}
+
 void TFormatPicker::Toggle(bool copyName, bool movePointer) {
     if (ListShown()) {
         HideList();

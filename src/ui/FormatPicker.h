@@ -52,6 +52,9 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // An open list follows the box when its window is resized.
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void Toggle(bool copyName, bool movePointer);

@@ -160,6 +160,16 @@ void TJobListView::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // The Menu key and Shift+F10 open the row menu; not every window system turns them into
+    // a context menu request.
+    if ((event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier) ||
+        (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(), QPoint(),
+                                  event->modifiers());
+        contextMenuEvent(&request);
+        event->accept();
+        return;
+    }
     QTreeView::keyPressEvent(event);
 }
 

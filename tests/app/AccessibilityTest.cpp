@@ -198,12 +198,20 @@ TEST_F(AccessibilityFixture, EveryWindowNamesItsControlsByTheirCaptionsAndReadsI
                 EXPECT_FALSE(edit->text().isEmpty()) << field;
                 EXPECT_EQ(Accessible(edit)->text(QAccessible::Value), edit->text()) << field;
             }
-        } else if (scene.name == "popup") {
+        } else if (scene.name == "popup" || scene.name == "menu-edit") {
             auto* menu = qobject_cast<QMenu*>(shown);
             ASSERT_NE(menu, nullptr);
             QAccessibleInterface* accessible = Accessible(menu);
             EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty()) << "the menu has a name";
             EXPECT_EQ(accessible->childCount(), menu->actions().size());
+            for (int i = 0; i < accessible->childCount(); ++i) {
+                QAccessibleInterface* item = accessible->child(i);
+                const QAction* action = menu->actions().at(i);
+                if (!action->isSeparator() && action->isVisible()) {
+                    EXPECT_EQ(item->text(QAccessible::Name), Plain(action->text()))
+                        << scene.name.toStdString();
+                }
+            }
         }
         if (scene.hide) {
             scene.hide(*window);
@@ -213,8 +221,9 @@ TEST_F(AccessibilityFixture, EveryWindowNamesItsControlsByTheirCaptionsAndReadsI
         }
     }
     for (const char* name :
-         {"main", "settings", "trim", "crop", "watermark", "watermark-effect", "fileinfo",
-          "preferences", "progress", "about", "directory", "popup", "main-playing"}) {
+         {"main", "main-formats", "settings", "settings-formats", "trim", "crop", "watermark",
+          "watermark-effect", "fileinfo", "preferences", "progress", "about", "splash", "directory",
+          "popup", "menu-edit", "main-playing"}) {
         EXPECT_TRUE(seen.count(name)) << name;
     }
     EXPECT_TRUE(faults.isEmpty()) << faults.join("\n").toStdString();

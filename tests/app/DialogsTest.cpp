@@ -265,3 +265,46 @@ TEST_F(ShellFixture, FormatPickerOfADialogOpensBelowAndKeepsItsChoice) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("settings.ini")))
         << "a dialog's choice is not stored until the dialog says so";
 }
+
+TEST_F(ShellFixture, DeviceListOfTheMainWindowOpensDownwardsWhenThereIsRoomBelow) {
+    TSettings settings(dir.File("settings.ini"), dir.File("out"));
+    TFormatTable table;
+    TDeviceList devices;
+    QWidget host;
+    host.resize(480, 600);
+    TFormatPicker picker(devices, table, settings, TPickerMode::StoreAtOnce, &host, &host);
+    picker.setGeometry(10, 10, 360, 26);
+    host.show();
+    picker.Rebuild();
+    const auto boxTop = [&] { return picker.FormatBox()->mapTo(&host, QPoint(0, 0)); };
+    const auto buttonBottom = [&] {
+        const QToolButton* button = picker.DropButton();
+        return button->mapTo(&host, QPoint(0, button->height())).y();
+    };
+
+    QTest::mouseClick(picker.DropButton(), Qt::LeftButton);
+    ASSERT_TRUE(picker.ListShown());
+    QRect list = picker.List()->geometry();
+    EXPECT_EQ(list.top(), boxTop().y() + picker.FormatBox()->height() - 1) << "below the box";
+    EXPECT_GE(list.top(), buttonBottom() - 1) << "and below its button";
+    EXPECT_EQ(list.left(), boxTop().x());
+    EXPECT_GE(list.height(), 200) << "all 25 groups, or nearly";
+    EXPECT_LE(list.bottom(), host.height());
+    // The window grows with the list open: the list keeps to the box and its button.
+    picker.resize(440, 26);
+    QApplication::processEvents();
+    const QToolButton* button = picker.DropButton();
+    EXPECT_EQ(picker.List()->geometry().right(),
+              button->mapTo(&host, QPoint(0, 0)).x() + button->width() - 1);
+    QTest::mouseClick(picker.DropButton(), Qt::LeftButton);
+    ASSERT_FALSE(picker.ListShown());
+
+    // Near the bottom of its window there is no room below: it opens upwards from the box.
+    picker.move(10, 560);
+    QTest::mouseClick(picker.DropButton(), Qt::LeftButton);
+    ASSERT_TRUE(picker.ListShown());
+    list = picker.List()->geometry();
+    EXPECT_EQ(list.top() + list.height(), boxTop().y() - 1) << "its bottom edge above the box";
+    EXPECT_GE(list.top(), 0);
+    EXPECT_GE(list.height(), 200);
+}

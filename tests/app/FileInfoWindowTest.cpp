@@ -92,6 +92,14 @@ TEST_F(FileInfoWindow, CaptionsLabelsAndReadOnlyFields) {
     EXPECT_GE(window.height(), 460);
     EXPECT_GE(Child<QLabel>(window, "lblSourceName")->width(), 270);
     EXPECT_EQ(Child<QPushButton>(window, "btnOk")->text(), "&Ok");
+    // The groups fill the window down to its button: no empty band below them.
+    const QWidget* audio = Child<QWidget>(window, "grpbxAudio");
+    EXPECT_LE(Child<QPushButton>(window, "btnOk")->y() - (audio->y() + audio->height()), 16);
+    const int height = window.height();
+    window.resize(window.width() + 200, height + 200);
+    QApplication::processEvents();
+    EXPECT_EQ(window.height(), height) << "taller would only space the rows out";
+    EXPECT_GT(Child<QLineEdit>(window, "edtFormat")->width(), 400) << "wider shows more";
     QStringList captions;
     for (const char* name : FieldNames) {
         const auto* field = Child<QLineEdit>(window, name);

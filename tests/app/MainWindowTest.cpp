@@ -316,6 +316,66 @@ TEST_F(MainWindowFixture, EditMenuAndPopupFollowTheSelection) {
     Ui().pmnJobs->hide();
 }
 
+TEST_F(MainWindowFixture, RowMenuOpensFromTheKeyboardAndEveryItemIsNamed) {
+    Add({clips.holiday, clips.beach});
+    ASSERT_EQ(Jobs().Count(), 2);
+    TJobListView* list = Ui().lvFiles;
+    QMenu* menu = Ui().pmnJobs;
+    QTest::keyClick(list, Qt::Key_F10);
+    EXPECT_FALSE(menu->isVisible()) << "F10 alone is not the menu key";
+    for (const auto& [key, modifiers] :
+         {std::pair{Qt::Key_Menu, Qt::NoModifier}, std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
+        Jobs().Select(1);
+        list->setFocus();
+        QTest::keyClick(list, key, modifiers);
+        ASSERT_TRUE(WaitUntil([&] { return menu->isVisible(); })) << key;
+        // Opened at the selected row, not wherever the pointer happens to be.
+        const QRect row = list->visualRect(JobModel().index(1, 0));
+        EXPECT_EQ(menu->pos(), list->viewport()->mapToGlobal(row.center())) << key;
+
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(menu);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->role(), QAccessible::PopupMenu);
+        EXPECT_EQ(accessible->text(QAccessible::Name), "Files");
+        EXPECT_FALSE(accessible->state().invisible);
+        QStringList names;
+        QAccessibleInterface* remove = nullptr;
+        for (int i = 0; i < accessible->childCount(); ++i) {
+            QAccessibleInterface* item = accessible->child(i);
+            if (item->role() == QAccessible::Separator) {
+                continue;
+            }
+            names << item->text(QAccessible::Name);
+            if (names.back() == "Remove") {
+                remove = item;
+            }
+        }
+        EXPECT_EQ(names, QStringList({"Crop", "Trim", "Video Effect & Water Mark", "Add", "Remove",
+                                      "Clear", "Start", "Video Infomation"}));
+        QTest::keyClick(menu, Qt::Key_Escape);
+        EXPECT_FALSE(menu->isVisible()) << key;
+        ASSERT_NE(remove, nullptr);
+        ASSERT_NE(remove->actionInterface(), nullptr);
+        EXPECT_TRUE(remove->actionInterface()->actionNames().contains(
+            QAccessibleActionInterface::pressAction()));
+    }
+
+    // Assistive technology presses "Remove": the selected row goes.
+    Jobs().Select(1);
+    QTest::keyClick(list, Qt::Key_Menu);
+    ASSERT_TRUE(WaitUntil([&] { return menu->isVisible(); }));
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(menu);
+    for (int i = 0; i < accessible->childCount(); ++i) {
+        QAccessibleInterface* item = accessible->child(i);
+        if (item->text(QAccessible::Name) == "Remove") {
+            item->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        }
+    }
+    menu->hide();
+    ASSERT_EQ(Jobs().Count(), 1);
+    EXPECT_EQ(Jobs().Record(0).SourceFile, clips.holiday);
+}
+
 TEST_F(MainWindowFixture, ThemeZeroWithoutSettingsAndTheSkinMenuMarksIt) {
     EXPECT_FALSE(std::filesystem::exists(Settings().Ini().FileName() + ".none"));
     EXPECT_EQ(TThemeManager::Current(), 0);

@@ -7,6 +7,7 @@
 #include "SelectionSlider.h"
 #include "TrimCropTestHelpers.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -86,6 +87,17 @@ TEST_F(TrimFixture, OpeningShowsTheFileTheMarksAndTheDuration) {
     EXPECT_TRUE(slider->ThumbVisible());
     EXPECT_EQ(slider->SelectionStart(), 0);
     EXPECT_EQ(slider->SelectionEnd(), slider->maximum());
+    EXPECT_EQ(Get<QWidget>("imgPreview")->size(), QSize(564, 275));
+    // No empty band: the buttons' row ends the window, the rows above share the room.
+    const QWidget* ok = Get<QWidget>("btnOk");
+    EXPECT_LE(dialog->height() - (ok->y() + ok->height()), 16);
+    // Enlarged, the picture takes all that is added.
+    const QSize design = dialog->size();
+    dialog->resize(design + QSize(300, 200));
+    QApplication::processEvents();
+    EXPECT_EQ(Get<QWidget>("imgPreview")->size(), QSize(564 + 300, 275 + 200));
+    dialog->resize(design);
+    QApplication::processEvents();
     EXPECT_EQ(Get<QWidget>("imgPreview")->size(), QSize(564, 275));
     const std::pair<const char*, const char*> captions[] = {
         {"btnSetStart", "<- &Set Start"}, {"btnSetEnd", "Set &End ->"},
@@ -228,6 +240,9 @@ TEST_F(TrimFixture, EndOfPlayingRewindsAndKeepsTheMarks) {
     EXPECT_FALSE(Get<QToolButton>("imgbtnPause")->isEnabled());
     EXPECT_EQ(Get<QLabel>("lblLength")->text(), "00:00:00");
     ASSERT_TRUE(WaitUntil([&] { return dialog->Player().Paused(); }));
+    // The rewind's own report does not take the end off the window.
+    EXPECT_EQ(slider->value(), 0);
+    EXPECT_EQ(Get<QLabel>("lblLength")->text(), Get<QLabel>("lblPTS")->text());
     EXPECT_EQ(Text("edtStart"), "00:00:00.500");
     EXPECT_EQ(Text("edtTrimLength"), "00:00:01.500");
 

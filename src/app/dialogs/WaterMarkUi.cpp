@@ -133,6 +133,9 @@ void TWaterMarkUi::Build(QDialog& dialog, QWidget* playerPanel,
     layout->addWidget(suiPageControl1);
     layout->addLayout(buttons);
     dialog.setMinimumSize(dialog.minimumSizeHint().expandedTo(QSize(DesignWidth, DesignHeight)));
+    // The preview places the layers in its design size: a taller window would only space
+    // the controls out, a wider one gives the list and the boxes room.
+    dialog.setMaximumHeight(dialog.minimumHeight());
     dialog.resize(dialog.minimumSize());
 }
 

@@ -11,6 +11,7 @@
 #include "VideoWidget.h"
 
 #include <QComboBox>
+#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -20,10 +21,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 using dialogbuttons::Button;
@@ -144,24 +147,47 @@ void TfrmCrop::Build() {
     left->addWidget(stage);
     left->addWidget(trcPreview_);
     left->addLayout(player);
-    left->addStretch(1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnReset_);
     buttons->addStretch(1);
     buttons->addWidget(btnOk_);
     buttons->addWidget(btnCancel_);
     auto* right = new QVBoxLayout;
-    right->addWidget(BuildCropSize());
+    right->addWidget(BuildCropSize(), 1);
     right->addWidget(cmbZoom_);
-    right->addStretch(1);
     auto* columns = new QHBoxLayout;
     columns->setSpacing(16);
     columns->addLayout(left);
     columns->addLayout(right, 1);
+    auto* rule = new QFrame(this);
+    rule->setObjectName("bvlButtons");
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 10, 14, 12);
-    layout->addLayout(columns, 1);
+    layout->addLayout(columns);
+    for (QSpacerItem*& gap : gaps_) {
+        gap = new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    }
+    layout->addItem(gaps_[0]);
+    layout->addWidget(rule);
+    layout->addItem(gaps_[1]);
     layout->addLayout(buttons);
+}
+
+void TfrmCrop::FitDesignSize() {
+    // The margins are preview pixels, so the preview keeps its size and so does the window;
+    // the room the controls leave at the design height sets the buttons apart.
+    for (QSpacerItem* gap : gaps_) {
+        gap->changeSize(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    }
+    layout()->invalidate();
+    const int slack = std::max(0, TCropModel::WindowHeight - layout()->totalMinimumSize().height());
+    gaps_[0]->changeSize(0, slack - slack / 2, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    gaps_[1]->changeSize(0, slack / 2, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    layout()->invalidate();
+    setFixedSize(QSize(TCropModel::WindowWidth, TCropModel::WindowHeight)
+                     .expandedTo(layout()->totalMinimumSize()));
 }
 
 QGroupBox* TfrmCrop::BuildCropSize() {
@@ -181,6 +207,8 @@ QGroupBox* TfrmCrop::BuildCropSize() {
         label->setBuddy(spin);
         grid->addWidget(label, static_cast<int>(i), 0);
         grid->addWidget(spin, static_cast<int>(i), 1);
+        // The group stands as tall as the preview beside it, its rows spread over it.
+        grid->setRowStretch(static_cast<int>(i), 1);
         const TCropSide side = Sides[i];
         connect(spin, &QSpinBox::valueChanged, this,
                 [this, side](int value) { SpinChanged(side, value); });
@@ -198,7 +226,7 @@ void TfrmCrop::showEvent(QShowEvent* event) {
 }
 
 void TfrmCrop::FormShow() {
-    resize(QSize(TCropModel::WindowWidth, TCropModel::WindowHeight).expandedTo(sizeHint()));
+    FitDesignSize();
     lblSourceName_->clear();
     lblPTS_->clear();
     lblLength_->clear();

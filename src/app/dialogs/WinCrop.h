@@ -17,6 +17,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QSpacerItem;
 class QSpinBox;
 class QToolButton;
 class TJobList;
@@ -58,6 +59,7 @@ protected:
 private:
     void Build();
     QGroupBox* BuildCropSize();
+    void FitDesignSize();
     void FormShow();
     bool OpenFile();
     void FFPlayerFileOpen(std::int64_t duration);
@@ -110,4 +112,5 @@ private:
     QToolButton* imgbtnPlay_;
     QToolButton* imgbtnPause_;
     QComboBox* cmbZoom_;
+    std::array<QSpacerItem*, 2> gaps_{}; // owned by the layout
 };

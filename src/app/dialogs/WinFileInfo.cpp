@@ -4,6 +4,7 @@
 #include "ValueLabel.h"
 
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,11 +23,17 @@ QGroupBox* Group(const char* name, const char* caption, QWidget* parent) {
     return group;
 }
 
-void AddRow(QFormLayout* form, const char* label, QWidget* field) {
+// Rows share the group's height evenly: a taller window spaces them out rather than leave
+// an empty band below them.
+void AddRow(QGridLayout* grid, const char* label, QWidget* field) {
     auto* caption = new QLabel(label, field->parentWidget());
     caption->setObjectName("lbl" + field->objectName().mid(3) + "Caption");
     caption->setBuddy(field);
-    form->addRow(caption, field);
+    const int row = grid->count() / 2;
+    grid->addWidget(caption, row, 0);
+    grid->addWidget(field, row, 1);
+    grid->setRowStretch(row, 1);
+    grid->setColumnStretch(1, 1);
 }
 
 } // namespace
@@ -51,7 +58,7 @@ TfrmFileInfo::TfrmFileInfo(QWidget* parent)
     }
 
     QGroupBox* video = Group("grpbxVideo", editmsg::VideoGroup, this);
-    auto* videoForm = new QFormLayout(video);
+    auto* videoForm = new QGridLayout(video);
     edtFormat_ = Field("edtFormat", video);
     edtResloution_ = Field("edtResloution", video);
     edtBitRate_ = Field("edtBitRate", video);
@@ -64,7 +71,7 @@ TfrmFileInfo::TfrmFileInfo(QWidget* parent)
     AddRow(videoForm, editmsg::TotalFrameLabel, edtTotalFrame_);
 
     QGroupBox* audio = Group("grpbxAudio", editmsg::AudioGroup, this);
-    auto* audioForm = new QFormLayout(audio);
+    auto* audioForm = new QGridLayout(audio);
     edtAudioForamt_ = Field("edtAudioForamt", audio);
     edtSampleRate_ = Field("edtSampleRate", audio);
     edtChannel_ = Field("edtChannel", audio);
@@ -83,12 +90,13 @@ TfrmFileInfo::TfrmFileInfo(QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(file);
-    layout->addWidget(video);
-    layout->addWidget(audio);
-    layout->addStretch(1);
+    layout->addWidget(video, videoForm->rowCount());
+    layout->addWidget(audio, audioForm->rowCount());
     layout->addLayout(buttons);
-    resize(QSize(TFileInfoModel::WindowWidth, TFileInfoModel::WindowHeight)
-               .expandedTo(minimumSizeHint()));
+    const QSize design = QSize(TFileInfoModel::WindowWidth, TFileInfoModel::WindowHeight)
+                             .expandedTo(minimumSizeHint());
+    setMaximumHeight(design.height());
+    resize(design);
 }
 
 QLineEdit* TfrmFileInfo::Field(const char* name, QWidget* parent) {
@@ -114,8 +122,11 @@ void TfrmFileInfo::AlignCaptions() {
 
 bool TfrmFileInfo::Load(const std::string& fileName) {
     AlignCaptions();
-    resize(QSize(TFileInfoModel::WindowWidth, TFileInfoModel::WindowHeight)
-               .expandedTo(minimumSizeHint()));
+    const QSize design = QSize(TFileInfoModel::WindowWidth, TFileInfoModel::WindowHeight)
+                             .expandedTo(minimumSizeHint());
+    // Wider shows longer names; taller would only space the rows out.
+    setMaximumHeight(design.height());
+    resize(design);
     frameCounter_.Stop();
     const bool loaded = model_.Load(fileName);
     ShowFields(fileName);

@@ -146,6 +146,8 @@ void TfrmPreference::BuildLayout() {
     layout->addStretch(1);
     layout->addLayout(buttons);
     setMinimumSize(QSize(DesignWidth, DesignHeight).expandedTo(minimumSizeHint()));
+    // Wider gives the folder room; taller would only leave a band below the options.
+    setMaximumHeight(minimumHeight());
 }
 
 void TfrmPreference::Connect() {

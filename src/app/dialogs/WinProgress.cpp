@@ -16,9 +16,12 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using dialogbuttons::Button;
 
@@ -129,18 +132,49 @@ void TfrmProgress::BuildLayout() {
     lstRunning_->setFocusPolicy(Qt::NoFocus);
     lstRunning_->setVisible(false);
 
+    // The picture has its design size in a window of the design size and takes whatever
+    // an enlarged window adds.
+    imgPreview_->setMinimumSize(imgPreview_->size());
+    imgPreview_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    imgPreview_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(18, 14, 18, 14);
+    const int side = std::max(0, (DesignSize.width() - imgPreview_->width()) / 2);
+    layout->setContentsMargins(side, 14, side, 14);
     layout->setSpacing(8);
-    layout->addWidget(imgPreview_, 0, Qt::AlignHCenter);
+    layout->addWidget(imgPreview_, 1);
     layout->addWidget(lstRunning_);
     layout->addLayout(figures);
+    for (QSpacerItem*& gap : gaps_) {
+        gap = new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    }
+    layout->addItem(gaps_[0]);
     layout->addWidget(progbarFile_);
+    layout->addItem(gaps_[1]);
     layout->addWidget(ckOpen_);
     layout->addWidget(ckShutDown_);
-    layout->addStretch(1);
+    layout->addItem(gaps_[2]);
     layout->addLayout(buttons);
-    resize(sizeHint().expandedTo(DesignSize));
+    SpreadRows();
+    resize(layout->totalMinimumSize().expandedTo(DesignSize));
+}
+
+void TfrmProgress::SpreadRows() {
+    // The room the rows leave at the design height spaces them, rather than gather below.
+    // Figures are empty before the first report: their lines keep their height all along.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        label->setMinimumHeight(label->fontMetrics().height());
+    }
+    for (QSpacerItem* gap : gaps_) {
+        gap->changeSize(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    }
+    layout()->invalidate();
+    const int slack = std::max(0, DesignSize.height() - layout()->totalMinimumSize().height());
+    const int count = static_cast<int>(gaps_.size());
+    for (int i = 0; i < count; ++i) {
+        const int share = slack / count + (i < slack % count ? 1 : 0);
+        gaps_[i]->changeSize(0, share, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    }
+    layout()->invalidate();
 }
 
 void TfrmProgress::Connect() {
@@ -219,7 +253,10 @@ void TfrmProgress::RefreshRunning() {
         lstRunning_->clear();
     }
     // The layout for one running file stays as it was.
-    lstRunning_->setVisible(several);
+    if (lstRunning_->isVisibleTo(this) != several) {
+        lstRunning_->setVisible(several);
+        SpreadRows();
+    }
 }
 
 void TfrmProgress::RefreshRemaining() {

@@ -2,11 +2,14 @@
 
 #include <QDialog>
 
+#include <array>
+
 class QCheckBox;
 class QLabel;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
+class QSpacerItem;
 class QTimer;
 class QToolButton;
 class TFittedPictureView;
@@ -42,6 +45,7 @@ protected:
 
 private:
     void BuildLayout();
+    void SpreadRows();
     void Connect();
     // Labels, bar, buttons and title from the model.
     void Refresh();
@@ -61,6 +65,7 @@ private:
     QLabel* lblBatchRemaining_;
     QProgressBar* progbarFile_;
     QListWidget* lstRunning_;
+    std::array<QSpacerItem*, 3> gaps_{}; // owned by the layout
     QCheckBox* ckShutDown_;
     QCheckBox* ckOpen_;
     QPushButton* btnPause_;

@@ -7,7 +7,7 @@
 
 #include <QComboBox>
 #include <QFocusEvent>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -89,8 +89,10 @@ TfrmSettings::~TfrmSettings() = default;
 QGroupBox* TfrmSettings::BuildGroup(const char* name, const char* caption, bool video) {
     auto* group = new QGroupBox(caption, this);
     group->setObjectName(name);
-    auto* form = new QFormLayout(group);
-    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    // Rows share the group's height evenly rather than leave an empty band below them.
+    auto* form = new QGridLayout(group);
+    form->setColumnStretch(1, 1);
+    int row = 0;
     for (const TSettingsControl control : TSettingsDialogModel::Controls) {
         if (TSettingsDialogModel::IsVideoControl(control) != video) {
             continue;
@@ -113,7 +115,10 @@ QGroupBox* TfrmSettings::BuildGroup(const char* name, const char* caption, bool 
         auto* label = new QLabel(TSettingsDialogModel::LabelText(control), group);
         label->setObjectName(LabelName(control));
         label->setBuddy(combo);
-        form->addRow(label, combo);
+        form->addWidget(label, row, 0);
+        form->addWidget(combo, row, 1);
+        form->setRowStretch(row, 1);
+        ++row;
         combos_[Slot(control)] = combo;
     }
     return group;
@@ -136,6 +141,8 @@ void TfrmSettings::showEvent(QShowEvent* event) {
 }
 
 void TfrmSettings::Reload() {
+    // Wider gives longer values room; taller would only space the rows out.
+    setMaximumHeight(std::max(TSettingsDialogModel::WindowHeight, minimumSizeHint().height()));
     resize(TSettingsDialogModel::WindowWidth, TSettingsDialogModel::WindowHeight);
     model_.Open();
     picker_->HideList();

@@ -8,14 +8,17 @@
 #include "TrimCropMessages.h"
 #include "VideoWidget.h"
 
-#include <QGridLayout>
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using dialogbuttons::Button;
 using dialogbuttons::ImageButton;
@@ -64,7 +67,9 @@ void TfrmTrim::Build() {
     imgPreview_ = new TVideoWidget(this);
     imgPreview_->setObjectName("imgPreview");
     imgPreview_->setAccessibleName("Preview");
-    imgPreview_->setFixedSize(TTrimModel::PreviewWidth, TTrimModel::PreviewHeight);
+    // The design size is the smallest; the picture takes whatever the window gains.
+    imgPreview_->setMinimumSize(TTrimModel::PreviewWidth, TTrimModel::PreviewHeight);
+    imgPreview_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     trcPreview_ = new TSelectionSlider(this);
     trcPreview_->setObjectName("trcPreview");
     trcPreview_->setAccessibleName("Position");
@@ -122,14 +127,48 @@ void TfrmTrim::Build() {
     buttons->addStretch(1);
     buttons->addWidget(btnOk_);
     buttons->addWidget(btnCancel_);
+    auto* rule = new QFrame(this);
+    rule->setObjectName("bvlButtons");
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(17, 12, 17, 12);
-    layout->addWidget(imgPreview_, 0, Qt::AlignHCenter);
+    layout->addWidget(imgPreview_, 1);
+    const auto gap = [&] {
+        gaps_.push_back(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed));
+        layout->addItem(gaps_.back());
+    };
     layout->addWidget(trcPreview_);
     layout->addLayout(times);
+    gap();
     layout->addLayout(marks);
-    layout->addStretch(1);
+    gap();
+    layout->addWidget(rule);
+    gap();
     layout->addLayout(buttons);
+}
+
+void TfrmTrim::FitDesignSize() {
+    // The room the controls leave at the design height spaces their rows, so that the
+    // picture has exactly its design size there and all that is added when enlarged.
+    // The times are empty until the file opens: their line keeps its height all along, or
+    // the picture would change size (and the player lay it out again) when they arrive.
+    for (QLabel* label : {lblPTS_, lblLength_}) {
+        label->setMinimumHeight(label->fontMetrics().height());
+    }
+    for (QSpacerItem* gap : gaps_) {
+        gap->changeSize(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    }
+    layout()->invalidate();
+    const int slack = std::max(0, TTrimModel::WindowHeight - layout()->totalMinimumSize().height());
+    const int count = static_cast<int>(gaps_.size());
+    for (int i = 0; i < count; ++i) {
+        const int share = slack / count + (i < slack % count ? 1 : 0);
+        gaps_[i]->changeSize(0, share, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    }
+    layout()->invalidate();
+    resize(QSize(TTrimModel::WindowWidth, TTrimModel::WindowHeight)
+               .expandedTo(layout()->totalMinimumSize()));
 }
 
 void TfrmTrim::showEvent(QShowEvent* event) {
@@ -138,11 +177,12 @@ void TfrmTrim::showEvent(QShowEvent* event) {
 }
 
 void TfrmTrim::FormShow() {
-    resize(QSize(TTrimModel::WindowWidth, TTrimModel::WindowHeight).expandedTo(sizeHint()));
+    FitDesignSize();
     setWindowTitle(trimcropmsg::TrimCaption);
     lblPTS_->clear();
     lblLength_->clear();
     model_.BeginOpen();
+    ended_ = false;
     imgbtnPlay_->setEnabled(false);
     imgbtnPause_->setEnabled(false);
     row_ = jobs_.Selected();
@@ -188,6 +228,9 @@ void TfrmTrim::FFPlayerFileOpen(std::int64_t duration, int& screenWidth, int& sc
 }
 
 void TfrmTrim::FFPlayerPosition(std::int64_t pts) {
+    if (ended_) {
+        return; // the rewind after the end reports too; the end stays shown until Play
+    }
     lblPTS_->setText(trimcropmsg::TimePrefix + Text(TTrimModel::TimeText(pts)));
     if (!dragging_) {
         trcPreview_->setValue(model_.SliderPosition(pts, trcPreview_->maximum()));
@@ -198,6 +241,7 @@ void TfrmTrim::FFPlayerState(TPlayState state) {
     if (state != psEnd) {
         return;
     }
+    ended_ = true;
     trcPreview_->setValue(0);
     player_.Seek(4, false, 0);
     player_.Pause();
@@ -260,6 +304,7 @@ void TfrmTrim::btnResetClick() {
 }
 
 void TfrmTrim::imgbtnPlayClick() {
+    ended_ = false;
     player_.Resume();
     imgbtnPlay_->setEnabled(false);
     imgbtnPause_->setEnabled(true);

@@ -7,10 +7,12 @@
 #include <QTimer>
 
 #include <string>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpacerItem;
 class QToolButton;
 class TJobList;
 class TSelectionSlider;
@@ -48,6 +50,7 @@ protected:
 
 private:
     void Build();
+    void FitDesignSize();
     void FormShow();
     void FFPlayerFileOpen(std::int64_t duration, int& screenWidth, int& screenHeight);
     void FFPlayerPosition(std::int64_t pts);
@@ -62,6 +65,7 @@ private:
     TFFPlayer player_;
     int row_ = -1;
     bool dragging_ = false;
+    bool ended_ = false; // played to the end, not yet played again
     QTimer settle_;
 
     TVideoWidget* imgPreview_;
@@ -78,4 +82,5 @@ private:
     QToolButton* imgbtnPlay_;
     QToolButton* imgbtnPause_;
     QToolButton* imgbtnPlaySel_;
+    std::vector<QSpacerItem*> gaps_; // owned by the layout
 };
