@@ -11,11 +11,14 @@ Prints, best of --runs:
   - a batch of --big short clips under `ulimit -n 256`, and the peak memory of that batch
     against a batch of 10.
 Ratio = the other side's seconds / vantre-convert's seconds: above 1.00 means we are faster.
+Beside every wall time the CPU time (user + system) of the whole process tree of that run is
+printed: on a machine shared with other work it is the steadier figure.
 The ffmpeg side uses the settings the format's catalog defaults give (bit rate, sample rate,
 channels, frame size and rate).
 """
 import argparse
 import os
+import resource
 import shutil
 import subprocess
 import sys
@@ -28,23 +31,46 @@ IPOD_FFMPEG = ["-c:v", "libx264", "-s", "320x240", "-b:v", "768k", "-r", "30000/
                "-f", "ipod"]
 
 
+def children_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def run(command, env=None, shell=False):
+    """Wall seconds of the command; its process tree's CPU seconds in run.cpu."""
+    cpu = children_cpu()
     start = time.perf_counter()
     result = subprocess.run(command, env=env, shell=shell, stdout=subprocess.DEVNULL,
                             stderr=subprocess.PIPE)
     seconds = time.perf_counter() - start
+    run.cpu = children_cpu() - cpu
     if result.returncode != 0:
         sys.exit("failed: %s\n%s" % (command if shell else " ".join(command),
                                      result.stderr.decode(errors="replace")[-2000:]))
     return seconds
 
 
+class Timing:
+    """The best of several runs: wall and CPU seconds, each the smallest seen."""
+
+    def __init__(self):
+        self.wall = None
+        self.cpu = None
+
+    def add(self, wall, cpu):
+        self.wall = wall if self.wall is None else min(self.wall, wall)
+        self.cpu = cpu if self.cpu is None else min(self.cpu, cpu)
+
+    def __str__(self):
+        return "%.2f s (cpu %.2f s)" % (self.wall, self.cpu)
+
+
 def best_of(runs, prepare, command, **kw):
-    best = None
+    best = Timing()
     for _ in range(runs):
         prepare()
         seconds = run(command, **kw)
-        best = seconds if best is None else min(best, seconds)
+        best.add(seconds, run.cpu)
     return best
 
 
@@ -121,14 +147,16 @@ def main():
         mp3_one = ours(2400, wavs, "1")
         mp3_two = ours(2400, wavs, "2")
         mp3_ffmpeg = theirs(wavs, MP3_FFMPEG, "mp3")
-        print("27 MP3 clips:   vantre auto %.2f s, ffmpeg x%d %.2f s: ratio %.2f" %
-              (mp3_auto, cores, mp3_ffmpeg, mp3_ffmpeg / mp3_auto))
-        print("27 MP3 clips:   --jobs 1 %.2f s, --jobs 2 %.2f s: ratio %.2f" %
-              (mp3_one, mp3_two, mp3_one / mp3_two))
+        print("27 MP3 clips:   vantre auto %s, ffmpeg x%d %s: ratio %.2f (cpu %.2f)" %
+              (mp3_auto, cores, mp3_ffmpeg, mp3_ffmpeg.wall / mp3_auto.wall,
+               mp3_ffmpeg.cpu / mp3_auto.cpu))
+        print("27 MP3 clips:   --jobs 1 %s, --jobs 2 %s: ratio %.2f" %
+              (mp3_one, mp3_two, mp3_one.wall / mp3_two.wall))
         ipod_auto = ours(1, mp4s, "auto")
         ipod_ffmpeg = theirs(mp4s, IPOD_FFMPEG, "mp4")
-        print("10 iPod H.264:  vantre auto %.2f s, ffmpeg x%d %.2f s: ratio %.2f" %
-              (ipod_auto, cores, ipod_ffmpeg, ipod_ffmpeg / ipod_auto))
+        print("10 iPod H.264:  vantre auto %s, ffmpeg x%d %s: ratio %.2f (cpu %.2f)" %
+              (ipod_auto, cores, ipod_ffmpeg, ipod_ffmpeg.wall / ipod_auto.wall,
+               ipod_ffmpeg.cpu / ipod_auto.cpu))
 
         if args.big > 0:
             many = os.path.join(work, "many")
@@ -145,7 +173,8 @@ def main():
             seconds = run("ulimit -n 256 && xargs -a '%s' -d '\\n' '%s' --format 2400 --jobs auto "
                           "--out '%s'" % (list_file, convert, out), env=env, shell=True)
             made = len(os.listdir(out))
-            print("%d clips under ulimit -n 256: %d outputs in %.1f s" % (args.big, made, seconds))
+            print("%d clips under ulimit -n 256: %d outputs in %.1f s (cpu %.1f s)" %
+                  (args.big, made, seconds, run.cpu))
             fresh(out)()
             big_peak = peak_memory_mb([convert, "--format", "2400", "--out", out] + files, env)
             fresh(out)()

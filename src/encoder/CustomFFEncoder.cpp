@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -160,8 +161,12 @@ int TCustomFFEncoder::IndexOf(const TCustomFFmpeg& task) const {
     return tasks_.IndexOf(&task);
 }
 
-void TCustomFFEncoder::InstallHandlers(TFFmpeg& task) {
-    task.Reset();
+void TCustomFFEncoder::InstallHandlers(TFFmpeg& task, bool queued) {
+    if (queued) {
+        task.ResetQueued();
+    } else {
+        task.Reset();
+    }
     task.SetVerbose(1);
     task.SetPreviewFlags(PreviewFlagsValue());
     task.PreviewBitmapHandler = [this](TCustomFFmpeg& sender, const TBitmap24& bitmap,
@@ -185,7 +190,7 @@ void TCustomFFEncoder::OpenInput(TFFmpeg& task, const std::string& fileName,
             options.FileName = fileName;
         }
         name = options.FileName;
-        task.InputOptions[0] = options;
+        task.InputOptions[0] = std::make_unique<const TInputOptions>(options);
         ApplyExtOptions(task, options.ExtOptions, true);
         task.SetFormat(options.FileFormat);
         task.SetStartTime(options.StartTime);
@@ -219,24 +224,32 @@ int TCustomFFEncoder::AddQueuedTask(TQueuedTask queued) {
     DestroyRetired();
     auto task = std::make_unique<TFFmpeg>();
     try {
-        InstallHandlers(*task);
+        InstallHandlers(*task, true);
     } catch (const std::exception& e) {
         std::lock_guard lock(errorMutex_);
         lastErrorText_ = e.what();
         return -1;
     }
-    // Kept for inspection before the start (the format, the frame size).
-    task->InputOptions[0] = queued.Input;
-    task->OutputOptions[0] = queued.Output;
+    // Kept for inspection before the start (the format, the frame size), and read from here
+    // when the task prepares.
+    if (queued.Input) {
+        task->InputOptions[0] = std::make_unique<const TInputOptions>(std::move(*queued.Input));
+    }
+    task->OutputOptions[0] = std::make_unique<const TOutputOptions>(std::move(queued.Output));
     TFFmpeg* raw = task.get();
-    task->PrepareHandler = [this, raw, queued = std::move(queued)](TCustomFFmpeg&) {
-        PrepareQueued(*raw, queued);
+    // What remains of the queued record goes once the task has prepared.
+    task->PrepareHandler = [this, raw, inputFile = std::move(queued.InputFile),
+                            choose = std::move(queued.ChooseOutput)](TCustomFFmpeg&) mutable {
+        const std::string file = std::exchange(inputFile, std::string());
+        const TChooseOutput chooser = std::exchange(choose, nullptr);
+        PrepareQueued(*raw, file, chooser);
     };
     std::lock_guard lock(listMutex_);
     return tasks_.Add(std::move(task));
 }
 
-void TCustomFFEncoder::PrepareQueued(TFFmpeg& task, const TQueuedTask& queued) {
+void TCustomFFEncoder::PrepareQueued(TFFmpeg& task, const std::string& inputFile,
+                                     const TChooseOutput& chooseOutput) {
     const int index = IndexOf(task);
     WaitForTurn(task, index);
     struct Turn {
@@ -247,12 +260,17 @@ void TCustomFFEncoder::PrepareQueued(TFFmpeg& task, const TQueuedTask& queued) {
     if (task.StopRequested()) {
         return;
     }
+    TOutputOptions output = *task.OutputOptions[0];
     task.OutputOptions[0].reset();
-    TOutputOptions output = queued.Output;
-    if (queued.ChooseOutput) {
-        output.FileName = queued.ChooseOutput(index);
+    if (chooseOutput) {
+        output.FileName = chooseOutput(index);
     }
-    OpenInput(task, queued.InputFile, queued.Input ? &*queued.Input : nullptr);
+    // OpenInput keeps its own copy in the slot.
+    std::optional<TInputOptions> input;
+    if (task.InputOptions[0]) {
+        input = *task.InputOptions[0];
+    }
+    OpenInput(task, inputFile, input ? &*input : nullptr);
     OpenOutput(task, output.FileName, &output);
 }
 
@@ -316,7 +334,7 @@ void TCustomFFEncoder::OpenOutput(TFFmpeg& task, const std::string& fileName,
     if (options.FileName.empty()) {
         options.FileName = fileName;
     }
-    task.OutputOptions[slot] = options;
+    task.OutputOptions[slot] = std::make_unique<const TOutputOptions>(options);
 
     // Per-stream defaults: the record's fields, else the first ExtOptions line of the name.
     std::map<std::string, std::string> defaults = {
@@ -546,6 +564,7 @@ void TCustomFFEncoder::DestroyRetired() {
 }
 
 void TCustomFFEncoder::StartTask(int threadCount) {
+    int startNow = 0;
     {
         std::lock_guard terminate(terminateLock_);
         CheckNotWorking("StartTask");
@@ -566,17 +585,16 @@ void TCustomFFEncoder::StartTask(int threadCount) {
             EndOfBatch();
             return;
         }
-        if (threaded_) {
-            // ThreadCount tasks start now; each further one when a task ends.
-            while (pendingTasks_ > 0) {
-                StartNextTask();
-                if (threadCount <= 1) {
-                    break;
-                }
-                --threadCount;
-            }
-            return;
+        // ThreadCount tasks start now; each further one when a task ends.
+        startNow = threaded_ ? std::min(threadCount, pendingTasks_) : 0;
+    }
+    if (threaded_) {
+        // Started with no lock of the component held: a task's own locks are never taken
+        // inside the component's.
+        for (int i = 0; i < startNow; ++i) {
+            StartNextTask();
         }
+        return;
     }
     {
         InsideTaskCall inside(this);
@@ -624,29 +642,36 @@ void TCustomFFEncoder::StartNextTask() {
 }
 
 void TCustomFFEncoder::DoTerminate(TCustomFFmpeg* task) {
-    std::lock_guard terminate(terminateLock_);
-    if (task == nullptr) {
-        EndOfBatch();
-        return;
-    }
-    // A task that ended without preparing (stopped first) must not hold up the later ones.
-    TurnTaken(IndexOf(*task));
-    if (OnTerminate) {
-        TTerminateInfo info;
+    TTerminateInfo info;
+    if (task != nullptr) {
+        // Read before the terminate lock: the task's own locks are never taken inside it.
         info.TaskIndex = IndexOf(*task);
         info.Finished = task->Finished();
         info.Exception = task->HasError();
         info.ExceptionMsg = info.Exception ? task->ErrorMessage() : std::string();
-        DeliverTerminate(info);
     }
+    if (TakeTerminate(task, info)) {
+        StartNextTask();
+    }
+}
+
+bool TCustomFFEncoder::TakeTerminate(TCustomFFmpeg* task, const TTerminateInfo& info) {
+    std::lock_guard terminate(terminateLock_);
+    if (task == nullptr) {
+        EndOfBatch();
+        return false;
+    }
+    // A task that ended without preparing (stopped first) must not hold up the later ones.
+    TurnTaken(info.TaskIndex);
+    DeliverTerminate(info, task);
     ++finishedCount_;
     if (pendingTasks_ > 0) {
-        if (threaded_) {
-            StartNextTask();
-        }
-    } else if (finishedCount_ >= TaskCount()) {
+        return threaded_;
+    }
+    if (finishedCount_ >= TaskCount()) {
         EndOfBatch();
     }
+    return false;
 }
 
 void TCustomFFEncoder::EndOfBatch() {
@@ -656,32 +681,53 @@ void TCustomFFEncoder::EndOfBatch() {
         TTerminateInfo info;
         info.TaskIndex = -1;
         info.Finished = true;
-        DeliverTerminate(info);
+        DeliverTerminate(info, nullptr);
     }
 }
 
-void TCustomFFEncoder::DeliverTerminate(const TTerminateInfo& info) {
+void TCustomFFEncoder::DeliverTerminate(const TTerminateInfo& info, TCustomFFmpeg* task) {
     if (!threaded_) {
-        InsideTaskCall inside(this);
-        OnTerminate(*this, info);
+        if (OnTerminate) {
+            InsideTaskCall inside(this);
+            OnTerminate(*this, info);
+        }
         return;
     }
     // In threaded runs the handler never runs on the ending conversion thread, and that thread
-    // never waits for it.
-    delivery_.Post([this, handler = OnTerminate, info] { handler(*this, info); });
+    // never waits for it. The ended thread is joined here, so that its stack goes now and not
+    // with the task list (thousands of tasks in a long batch); the tasks outlive this call,
+    // since clearing them waits until the delivery is idle.
+    delivery_.Post([this, handler = OnTerminate, info, task] {
+        if (handler) {
+            handler(*this, info);
+        }
+        if (task != nullptr) {
+            task->JoinEndedThread();
+        }
+    });
+}
+
+std::vector<TFFmpeg*> TCustomFFEncoder::ListedTasks() const {
+    std::lock_guard lock(listMutex_);
+    std::vector<TFFmpeg*> tasks;
+    tasks.reserve(static_cast<size_t>(tasks_.Count()));
+    for (int i = 0; i < tasks_.Count(); ++i) {
+        tasks.push_back(tasks_.Item(i));
+    }
+    return tasks;
 }
 
 void TCustomFFEncoder::Pause() {
-    std::lock_guard lock(listMutex_);
-    for (int i = 0; i < tasks_.Count(); ++i) {
-        tasks_.Item(i)->Pause();
+    // The list changes only through calls of this thread; the tasks' locks are taken without
+    // the list's.
+    for (TFFmpeg* task : ListedTasks()) {
+        task->Pause();
     }
 }
 
 void TCustomFFEncoder::Resume() {
-    std::lock_guard lock(listMutex_);
-    for (int i = 0; i < tasks_.Count(); ++i) {
-        tasks_.Item(i)->Resume();
+    for (TFFmpeg* task : ListedTasks()) {
+        task->Resume();
     }
 }
 
@@ -694,13 +740,7 @@ void TCustomFFEncoder::Stop(bool wait) {
         active = batchActive_;
         firstUnstarted = std::max(nextTask_, 0);
     }
-    std::vector<TFFmpeg*> tasks;
-    {
-        std::lock_guard lock(listMutex_);
-        for (int i = 0; i < tasks_.Count(); ++i) {
-            tasks.push_back(tasks_.Item(i));
-        }
-    }
+    const std::vector<TFFmpeg*> tasks = ListedTasks();
     std::vector<TFFmpeg*> stopped;
     for (int i = 0; i < static_cast<int>(tasks.size()); ++i) {
         TFFmpeg* task = tasks[static_cast<size_t>(i)];

@@ -23,6 +23,7 @@
 // from one delivery thread, in order; the per-frame hook runs on the worker.
 class TCustomFFEncoder : public TFFBaseComponent {
 public:
+    using TChooseOutput = std::function<std::string(int taskIndex)>;
     // A task that holds no file while it waits: when it starts, on its worker and in list
     // order, its output name is chosen, then its input is opened and its output set.
     struct TQueuedTask {
@@ -31,7 +32,7 @@ public:
         TOutputOptions Output; // FileName: ChooseOutput's answer, when there is one
         // Chooses (and reserves) the output name of the task with the index given; throws with
         // the reason it cannot.
-        std::function<std::string(int taskIndex)> ChooseOutput;
+        TChooseOutput ChooseOutput;
     };
 
     TCustomFFEncoder();
@@ -92,15 +93,23 @@ protected:
 private:
     void CheckNotWorking(const char* operation) const;
     void StartNextTask();
+    // The bookkeeping of a task's end under the terminate lock; true when the next task is to
+    // be started (after the lock is released).
+    bool TakeTerminate(TCustomFFmpeg* task, const TTerminateInfo& info);
+    // The tasks of the list, copied under its lock.
+    std::vector<TFFmpeg*> ListedTasks() const;
     void EndOfBatch();
-    void DeliverTerminate(const TTerminateInfo& info);
+    // task: the ended task (null for the end of the batch).
+    void DeliverTerminate(const TTerminateInfo& info, TCustomFFmpeg* task);
     void ApplyOutputOptions(TFFmpeg& task, const TOutputOptions& options);
     // The configuration steps of AddTask and SetOutputFile; FFmpegException with the reason.
-    void InstallHandlers(TFFmpeg& task);
+    // queued: the task's option contexts wait for its start.
+    void InstallHandlers(TFFmpeg& task, bool queued = false);
     void OpenInput(TFFmpeg& task, const std::string& fileName, const TInputOptions* inputOptions);
     void OpenOutput(TFFmpeg& task, const std::string& fileName,
                     const TOutputOptions* outputOptions);
-    void PrepareQueued(TFFmpeg& task, const TQueuedTask& queued);
+    void PrepareQueued(TFFmpeg& task, const std::string& inputFile,
+                       const TChooseOutput& chooseOutput);
     // Queued tasks take their turns in list order: a task prepares once every earlier one has
     // prepared or ended (or it is asked to stop).
     void WaitForTurn(const TFFmpeg& task, int index);

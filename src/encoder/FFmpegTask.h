@@ -6,7 +6,6 @@
 
 #include <array>
 #include <memory>
-#include <optional>
 
 // One conversion task of the encoder component: the engine plus copies of the option records
 // it was given and a probe per input slot, attached to the engine's opened input.
@@ -15,8 +14,9 @@ public:
     TFFmpeg() = default;
     ~TFFmpeg() override;
 
-    std::array<std::optional<TInputOptions>, MaxFiles> InputOptions;
-    std::array<std::optional<TOutputOptions>, MaxFiles> OutputOptions;
+    // Held apart: a batch keeps thousands of tasks, most of them using one slot.
+    std::array<std::unique_ptr<const TInputOptions>, MaxFiles> InputOptions;
+    std::array<std::unique_ptr<const TOutputOptions>, MaxFiles> OutputOptions;
 
     // The probe of an input slot, created on first use.
     TAVProbe& ProbeOf(int fileIndex);

@@ -81,6 +81,14 @@ bool TCustomFFmpeg::EncoderLibrariesLoaded() const {
 }
 
 void TCustomFFmpeg::Reset() {
+    ResetState(true);
+}
+
+void TCustomFFmpeg::ResetQueued() {
+    ResetState(false);
+}
+
+void TCustomFFmpeg::ResetState(bool withContexts) {
     if (!EncoderLibrariesLoaded()) {
         return;
     }
@@ -98,7 +106,7 @@ void TCustomFFmpeg::Reset() {
         terminate_thread_.reset();
     }
     CleanUp();
-    settings_.Reset();
+    settings_.Reset(withContexts);
     output_files_.Reset();
     report_.ResetStats();
     hooks_.Reset();
@@ -168,6 +176,7 @@ TConvertThread* TCustomFFmpeg::Start(bool useThread, TThreadPriority priority) {
 void TCustomFFmpeg::ConversionBody() {
     try {
         if (PrepareHandler) {
+            settings_.EnsureContexts();
             PrepareHandler(*this);
             if (!stop_requested_) {
                 if (output_files_.Empty()) {
@@ -265,6 +274,20 @@ void TCustomFFmpeg::Stop(bool wait) {
     if (wait) {
         terminate_done_.Wait();
     }
+}
+
+void TCustomFFmpeg::JoinEndedThread() {
+    std::unique_ptr<TConvertThread> ended;
+    {
+        std::lock_guard lock(state_mutex_);
+        if (working_ || !terminated_ || !convert_thread_ ||
+            convert_thread_->Id() == std::this_thread::get_id()) {
+            return;
+        }
+        ended = std::move(convert_thread_);
+    }
+    // Its body has given the notice and only returns now.
+    ended->Join();
 }
 
 void TCustomFFmpeg::CancelUnstarted() {

@@ -44,7 +44,7 @@ bool TEngineSettings::opt_default(const std::string& name, const std::string& va
     return legacy_options_.SetOption(opt_ctx_, name, value, host_.sender);
 }
 
-void TEngineSettings::Reset() {
+void TEngineSettings::Reset(bool withContexts) {
     pending_ = TPendingSettings{};
     switches_ = TTaskSwitches{};
     stream_maps_.clear();
@@ -56,8 +56,18 @@ void TEngineSettings::Reset() {
     metadata_.clear();
     vhook_args_.clear();
     total_duration_ = -1;
-    opt_ctx_.InitContexts(switches_.sws_flags);
+    if (withContexts) {
+        opt_ctx_.InitContexts(switches_.sws_flags);
+    } else {
+        opt_ctx_.FreeContexts();
+    }
     legacy_options_.Clear();
+}
+
+void TEngineSettings::EnsureContexts() {
+    if (!opt_ctx_.Initialized()) {
+        opt_ctx_.InitContexts(switches_.sws_flags);
+    }
 }
 
 void TEngineSettings::ReleaseAfterConversion() {

@@ -45,8 +45,11 @@ public:
     // for a name no library knows or a refused value. Never raises.
     bool opt_default(const std::string& name, const std::string& value);
 
-    // Every default again, with new option contexts.
-    void Reset();
+    // Every default again, with new option contexts (withContexts), or with none until
+    // EnsureContexts.
+    void Reset(bool withContexts = true);
+    // Makes the option contexts when there are none.
+    void EnsureContexts();
     // What a finished conversion leaves: the option contexts, frame hooks and the names and
     // texts the pending settings held.
     void ReleaseAfterConversion();

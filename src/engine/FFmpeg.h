@@ -62,6 +62,9 @@ public:
     // ---- life cycle ----
     // Returns to Idle with every default; does nothing unless the encoder libraries are loaded.
     void Reset();
+    // Reset for a task that waits its turn with a PrepareHandler: its option contexts (the
+    // scaler's alone is some 50 KB) are made when its conversion starts, before the handler.
+    void ResetQueued();
     // Without useThread the conversion runs to its end inside this call and null is returned;
     // with it a suspended worker is returned for the caller to resume. Null also when the task
     // is working or terminated, or lacks files (then it has terminated already).
@@ -70,6 +73,9 @@ public:
     // A task that never started and never will: its one terminate notice is given now, on the
     // calling thread. Nothing for a task that started or already ended.
     void CancelUnstarted();
+    // Joins the thread of a conversion that has ended, from another thread: its stack goes
+    // now rather than with the task. Nothing while the task works or before it has ended.
+    void JoinEndedThread();
     void Pause();
     void Resume();
     void SetPreviewFlags(std::uint8_t flags);
@@ -199,6 +205,7 @@ protected:
     void ConversionBody();
     void DoTerminate();
     void CleanUp();
+    void ResetState(bool withContexts);
     void RecordError(const std::string& message);
     void SetLastErrorText(const std::string& text);
     bool EncoderLibrariesLoaded() const;

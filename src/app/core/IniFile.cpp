@@ -9,10 +9,13 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,16 +79,64 @@ TLoadResult ReadFileText(const std::string& path, std::string& text, std::string
     return TLoadResult::Loaded;
 }
 
-// For reading: an unreadable file reads as empty, like a missing one.
-void LoadForRead(const std::string& path, CSimpleIniA& ini) {
-    ConfigureParser(ini);
+using TParsed = std::shared_ptr<const CSimpleIniA>;
+
+// The files parsed lately, each with the exact bytes it was parsed from. A read still reads the
+// whole file, but bytes equal to the last parse's reuse its result: a batch reads the catalog
+// dozens of times per file, and parsing it is what costs.
+struct TParseCache {
+    struct TEntry {
+        std::string Path;
+        std::string Text;
+        TParsed Ini;
+    };
+    static constexpr size_t Capacity = 4;
+    std::mutex Mutex;
+    std::vector<TEntry> Entries; // the latest first
+};
+
+TParseCache& ParseCache() {
+    static TParseCache cache;
+    return cache;
+}
+
+// For reading: an unreadable file reads as empty, like a missing one. The result is shared
+// and never changed.
+TParsed LoadForRead(const std::string& path) {
     std::string text;
     std::string errorText;
-    if (ReadFileText(path, text, errorText) == TLoadResult::Loaded) {
-        if (ini.LoadData(text) < 0) {
-            ini.Reset();
+    if (ReadFileText(path, text, errorText) != TLoadResult::Loaded) {
+        static const TParsed empty = [] {
+            auto ini = std::make_shared<CSimpleIniA>();
+            ConfigureParser(*ini);
+            return ini;
+        }();
+        return empty;
+    }
+    TParseCache& cache = ParseCache();
+    {
+        std::lock_guard lock(cache.Mutex);
+        for (const TParseCache::TEntry& entry : cache.Entries) {
+            if (entry.Path == path && entry.Text == text) {
+                return entry.Ini;
+            }
         }
     }
+    auto ini = std::make_shared<CSimpleIniA>();
+    ConfigureParser(*ini);
+    if (ini->LoadData(text) < 0) {
+        ini->Reset();
+    }
+    std::lock_guard lock(cache.Mutex);
+    auto& entries = cache.Entries;
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [&](const TParseCache::TEntry& e) { return e.Path == path; }),
+                  entries.end());
+    if (entries.size() >= TParseCache::Capacity) {
+        entries.pop_back();
+    }
+    entries.insert(entries.begin(), TParseCache::TEntry{path, std::move(text), ini});
+    return ini;
 }
 
 // For a write: anything that would lose the file's content stops the write.
@@ -173,8 +224,8 @@ std::string TIniFile::Unsuitable(const std::string& fileName) {
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
                                  const std::string& defaultValue) const {
-    CSimpleIniA ini;
-    LoadForRead(fileName_, ini);
+    const TParsed parsed = LoadForRead(fileName_);
+    const CSimpleIniA& ini = *parsed;
     const char* value = ini.GetValue(Trim(section).c_str(), Trim(key).c_str(), nullptr);
     if (value == nullptr) {
         return defaultValue;
@@ -197,20 +248,20 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key,
 }
 
 bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
-    CSimpleIniA ini;
-    LoadForRead(fileName_, ini);
+    const TParsed parsed = LoadForRead(fileName_);
+    const CSimpleIniA& ini = *parsed;
     return ini.KeyExists(Trim(section).c_str(), Trim(key).c_str());
 }
 
 bool TIniFile::SectionExists(const std::string& section) const {
-    CSimpleIniA ini;
-    LoadForRead(fileName_, ini);
+    const TParsed parsed = LoadForRead(fileName_);
+    const CSimpleIniA& ini = *parsed;
     return ini.SectionExists(Trim(section).c_str());
 }
 
 std::vector<std::string> TIniFile::Sections() const {
-    CSimpleIniA ini;
-    LoadForRead(fileName_, ini);
+    const TParsed parsed = LoadForRead(fileName_);
+    const CSimpleIniA& ini = *parsed;
     CSimpleIniA::TNamesDepend names;
     ini.GetAllSections(names);
     names.sort(CSimpleIniA::Entry::LoadOrder());
@@ -222,8 +273,8 @@ std::vector<std::string> TIniFile::Sections() const {
 }
 
 TIniFile::TContent TIniFile::ReadAll() const {
-    CSimpleIniA ini;
-    LoadForRead(fileName_, ini);
+    const TParsed parsed = LoadForRead(fileName_);
+    const CSimpleIniA& ini = *parsed;
     CSimpleIniA::TNamesDepend sections;
     ini.GetAllSections(sections);
     sections.sort(CSimpleIniA::Entry::LoadOrder());

@@ -15,8 +15,9 @@ public:
 // the catalog follows:
 // - section and key names are compared without regard to ASCII case;
 // - values are trimmed of blanks, and one pair of enclosing quotes is removed, when read;
-// - every call opens the file, reads or writes, and closes it: nothing is cached, so a value
-//   written through one object is seen by the next read through any other;
+// - every call opens the file, reads or writes, and closes it, so a value written through one
+//   object (or another program) is seen by the next read through any other; only the parse of
+//   the very same bytes is reused;
 // - a missing file, key or section, or a value that does not convert, reads as the default;
 //   a file that does not exist comes into being with the first write;
 // - every write replaces the file through a temporary file in the same folder and rename(),

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -96,6 +98,23 @@ TEST(IniFile, EveryAccessSeesTheFileAsItIsNow) {
     EXPECT_EQ(second.ReadInteger("settings", "FormatCode", 1), 2406);
     first.WriteString("settings", "FormatName", "AC-3 Audio Codec (*.ac3)");
     EXPECT_EQ(second.ReadInteger("settings", "FormatCode", 1), 2406);
+
+    // Rewritten in place by another program: same file, same size, same time stamps.
+    WriteText(path, "[settings]\nFormatCode=2406\n");
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    EXPECT_EQ(second.ReadInteger("settings", "FormatCode", 1), 2406);
+    {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        ASSERT_TRUE(file.is_open());
+        file.seekp(25); // the last digit
+        file << '7';
+    }
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    EXPECT_EQ(ReadText(path), "[settings]\nFormatCode=2407\n");
+    EXPECT_EQ(second.ReadInteger("settings", "FormatCode", 1), 2407);
+    EXPECT_EQ(first.ReadString("SETTINGS", "formatcode", ""), "2407");
 }
 
 TEST(IniFile, GroupedWritesSectionsAndErasing) {
