@@ -219,7 +219,8 @@ void TJobListStore::Submit(TRequest request) {
 }
 
 void TJobListStore::Flush() {
-    if (enabled_) {
+    // Only changes not yet taken need a snapshot; the list as last taken is being written.
+    if (enabled_ && scheduled_) {
         scheduled_ = false;
         TakeSnapshot();
     }

@@ -55,7 +55,8 @@ public:
     bool Enabled() const { return enabled_; }
     void SetRunningOutput(TOutputOfRow outputOfRow) { outputOfRow_ = std::move(outputOfRow); }
 
-    // Saves now and waits until the file is written (at the end of the program).
+    // Saves what changed since the last snapshot and waits until the file is written (at the
+    // end of the program).
     void Flush();
     // Writes finished so far, and the errno of the last failed one (0 when it succeeded).
     int WriteCount() const;
