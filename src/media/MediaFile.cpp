@@ -197,26 +197,10 @@ int SpecialFileError(const std::string& libraryName, const AVInputFormat* format
         }
         path = libraryName.compare(0, 5, "file:") == 0 ? libraryName.substr(5) : libraryName;
     }
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return 0;
-    }
-    if (S_ISFIFO(st.st_mode)) {
-        return ErrorNamedPipe;
-    }
-    if (S_ISSOCK(st.st_mode)) {
-        return ErrorSocketFile;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        return ErrorDirectory;
-    }
     // Capture devices are read through their own demuxers, asked for by name.
     const bool deviceFormat = format != nullptr && format->priv_class != nullptr &&
                               AV_IS_INPUT_DEVICE(format->priv_class->category);
-    if (S_ISCHR(st.st_mode) && !deviceFormat) {
-        return ErrorCharacterDevice;
-    }
-    return 0;
+    return TPlaylistGuard::SpecialKind(path, deviceFormat);
 }
 
 // Whether a further file an input opens (a playlist's entry) may be read: only a local file

@@ -76,24 +76,6 @@ std::string RealPath(const std::string& path) {
     return real ? std::string(real.get()) : std::string();
 }
 
-// The error code for a local path that is neither a regular file, a block device nor absent.
-int SpecialKind(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return 0;
-    }
-    if (S_ISFIFO(st.st_mode)) {
-        return ErrorNamedPipe;
-    }
-    if (S_ISSOCK(st.st_mode)) {
-        return ErrorSocketFile;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        return ErrorDirectory;
-    }
-    return S_ISCHR(st.st_mode) ? ErrorCharacterDevice : 0;
-}
-
 bool HasParentStep(const std::string& path) {
     for (const auto& part : std::filesystem::path(path)) {
         if (part == "..") {
@@ -243,7 +225,7 @@ int CheckPlaylist(const std::string& path, int depth, int& playlists, std::strin
         if (local.empty() || entry.rfind("file,", 0) == 0 || HasParentStep(local) ||
             !TPlaylistGuard::InsideFolder(path, local)) {
             result = TMediaFile::ErrorEntryOutsideFolder;
-        } else if (const int special = SpecialKind(local); special != 0) {
+        } else if (const int special = TPlaylistGuard::SpecialKind(local); special != 0) {
             result = special; // a pipe or device would hold the reader for good
         } else if (const TFileStart start = ReadFileStart(local);
                    IsOwnOpenerPlaylist(start, ToLibraryFileName(local))) {
@@ -272,6 +254,23 @@ int CheckPlaylist(const std::string& path, int depth, int& playlists, std::strin
 }
 
 } // namespace
+
+int TPlaylistGuard::SpecialKind(const std::string& path, bool characterDevicesAllowed) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return 0;
+    }
+    if (S_ISFIFO(st.st_mode)) {
+        return ErrorNamedPipe;
+    }
+    if (S_ISSOCK(st.st_mode)) {
+        return ErrorSocketFile;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return ErrorDirectory;
+    }
+    return S_ISCHR(st.st_mode) && !characterDevicesAllowed ? ErrorCharacterDevice : 0;
+}
 
 std::string TPlaylistGuard::LocalPathOf(const std::string& libraryName) {
     if (IsUnicodeName(libraryName)) {

@@ -27,6 +27,10 @@ public:
     // entry that does not exist is judged by its folder; the open fails by itself.
     static bool InsideFolder(const std::string& input, const std::string& entry);
 
+    // The error code for a local path that is a pipe, socket, folder or (unless they are
+    // allowed) character device; 0 for a regular file, a block device or a missing path.
+    static int SpecialKind(const std::string& path, bool characterDevicesAllowed = false);
+
     // Whether the regular file at path (as libraryName) is a concat playlist by the concat
     // reader's own probe. Anything that is no regular file is not read at all.
     static bool IsConcatPlaylist(const std::string& path, const std::string& libraryName);
