@@ -6,7 +6,6 @@
 #include "MainWindowUi.h"
 #include "MediaUtils.h"
 #include "ShellServices.h"
-#include "SliderTime.h"
 #include "SnapshotWriter.h"
 #include "ValueLabel.h"
 #include "VideoWidget.h"
@@ -40,16 +39,17 @@ QWidget* WidgetUnder(QObject* receiver, const QMouseEvent& event) {
 
 TMainPreview::TMainPreview(TFFPlayer& player, TMainWindowUi& ui, TMainWindowModel& model,
                            std::function<bool()> add, QObject* parent)
-    : QObject(parent), player_(player), ui_(ui), model_(model), add_(std::move(add)) {
-    player_.SetHook(true);
-    player_.SetOnHook([](TCustomPlayer&, TBitmap24&, std::int64_t) {});
-    player_.SetOnFileOpen([this](TCustomPlayer&, std::int64_t duration, int width, int height,
-                                 int& screenWidth, int& screenHeight) {
-        FileOpened(duration, width, height, screenWidth, screenHeight);
-    });
-    player_.SetOnPosition(
-        [this](TCustomPlayer&, std::int64_t position) { PositionChanged(position); });
-    player_.SetOnState([this](TCustomPlayer&, TPlayState state) { StateChanged(state); });
+    : QObject(parent), player_(player), ui_(ui), model_(model), add_(std::move(add)),
+      session_(player, {.FileOpened =
+                            [this](std::int64_t duration, int width, int height, int& screenWidth,
+                                   int& screenHeight) {
+                                FileOpened(duration, width, height, screenWidth, screenHeight);
+                            },
+                        .Position = [this](std::int64_t position) { PositionChanged(position); },
+                        .Ended = [this] { Ended(); },
+                        // The pictures pass the hook, as the snapshot takes them.
+                        .Hook = [](TBitmap24&, std::int64_t) {},
+                        .Picture = {}}) {
     connect(ui_.trcVolume, &QSlider::valueChanged, this,
             [this](int volume) { player_.SetAudioVolume(volume); });
     qApp->installEventFilter(this);
@@ -57,10 +57,6 @@ TMainPreview::TMainPreview(TFFPlayer& player, TMainWindowUi& ui, TMainWindowMode
 
 TMainPreview::~TMainPreview() {
     qApp->removeEventFilter(this);
-    player_.SetOnFileOpen(nullptr);
-    player_.SetOnPosition(nullptr);
-    player_.SetOnState(nullptr);
-    player_.SetOnHook(nullptr);
 }
 
 void TMainPreview::FirstShow() {
@@ -87,7 +83,7 @@ void TMainPreview::Log(const std::string& text) {
 }
 
 bool TMainPreview::LoadLibraries() {
-    if (player_.LibrariesLoaded() || player_.LoadLibraries(model_.LibraryFolder())) {
+    if (session_.LoadLibraries(model_.LibraryFolder())) {
         return true;
     }
     Log(player_.LastErrorText());
@@ -98,7 +94,7 @@ void TMainPreview::Play() {
     if (state_.Paused()) {
         state_.SetPlaying();
         ShowButtons();
-        player_.Resume();
+        session_.Play();
         return;
     }
     if (!LoadLibraries()) {
@@ -122,9 +118,9 @@ void TMainPreview::Play() {
 
 void TMainPreview::OpenSelected() {
     const std::string source = model_.Jobs().Record(model_.Jobs().Selected()).SourceFile;
-    if (!player_.Open(source, ui_.pan1, false)) {
+    if (!session_.Open(source, ui_.pan1)) {
         // Nothing plays: the buttons stay as they are and the log says why.
-        Log(player_.LastErrorText());
+        Log(session_.LastErrorText());
         return;
     }
     state_.SetPlaying();
@@ -146,7 +142,7 @@ void TMainPreview::Pause() {
     if (state_.Paused()) {
         return;
     }
-    player_.Pause();
+    session_.Pause();
     state_.SetPaused();
     ShowButtons();
 }
@@ -162,7 +158,7 @@ void TMainPreview::Stop() {
     if (state_.Stopped()) {
         return;
     }
-    player_.Stop(true);
+    session_.Close();
     state_.SetStopped();
     ResetPosition();
     ShowButtons();
@@ -216,13 +212,8 @@ void TMainPreview::PositionChanged(std::int64_t position) {
     valuelabel::Show(ui_.lblTime, QString::fromStdString(TPreviewState::PositionText(position)));
 }
 
-void TMainPreview::StateChanged(TPlayState state) {
-    if (state != psEnd) {
-        return;
-    }
+void TMainPreview::Ended() {
     ui_.trcPreview->setValue(0);
-    player_.Seek(SeekAnyPicture, false, 0);
-    player_.Pause();
     state_.SetStopped();
     ShowButtons();
     ResetPosition();
@@ -248,8 +239,7 @@ void TMainPreview::SliderReleased(QObject* watched, QEvent* event) {
         return;
     }
     const auto* slider = static_cast<const QSlider*>(under);
-    player_.Seek(SeekToKeyPicture, false,
-                 TSliderTime::TimeAt(slider->value(), slider->maximum(), state_.MediaDuration()));
+    session_.SeekToSlider(slider->value(), slider->maximum());
 }
 
 bool TMainPreview::eventFilter(QObject* watched, QEvent* event) {

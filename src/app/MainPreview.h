@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PreviewSession.h"
 #include "PreviewState.h"
 
 #include <QObject>
@@ -10,12 +11,11 @@
 class TFFPlayer;
 class TMainWindowModel;
 struct TMainWindowUi;
-enum TPlayState : std::uint8_t;
 
 // The main window's preview: plays the selected job's source into "pan1" with the position
-// slider, the time labels, Play, Pause, Stop, Snap, Mute and the volume slider. The player's
-// events arrive on the main thread. A left-button release over "trcPreview" anywhere in the
-// program seeks.
+// slider, the time labels, Play, Pause, Stop, Snap, Mute and the volume slider, through a
+// preview session of the window's player, whose events arrive on the main thread. A left-button
+// release over "trcPreview" anywhere in the program seeks.
 class TMainPreview final : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +25,7 @@ public:
     ~TMainPreview() override;
 
     const TPreviewState& State() const { return state_; }
+    const TPreviewSession& Session() const { return session_; }
 
     // The window's first showing: Play only, volume and mute from the settings.
     void FirstShow();
@@ -42,7 +43,8 @@ public:
     void FileOpened(std::int64_t duration, int frameWidth, int frameHeight, int& screenWidth,
                     int& screenHeight);
     void PositionChanged(std::int64_t position);
-    void StateChanged(TPlayState state);
+    // Played to the end: the session has rewound and paused.
+    void Ended();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -60,5 +62,6 @@ private:
     TMainWindowModel& model_;
     std::function<bool()> add_;
     TPreviewState state_;
+    TPreviewSession session_;
     quint64 lastRelease_ = 0;
 };

@@ -38,10 +38,7 @@ void TTrimModel::LoadMarks(const TlvFilesRecord& record) {
 }
 
 int TTrimModel::SliderPosition(std::int64_t t, int sliderMax) const {
-    if (sourceDuration_ <= 0 || sliderMax <= 0) {
-        return 0;
-    }
-    return static_cast<int>(static_cast<std::int64_t>(sliderMax) * t / sourceDuration_);
+    return TSliderTime::PositionAt(t, sliderMax, sourceDuration_);
 }
 
 std::int64_t TTrimModel::SeekTime(int position, int sliderMax) const {

@@ -4,30 +4,39 @@
 #include "WaterMarkModel.h"
 
 TWmPlayback::TWmPlayback(TWaterMarkModel& model, TEvents events)
-    : model_(model), events_(std::move(events)) {
-    player_.SetOnFileOpen([this](TCustomPlayer&, std::int64_t duration, int frameWidth,
-                                 int frameHeight, int& screenWidth, int& screenHeight) {
-        FileOpened(duration, frameWidth, frameHeight, screenWidth, screenHeight);
-    });
-    player_.SetOnPosition([this](TCustomPlayer&, std::int64_t pts) {
-        if (events_.Position) {
-            events_.Position(pts);
-        }
-    });
-    player_.SetOnState([this](TCustomPlayer&, TPlayState state) { StateChanged(state); });
-    player_.SetOnHook([this](TCustomPlayer&, TBitmap24& bitmap, std::int64_t pts) {
-        model_.PreviewHook().Process(bitmap, pts);
-    });
+    : model_(model), events_(std::move(events)), session_(player_, SessionEvents()) {
     model_.PreviewHook().SetOnPictureWaiting(events_.PictureWaiting);
 }
 
 TWmPlayback::~TWmPlayback() {
+    // Stopping hands over the player's last notices: the window that asked for them is going.
+    events_ = {};
     Close();
-    player_.SetOnHook({});
-    player_.SetOnState({});
-    player_.SetOnPosition({});
-    player_.SetOnFileOpen({});
     model_.PreviewHook().SetOnPictureWaiting({});
+}
+
+TPreviewSession::TEvents TWmPlayback::SessionEvents() {
+    TPreviewSession::TEvents events;
+    events.FileOpened = [this](std::int64_t duration, int frameWidth, int frameHeight,
+                               int& screenWidth, int& screenHeight) {
+        FileOpened(duration, frameWidth, frameHeight, screenWidth, screenHeight);
+    };
+    events.Position = [this](std::int64_t pts) {
+        if (events_.Position) {
+            events_.Position(pts);
+        }
+    };
+    events.Ended = [this] {
+        model_.SetPaused(true);
+        model_.ForgetLastFrame();
+        if (events_.Ended) {
+            events_.Ended();
+        }
+    };
+    events.Hook = [this](TBitmap24& bitmap, std::int64_t pts) {
+        model_.PreviewHook().Process(bitmap, pts);
+    };
+    return events;
 }
 
 std::int64_t TWmPlayback::EstimateDuration(const std::string& file) {
@@ -50,15 +59,15 @@ std::int64_t TWmPlayback::EstimateDuration(const std::string& file) {
 }
 
 bool TWmPlayback::LoadLibraries(const std::string& folder) {
-    return player_.LibrariesLoaded() || player_.LoadLibraries(folder);
+    return session_.LoadLibraries(folder);
 }
 
 bool TWmPlayback::Open(const std::string& file, IPictureSink* sink) {
     player_.SetScreenWidth(SurfaceWidth);
     player_.SetScreenHeight(SurfaceHeight);
-    open_ = player_.Open(file, sink, false);
-    model_.SetPaused(!open_);
-    return open_;
+    const bool open = session_.Open(file, sink);
+    model_.SetPaused(!open);
+    return open;
 }
 
 // The list is rebuilt with the hook off, so that no picture of the old list comes in between.
@@ -74,56 +83,37 @@ void TWmPlayback::FileOpened(std::int64_t duration, int frameWidth, int frameHei
     }
 }
 
-void TWmPlayback::StateChanged(TPlayState state) {
-    if (state != psEnd) {
-        return;
-    }
-    player_.Seek(SeekAnyPicture, false, 0);
-    player_.Pause();
-    model_.SetPaused(true);
-    model_.ForgetLastFrame();
-    if (events_.Ended) {
-        events_.Ended();
-    }
-}
-
 void TWmPlayback::Play() {
-    if (!open_) {
+    if (!session_.IsOpen()) {
         return;
     }
-    player_.Resume();
+    session_.Play();
     model_.SetPaused(false);
 }
 
 void TWmPlayback::Pause() {
-    if (!open_) {
+    if (!session_.IsOpen()) {
         return;
     }
-    player_.Pause();
+    session_.Pause();
     model_.SetPaused(true);
 }
 
 bool TWmPlayback::Paused() const {
-    return player_.Paused();
+    return session_.Player().Paused();
 }
 
 void TWmPlayback::Seek(std::int64_t position) {
-    if (open_) {
-        player_.Seek(SeekToKeyPicture, false, position);
-    }
+    session_.Seek(position);
 }
 
 void TWmPlayback::Close() {
     player_.SetHook(false);
-    if (open_ && player_.Paused()) {
+    // A paused player is let go on first, so that stopping finds its threads running.
+    if (session_.IsOpen() && player_.Paused()) {
         player_.Resume();
     }
-    player_.Stop(true);
-    open_ = false;
+    session_.Close();
     model_.SetPaused(true);
     model_.ForgetLastFrame();
-}
-
-std::string TWmPlayback::LastErrorText() const {
-    return player_.LastErrorText();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FFPlayer.h"
+#include "PreviewSession.h"
 
 #include <cstdint>
 #include <functional>
@@ -9,10 +10,10 @@
 class IPictureSink;
 class TWaterMarkModel;
 
-// The watermark editor's own player: plays the job's file into the editor's picture panel
-// with the preview hook on, turns the player's events into the model's and tells the window
-// what to show. Runs on the window thread; only the hook runs on the player's decoding
-// thread, and it hands its pictures over through the model's preview hook.
+// The watermark editor's preview: a preview session of its own player that plays the job's
+// file into the editor's picture panel through the model's preview hook, and turns the
+// session's events into the model's. Runs on the window thread; only the hook runs on the
+// player's decoding thread, and it hands its pictures over through the model's preview hook.
 class TWmPlayback {
 public:
     struct TEvents {
@@ -42,23 +43,24 @@ public:
     // Plays file into sink; the file-open event has rebuilt the model's list when it returns.
     // False when the file cannot be opened (LastErrorText says why).
     bool Open(const std::string& file, IPictureSink* sink);
-    bool IsOpen() const { return open_; }
+    bool IsOpen() const { return session_.IsOpen(); }
     void Play();
     void Pause();
     bool Paused() const;
     void Seek(std::int64_t position);
     // The hook off, playing resumed when paused, the player stopped and waited for.
     void Close();
-    std::string LastErrorText() const;
+    std::string LastErrorText() const { return session_.LastErrorText(); }
     TFFPlayer& Player() { return player_; }
+    TPreviewSession& Session() { return session_; }
 
 private:
+    TPreviewSession::TEvents SessionEvents();
     void FileOpened(std::int64_t duration, int frameWidth, int frameHeight, int& screenWidth,
                     int& screenHeight);
-    void StateChanged(TPlayState state);
 
     TWaterMarkModel& model_;
     TEvents events_;
     TFFPlayer player_;
-    bool open_ = false;
+    TPreviewSession session_; // after the player it drives
 };

@@ -2,12 +2,9 @@
 
 #include "DialogButtons.h"
 #include "FileInfoModel.h"
-#include "Glyphs.h"
 #include "JobList.h"
 #include "RectTracker.h"
 #include "SelectionSlider.h"
-#include "SliderTime.h"
-#include "ThemeManager.h"
 #include "TrimCropMessages.h"
 #include "VideoWidget.h"
 
@@ -19,10 +16,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QSpacerItem>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -31,7 +26,6 @@
 #include <cmath>
 
 using dialogbuttons::Button;
-using dialogbuttons::ImageButton;
 
 namespace {
 
@@ -57,27 +51,14 @@ QString Text(const std::string& text) {
 } // namespace
 
 TfrmCrop::TfrmCrop(TJobList& jobs, std::string libraryFolder, QWidget* parent)
-    : QDialog(parent), jobs_(jobs), libraryFolder_(std::move(libraryFolder)) {
-    setObjectName("frmCrop");
-    setWindowTitle(trimcropmsg::CropCaption);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    : TPreviewDialog(jobs, std::move(libraryFolder), "frmCrop", trimcropmsg::CropCaption, true,
+                     parent) {
     Build();
-    if (!player_.LibrariesLoaded()) {
-        player_.LoadLibraries(libraryFolder_);
-    }
-    player_.SetHook(true);
-    player_.SetOnFileOpen([this](TCustomPlayer&, std::int64_t duration, int, int, int&, int&) {
-        FFPlayerFileOpen(duration);
-    });
-    player_.SetOnState([this](TCustomPlayer&, TPlayState state) { FFPlayerState(state); });
-    frameTimer_.setInterval(FrameIntervalMs);
-    connect(&frameTimer_, &QTimer::timeout, this, &TfrmCrop::DrawLatestFrame);
+    LoadLibraries();
 }
 
 TfrmCrop::~TfrmCrop() {
-    Close();
-    player_.SetOnFileOpen({});
-    player_.SetOnState({});
+    ClosePreview();
 }
 
 void TfrmCrop::Build() {
@@ -100,35 +81,19 @@ void TfrmCrop::Build() {
     connect(rectTracker_, &TRectTracker::mouseDown, this, &TfrmCrop::RectMouseDown);
     connect(rectTracker_, &TRectTracker::dragged, this, &TfrmCrop::RectDragged);
 
-    trcPreview_ = new TSelectionSlider(this);
-    trcPreview_->setObjectName("trcPreview");
-    trcPreview_->setAccessibleName("Position");
-    trcPreview_->installEventFilter(this);
+    BuildPosition();
     connect(trcPreview_, &QSlider::valueChanged, this, &TfrmCrop::SliderChanged);
     lblSourceName_ = new QLabel(this);
     lblSourceName_->setObjectName("lblSourceName");
     lblSourceName_->setMinimumWidth(290);
-    lblPTS_ = new QLabel(this);
-    lblPTS_->setObjectName("lblPTS");
-    lblLength_ = new QLabel(this);
-    lblLength_->setObjectName("lblLength");
-    lblLength_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    imgbtnPlay_ = ImageButton(this, "imgbtnPlay", trimcropmsg::PlayHint);
-    imgbtnPause_ = ImageButton(this, "imgbtnPause", trimcropmsg::PauseHint);
-    const QColor accent = TThemeManager::Accent(std::max(0, TThemeManager::Current()));
-    imgbtnPlay_->setIcon(glyphs::ButtonIcon(glyphs::TButton::Play, accent));
-    imgbtnPause_->setIcon(glyphs::ButtonIcon(glyphs::TButton::Pause, accent));
+    BuildPlayButtons();
     connect(imgbtnPlay_, &QToolButton::clicked, this, &TfrmCrop::imgbtnPlayClick);
     connect(imgbtnPause_, &QToolButton::clicked, this, &TfrmCrop::imgbtnPauseClick);
 
-    btnReset_ = Button(this, "btnReset", trimcropmsg::Reset);
-    btnOk_ = Button(this, "btnOk", trimcropmsg::Ok);
-    btnOk_->setDefault(true);
-    btnCancel_ = Button(this, "btnCancel", trimcropmsg::Cancel);
+    BuildDialogButtons();
     connect(btnReset_, &QPushButton::clicked, this, &TfrmCrop::btnDefaultClick);
     connect(btnOk_, &QPushButton::clicked, this, &TfrmCrop::btnOkClick);
-    connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
     cmbZoom_ = new QComboBox(this);
     cmbZoom_->setObjectName("cmbZoom");
     cmbZoom_->addItems({trimcropmsg::ZoomFull, trimcropmsg::ZoomLetterbox});
@@ -160,35 +125,14 @@ void TfrmCrop::Build() {
     columns->setSpacing(16);
     columns->addLayout(left);
     columns->addLayout(right, 1);
-    auto* rule = new QFrame(this);
-    rule->setObjectName("bvlButtons");
-    rule->setFrameShape(QFrame::HLine);
-    rule->setFrameShadow(QFrame::Sunken);
+    QFrame* rule = BuildRule();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 10, 14, 12);
     layout->addLayout(columns);
-    for (QSpacerItem*& gap : gaps_) {
-        gap = new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
-    }
-    layout->addItem(gaps_[0]);
+    AddGap(layout);
     layout->addWidget(rule);
-    layout->addItem(gaps_[1]);
+    AddGap(layout);
     layout->addLayout(buttons);
-}
-
-void TfrmCrop::FitDesignSize() {
-    // The margins are preview pixels, so the preview keeps its size and so does the window;
-    // the room the controls leave at the design height sets the buttons apart.
-    for (QSpacerItem* gap : gaps_) {
-        gap->changeSize(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
-    }
-    layout()->invalidate();
-    const int slack = std::max(0, TCropModel::WindowHeight - layout()->totalMinimumSize().height());
-    gaps_[0]->changeSize(0, slack - slack / 2, QSizePolicy::Minimum, QSizePolicy::Fixed);
-    gaps_[1]->changeSize(0, slack / 2, QSizePolicy::Minimum, QSizePolicy::Fixed);
-    layout()->invalidate();
-    setFixedSize(QSize(TCropModel::WindowWidth, TCropModel::WindowHeight)
-                     .expandedTo(layout()->totalMinimumSize()));
 }
 
 QGroupBox* TfrmCrop::BuildCropSize() {
@@ -227,23 +171,14 @@ void TfrmCrop::showEvent(QShowEvent* event) {
 }
 
 void TfrmCrop::FormShow() {
-    FitDesignSize();
+    // The margins are preview pixels, so the preview keeps its size and so does the window;
+    // the room the controls leave at the design height sets the buttons apart.
+    FitDesignSize(TCropModel::WindowWidth, TCropModel::WindowHeight, true);
     lblSourceName_->clear();
     lblPTS_->clear();
     lblLength_->clear();
-    stopped_ = true;
-    paused_ = true;
-    closed_ = false;
-    // Closing dropped these.
-    player_.SetOnPosition([this](TCustomPlayer&, std::int64_t pts) { FFPlayerPosition(pts); });
-    player_.SetOnHook(
-        [this](TCustomPlayer&, TBitmap24& bitmap, std::int64_t) { FFPlayerHook(bitmap); });
     model_.BeginOpen();
-    row_ = jobs_.Selected();
-    if (row_ < 0 && !jobs_.Empty()) {
-        jobs_.Select(0);
-        row_ = jobs_.Selected();
-    }
+    SelectJob();
     shown_ = QImage();
     DrawPreview();
     imgbtnPlay_->setEnabled(false);
@@ -284,102 +219,51 @@ void TfrmCrop::FormShow() {
     if (probe.GetFileStreamInfo(file)) {
         lblLength_->setText(Text(TFileInfoModel::DurationText(file.Duration)));
     }
-    frameTimer_.start();
 }
 
 bool TfrmCrop::OpenFile() {
-    if (!player_.LibrariesLoaded() && !player_.LoadLibraries(libraryFolder_)) {
-        return false;
-    }
-    if (!player_.Open(jobs_.Record(row_).SourceFile, pan1_, false)) {
-        return false;
-    }
-    stopped_ = false;
-    paused_ = false;
-    return true;
+    return LoadLibraries() && session_.Open(jobs_.Record(row_).SourceFile, pan1_);
 }
 
-void TfrmCrop::FFPlayerFileOpen(std::int64_t duration) {
-    sourceDuration_ = duration;
+void TfrmCrop::PlayerFileOpened(std::int64_t duration, int&, int&) {
     lblLength_->setText(Text(TCropModel::ClockText(duration)));
     lblPTS_->setText(trimcropmsg::PositionOpened);
-    seeking_ = true;
     trcPreview_->setTickInterval(5);
-    trcPreview_->setTickPosition(QSlider::NoTicks);
-    trcPreview_->setRange(0, trcPreview_->width());
-    trcPreview_->ClearSelection();
-    trcPreview_->SetThumbVisible(duration > 0);
-    trcPreview_->setValue(0);
-    seeking_ = false;
+    ResetSlider(duration);
 }
 
-void TfrmCrop::FFPlayerPosition(std::int64_t pts) {
+void TfrmCrop::PlayerPosition(std::int64_t pts) {
     lblPTS_->setText(Text(TCropModel::ClockText(pts)));
 }
 
-void TfrmCrop::FFPlayerState(TPlayState state) {
-    if (state == psPause) {
-        paused_ = true;
-    } else if (state == psEnd) {
-        stopped_ = true;
-        player_.Seek(SeekToKeyPicture, false, 0);
-        player_.Pause();
-    } else {
+void TfrmCrop::PlayerEnded() {
+    ShowPlaying(false);
+}
+
+void TfrmCrop::PlayerPicture(const TBitmap24& picture, std::int64_t) {
+    if (picture.Empty()) {
         return;
     }
-    imgbtnPlay_->setEnabled(true);
-    imgbtnPause_->setEnabled(false);
-}
-
-void TfrmCrop::FFPlayerHook(const TBitmap24& bitmap) {
-    // The video thread: only the copy, under the lock.
-    if (paused_ || stopped_) {
-        return;
-    }
-    std::lock_guard lock(frameMutex_);
-    frame_ = bitmap;
-    ++frameSerial_;
-}
-
-bool TfrmCrop::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == trcPreview_ && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        // While the button was down the slider only moved; seek where it was let go.
-        QTimer::singleShot(0, this, &TfrmCrop::SeekToSlider);
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
-void TfrmCrop::SliderChanged(int) {
-    if (seeking_ || (QGuiApplication::mouseButtons() & Qt::LeftButton) != 0) {
-        return;
-    }
-    SeekToSlider();
-}
-
-void TfrmCrop::SeekToSlider() {
-    const int max = trcPreview_->maximum();
-    const int position = trcPreview_->value();
-    const std::int64_t time = TSliderTime::TimeAt(position, max, sourceDuration_);
-    if (stopped_ || time <= 0) {
-        return;
-    }
-    player_.Seek(SeekToKeyPicture, false, time);
-}
-
-void TfrmCrop::DrawLatestFrame() {
-    {
-        std::lock_guard lock(frameMutex_);
-        if (frameSerial_ == drawnSerial_ || frame_.Empty()) {
-            return;
-        }
-        drawnSerial_ = frameSerial_;
-        shown_ = QImage(frame_.Bits(), frame_.Width(), frame_.Height(), frame_.Stride(),
-                        QImage::Format_BGR888)
-                     .copy();
-    }
+    shown_ = QImage(picture.Bits(), picture.Width(), picture.Height(), picture.Stride(),
+                    QImage::Format_BGR888)
+                 .copy();
     ++framesDrawn_;
     DrawPreview();
+}
+
+// The keyboard moves the slider too; a held mouse button seeks once it is let go.
+void TfrmCrop::SliderChanged(int) {
+    if (dragging_ || (QGuiApplication::mouseButtons() & Qt::LeftButton) != 0) {
+        return;
+    }
+    SliderReleased();
+}
+
+void TfrmCrop::SliderReleased() {
+    const std::int64_t time = session_.TimeAt(trcPreview_->value(), trcPreview_->maximum());
+    if (!Stopped() && time > 0) {
+        session_.Seek(time);
+    }
 }
 
 void TfrmCrop::DrawPreview() {
@@ -445,23 +329,19 @@ void TfrmCrop::btnDefaultClick() {
 }
 
 void TfrmCrop::imgbtnPlayClick() {
-    if (stopped_) {
+    if (Stopped()) {
         if (!OpenFile()) {
             return;
         }
-    } else if (paused_) {
-        player_.Resume();
-        paused_ = false;
+    } else if (Paused()) {
+        session_.Play();
     }
-    imgbtnPlay_->setEnabled(false);
-    imgbtnPause_->setEnabled(true);
+    ShowPlaying(true);
 }
 
 void TfrmCrop::imgbtnPauseClick() {
-    player_.Pause();
-    paused_ = true;
-    imgbtnPause_->setEnabled(false);
-    imgbtnPlay_->setEnabled(true);
+    session_.Pause();
+    ShowPlaying(false);
 }
 
 void TfrmCrop::btnOkClick() {
@@ -470,23 +350,4 @@ void TfrmCrop::btnOkClick() {
         jobs_.RecordChanged(row_);
     }
     accept();
-}
-
-void TfrmCrop::Close() {
-    if (closed_) {
-        return;
-    }
-    closed_ = true;
-    frameTimer_.stop();
-    player_.SetOnPosition({});
-    player_.SetOnHook({});
-    player_.Stop(true);
-    stopped_ = true;
-    std::lock_guard lock(frameMutex_);
-    frame_ = TBitmap24();
-}
-
-void TfrmCrop::done(int result) {
-    Close();
-    QDialog::done(result);
 }

@@ -6,7 +6,6 @@
 #include "PreviewState.h"
 #include "RangeSlider.h"
 #include "ShellServices.h"
-#include "SliderTime.h"
 #include "VideoWidget.h"
 #include "WaterMarkMessages.h"
 #include "WmListDelegate.h"
@@ -247,11 +246,10 @@ void TfrmWaterMark::FileOpened() {
 void TfrmWaterMark::PositionChanged(std::int64_t pts) {
     ui_.lblPTS->setText(wmmsg::TimePrefix +
                         QString::fromStdString(TPreviewState::PositionText(pts)));
-    const std::int64_t duration = model_.SourceDuration();
-    if (!dragging_ && duration > 0) {
+    if (!dragging_ && playback_->Session().Duration() > 0) {
         const QSignalBlocker blocker(ui_.trcPreview);
-        const double share = std::clamp(static_cast<double>(pts) / duration, 0.0, 1.0);
-        ui_.trcPreview->setValue(static_cast<int>(share * ui_.trcPreview->maximum()));
+        ui_.trcPreview->setValue(
+            playback_->Session().SliderPosition(pts, ui_.trcPreview->maximum()));
     }
 }
 
@@ -294,9 +292,7 @@ void TfrmWaterMark::PreviewReleased(QEvent* event) {
         return;
     }
     dragging_ = false;
-    QSlider* slider = ui_.trcPreview;
-    playback_->Seek(
-        TSliderTime::TimeAt(slider->value(), slider->maximum(), model_.SourceDuration()));
+    playback_->Session().SeekToSlider(ui_.trcPreview->value(), ui_.trcPreview->maximum());
 }
 
 void TfrmWaterMark::Refresh(unsigned changes) {

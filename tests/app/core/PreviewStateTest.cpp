@@ -45,3 +45,19 @@ TEST(PreviewState, SliderTimeIsTheSliderShareOfTheDuration) {
     // Beyond whole numbers the share is still right to a few parts in 10^18.
     EXPECT_LE(std::llabs(TSliderTime::TimeAt(3, 4, INT64_MAX / 2) - INT64_MAX / 8 * 3), 16);
 }
+
+TEST(PreviewState, SliderPositionIsTheTimesShareOfTheSlider) {
+    EXPECT_EQ(TSliderTime::PositionAt(60'000'000, 256, 120'000'000), 128);
+    EXPECT_EQ(TSliderTime::PositionAt(1'000'000, 564, 60'000'000), 9) << "truncated";
+    EXPECT_EQ(TSliderTime::PositionAt(130'000'000, 256, 120'000'000), 256) << "past the end";
+    EXPECT_EQ(TSliderTime::PositionAt(-5, 256, 120'000'000), 0);
+    EXPECT_EQ(TSliderTime::PositionAt(5, 0, 120'000'000), 0) << "no slider range";
+    EXPECT_EQ(TSliderTime::PositionAt(5, 256, 0), 0) << "unknown duration";
+    // Beyond whole numbers the share is reckoned in long double: right to a position.
+    EXPECT_NEAR(TSliderTime::PositionAt(INT64_MAX / 8 * 3, 1000, INT64_MAX / 8 * 4), 750, 1);
+    // The two mappings agree on every slider position of a short clip.
+    for (int position = 0; position <= 300; ++position) {
+        const std::int64_t time = TSliderTime::TimeAt(position, 300, 2'040'000);
+        EXPECT_EQ(TSliderTime::PositionAt(time, 300, 2'040'000), position) << position;
+    }
+}
