@@ -4,6 +4,7 @@
 
 #include "GuiTestHelpers.h"
 #include "RectTracker.h"
+#include "SelectionSlider.h"
 #include "TrimCropTestHelpers.h"
 
 #include <QComboBox>
@@ -263,6 +264,29 @@ TEST_F(CropFixture, PlaysPausesAndReopensAfterTheEnd) {
     EXPECT_FALSE(dialog->Paused());
     Click("btnCancel");
     EXPECT_EQ(dialog->Player().State(), psStop);
+}
+
+// The slider seeks where the mouse lets it go, and at once when the keyboard moves it; the
+// pictures of the new place reach the preview.
+TEST_F(CropFixture, SliderSeeksWhereItIsLetGoOrMovedByTheKeyboard) {
+    constexpr std::int64_t Second = 1'000'000;
+    AddJob(jobs, clips.minute, 60);
+    Open();
+    auto* slider = Get<TSelectionSlider>("trcPreview");
+    const QPoint middle = slider->rect().center();
+    QTest::mousePress(slider, Qt::LeftButton, {}, middle);
+    EXPECT_TRUE(dialog->Dragging());
+    slider->setValue(slider->maximum() / 2);
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, middle);
+    ASSERT_TRUE(WaitUntil([&] { return dialog->Player().Position() >= 29 * Second; }));
+    const int drawn = dialog->FramesDrawn();
+    ASSERT_TRUE(WaitUntil([&] { return dialog->FramesDrawn() > drawn; }));
+
+    ASSERT_TRUE(WaitUntil([&] { return !dialog->Dragging(); }));
+    slider->setValue(slider->maximum() / 4);
+    ASSERT_TRUE(WaitUntil([&] { return dialog->Player().Position() < 25 * Second; }));
+    EXPECT_GE(dialog->Player().Position(), 14 * Second);
+    EXPECT_FALSE(dialog->Stopped());
 }
 
 TEST_F(CropFixture, TrackerGrabsEdgesCornersAndInside) {

@@ -12,7 +12,6 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class QSpacerItem;
 class QSpinBox;
 class TJobList;
 class TRectTracker;
