@@ -6,6 +6,7 @@
 #include "LibrarySet.h"
 #include "MainThread.h"
 #include "MediaUtils.h"
+#include "OutputOptionTable.h"
 
 #include <algorithm>
 #include <cmath>
@@ -363,16 +364,21 @@ void TCustomFFEncoder::OpenOutput(TFFmpeg& task, const std::string& fileName,
                                                      : "auto";
         task.SetTarget(kind, norm, options.TargetDefaultNorm == 1 ? "pal" : "ntsc");
     }
-    task.SetAudioCodec(defaults["acodec"]);
-    task.SetVideoCodec(defaults["vcodec"]);
-    task.SetSubtitleCodec(defaults["scodec"]);
+    const auto setDefault = [&](const std::string& name) {
+        if (!defaults[name].empty()) {
+            task.SetOption(name, defaults[name]);
+        }
+    };
+    setDefault("acodec");
+    setDefault("vcodec");
+    setDefault("scodec");
     task.ApplyPreset("apre", defaults["apre"]);
     task.ApplyPreset("vpre", defaults["vpre"]);
     task.ApplyPreset("spre", defaults["spre"]);
     ApplyExtOptions(task, options.ExtOptions, false);
-    ApplyOutputOptions(task, options);
-    task.SetFrameSize(defaults["s"]);
-    task.SetVideoFilters(defaults["vf"]);
+    TOutputOptionTable::Apply(task, options);
+    setDefault("s");
+    setDefault("vf");
     if (options.Hook) {
         task.CustomHookHandler = [this](TCustomFFmpeg& sender, TBitmap24& bitmap, bool& stopHook,
                                         bool& update, std::int64_t pts, int frameNumber) {
@@ -411,96 +417,6 @@ void TCustomFFEncoder::OpenOutput(TFFmpeg& task, const std::string& fileName,
             continue;
         }
         task.SetOption(name, value);
-    }
-}
-
-void TCustomFFEncoder::ApplyOutputOptions(TFFmpeg& task, const TOutputOptions& o) {
-    // Library options of the record apply only when set (above zero).
-    auto generic = [&task](const char* name, int value) {
-        if (value > 0) {
-            task.SetIntOption(name, value);
-        }
-    };
-    task.SetFormat(o.FileFormat);
-    generic("packetsize", o.PacketSize);
-    generic("muxrate", o.MuxRate);
-    task.SetMuxDelay(o.MuxDelay);
-    task.SetMuxPreload(o.MuxPreload);
-    if (o.AudioDisable) {
-        task.SetAudioDisable(true);
-    }
-    task.SetAudioVolume(o.AudioVolume);
-    task.SetAudioChannels(o.AudioChannels);
-    task.SetAudioSampleRate(o.AudioSampleRate);
-    if (o.AudioBitrate > 0) {
-        task.SetOption("ab", std::to_string(o.AudioBitrate));
-    }
-    generic("abt", o.AudioBitrateTolerance);
-    task.SetAudioLanguage(o.AudioLanguage);
-    task.SetAudioSyncMethod(o.AudioSyncMethod);
-    task.SetAudioTag(o.AudioTag);
-    if (o.VideoDisable) {
-        task.SetVideoDisable(true);
-    }
-    task.SetFrameRate(o.FrameRate);
-    task.SetAspectRatio(o.FrameAspectRatio);
-    if (o.CropTop > 0) {
-        task.SetCropTop(o.CropTop);
-    }
-    if (o.CropBottom > 0) {
-        task.SetCropBottom(o.CropBottom);
-    }
-    if (o.CropLeft > 0) {
-        task.SetCropLeft(o.CropLeft);
-    }
-    if (o.CropRight > 0) {
-        task.SetCropRight(o.CropRight);
-    }
-    generic("g", o.GOPSize);
-    if (o.VideoBitrate > 0) {
-        task.SetOption("vb", std::to_string(o.VideoBitrate));
-    }
-    generic("maxrate", o.VideoMaxRate);
-    generic("minrate", o.VideoMinRate);
-    generic("bt", o.VideoBitrateTolerance);
-    generic("bufsize", o.VideoBufferSize);
-    task.SetVideoSyncMethod(o.VideoSyncMethod);
-    task.SetVideoTag(o.VideoTag);
-    task.SetVideoLanguage(o.VideoLanguage);
-    if (o.SubtitleDisable) {
-        task.SetSubtitleDisable(true);
-    }
-    task.SetSubtitleLanguage(o.SubtitleLanguage);
-    task.SetInputSync(o.InputSync);
-    if (o.CopyTimestamps) {
-        task.SetCopyTimestamps(true);
-    }
-    task.SetStartTime(o.StartTime);
-    task.SetRecordingTime(o.RecordingTime);
-
-    const TStreamInfo& m = o.Metadata;
-    if (m.Timestamp >= 0) {
-        const double local = m.Timestamp == 0 ? NowLocalDateTime() : m.Timestamp;
-        task.SetTimestamp(LocalDateTimeToUnix(local));
-    }
-    // Both the old tag names and the ones today's muxers read.
-    if (m.Year > 0) {
-        task.AddMetadata("year", std::to_string(m.Year));
-        task.AddMetadata("date", std::to_string(m.Year));
-    }
-    if (m.Track > 0) {
-        task.AddMetadata("track", std::to_string(m.Track));
-    }
-    const std::pair<const char*, const std::string*> tags[] = {
-        {"title", &m.Title},     {"author", &m.Author}, {"copyright", &m.Copyright},
-        {"comment", &m.Comment}, {"album", &m.Album},   {"genre", &m.Genre}};
-    for (const auto& [key, value] : tags) {
-        if (!value->empty()) {
-            task.AddMetadata(key, *value);
-        }
-    }
-    if (!m.Author.empty()) {
-        task.AddMetadata("artist", m.Author);
     }
 }
 

@@ -101,7 +101,6 @@ private:
     void EndOfBatch();
     // task: the ended task (null for the end of the batch).
     void DeliverTerminate(const TTerminateInfo& info, TCustomFFmpeg* task);
-    void ApplyOutputOptions(TFFmpeg& task, const TOutputOptions& options);
     // The configuration steps of AddTask and SetOutputFile; FFmpegException with the reason.
     // queued: the task's option contexts wait for its start.
     void InstallHandlers(TFFmpeg& task, bool queued = false);

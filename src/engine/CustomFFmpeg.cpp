@@ -9,6 +9,7 @@
 #include "FFmpegMessages.h"
 #include "MainThread.h"
 #include "MediaUtils.h"
+#include "OptionHandlers.h"
 #include "OptionPresets.h"
 #include "OptionTargets.h"
 #include "TranscodeState.h"
@@ -430,67 +431,21 @@ void TCustomFFmpeg::SetFormat(const std::string& name) {
     settings_.SetOption("f", name);
 }
 
-void TCustomFFmpeg::SetVideoCodec(const std::string& name) {
-    SetOptionUnlessEmpty("vcodec", name);
-}
-
-void TCustomFFmpeg::SetAudioCodec(const std::string& name) {
-    SetOptionUnlessEmpty("acodec", name);
-}
-
-void TCustomFFmpeg::SetSubtitleCodec(const std::string& name) {
-    SetOptionUnlessEmpty("scodec", name);
-}
-
 void TCustomFFmpeg::ApplyPreset(const std::string& optionName, const std::string& presetName) {
     TOptionPresets::opt_preset(settings_, optionName, presetName);
 }
 
-void TCustomFFmpeg::SetFrameSize(const std::string& text) {
-    SetOptionUnlessEmpty("s", text);
-}
-
-void TCustomFFmpeg::SetFrameRate(const std::string& text) {
-    SetOptionUnlessEmpty("r", text);
-}
-
-void TCustomFFmpeg::SetAspectRatio(const std::string& text) {
-    SetOptionUnlessEmpty("aspect", text);
-}
-
 void TCustomFFmpeg::SetCropTop(int pixels) {
-    settings_.SetOption("croptop", std::to_string(pixels));
+    TOptionHandlers::SetCropBand(settings_, "croptop", pixels);
 }
 void TCustomFFmpeg::SetCropBottom(int pixels) {
-    settings_.SetOption("cropbottom", std::to_string(pixels));
+    TOptionHandlers::SetCropBand(settings_, "cropbottom", pixels);
 }
 void TCustomFFmpeg::SetCropLeft(int pixels) {
-    settings_.SetOption("cropleft", std::to_string(pixels));
+    TOptionHandlers::SetCropBand(settings_, "cropleft", pixels);
 }
 void TCustomFFmpeg::SetCropRight(int pixels) {
-    settings_.SetOption("cropright", std::to_string(pixels));
-}
-
-void TCustomFFmpeg::SetVideoFilters(const std::string& text) {
-    SetOptionUnlessEmpty("vf", text);
-}
-
-void TCustomFFmpeg::SetVideoTag(const std::string& text) {
-    SetOptionUnlessEmpty("vtag", text);
-}
-
-void TCustomFFmpeg::SetAudioTag(const std::string& text) {
-    SetOptionUnlessEmpty("atag", text);
-}
-
-void TCustomFFmpeg::SetSubtitleTag(const std::string& text) {
-    SetOptionUnlessEmpty("stag", text);
-}
-
-void TCustomFFmpeg::SetOptionUnlessEmpty(const std::string& name, const std::string& value) {
-    if (!value.empty()) {
-        settings_.SetOption(name, value);
-    }
+    TOptionHandlers::SetCropBand(settings_, "cropright", pixels);
 }
 
 bool TCustomFFmpeg::SetIntOption(const std::string& name, int value) {
@@ -521,19 +476,9 @@ void TCustomFFmpeg::SetAudioVolume(int volume) {
 void TCustomFFmpeg::SetAudioSyncMethod(int method) {
     switches_.audio_sync_method = method;
 }
-void TCustomFFmpeg::SetVideoSyncMethod(int method) {
-    switches_.video_sync_method = method;
-}
-
 void TCustomFFmpeg::SetMuxDelay(float seconds) {
     if (seconds > 0) {
         pending_.mux_max_delay = seconds;
-    }
-}
-
-void TCustomFFmpeg::SetMuxPreload(float seconds) {
-    if (seconds > 0) {
-        pending_.mux_preload = seconds;
     }
 }
 
@@ -564,10 +509,6 @@ void TCustomFFmpeg::SetVerbose(int level) {
     switches_.verbose = level;
 }
 
-void TCustomFFmpeg::AddMetadata(const std::string& key, const std::string& value) {
-    metadata_.emplace_back(key, value);
-}
-
 void TCustomFFmpeg::SetTarget(const std::string& kind, const std::string& norm,
                               const std::string& fallbackNorm) {
     TOptionTargets::SetTargetNorm(settings_, kind, norm, fallbackNorm);
@@ -578,22 +519,4 @@ void TCustomFFmpeg::SetVideoDisable(bool value) {
 }
 void TCustomFFmpeg::SetAudioDisable(bool value) {
     pending_.audio_disable = value;
-}
-void TCustomFFmpeg::SetSubtitleDisable(bool value) {
-    pending_.subtitle_disable = value;
-}
-void TCustomFFmpeg::SetInputSync(bool value) {
-    switches_.input_sync = value;
-}
-void TCustomFFmpeg::SetCopyTimestamps(bool value) {
-    switches_.copy_ts = value;
-}
-void TCustomFFmpeg::SetVideoLanguage(const std::string& language) {
-    pending_.video_language = language;
-}
-void TCustomFFmpeg::SetAudioLanguage(const std::string& language) {
-    pending_.audio_language = language;
-}
-void TCustomFFmpeg::SetSubtitleLanguage(const std::string& language) {
-    pending_.subtitle_language = language;
 }

@@ -87,47 +87,30 @@ public:
     // Returns the new number of output files, or -1 with LastErrorText set.
     int OpenOutputFile(const std::string& fileName, bool join = false);
 
-    // Typed setters: the effect of the option named, with the guards noted.
-    void SetFormat(const std::string& name);        // f
-    void SetVideoCodec(const std::string& name);    // vcodec; empty ignored
-    void SetAudioCodec(const std::string& name);    // acodec; empty ignored
-    void SetSubtitleCodec(const std::string& name); // scodec; empty ignored
+    // Typed setters: the effect of the option named, with the guards noted. Options without
+    // one are set by name through SetOption.
+    void SetFormat(const std::string& name); // f
     void ApplyPreset(const std::string& optionName, const std::string& presetName);
-    void SetFrameSize(const std::string& text);   // s; empty ignored
-    void SetFrameRate(const std::string& text);   // r; empty ignored
-    void SetAspectRatio(const std::string& text); // aspect; empty ignored
+    // The crop bands (<= 0 ignored), without the named options' deprecation warning.
     void SetCropTop(int pixels);
     void SetCropBottom(int pixels);
     void SetCropLeft(int pixels);
     void SetCropRight(int pixels);
-    void SetVideoFilters(const std::string& text); // vf; empty ignored
-    void SetVideoTag(const std::string& text);     // empty ignored
-    void SetAudioTag(const std::string& text);
-    void SetSubtitleTag(const std::string& text);
     bool SetIntOption(const std::string& name, int value); // generic; never raises
     void SetAudioSampleRate(int rate);                     // <= 0 ignored
     void SetAudioChannels(int channels);                   // <= 0 ignored
     void SetAudioVolume(int volume);                       // < 0 ignored
     void SetAudioSyncMethod(int method);
-    void SetVideoSyncMethod(int method);
     void SetMuxDelay(float seconds);                  // <= 0 ignored
-    void SetMuxPreload(float seconds);                // <= 0 ignored
     void SetStartTime(std::int64_t microseconds);     // NoTimestamp ignored
     void SetRecordingTime(std::int64_t microseconds); // also TotalDuration
     void SetTimestamp(std::int64_t seconds);
     void SetProgramId(int id); // < 0 ignored
     void SetVerbose(int level);
-    void AddMetadata(const std::string& key, const std::string& value);
     void SetTarget(const std::string& kind, const std::string& norm,
                    const std::string& fallbackNorm);
     void SetVideoDisable(bool value);
     void SetAudioDisable(bool value);
-    void SetSubtitleDisable(bool value);
-    void SetInputSync(bool value);
-    void SetCopyTimestamps(bool value);
-    void SetVideoLanguage(const std::string& language);
-    void SetAudioLanguage(const std::string& language);
-    void SetSubtitleLanguage(const std::string& language);
 
     // ---- status ----
     bool Working() const { return working_.load(); }
@@ -180,7 +163,6 @@ protected:
     // newvideo, newaudio, newsubtitle.
     void new_stream_of_type(AVMediaType type);
     TSettingsHost SettingsHost();
-    void SetOptionUnlessEmpty(const std::string& name, const std::string& value);
 
     // ---- files and streams: the option handlers' way into the parts ----
     bool opt_input_file(const std::string& fileName);

@@ -287,30 +287,35 @@ void TOptionHandlers::opt_frame_pix_fmt(TEngineSettings& s, const TOptionDef&,
 
 void TOptionHandlers::opt_frame_crop(TEngineSettings& s, const TOptionDef& row,
                                      const std::string& value) {
-    const int band = StrToInt(value);
-    if (band <= 0) {
-        return;
+    // Only the named options are the deprecated ones; the facade's setters set the same bands.
+    if (SetCropBand(s, row.name, StrToInt(value))) {
+        s.Log(llWarning, row.text);
     }
-    const std::string name = row.name;
+}
+
+bool TOptionHandlers::SetCropBand(TEngineSettings& s, std::string_view side, int band) {
+    if (band <= 0) {
+        return false;
+    }
     TPendingSettings& p = s.Pending();
-    const bool vertical = name == "croptop" || name == "cropbottom";
+    const bool vertical = side == "croptop" || side == "cropbottom";
     if (vertical && band >= p.frame_height) {
         throw FFmpegException(enginemsg::VerticalCrop);
     }
     if (!vertical && band >= p.frame_width) {
         throw FFmpegException(enginemsg::HorizontalCrop);
     }
-    s.Log(llWarning, row.text);
-    if (name == "croptop") {
+    if (side == "croptop") {
         p.frame_topBand = band;
-    } else if (name == "cropbottom") {
+    } else if (side == "cropbottom") {
         p.frame_bottomBand = band;
-    } else if (name == "cropleft") {
+    } else if (side == "cropleft") {
         p.frame_leftBand = band;
     } else {
         p.frame_rightBand = band;
     }
     (vertical ? p.frame_height : p.frame_width) -= band;
+    return true;
 }
 
 void TOptionHandlers::opt_qscale(TEngineSettings& s, const TOptionDef&, const std::string& value) {

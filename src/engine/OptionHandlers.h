@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TEngineSettings;
@@ -44,6 +45,8 @@ public:
     static void opt_frame_pix_fmt(TEngineSettings& s, const TOptionDef& row,
                                   const std::string& value);
     static void opt_frame_crop(TEngineSettings& s, const TOptionDef& row, const std::string& value);
+    // One crop band by its option name ("croptop" ...); false when the band is not above zero.
+    static bool SetCropBand(TEngineSettings& s, std::string_view side, int band);
     static void opt_qscale(TEngineSettings& s, const TOptionDef& row, const std::string& value);
     static void opt_codec_name(TEngineSettings& s, const TOptionDef& row, const std::string& value);
     static void opt_pass(TEngineSettings& s, const TOptionDef& row, const std::string& value);
