@@ -86,14 +86,6 @@ void TMainPreview::Log(const std::string& text) {
     ui_.mmoLog->appendPlainText(QString::fromStdString(text));
 }
 
-bool TMainPreview::LoadLibraries() {
-    if (player_.LibrariesLoaded() || player_.LoadLibraries(model_.LibraryFolder())) {
-        return true;
-    }
-    Log(player_.LastErrorText());
-    return false;
-}
-
 void TMainPreview::Play() {
     if (state_.Paused()) {
         state_.SetPlaying();
@@ -101,7 +93,8 @@ void TMainPreview::Play() {
         player_.Resume();
         return;
     }
-    if (!LoadLibraries()) {
+    // Without the libraries (reported at start) nothing plays.
+    if (!player_.LibrariesLoaded()) {
         return;
     }
     TJobList& jobs = model_.Jobs();

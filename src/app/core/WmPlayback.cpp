@@ -49,10 +49,6 @@ std::int64_t TWmPlayback::EstimateDuration(const std::string& file) {
     return probe.GetFileStreamInfo(container) && container.Duration > 0 ? container.Duration : -1;
 }
 
-bool TWmPlayback::LoadLibraries(const std::string& folder) {
-    return player_.LibrariesLoaded() || player_.LoadLibraries(folder);
-}
-
 bool TWmPlayback::Open(const std::string& file, IPictureSink* sink) {
     player_.SetScreenWidth(SurfaceWidth);
     player_.SetScreenHeight(SurfaceHeight);

@@ -56,15 +56,11 @@ QString Text(const std::string& text) {
 
 } // namespace
 
-TfrmCrop::TfrmCrop(TJobList& jobs, std::string libraryFolder, QWidget* parent)
-    : QDialog(parent), jobs_(jobs), libraryFolder_(std::move(libraryFolder)) {
+TfrmCrop::TfrmCrop(TJobList& jobs, QWidget* parent) : QDialog(parent), jobs_(jobs) {
     setObjectName("frmCrop");
     setWindowTitle(trimcropmsg::CropCaption);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     Build();
-    if (!player_.LibrariesLoaded()) {
-        player_.LoadLibraries(libraryFolder_);
-    }
     player_.SetHook(true);
     player_.SetOnFileOpen([this](TCustomPlayer&, std::int64_t duration, int, int, int&, int&) {
         FFPlayerFileOpen(duration);
@@ -288,7 +284,7 @@ void TfrmCrop::FormShow() {
 }
 
 bool TfrmCrop::OpenFile() {
-    if (!player_.LibrariesLoaded() && !player_.LoadLibraries(libraryFolder_)) {
+    if (!player_.LibrariesLoaded()) {
         return false;
     }
     if (!player_.Open(jobs_.Record(row_).SourceFile, pan1_, false)) {

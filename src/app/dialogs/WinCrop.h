@@ -28,13 +28,14 @@ class TVideoWidget;
 // The crop dialog: the selected job's file plays (its frames copied through the player's
 // hook and drawn fitted into imgPreview every 100 ms) under a rubber-band rectangle; the user
 // drags the rectangle or steps four margins, and OK stores the margins in preview pixels and
-// as even source pixels. The rules live in TCropModel. A new dialog is made for every opening.
+// as even source pixels. The rules live in TCropModel. Every showing starts over from the
+// selected job, so one dialog serves every opening.
 class TfrmCrop final : public QDialog {
     Q_OBJECT
 public:
     static constexpr int FrameIntervalMs = 100;
 
-    TfrmCrop(TJobList& jobs, std::string libraryFolder, QWidget* parent = nullptr);
+    explicit TfrmCrop(TJobList& jobs, QWidget* parent = nullptr);
     ~TfrmCrop() override;
 
     const TCropModel& Model() const { return model_; }
@@ -77,7 +78,6 @@ private:
     void Close();
 
     TJobList& jobs_;
-    std::string libraryFolder_;
     TCropModel model_;
     TFFPlayer player_;
     int row_ = -1;

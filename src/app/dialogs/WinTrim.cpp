@@ -41,8 +41,7 @@ QString Text(const std::string& text) {
 
 } // namespace
 
-TfrmTrim::TfrmTrim(TJobList& jobs, std::string libraryFolder, QWidget* parent)
-    : QDialog(parent), jobs_(jobs), libraryFolder_(std::move(libraryFolder)) {
+TfrmTrim::TfrmTrim(TJobList& jobs, QWidget* parent) : QDialog(parent), jobs_(jobs) {
     setObjectName("frmTrim");
     setWindowTitle(trimcropmsg::TrimCaption);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -193,7 +192,7 @@ void TfrmTrim::FormShow() {
     if (row_ < 0) {
         return;
     }
-    if (!player_.LibrariesLoaded() && !player_.LoadLibraries(libraryFolder_)) {
+    if (!player_.LibrariesLoaded()) {
         return;
     }
     const TlvFilesRecord& record = jobs_.Record(row_);

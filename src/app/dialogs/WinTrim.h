@@ -25,7 +25,7 @@ class TVideoWidget;
 class TfrmTrim final : public QDialog {
     Q_OBJECT
 public:
-    TfrmTrim(TJobList& jobs, std::string libraryFolder, QWidget* parent = nullptr);
+    explicit TfrmTrim(TJobList& jobs, QWidget* parent = nullptr);
     ~TfrmTrim() override;
 
     const TTrimModel& Model() const { return model_; }
@@ -60,7 +60,6 @@ private:
     void StopPlayer();
 
     TJobList& jobs_;
-    std::string libraryFolder_;
     TTrimModel model_;
     TFFPlayer player_;
     int row_ = -1;
