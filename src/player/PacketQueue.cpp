@@ -73,6 +73,13 @@ TPacketQueue::TResult TPacketQueue::Get(AVPacket* packet, bool block) {
         if (Aborted()) {
             return TResult::Aborted;
         }
+        // Told by the serial, not by the marker: two flushes before the consumer looks leave
+        // the first marker stale, and a full queue has no room for one.
+        const std::uint32_t serial = serial_.load(std::memory_order_acquire);
+        if (serial != flushedSerial_) {
+            flushedSerial_ = serial;
+            return TResult::Flush;
+        }
         const size_t head = head_.load(std::memory_order_relaxed);
         if (head == tail_.load(std::memory_order_acquire)) {
             if (!block) {
@@ -85,19 +92,22 @@ TPacketQueue::TResult TPacketQueue::Get(AVPacket* packet, bool block) {
             continue;
         }
         Slot& slot = slots_[head & mask_];
+        if (slot.serial != flushedSerial_ &&
+            slot.serial == serial_.load(std::memory_order_acquire)) {
+            continue; // queued after a flush made meanwhile: that Flush comes first
+        }
         Consumed(slot);
-        const bool stale = slot.serial != serial_.load(std::memory_order_acquire);
-        const bool flush = slot.flush;
-        if (stale || flush) {
+        const bool skip = slot.flush || slot.serial != flushedSerial_;
+        if (skip) {
             fn::av_packet_unref(slot.packet);
         } else {
             fn::av_packet_move_ref(packet, slot.packet);
         }
         head_.store(head + 1, std::memory_order_release);
-        if (stale) {
+        if (skip) {
             continue;
         }
-        return flush ? TResult::Flush : TResult::Packet;
+        return TResult::Packet;
     }
 }
 

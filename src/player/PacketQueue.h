@@ -11,7 +11,8 @@ struct AVPacket;
 // Packets of one stream from the demuxer (the only producer) to one decoder (the only
 // consumer). The consumer side takes no lock unless it blocks, so the sound device's callback
 // can read from it. A flush drops every packet queued before it: the consumer skips them and then
-// receives the flush marker, which tells it to drop its decoder's buffered state.
+// receives one Flush for any number of flushes made since it last looked, which tells it to drop
+// its decoder's buffered state.
 class TPacketQueue {
 public:
     enum class TResult { Aborted, Empty, Packet, Flush };
@@ -32,9 +33,11 @@ public:
     // Producer: drops what is queued and queues the flush marker.
     bool Flush();
 
-    // Consumer: Packet fills packet; Flush for the marker; Empty when nothing is queued and
-    // block is false; Aborted once aborted.
+    // Consumer: Packet fills packet; Flush once after any flushes since the last Get; Empty when
+    // nothing is queued and block is false; Aborted once aborted.
     TResult Get(AVPacket* packet, bool block);
+    // Consumer: how many flushes the last Flush result stands for, counted from the start.
+    std::uint32_t FlushedSerial() const { return flushedSerial_; }
 
     void Abort();
     bool Aborted() const { return abort_.load(std::memory_order_acquire); }
@@ -58,6 +61,7 @@ private:
     std::atomic<size_t> head_{0}; // next slot to read
     std::atomic<size_t> tail_{0}; // next slot to write
     std::atomic<std::uint32_t> serial_{0};
+    std::uint32_t flushedSerial_ = 0; // consumer only
     std::atomic<int> count_{0};
     std::atomic<std::int64_t> bytes_{0};
     std::atomic<bool> abort_{false};

@@ -127,7 +127,8 @@ void TVideoDecoder::OnFlush() {
     control_.frameTimer.store(PlaybackNow());
     control_.skipFactor.store(1.0);
     skipIndex_ = 0;
-    ++serial_;
+    // One Flush may stand for several seeks; counting them would fall behind for good.
+    serial_ = queue_.FlushedSerial();
 }
 
 int TVideoDecoder::Decode(const AVPacket* packet) {

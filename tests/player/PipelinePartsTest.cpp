@@ -69,6 +69,38 @@ TEST_F(PacketQueueTest, FlushDropsEarlierPackets) {
     EXPECT_EQ(queue.Size(), 0);
 }
 
+// Flushes the consumer has not yet seen make one Flush that tells how many there were; without
+// that a decoder counting its own flushes would take every later picture for a stale one. A
+// full queue has no room for the marker, and the flush still reaches the consumer.
+TEST_F(PacketQueueTest, FlushesNotYetSeenAreOneFlushCountingThemAll) {
+    TPacketQueue queue(4);
+    media::PacketPtr out(fn::av_packet_alloc());
+    ASSERT_TRUE(queue.Put(Packet(10, 0).get()));
+    ASSERT_TRUE(queue.Flush());
+    ASSERT_TRUE(queue.Flush());
+    ASSERT_TRUE(queue.Put(Packet(20, 5).get()));
+    EXPECT_EQ(queue.Get(out.get(), false), TPacketQueue::TResult::Flush);
+    EXPECT_EQ(queue.FlushedSerial(), 2u);
+    ASSERT_EQ(queue.Get(out.get(), false), TPacketQueue::TResult::Packet);
+    EXPECT_EQ(out->pts, 5);
+    fn::av_packet_unref(out.get());
+    EXPECT_EQ(queue.Get(out.get(), false), TPacketQueue::TResult::Empty);
+
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(queue.Put(Packet(10, i).get()));
+    }
+    EXPECT_FALSE(queue.Flush()); // no room for the marker
+    EXPECT_EQ(queue.Get(out.get(), false), TPacketQueue::TResult::Flush);
+    EXPECT_EQ(queue.FlushedSerial(), 3u);
+    EXPECT_EQ(queue.Get(out.get(), false), TPacketQueue::TResult::Empty); // all were flushed
+    ASSERT_TRUE(queue.Put(Packet(30, 9).get()));
+    ASSERT_EQ(queue.Get(out.get(), false), TPacketQueue::TResult::Packet);
+    EXPECT_EQ(out->pts, 9);
+    EXPECT_EQ(queue.Get(out.get(), false), TPacketQueue::TResult::Empty);
+    EXPECT_EQ(queue.Count(), 0);
+    EXPECT_EQ(queue.Size(), 0);
+}
+
 // A full queue refuses the packet and leaves it with the caller.
 TEST_F(PacketQueueTest, FullQueueKeepsThePacketWithTheCaller) {
     TPacketQueue queue(2);
