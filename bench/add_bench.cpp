@@ -3,6 +3,7 @@
 // Usage: add_bench FILE...
 
 #include "QtMainThreadWaker.h"
+#include "VantreApp.h"
 #include "WinMain.h"
 
 #include <QApplication>
@@ -27,7 +28,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     QTemporaryDir home; // a fresh settings folder, so nothing of the user's is touched
-    TfrmMain window(TUserPlaces{home.path().toStdString(), ""}, "");
+    TVantreApp vantre(TUserPlaces{home.path().toStdString(), ""}, "");
+    TfrmMain window(vantre);
     window.show();
     QApplication::processEvents();
 

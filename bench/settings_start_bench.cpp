@@ -53,7 +53,7 @@ int main() {
         const auto start = std::chrono::steady_clock::now();
         std::size_t warnings = 0;
         {
-            const TMainWindowModel model(places, pattern + "/lib");
+            const TMainWindowModel model(places);
             warnings = model.StartUpWarnings().size();
         }
         const double ms =

@@ -82,14 +82,6 @@ void TMainPreview::Log(const std::string& text) {
     ui_.mmoLog->appendPlainText(QString::fromStdString(text));
 }
 
-bool TMainPreview::LoadLibraries() {
-    if (session_.LoadLibraries(model_.LibraryFolder())) {
-        return true;
-    }
-    Log(player_.LastErrorText());
-    return false;
-}
-
 void TMainPreview::Play() {
     if (state_.Paused()) {
         state_.SetPlaying();
@@ -97,7 +89,8 @@ void TMainPreview::Play() {
         session_.Play();
         return;
     }
-    if (!LoadLibraries()) {
+    // Without the libraries (reported at start) nothing plays.
+    if (!player_.LibrariesLoaded()) {
         return;
     }
     TJobList& jobs = model_.Jobs();

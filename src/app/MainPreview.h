@@ -53,7 +53,6 @@ private:
     void ShowButtons();
     void ResetPosition();
     void Log(const std::string& text);
-    bool LoadLibraries();
     void OpenSelected();
     void SliderReleased(QObject* watched, QEvent* event);
 

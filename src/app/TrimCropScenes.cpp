@@ -39,8 +39,7 @@ QWidget* ShowTrim(TfrmMain& window) {
     if (window.Model().Jobs().Empty()) {
         return nullptr;
     }
-    auto trim =
-        std::make_unique<TfrmTrim>(window.Model().Jobs(), window.Model().LibraryFolder(), &window);
+    auto trim = std::make_unique<TfrmTrim>(window.Model().Jobs(), &window);
     trim->show();
     TFFPlayer& player = trim->Player();
     const std::int64_t duration = trim->Model().SourceDuration();
@@ -63,8 +62,7 @@ QWidget* ShowCrop(TfrmMain& window) {
     if (window.Model().Jobs().Empty()) {
         return nullptr;
     }
-    auto crop =
-        std::make_unique<TfrmCrop>(window.Model().Jobs(), window.Model().LibraryFolder(), &window);
+    auto crop = std::make_unique<TfrmCrop>(window.Model().Jobs(), &window);
     crop->show();
     const std::pair<const char*, int> margins[] = {
         {"spedUp", 24}, {"spedDown", 40}, {"spedLeft", 60}, {"spedRight", 30}};

@@ -53,7 +53,7 @@ QWidget* ShowEditor(TfrmMain& window, int tab) {
         return nullptr;
     }
     jobs.Select(0);
-    gEditor = std::make_unique<TfrmWaterMark>(jobs, window.Model().LibraryFolder(), &window);
+    gEditor = std::make_unique<TfrmWaterMark>(jobs, &window);
     gEditor->show();
     TWaterMarkModel& model = gEditor->Model();
     WaitFor([&] { return model.Opened() && !model.BasePicture().isNull(); });

@@ -11,14 +11,15 @@
 #include "JobListRows.h"
 #include "JobListStore.h"
 #include "JobListView.h"
-#include "LibrarySet.h"
 #include "MainPreview.h"
 #include "MainWindowMessages.h"
+#include "MainWindowModel.h"
 #include "MediaFiles.h"
 #include "MediaUtils.h"
 #include "ProgressWindowModel.h"
 #include "ShellServices.h"
 #include "ThemeManager.h"
+#include "VantreApp.h"
 #include "WinAbout.h"
 #include "WinCrop.h"
 #include "WinFileInfo.h"
@@ -27,8 +28,6 @@
 #include "WinSettings.h"
 #include "WinTrim.h"
 #include "WinWaterMark.h"
-
-#include "FFmpegLoader.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -60,31 +59,55 @@ QRect ToRect(const TWindowPlace& place) {
 
 } // namespace
 
-TfrmMain::TfrmMain(TUserPlaces places, std::string libraryFolder, QWidget* parent)
-    : QMainWindow(parent),
-      model_(std::make_unique<TMainWindowModel>(std::move(places), std::move(libraryFolder))) {
+TfrmMain::TfrmMain(TVantreApp& app, QWidget* parent)
+    : QMainWindow(parent), model_(app.Model()), vazmo_(app.Encoder()), ffPlayer_(app.Player()) {
     setObjectName("frmMain");
-    QCoreApplication::setApplicationName(QString::fromStdString(model_->Global().Title()));
+    QCoreApplication::setApplicationName(QString::fromStdString(model_.Global().Title()));
     setWindowIcon(glyphs::AppIcon());
-    TThemeManager::Apply(model_->StartUpTheme());
-    ui_.Build(*this, *model_);
+    TThemeManager::Apply(model_.StartUpTheme());
+    ui_.Build(*this, model_);
     ui_.UpdateIcons(TThemeManager::Current());
-    preview_ = std::make_unique<TMainPreview>(ffPlayer_, ui_, *model_, [this] {
+    preview_ = std::make_unique<TMainPreview>(ffPlayer_, ui_, model_, [this] {
         AddClick();
         return Adding();
     });
     SetUpBatch();
     Connect();
-    LoadLibraries();
+    if (!app.LibraryError().empty()) {
+        ui_.mmoLog->appendPlainText(QString::fromStdString(app.LibraryError()));
+    }
     SetUpJobStore();
     vazmo_.SetPreviewBitmap(true);
-    setWindowTitle(QString::fromStdString(model_->Caption()));
+    setWindowTitle(QString::fromStdString(model_.Caption()));
     UpdateCommandStates();
 }
 
 std::string TfrmMain::ProgramVersionText() {
     return TGlobalObject::FileVersionText(VANTRE_VERSION_MAJOR, VANTRE_VERSION_MINOR,
                                           VANTRE_VERSION_PATCH, 0);
+}
+
+template <class TDialog, class... TArgs> TDialog& TfrmMain::DialogOnce(TArgs&&... args) {
+    if (auto* dialog = findChild<TDialog*>(QString(), Qt::FindDirectChildrenOnly)) {
+        return *dialog;
+    }
+    return *new TDialog(std::forward<TArgs>(args)..., this);
+}
+
+TfrmProgress* TfrmMain::ProgressWindow() const {
+    return findChild<TfrmProgress*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+TfrmPreference* TfrmMain::PreferenceWindow() const {
+    return findChild<TfrmPreference*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+TfrmSettings* TfrmMain::SettingsDialog() const {
+    return findChild<TfrmSettings*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+TfrmFileInfo* TfrmMain::FileInfoWindow() const {
+    return findChild<TfrmFileInfo*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 TfrmMain::~TfrmMain() {
@@ -100,21 +123,21 @@ TfrmMain::~TfrmMain() {
 }
 
 void TfrmMain::SetUpBatch() {
-    jobRows_ = std::make_unique<TJobListRows>(model_->Jobs());
-    batchRun_ = std::make_unique<TBatchRun>(vazmo_, model_->Global());
+    jobRows_ = std::make_unique<TJobListRows>(model_.Jobs());
+    batchRun_ = std::make_unique<TBatchRun>(vazmo_, model_.Global());
     batchRun_->OnLog = [this](const std::string& text) {
         ui_.mmoLog->appendPlainText(QString::fromStdString(text));
     };
     // Start takes the job files from the preview player.
     batchRun_->SetStopPreview([this] { StopPreview(); });
-    progressModel_ = std::make_unique<TProgressWindowModel>(*batchRun_, model_->Global());
+    progressModel_ = std::make_unique<TProgressWindowModel>(*batchRun_, model_.Global());
     progressModel_->OnButtonsChanged = [this] { ApplyBatchButtons(); };
 }
 
 void TfrmMain::SetUpJobStore() {
-    const TGlobalObject& global = model_->Global();
+    const TGlobalObject& global = model_.Global();
     jobStore_ = std::make_unique<TJobListStore>(
-        model_->Jobs(), global.DataFolder() + "/" + TJobListFile::FileName,
+        model_.Jobs(), global.DataFolder() + "/" + TJobListFile::FileName,
         [this](int delayMs, std::function<void()> fn) {
             QTimer::singleShot(delayMs, this, std::move(fn));
         });
@@ -128,7 +151,7 @@ void TfrmMain::SetUpJobStore() {
         }
         return std::string();
     });
-    if (!model_->Settings().RememberJobList()) {
+    if (!model_.Settings().RememberJobList()) {
         jobStore_->SetEnabled(false);
         return;
     }
@@ -214,12 +237,12 @@ void TfrmMain::Connect() {
     }
     connect(ui_.edDirectory, &QLineEdit::textChanged, this, [this](const QString& text) {
         Guarded([this, text] {
-            model_->OutputFolderEdited(text.toStdString());
-            model_->Destinations().Refresh();
+            model_.OutputFolderEdited(text.toStdString());
+            model_.Destinations().Refresh();
         });
     });
     connect(ui_.picker, &TFormatPicker::formatChosen, this,
-            [this] { Guarded([this] { model_->Destinations().Refresh(); }); });
+            [this] { Guarded([this] { model_.Destinations().Refresh(); }); });
     connect(ui_.mnuEdit, &QMenu::aboutToShow, this, &TfrmMain::EditMenuAboutToShow);
     connect(ui_.pmnJobs, &QMenu::aboutToShow, this, &TfrmMain::PopupAboutToShow);
     connect(ui_.mnuSkin, &QMenu::aboutToShow, this, &TfrmMain::SkinMenuAboutToShow);
@@ -238,18 +261,7 @@ void TfrmMain::Guarded(const std::function<void()>& command) {
     try {
         command();
     } catch (const std::exception& error) {
-        ShowAppException(error, model_->Global().Title());
-    }
-}
-
-void TfrmMain::LoadLibraries() {
-    TFFmpegLoader& loader = TFFmpegLoader::Instance();
-    if (loader.Loaded(PlayerLibraries)) {
-        return;
-    }
-    loader.SetLibraryFolder(model_->LibraryFolder());
-    if (!loader.Load(PlayerLibraries)) {
-        ui_.mmoLog->appendPlainText(QString::fromStdString(loader.LastErrorText()));
+        ShowAppException(error, model_.Global().Title());
     }
 }
 
@@ -267,16 +279,16 @@ void TfrmMain::FirstShow() {
     resize(minimumSize());
     RestorePlace();
     preview_->FirstShow();
-    ui_.edDirectory->setText(QString::fromStdString(model_->StartUpOutputFolder()));
-    model_->Jobs().ShowColumns();
-    model_->Global().SetVersionText(ProgramVersionText());
-    setWindowTitle(QString::fromStdString(model_->Caption()));
+    ui_.edDirectory->setText(QString::fromStdString(model_.StartUpOutputFolder()));
+    model_.Jobs().ShowColumns();
+    model_.Global().SetVersionText(ProgramVersionText());
+    setWindowTitle(QString::fromStdString(model_.Caption()));
     ui_.picker->Rebuild();
-    model_->LoadCurrentFormat();
+    model_.LoadCurrentFormat();
     // After the window has appeared: the boxes belong to it.
     QTimer::singleShot(0, this, [this] {
         Guarded([this] {
-            for (const std::string& warning : model_->StartUpWarnings()) {
+            for (const std::string& warning : model_.StartUpWarnings()) {
                 ui_.mmoLog->appendPlainText(QString::fromStdString(warning));
                 Shell().MessageBox(warning, appmsg::WarningCaption, TMsgIcon::Warning,
                                    TMsgButtons::Ok);
@@ -286,7 +298,7 @@ void TfrmMain::FirstShow() {
 }
 
 void TfrmMain::RestorePlace() {
-    TSettings& settings = model_->Settings();
+    TSettings& settings = model_.Settings();
     ui_.lvFiles->RestoreColumnWidths(settings.JobColumnWidths());
     const std::optional<TWindowPlace> stored = settings.MainWindowPlace();
     if (!stored) {
@@ -309,9 +321,9 @@ void TfrmMain::RestorePlace() {
 }
 
 void TfrmMain::SavePlace() {
-    TSettings& settings = model_->Settings();
+    TSettings& settings = model_.Settings();
     settings.SetMainWindowPlace({x(), y(), width(), height()});
-    if (model_->Jobs().ColumnsShown()) {
+    if (model_.Jobs().ColumnsShown()) {
         settings.SetJobColumnWidths(ui_.lvFiles->ColumnWidths());
     }
 }
@@ -326,9 +338,9 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         bool leave = true;
         Guarded([&] {
             if (askOnClose_) {
-                leave = model_->ConfirmExit();
+                leave = model_.ConfirmExit();
             } else {
-                model_->Devices().SaveGroupStates(model_->Settings());
+                model_.Devices().SaveGroupStates(model_.Settings());
             }
         });
         if (!leave) {
@@ -352,7 +364,7 @@ void TfrmMain::EndBySignal(int signal) {
 }
 
 void TfrmMain::ShutDownComponents() {
-    model_->Adder().Cancel();
+    model_.Adder().Cancel();
     if (batchRun_->Running() || batchRun_->Prepared()) {
         // The window is going: the conversion threads are waited for plainly (they never
         // wait for this thread).
@@ -372,7 +384,7 @@ void TfrmMain::ShutDownComponents() {
 }
 
 void TfrmMain::UpdateCommandStates() {
-    const bool rows = !model_->Jobs().Empty();
+    const bool rows = !model_.Jobs().Empty();
     const TBatchButtons& batch = progressModel_->MainButtons();
     for (QAction* action : {ui_.mniAdd, ui_.tbAdd}) {
         action->setEnabled(batch.Add);
@@ -401,7 +413,7 @@ void TfrmMain::ApplyBatchButtons() {
 }
 
 bool TfrmMain::Adding() const {
-    return model_->Adder().Busy();
+    return model_.Adder().Busy();
 }
 
 void TfrmMain::AddFiles(const std::vector<std::string>& paths) {
@@ -411,7 +423,7 @@ void TfrmMain::AddFiles(const std::vector<std::string>& paths) {
     if (addProgress_ == nullptr) {
         addProgress_ = new QProgressDialog(this);
         addProgress_->setObjectName("dlgAddProgress");
-        addProgress_->setWindowTitle(QString::fromStdString(model_->Global().Title()));
+        addProgress_->setWindowTitle(QString::fromStdString(model_.Global().Title()));
         addProgress_->setLabelText(tr("Adding files..."));
         addProgress_->setCancelButtonText(tr("Cancel"));
         addProgress_->setWindowModality(Qt::WindowModal);
@@ -419,12 +431,12 @@ void TfrmMain::AddFiles(const std::vector<std::string>& paths) {
         addProgress_->setAutoReset(false);
         addProgress_->reset();
         connect(addProgress_, &QProgressDialog::canceled, this,
-                [this] { model_->Adder().Cancel(); });
+                [this] { model_.Adder().Cancel(); });
     }
     addProgress_->setMinimumDuration(addProgressDelay_);
     addProgress_->setRange(0, std::max<int>(1, static_cast<int>(paths.size())));
     addProgress_->setValue(0); // starts the clock of the delayed showing
-    const bool started = model_->Adder().Start(
+    const bool started = model_.Adder().Start(
         paths,
         [this](int done, int total) {
             addProgress_->setMaximum(std::max(total, 1));
@@ -432,9 +444,9 @@ void TfrmMain::AddFiles(const std::vector<std::string>& paths) {
         },
         [this](const TJobAddResult& result) { AddDone(result.Added); });
     if (!started) {
+        // No libraries: the log said so at start.
         addProgress_->hide();
         addProgress_->reset();
-        ui_.mmoLog->appendPlainText(QString::fromStdString(model_->Adder().LastErrorText()));
     }
 }
 
@@ -464,7 +476,7 @@ void TfrmMain::AddDone(int added) {
     addProgress_->hide();
     addProgress_->reset();
     if (added > 0) {
-        model_->Jobs().Select(0);
+        model_.Jobs().Select(0);
         ui_.lvFiles->setFocus();
     }
     UpdateCommandStates();
@@ -477,8 +489,8 @@ void TfrmMain::AddDone(int added) {
 }
 
 void TfrmMain::AddClick() {
-    if (!vazmo_.LibrariesLoaded() && !vazmo_.LoadLibraries(model_->LibraryFolder())) {
-        ui_.mmoLog->appendPlainText(QString::fromStdString(vazmo_.LastErrorText()));
+    // Without the libraries (the log said so at start) no file can be added.
+    if (!vazmo_.LibrariesLoaded()) {
         return;
     }
     const std::vector<std::string> files =
@@ -495,18 +507,18 @@ void TfrmMain::FilesDropped(const std::vector<std::string>& paths) {
 }
 
 void TfrmMain::RemoveClick() {
-    model_->Jobs().RemoveSelected();
-    if (model_->Jobs().Empty()) {
+    model_.Jobs().RemoveSelected();
+    if (model_.Jobs().Empty()) {
         StopPreview();
     }
 }
 
 void TfrmMain::ClearClick() {
-    if (model_->Jobs().Empty()) {
+    if (model_.Jobs().Empty()) {
         return;
     }
     vazmo_.ClearTasks();
-    model_->Jobs().Clear();
+    model_.Jobs().Clear();
     StopPreview();
 }
 
@@ -518,8 +530,7 @@ void TfrmMain::StartBatch() {
     if (batchRun_->Running() || batchRun_->Prepared()) {
         return;
     }
-    if (!vazmo_.LibrariesLoaded() && !vazmo_.LoadLibraries(model_->LibraryFolder())) {
-        ui_.mmoLog->appendPlainText(QString::fromStdString(vazmo_.LastErrorText()));
+    if (!vazmo_.LibrariesLoaded()) {
         return;
     }
     // VazmoCustomHook: one renderer per batch, on copies of the jobs.
@@ -528,14 +539,7 @@ void TfrmMain::StartBatch() {
     if (!batchRun_->Start(*jobRows_)) {
         return;
     }
-    ProgressWindowOnce().ShowAndStart();
-}
-
-TfrmProgress& TfrmMain::ProgressWindowOnce() {
-    if (frmProgress_ == nullptr) {
-        frmProgress_ = new TfrmProgress(*progressModel_, this);
-    }
-    return *frmProgress_;
+    DialogOnce<TfrmProgress>(*progressModel_).ShowAndStart();
 }
 
 void TfrmMain::BatchPauseClick() {
@@ -554,15 +558,13 @@ void TfrmMain::BatchStopClick() {
 void TfrmMain::SettingsClick() {
     // The dialog's list opens with the groups this window has open.
     ui_.picker->HideList();
-    model_->Devices().SaveGroupStates(model_->Settings());
-    if (frmSettings_ == nullptr) {
-        frmSettings_ =
-            new TfrmSettings(model_->Global().SettingsFile(), model_->Global().CatalogFile(), this);
-    }
-    if (frmSettings_->exec() == QDialog::Accepted) {
+    model_.Devices().SaveGroupStates(model_.Settings());
+    auto& settings =
+        DialogOnce<TfrmSettings>(model_.Global().SettingsFile(), model_.Global().CatalogFile());
+    if (settings.exec() == QDialog::Accepted) {
         ui_.picker->Rebuild();
-        model_->LoadCurrentFormat();
-        model_->Destinations().Refresh();
+        model_.LoadCurrentFormat();
+        model_.Destinations().Refresh();
     }
 }
 
@@ -581,81 +583,63 @@ void TfrmMain::ShowPopup(const QPoint& globalPosition) {
 
 void TfrmMain::CropClick() {
     StopPreview();
-    // A fresh dialog for every opening; the last one stays until the next.
-    delete findChild<TfrmCrop*>("frmCrop");
-    auto* crop = new TfrmCrop(model_->Jobs(), model_->LibraryFolder(), this);
-    crop->exec();
+    DialogOnce<TfrmCrop>(model_.Jobs()).exec();
 }
 
 void TfrmMain::TrimClick() {
     StopPreview();
-    auto* trim = findChild<TfrmTrim*>("frmTrim");
-    if (trim == nullptr) {
-        trim = new TfrmTrim(model_->Jobs(), model_->LibraryFolder(), this);
-    }
-    trim->exec();
+    DialogOnce<TfrmTrim>(model_.Jobs()).exec();
 }
 
 void TfrmMain::VideoEffectClick() {
     StopPreview();
-    // A fresh editor each time: it rebuilds everything from the job record.
-    delete findChild<TfrmWaterMark*>("frmWaterMark", Qt::FindDirectChildrenOnly);
-    auto* editor = new TfrmWaterMark(model_->Jobs(), model_->LibraryFolder(), this);
-    editor->exec();
+    // Every showing rebuilds the editor from the job record.
+    DialogOnce<TfrmWaterMark>(model_.Jobs()).exec();
 }
 
 void TfrmMain::VideoInformationClick() {
-    if (frmFileInfo_ == nullptr) {
-        frmFileInfo_ = new TfrmFileInfo(this);
-    }
-    const TJobList& jobs = model_->Jobs();
+    TfrmFileInfo& info = DialogOnce<TfrmFileInfo>();
+    const TJobList& jobs = model_.Jobs();
     std::string source;
     if (!jobs.Empty() && jobs.Selected() >= 0) {
         source = jobs.Record(jobs.Selected()).SourceFile;
     }
-    if (!source.empty() && !vazmo_.LibrariesLoaded() &&
-        !vazmo_.LoadLibraries(model_->LibraryFolder())) {
-        ui_.mmoLog->appendPlainText(QString::fromStdString(vazmo_.LastErrorText()));
-    }
-    frmFileInfo_->Load(source);
-    frmFileInfo_->exec();
+    info.Load(source);
+    info.exec();
 }
 
 void TfrmMain::CheckAllClick() {
-    model_->Jobs().CheckAll(true);
+    model_.Jobs().CheckAll(true);
 }
 
 void TfrmMain::UncheckAllClick() {
-    model_->Jobs().CheckAll(false);
+    model_.Jobs().CheckAll(false);
 }
 
 void TfrmMain::ReverseCheckClick() {
-    model_->Jobs().ReverseCheck();
+    model_.Jobs().ReverseCheck();
 }
 
 void TfrmMain::CheckClick() {
-    model_->Jobs().CheckSelected(true);
+    model_.Jobs().CheckSelected(true);
 }
 
 void TfrmMain::UncheckClick() {
-    model_->Jobs().CheckSelected(false);
+    model_.Jobs().CheckSelected(false);
 }
 
 void TfrmMain::PreferenceClick() {
-    if (frmPreference_ == nullptr) {
-        frmPreference_ = new TfrmPreference(model_->Settings(), this);
-    }
-    if (frmPreference_->exec() == QDialog::Accepted) {
-        jobStore_->SetEnabled(model_->Settings().RememberJobList());
+    if (DialogOnce<TfrmPreference>(model_.Settings()).exec() == QDialog::Accepted) {
+        jobStore_->SetEnabled(model_.Settings().RememberJobList());
     }
 }
 
 void TfrmMain::HelpClick() {
-    Shell().OpenPath(model_->Global().HelpLink());
+    Shell().OpenPath(model_.Global().HelpLink());
 }
 
 void TfrmMain::WebSiteClick() {
-    Shell().OpenPath(model_->Global().WebLink());
+    Shell().OpenPath(model_.Global().WebLink());
 }
 
 void TfrmMain::SupportClick() {
@@ -663,24 +647,21 @@ void TfrmMain::SupportClick() {
 }
 
 void TfrmMain::AboutClick() {
-    auto* about = findChild<TfrmAbout*>("frmAbout");
-    if (about == nullptr) {
-        about = new TfrmAbout(model_->Global().Title(), model_->Global().VersionText(),
-                              model_->Global().WebLink(), this);
-    }
-    about->exec();
+    DialogOnce<TfrmAbout>(model_.Global().Title(), model_.Global().VersionText(),
+                          model_.Global().WebLink())
+        .exec();
 }
 
 void TfrmMain::BrowsClick() {
     const std::string box = ui_.edDirectory->text().toStdString();
     const std::string chosen = Shell().ChooseFolder(box);
-    if (const auto folder = model_->ApplyChosenFolder(chosen, box)) {
+    if (const auto folder = model_.ApplyChosenFolder(chosen, box)) {
         ui_.edDirectory->setText(QString::fromStdString(*folder));
     }
 }
 
 void TfrmMain::OpenClick() {
-    model_->OpenOutputFolder(ui_.edDirectory->text().toStdString());
+    model_.OpenOutputFolder(ui_.edDirectory->text().toStdString());
 }
 
 void TfrmMain::PlayClick() {
@@ -709,7 +690,7 @@ void TfrmMain::MuteClick() {
 
 void TfrmMain::EditMenuAboutToShow() {
     ui_.mniVideoEffect->setVisible(true);
-    const bool enabled = model_->RowCommandsEnabled();
+    const bool enabled = model_.RowCommandsEnabled();
     for (QAction* action : {ui_.mniCrop, ui_.mniTrim, ui_.mniVideoEffect, ui_.mniCheckAll,
                             ui_.mniUncheckAll, ui_.mniReverseCheck, ui_.mniCheck, ui_.mniUncheck}) {
         action->setEnabled(enabled);
@@ -718,7 +699,7 @@ void TfrmMain::EditMenuAboutToShow() {
 
 void TfrmMain::PopupAboutToShow() {
     ui_.pmiVideoEffect->setVisible(true);
-    const TPopupMenuState state = model_->PopupState();
+    const TPopupMenuState state = model_.PopupState();
     ui_.pmiCrop->setEnabled(state.Crop);
     ui_.pmiTrim->setEnabled(state.Trim);
     ui_.pmiVideoEffect->setEnabled(state.VideoEffect);
@@ -730,7 +711,7 @@ void TfrmMain::PopupAboutToShow() {
 }
 
 void TfrmMain::SkinMenuAboutToShow() {
-    CheckTheme(model_->CheckedTheme());
+    CheckTheme(model_.CheckedTheme());
 }
 
 void TfrmMain::CheckTheme(int index) {
@@ -741,8 +722,8 @@ void TfrmMain::CheckTheme(int index) {
 
 void TfrmMain::ApplyTheme(int index) {
     Guarded([this, index] {
-        if (!model_->ChooseTheme(index)) {
-            CheckTheme(model_->CheckedTheme()); // a click on the checked item unchecked it
+        if (!model_.ChooseTheme(index)) {
+            CheckTheme(model_.CheckedTheme()); // a click on the checked item unchecked it
             return;
         }
         hide();

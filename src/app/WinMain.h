@@ -13,6 +13,7 @@
 #include <vector>
 
 class QProgressDialog;
+class TVantreApp;
 class TBatchRun;
 class TJobListRows;
 class TJobListStore;
@@ -26,26 +27,25 @@ class TfrmSettings;
 // The main window: the job list, the preview area, the format picker, the output folder, the
 // menus, tool bar and pop-up menu, the themes and the exit question. It maps its widgets to
 // TMainWindowModel; every command is one slot. Start converts the checked rows through the
-// batch run with the progress window.
+// batch run with the progress window. The application object lends it the model, the encoder
+// and the player; the dialogs are made on first use and reused.
 class TfrmMain final : public QMainWindow {
     Q_OBJECT
 public:
-    TfrmMain(TUserPlaces places = TUserPlaces::FromProcess(),
-             std::string libraryFolder = TMainWindowModel::DefaultLibraryFolder(),
-             QWidget* parent = nullptr);
+    explicit TfrmMain(TVantreApp& app, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     // The program's version as shown after its title (" 1.600 " for 1.6.0.0).
     static std::string ProgramVersionText();
 
-    TMainWindowModel& Model() { return *model_; }
+    TMainWindowModel& Model() { return model_; }
     const TMainWindowUi& Ui() const { return ui_; }
     TFFEncoder& Vazmo() { return vazmo_; }
     TBatchRun& BatchRun() { return *batchRun_; }
     TProgressWindowModel& ProgressModel() { return *progressModel_; }
-    // Made by the first Start (or by the first Preference), then reused; null before.
-    TfrmProgress* ProgressWindow() const { return frmProgress_; }
-    TfrmPreference* PreferenceWindow() const { return frmPreference_; }
+    // Made by the first Start, then reused; null before.
+    TfrmProgress* ProgressWindow() const;
+    TfrmPreference* PreferenceWindow() const;
     // Keeps the job list across runs.
     TJobListStore& JobStore() { return *jobStore_; }
     TFFPlayer& FFPlayer() { return ffPlayer_; }
@@ -64,8 +64,8 @@ public:
 
     void ApplyTheme(int index);
     // The dialogs, made on first use and kept (null until then).
-    TfrmSettings* SettingsDialog() const { return frmSettings_; }
-    TfrmFileInfo* FileInfoWindow() const { return frmFileInfo_; }
+    TfrmSettings* SettingsDialog() const;
+    TfrmFileInfo* FileInfoWindow() const;
     // Closing asks first unless this is off (the screenshot run ends without a question).
     void SetAskOnClose(bool ask) { askOnClose_ = ask; }
     // SIGINT, SIGTERM or SIGHUP: a running batch stops (SIGINT keeps the stopped outputs, the
@@ -129,7 +129,6 @@ private:
     // The window's frame and the list's columns, from the settings and back.
     void RestorePlace();
     void SavePlace();
-    void LoadLibraries();
     void UpdateCommandStates();
     void CheckTheme(int index);
     // Runs a command; an exception it raises is shown, and the program goes on.
@@ -137,21 +136,18 @@ private:
     void AddDone(int added);
     void ShutDownComponents();
     void SetUpBatch();
-    TfrmProgress& ProgressWindowOnce();
+    // The one dialog of its class: made with args on first use, then reused.
+    template <class TDialog, class... TArgs> TDialog& DialogOnce(TArgs&&... args);
     void ApplyBatchButtons();
     void SetUpJobStore();
     void AddNextHandedFiles();
 
-    std::unique_ptr<TMainWindowModel> model_;
+    TMainWindowModel& model_;
     TMainWindowUi ui_;
-    TFFEncoder vazmo_;
-    // Declared before the preview, which drives it, and destroyed after it; both go before
-    // the picture widget they play into.
-    TFFPlayer ffPlayer_;
+    TFFEncoder& vazmo_;
+    TFFPlayer& ffPlayer_;
     std::unique_ptr<TMainPreview> preview_;
     QProgressDialog* addProgress_ = nullptr;
-    TfrmSettings* frmSettings_ = nullptr;
-    TfrmFileInfo* frmFileInfo_ = nullptr;
     int addProgressDelay_ = 500;
     std::vector<std::vector<std::string>> handedFiles_;
     bool shownOnce_ = false;
@@ -159,12 +155,10 @@ private:
     bool closed_ = false;
 
     // The batch: the job list as its rows, the run on the encoder and the progress window's
-    // logic. Declared after the encoder, so they go before it.
+    // logic.
     std::unique_ptr<TJobListRows> jobRows_;
     std::unique_ptr<TBatchRun> batchRun_;
     std::unique_ptr<TProgressWindowModel> progressModel_;
-    TfrmProgress* frmProgress_ = nullptr;
-    TfrmPreference* frmPreference_ = nullptr;
     // Observes the job list and asks the batch which file a row converts into: goes first.
     std::unique_ptr<TJobListStore> jobStore_;
 };

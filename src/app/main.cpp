@@ -17,6 +17,7 @@
 #include "SettingsScreenshots.h"
 #include "SignalWatcher.h"
 #include "TrimCropScenes.h"
+#include "VantreApp.h"
 #include "VantreApplication.h"
 #include "WaterMarkScenes.h"
 #include "WinCover.h"
@@ -63,8 +64,9 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName("vantre");
     QApplication::setWindowIcon(glyphs::AppIcon());
     TQtMainThreadWaker waker;
-    TQtShellServices shell;
-    TScopedShell scopedShell(shell);
+    // Installed by the application object below, which keeps it.
+    auto shell = std::make_unique<TQtShellServices>();
+    TQtShellServices& qtShell = *shell;
     SetPreviewWindowFactory(TQtPreviewWindow::Factory());
     RegisterWaterMarkScenes();
 
@@ -89,14 +91,18 @@ int main(int argc, char** argv) {
     cover->repaint();
     QCoreApplication::sendPostedEvents(cover.get());
 
-    TSystemDeviceOpener devices;
-    THardwareEncoders::Instance().Detect(THardwareEncoders::RenderDevicePaths(), devices);
-
     int code = 0;
     {
-        TfrmMain window;
+        // Made before the window, gone after it: the libraries, settings, catalog, encoder,
+        // player and shell.
+        TVantreApp vantre(TUserPlaces::FromProcess(), TVantreApp::DefaultLibraryFolder(),
+                          std::move(shell));
+        // The device trials need the libraries.
+        TSystemDeviceOpener devices;
+        THardwareEncoders::Instance().Detect(THardwareEncoders::RenderDevicePaths(), devices);
+        TfrmMain window(vantre);
         std::unique_ptr<TfmDirectory> chooser;
-        shell.SetFolderChooser([&](const std::string& start) {
+        qtShell.SetFolderChooser([&](const std::string& start) {
             if (!chooser) {
                 chooser = std::make_unique<TfmDirectory>(
                     window.Model().Global().Title(), window.Model().Global().HomeFolder(), &window);
@@ -128,7 +134,7 @@ int main(int argc, char** argv) {
             window.AddFiles(files);
         }
         code = QApplication::exec();
-        shell.SetFolderChooser(nullptr);
+        qtShell.SetFolderChooser(nullptr);
     }
     SetPreviewWindowFactory(nullptr);
     return code;

@@ -8,6 +8,7 @@
 #include "Screenshots.h"
 #include "SettingsScreenshots.h"
 #include "TrimCropScenes.h"
+#include "VantreApp.h"
 #include "WaterMarkScenes.h"
 #include "WinMain.h"
 
@@ -131,6 +132,7 @@ struct AccessibilityFixture : ::testing::Test {
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell{shell};
+    std::unique_ptr<TVantreApp> vantre;
     std::unique_ptr<TfrmMain> window;
 
     void SetUp() override {
@@ -143,7 +145,8 @@ struct AccessibilityFixture : ::testing::Test {
             return true;
         }();
         (void)registered;
-        window = std::make_unique<TfrmMain>(TUserPlaces{home.Path(), ""}, "");
+        vantre = std::make_unique<TVantreApp>(TUserPlaces{home.Path(), ""}, "");
+        window = std::make_unique<TfrmMain>(*vantre);
         window->show();
         const std::string clip = home.File("holiday.mp4");
         // Long enough that the progress window's scene finds the conversion under way.

@@ -1,6 +1,7 @@
 // Start through the real main window: the checked rows convert with the encoder component
 // while the progress window shows them; cancel, the after-conversion actions, failures, the
 // snapshot button, the hidden batch buttons and the responsiveness of the event loop.
+#include "VantreApp.h"
 #include "WinMain.h"
 
 #include "BatchMessages.h"
@@ -144,13 +145,15 @@ struct BatchWindowFixture : ::testing::Test {
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell{shell};
+    std::unique_ptr<TVantreApp> vantre;
     std::unique_ptr<TfrmMain> window;
     const gui_test::Clips& clips = gui_test::SharedClips();
     const BatchClips& batchClips = SharedBatchClips();
 
     void SetUp() override {
         testing_support::RequireEncoderLibraries();
-        window = std::make_unique<TfrmMain>(TUserPlaces{home.Path(), ""}, "");
+        vantre = std::make_unique<TVantreApp>(TUserPlaces{home.Path(), ""}, "");
+        window = std::make_unique<TfrmMain>(*vantre);
         window->show();
         // MPEG-4 Video: quick to encode.
         Settings().SetFormat("MPEG-4 Video (*.mp4)", 2302);

@@ -31,12 +31,14 @@ struct CropFixture : ::testing::Test {
     TJobList jobs;
     std::unique_ptr<TfrmCrop> dialog;
 
-    void SetUp() override { testing_support::RequireEncoderLibraries(); }
+    void SetUp() override { testing_support::RequirePlayerLibraries(); }
     void TearDown() override { dialog.reset(); }
 
-    // A new dialog for every opening, as the main window makes them.
+    // One dialog for every opening, as the main window keeps it.
     void Open() {
-        dialog = std::make_unique<TfrmCrop>(jobs, "");
+        if (!dialog) {
+            dialog = std::make_unique<TfrmCrop>(jobs);
+        }
         dialog->show();
     }
     template <typename T> T* Get(const char* name) { return Child<T>(*dialog, name); }

@@ -1,5 +1,6 @@
 // The main window's part in keeping files safe: start-up warnings shown, names that are not
 // UTF-8 taken from the command line and from drops, signals that end a batch.
+#include "VantreApp.h"
 #include "WinMain.h"
 
 #include "BatchRun.h"
@@ -34,11 +35,13 @@ struct DataSafetyWindow : ::testing::Test {
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell{shell};
+    std::unique_ptr<TVantreApp> vantre;
     std::unique_ptr<TfrmMain> window;
 
     void SetUp() override { testing_support::RequireEncoderLibraries(); }
     void Open() {
-        window = std::make_unique<TfrmMain>(TUserPlaces{home.Path(), ""}, "");
+        vantre = std::make_unique<TVantreApp>(TUserPlaces{home.Path(), ""}, "");
+        window = std::make_unique<TfrmMain>(*vantre);
         window->show();
     }
     void TearDown() override { window.reset(); }

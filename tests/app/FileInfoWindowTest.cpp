@@ -4,6 +4,7 @@
 #include "JobListView.h"
 #include "MediaUtils.h"
 #include "RecordingShell.h"
+#include "VantreApp.h"
 #include "WinFileInfo.h"
 #include "WinMain.h"
 
@@ -176,7 +177,8 @@ TEST_F(FileInfoWindow, OpenedFromTheMainWindowForTheSelectedRow) {
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell(shell);
-    TfrmMain main(TUserPlaces{home.Path(), ""}, "");
+    TVantreApp vantre(TUserPlaces{home.Path(), ""}, "");
+    TfrmMain main(vantre);
     main.show();
     main.AddFiles({Pal(), Ntsc()});
     ASSERT_TRUE(gui_test::WaitUntil([&] { return !main.Adding(); }));

@@ -5,6 +5,7 @@
 #include "QtMainThreadWaker.h"
 #include "RecordingShell.h"
 #include "ShellServices.h"
+#include "VantreApp.h"
 #include "VantreApplication.h"
 #include "WinMain.h"
 
@@ -22,7 +23,8 @@ int main(int argc, char** argv) {
     TQtMainThreadWaker waker;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell(shell);
-    TfrmMain window(TUserPlaces{home, ""}, "");
+    TVantreApp vantre(TUserPlaces{home, ""}, "");
+    TfrmMain window(vantre);
     window.SetAskOnClose(false);
     window.show();
     QTimer::singleShot(0, &window, [&window] { window.StartBatch(); });

@@ -1,6 +1,7 @@
 // The job list kept across runs of the desktop program: edited rows come back after a quit and
 // convert the same, a batch killed half-way picks up where it was, a damaged list is kept
 // aside, a second start hands its files to the first.
+#include "VantreApp.h"
 #include "WinMain.h"
 
 #include "BatchMessages.h"
@@ -98,6 +99,7 @@ struct JobListPersistence : ::testing::Test {
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell{shell};
+    std::unique_ptr<TVantreApp> vantre;
     std::unique_ptr<TfrmMain> window;
     std::string dataFolder = home.Path() + "/.local/share/vantre";
     std::string listFile = dataFolder + "/" + TJobListFile::FileName;
@@ -111,13 +113,15 @@ struct JobListPersistence : ::testing::Test {
     // A start of the program on the same home: the list as the last one left it.
     void Start() {
         window.reset();
-        window = std::make_unique<TfrmMain>(TUserPlaces{home.Path(), ""}, "");
+        vantre = std::make_unique<TVantreApp>(TUserPlaces{home.Path(), ""}, "");
+        window = std::make_unique<TfrmMain>(*vantre);
         window->SetAskOnClose(false);
         window->show();
     }
     void Quit() {
         window->close();
         window.reset();
+        vantre.reset();
     }
     TJobList& Jobs() { return window->Model().Jobs(); }
     const TMainWindowUi& Ui() const { return window->Ui(); }

@@ -12,6 +12,7 @@
 #include "MediaFiles.h"
 #include "QtShellServices.h"
 #include "RecordingShell.h"
+#include "VantreApp.h"
 #include "VideoWidget.h"
 #include "WinMain.h"
 #include "WinProgress.h"
@@ -36,6 +37,7 @@ struct LayoutFixture : ::testing::Test {
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell{shell};
+    std::unique_ptr<TVantreApp> vantre;
     std::unique_ptr<TfrmMain> window;
     const gui_test::Clips& clips = gui_test::SharedClips();
 
@@ -43,7 +45,9 @@ struct LayoutFixture : ::testing::Test {
     void TearDown() override { Close(); }
 
     void Open() {
-        window = std::make_unique<TfrmMain>(TUserPlaces{home.Path(), ""}, "");
+        window.reset();
+        vantre = std::make_unique<TVantreApp>(TUserPlaces{home.Path(), ""}, "");
+        window = std::make_unique<TfrmMain>(*vantre);
         window->SetAskOnClose(false);
         window->show();
         ASSERT_TRUE(WaitUntil([&] { return window->isVisible(); }));
@@ -52,6 +56,7 @@ struct LayoutFixture : ::testing::Test {
         if (window) {
             window->close();
             window.reset();
+            vantre.reset();
         }
     }
     void Add(const std::vector<std::string>& paths) {

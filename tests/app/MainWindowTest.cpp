@@ -1,3 +1,4 @@
+#include "VantreApp.h"
 #include "WinMain.h"
 
 #include "DeviceList.h"
@@ -65,12 +66,14 @@ struct MainWindowFixture : ::testing::Test {
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell{shell};
+    std::unique_ptr<TVantreApp> vantre;
     std::unique_ptr<TfrmMain> window;
     const gui_test::Clips& clips = SharedClips();
 
     void SetUp() override {
         testing_support::RequireEncoderLibraries();
-        window = std::make_unique<TfrmMain>(TUserPlaces{home.Path(), ""}, "");
+        vantre = std::make_unique<TVantreApp>(TUserPlaces{home.Path(), ""}, "");
+        window = std::make_unique<TfrmMain>(*vantre);
         window->show();
     }
     void TearDown() override { window.reset(); }
@@ -537,18 +540,24 @@ TEST_F(MainWindowFixture, HelpMenuOpensTheAddresses) {
     EXPECT_EQ(shell.opened[2].rfind("https://", 0), 0u);
 }
 
-TEST_F(MainWindowFixture, AboutShowsTitleAndVersion) {
-    QString shownTitle;
-    QTimer::singleShot(0, window.get(), [&] {
-        QWidget* about = QApplication::activeModalWidget();
-        ASSERT_NE(about, nullptr);
-        EXPECT_EQ(about->windowTitle(), "About");
-        shownTitle = gui_test::Child<QLabel>(*about, "lblAppNameVer")->text();
-        gui_test::Child<QPushButton>(*about, "btnOk")->click();
-    });
-    Ui().mniAbout->trigger();
-    EXPECT_EQ(shownTitle, QString::fromStdString(window->Model().Global().Title() +
-                                                 window->Model().Global().VersionText()));
+TEST_F(MainWindowFixture, AboutShowsTitleAndVersionAndIsMadeOnce) {
+    std::vector<QWidget*> shown;
+    for (int round = 0; round < 2; ++round) {
+        QString shownTitle;
+        QTimer::singleShot(0, window.get(), [&] {
+            QWidget* about = QApplication::activeModalWidget();
+            ASSERT_NE(about, nullptr);
+            shown.push_back(about);
+            EXPECT_EQ(about->windowTitle(), "About");
+            shownTitle = gui_test::Child<QLabel>(*about, "lblAppNameVer")->text();
+            gui_test::Child<QPushButton>(*about, "btnOk")->click();
+        });
+        Ui().mniAbout->trigger();
+        EXPECT_EQ(shownTitle, QString::fromStdString(window->Model().Global().Title() +
+                                                     window->Model().Global().VersionText()));
+    }
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0], shown[1]);
 }
 
 TEST_F(MainWindowFixture, AddingManyFilesShowsAProgressDialogThatCancels) {

@@ -8,6 +8,7 @@
 #include "FormatPicker.h"
 #include "GuiTestHelpers.h"
 #include "RecordingShell.h"
+#include "VantreApp.h"
 #include "WinMain.h"
 #include "WinProgress.h"
 #include "WinSettings.h"
@@ -128,7 +129,8 @@ void ConvertEachFromTheDialog(std::span<const TFormatCase> cases) {
     testing_support::RecordingShell shell;
     TScopedShell scopedShell(shell);
     const std::string clip = MonoClip();
-    TfrmMain window(TUserPlaces{home.Path(), ""}, "");
+    TVantreApp vantre(TUserPlaces{home.Path(), ""}, "");
+    TfrmMain window(vantre);
     window.show();
     TSettings& settings = window.Model().Settings();
 
@@ -205,7 +207,8 @@ TEST(ModernFormatWindow, Av1WebmWithASmallerQualityFromTheDialogConvertsOnStart)
     testing_support::RecordingShell shell;
     TScopedShell scopedShell(shell);
     const std::string clip = MonoClip();
-    TfrmMain window(TUserPlaces{home.Path(), ""}, "");
+    TVantreApp vantre(TUserPlaces{home.Path(), ""}, "");
+    TfrmMain window(vantre);
     window.show();
     window.Model().Settings().SetOutputDir(home.File("out"));
 

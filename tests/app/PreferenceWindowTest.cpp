@@ -1,5 +1,6 @@
 // The preferences dialog through the main window's Tools > Preference: captions, the controls
 // bound to the edit model (its rules have tests of their own), OK and Cancel.
+#include "VantreApp.h"
 #include "WinMain.h"
 
 #include "GuiTestHelpers.h"
@@ -30,10 +31,12 @@ struct PreferenceWindowFixture : ::testing::Test {
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell{shell};
+    std::unique_ptr<TVantreApp> vantre;
     std::unique_ptr<TfrmMain> window;
 
     void SetUp() override {
-        window = std::make_unique<TfrmMain>(TUserPlaces{home.Path(), ""}, "");
+        vantre = std::make_unique<TVantreApp>(TUserPlaces{home.Path(), ""}, "");
+        window = std::make_unique<TfrmMain>(*vantre);
         window->show();
         std::filesystem::create_directories(home.File("videoconverter"));
     }

@@ -7,6 +7,7 @@
 #include "JobListView.h"
 #include "MainPreview.h"
 #include "RecordingShell.h"
+#include "VantreApp.h"
 #include "VideoWidget.h"
 #include "WinMain.h"
 
@@ -48,6 +49,7 @@ struct Preview : ::testing::Test {
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell{shell};
+    std::unique_ptr<TVantreApp> vantre;
     std::unique_ptr<TfrmMain> window;
     const gui_test::Clips& clips = gui_test::SharedClips();
 
@@ -59,7 +61,8 @@ struct Preview : ::testing::Test {
         return home.File(".local/share/vantre/vantremp4videoconverter.ini");
     }
     void Create() {
-        window = std::make_unique<TfrmMain>(TUserPlaces{home.Path(), ""}, "");
+        vantre = std::make_unique<TVantreApp>(TUserPlaces{home.Path(), ""}, "");
+        window = std::make_unique<TfrmMain>(*vantre);
         window->show();
     }
     const TMainWindowUi& Ui() const { return window->Ui(); }

@@ -1,6 +1,7 @@
 // A portrait phone clip stored on its side, edited in the crop dialog and the watermark editor
 // reached through the main window: both show it upright, and what is placed on the upright
 // picture is where the conversion puts it.
+#include "VantreApp.h"
 #include "WinMain.h"
 
 #include "BatchRun.h"
@@ -78,11 +79,13 @@ struct RotatedClipFixture : ::testing::Test {
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell{shell};
+    std::unique_ptr<TVantreApp> vantre;
     std::unique_ptr<TfrmMain> window;
 
     void SetUp() override {
         testing_support::RequireEncoderLibraries();
-        window = std::make_unique<TfrmMain>(TUserPlaces{home.Path(), ""}, "");
+        vantre = std::make_unique<TVantreApp>(TUserPlaces{home.Path(), ""}, "");
+        window = std::make_unique<TfrmMain>(*vantre);
         window->show();
         window->AddFiles({PhoneClip()});
         ASSERT_TRUE(WaitUntil([&] { return !window->Adding(); }));

@@ -7,6 +7,7 @@
 #include "GuiTestHelpers.h"
 #include "IniFile.h"
 #include "RecordingShell.h"
+#include "VantreApp.h"
 #include "WinMain.h"
 #include "WinSettings.h"
 
@@ -352,7 +353,8 @@ TEST(SettingsFromTheMainWindow, OkChangesTheMainWindowsFormat) {
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell(shell);
-    TfrmMain window(TUserPlaces{home.Path(), ""}, "");
+    TVantreApp vantre(TUserPlaces{home.Path(), ""}, "");
+    TfrmMain window(vantre);
     window.show();
     TDeviceListBox* mainList = window.Ui().picker->List();
     ASSERT_TRUE(mainList->Toggle(23)); // "General Video formates", expanded in the main list

@@ -1,5 +1,6 @@
 // The trim and crop dialogs reached through the main window's commands, and a job edited in
 // both converted: the output is the marked part of the source with the crop applied.
+#include "VantreApp.h"
 #include "WinMain.h"
 
 #include "BatchRun.h"
@@ -44,11 +45,13 @@ struct MainWindowEditFixture : ::testing::Test {
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell{shell};
+    std::unique_ptr<TVantreApp> vantre;
     std::unique_ptr<TfrmMain> window;
 
     void SetUp() override {
         testing_support::RequireEncoderLibraries();
-        window = std::make_unique<TfrmMain>(TUserPlaces{home.Path(), ""}, "");
+        vantre = std::make_unique<TVantreApp>(TUserPlaces{home.Path(), ""}, "");
+        window = std::make_unique<TfrmMain>(*vantre);
         window->show();
     }
     void TearDown() override { window.reset(); }
@@ -124,7 +127,7 @@ double MeanDifference(const std::vector<std::uint8_t>& a, const std::vector<std:
 
 } // namespace
 
-TEST_F(MainWindowEditFixture, TrimIsMadeOnceAndCropAfreshForEveryOpening) {
+TEST_F(MainWindowEditFixture, TrimAndCropAreMadeOnceAndStartOverAtEveryOpening) {
     Add(trimcrop_test::SharedClips().wide);
     const TMainWindowUi& ui = window->Ui();
     ui.mnuEdit->popup(window->mapToGlobal(QPoint(40, 24)));
@@ -154,10 +157,13 @@ TEST_F(MainWindowEditFixture, TrimIsMadeOnceAndCropAfreshForEveryOpening) {
         Click(dialog, "btnCancel");
     });
     ASSERT_FALSE(crop.isNull());
-    TfrmCrop* again =
-        RunModal<TfrmCrop>(ui.pmiCrop, "frmCrop", [](TfrmCrop& dialog) { Click(dialog, "btnOk"); });
-    EXPECT_TRUE(crop.isNull()) << "the earlier dialog is gone";
-    EXPECT_NE(again, nullptr);
+    TfrmCrop* again = RunModal<TfrmCrop>(ui.pmiCrop, "frmCrop", [](TfrmCrop& dialog) {
+        EXPECT_TRUE(dialog.Model().HasPicture()) << "the file opened again";
+        EXPECT_FALSE(dialog.Stopped());
+        Click(dialog, "btnOk");
+    });
+    ASSERT_FALSE(crop.isNull()) << "the same dialog serves again";
+    EXPECT_EQ(again, crop.data());
     EXPECT_EQ(window->findChildren<TfrmCrop*>().size(), 1);
 }
 

@@ -30,8 +30,8 @@ struct TrimFixture : ::testing::Test {
     std::unique_ptr<TfrmTrim> dialog;
 
     void SetUp() override {
-        testing_support::RequireEncoderLibraries();
-        dialog = std::make_unique<TfrmTrim>(jobs, "");
+        testing_support::RequirePlayerLibraries();
+        dialog = std::make_unique<TfrmTrim>(jobs);
     }
     void TearDown() override { dialog.reset(); }
 

@@ -6,6 +6,7 @@
 #include "MainPreview.h"
 #include "RangeSlider.h"
 #include "RecordingShell.h"
+#include "VantreApp.h"
 #include "VideoWidget.h"
 #include "WaterMarkMessages.h"
 #include "WinMain.h"
@@ -68,7 +69,7 @@ struct WaterMarkFixture : ::testing::Test {
     std::string logo = dir.File("logo.bmp");
 
     void SetUp() override {
-        testing_support::RequireEncoderLibraries();
+        testing_support::RequirePlayerLibraries();
         QImage picture(20, 10, QImage::Format_RGB32);
         picture.fill(qRgb(200, 40, 40));
         ASSERT_TRUE(picture.save(QString::fromStdString(logo), "BMP"));
@@ -80,7 +81,7 @@ struct WaterMarkFixture : ::testing::Test {
 
     TlvFilesRecord& Job() { return jobs.Record(0); }
     void Open() {
-        editor = std::make_unique<TfrmWaterMark>(jobs, "");
+        editor = std::make_unique<TfrmWaterMark>(jobs);
         editor->show();
         QApplication::setActiveWindow(editor.get());
         ASSERT_TRUE(WaitUntil([&] { return editor->isActiveWindow(); }));
@@ -514,7 +515,7 @@ TEST_F(WaterMarkFixture, AFileThatCannotBeOpenedSaysSoAndOkKeepsTheStoredItems) 
     TWmRec stored;
     stored.Text = "Kept";
     Job().WaterMarks = {stored};
-    editor = std::make_unique<TfrmWaterMark>(jobs, "");
+    editor = std::make_unique<TfrmWaterMark>(jobs);
     editor->show();
     ASSERT_EQ(shell.messages.size(), 1u);
     EXPECT_EQ(shell.messages[0].caption, "Warning");
@@ -530,37 +531,42 @@ TEST_F(WaterMarkFixture, AFileThatCannotBeOpenedSaysSoAndOkKeepsTheStoredItems) 
     EXPECT_EQ(Job().Brightness, 300) << "the adjustments are stored all the same";
 }
 
-TEST(WaterMarkCommand, VideoEffectOpensAFreshModalEditorOnTheSelectedRow) {
-    testing_support::RequireEncoderLibraries();
+TEST(WaterMarkCommand, VideoEffectReusesOneModalEditorRebuiltForTheSelectedRow) {
+    testing_support::RequirePlayerLibraries();
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scoped(shell);
-    TfrmMain window(TUserPlaces{home.Path(), ""}, "");
+    TVantreApp vantre(TUserPlaces{home.Path(), ""}, "");
+    TfrmMain window(vantre);
     window.show();
     window.AddFiles({SharedClips().holiday, SharedClips().beach});
     ASSERT_TRUE(WaitUntil([&] { return !window.Adding(); }));
     window.Model().Jobs().Select(1);
     window.Ui().imgbtnPlay->click();
     ASSERT_TRUE(window.Preview().State().Playing());
+    // The second opening edits the other row: nothing of the first row's editing is left.
     std::vector<TfrmWaterMark*> seen;
-    for (int round = 0; round < 2; ++round) {
-        QTimer::singleShot(0, &window, [&] {
+    for (const int row : {1, 0}) {
+        window.Model().Jobs().Select(row);
+        QTimer::singleShot(0, &window, [&, row] {
             auto* editor = window.findChild<TfrmWaterMark*>("frmWaterMark");
             ASSERT_NE(editor, nullptr);
             seen.push_back(editor);
             EXPECT_TRUE(editor->isModal());
-            EXPECT_EQ(editor->JobRow(), 1);
+            EXPECT_EQ(editor->JobRow(), row);
             EXPECT_TRUE(window.Preview().State().Stopped()) << "the file is the editor's";
             ASSERT_TRUE(WaitOpened(*editor));
-            editor->Ui().trcSaturation->setValue(100 + round);
+            EXPECT_EQ(editor->Ui().trcSaturation->value(), 255) << "the row's own setting";
+            editor->Ui().trcSaturation->setValue(100 + row);
             editor->Ui().btnOk->click();
         });
         window.Ui().mniVideoEffect->trigger();
     }
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(window.findChildren<TfrmWaterMark*>().size(), 1u) << "the old editor is gone";
+    EXPECT_EQ(seen[0], seen[1]) << "made once, reused";
+    EXPECT_EQ(window.findChildren<TfrmWaterMark*>().size(), 1u);
     EXPECT_EQ(window.Model().Jobs().Record(1).Saturation, 101);
-    EXPECT_EQ(window.Model().Jobs().Record(0).Saturation, 255);
+    EXPECT_EQ(window.Model().Jobs().Record(0).Saturation, 100);
     EXPECT_TRUE(shell.messages.empty());
 }
 
@@ -616,7 +622,7 @@ TEST(WaterMarkEmpty, WithoutAJobTheEditorStaysEmptyAndAddsNothing) {
     testing_support::RecordingShell shell;
     TScopedShell scoped(shell);
     TJobList jobs;
-    TfrmWaterMark editor(jobs, "");
+    TfrmWaterMark editor(jobs);
     editor.show();
     EXPECT_EQ(editor.JobRow(), -1);
     EXPECT_FALSE(editor.Ui().btnAddText->isEnabled());

@@ -1,6 +1,7 @@
 // Watermarks and a picture adjustment burnt in by a conversion started with the main window's
 // Start: the output's frames, decoded by the ffmpeg tool, compared with the source's frames
 // rendered by the same routines.
+#include "VantreApp.h"
 #include "WinMain.h"
 
 #include "BatchRun.h"
@@ -50,7 +51,8 @@ TEST(WatermarkThroughStart, TextAndImageInTheirSecondAtTheirPlaceAndBrightnessEv
                             "bgr24 " +
                             testing_support::ShellQuote(home.File("logo.bmp")));
 
-    auto window = std::make_unique<TfrmMain>(TUserPlaces{home.Path(), ""}, "");
+    auto vantre = std::make_unique<TVantreApp>(TUserPlaces{home.Path(), ""}, "");
+    auto window = std::make_unique<TfrmMain>(*vantre);
     window->show();
     TSettings& settings = window->Model().Settings();
     // The format keeps the source's size and rate, at a generous bit rate.

@@ -126,6 +126,14 @@ void RequireEncoderLibraries() {
     }
 }
 
+void RequirePlayerLibraries() {
+    TFFmpegLoader& loader = TFFmpegLoader::Instance();
+    if (!loader.Loaded(PlayerLibraries)) {
+        loader.SetLibraryFolder("");
+        ASSERT_TRUE(loader.Load(PlayerLibraries)) << loader.LastErrorText();
+    }
+}
+
 bool PumpUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {
     return TMainThread::RunUntil(predicate, timeout);
 }

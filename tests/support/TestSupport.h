@@ -49,6 +49,8 @@ std::string SharedFixture(const std::string& folder, const std::string& name,
 
 // Loads the encoder library set from the system once for the whole test program.
 void RequireEncoderLibraries();
+// The encoder's set and the sound library, as the desktop program loads them at start.
+void RequirePlayerLibraries();
 
 // Serves the main-thread queue until predicate holds; false on timeout.
 bool PumpUntil(const std::function<bool()>& predicate,

@@ -39,6 +39,7 @@ inline constexpr const char* NotRenderDevice = "%s is not a render device";
 inline constexpr const char* DeviceTrialFailed = "%s: %s";
 inline constexpr const char* NvencNotLoaded = "the NVENC driver library is not installed";
 inline constexpr const char* DeviceCannotOpen = "cannot open the device";
+inline constexpr const char* DeviceNoLibraries = "the media libraries are not loaded";
 // The width and height the conversion would make.
 inline constexpr const char* Av1TooSmall =
     "AV1 pictures must be at least 64 x 64 pixels, this conversion would make %d x %d: choose a "

@@ -37,10 +37,9 @@ bool TSystemDeviceOpener::TrialEncode(const std::string& device, const std::stri
         }
         ::close(fd);
     }
-    // The program loads these anyway; they stay loaded for the conversions.
-    TFFmpegLoader& loader = TFFmpegLoader::Instance();
-    if (!loader.Loaded(EncoderLibraries) && !loader.Load(EncoderLibraries)) {
-        why = loader.LastErrorText();
+    // The programs load them at start, before they look for devices.
+    if (!TFFmpegLoader::Instance().Loaded(EncoderLibraries)) {
+        why = appmsg::DeviceNoLibraries;
         return false;
     }
     return THardwareUpload::TrialEncode(device, encoder, why);

@@ -13,10 +13,8 @@
 
 namespace fs = std::filesystem;
 
-TJobAdder::TJobAdder(TJobList& list, TSettings& settings, std::string catalogFile,
-                     std::string libraryFolder)
-    : list_(list), settings_(settings), catalogFile_(std::move(catalogFile)),
-      libraryFolder_(std::move(libraryFolder)) {}
+TJobAdder::TJobAdder(TJobList& list, TSettings& settings, std::string catalogFile)
+    : list_(list), settings_(settings), catalogFile_(std::move(catalogFile)) {}
 
 TJobAdder::~TJobAdder() {
     alive_.reset();
@@ -26,7 +24,7 @@ TJobAdder::~TJobAdder() {
 
 bool TJobAdder::Start(const std::vector<std::string>& paths, TProgress progress,
                       TFinished finished) {
-    if (busy_ || (!probe_.LibrariesLoaded() && !probe_.LoadLibraries(libraryFolder_))) {
+    if (busy_ || !probe_.LibrariesLoaded()) {
         return false;
     }
     const int code = settings_.FormatCode();

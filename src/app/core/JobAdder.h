@@ -31,21 +31,19 @@ public:
     using TProgress = std::function<void(int done, int total)>;
     using TFinished = std::function<void(const TJobAddResult&)>;
 
-    TJobAdder(TJobList& list, TSettings& settings, std::string catalogFile,
-              std::string libraryFolder);
+    TJobAdder(TJobList& list, TSettings& settings, std::string catalogFile);
     ~TJobAdder();
     TJobAdder(const TJobAdder&) = delete;
     TJobAdder& operator=(const TJobAdder&) = delete;
 
     // Starts adding. progress is called after every probed file, finished once at the end
     // (both on the main thread; finished may come before Start returns when nothing is left
-    // to probe). False, with nothing called, when the media libraries cannot be loaded or an
-    // add is already running.
+    // to probe). False, with nothing called, when the media libraries are not loaded (the
+    // program loads them at start) or an add is already running.
     bool Start(const std::vector<std::string>& paths, TProgress progress, TFinished finished);
     // Rows already added stay; the file being probed is the last one looked at.
     void Cancel();
     bool Busy() const { return busy_; }
-    std::string LastErrorText() const { return probe_.LastErrorText(); }
 
 private:
     struct TCandidate {
@@ -68,7 +66,6 @@ private:
     TJobList& list_;
     TSettings& settings_;
     std::string catalogFile_;
-    std::string libraryFolder_;
     TFFEncoder probe_; // used by the worker only while an add runs
 
     std::thread worker_;

@@ -43,15 +43,10 @@ bool ValidTheme(int index) {
 
 } // namespace
 
-TMainWindowModel::TMainWindowModel(TUserPlaces places, std::string libraryFolder)
-    : global_(MakeGlobal(std::move(places), startUpWarnings_)),
-      libraryFolder_(std::move(libraryFolder)), settings_(global_),
-      adder_(jobs_, settings_, global_.CatalogFile(), libraryFolder_),
+TMainWindowModel::TMainWindowModel(TUserPlaces places)
+    : global_(MakeGlobal(std::move(places), startUpWarnings_)), settings_(global_),
+      adder_(jobs_, settings_, global_.CatalogFile()),
       destinations_(jobs_, settings_, global_.CatalogFile()) {}
-
-std::string TMainWindowModel::DefaultLibraryFolder() {
-    return TGlobalObject::ProgramFolder() + "/LibAV";
-}
 
 const char* TMainWindowModel::ThemeName(int index) {
     return ValidTheme(index) ? ThemeNames[index] : "";

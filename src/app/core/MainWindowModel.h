@@ -32,13 +32,10 @@ public:
 
     // Creates the data folder and installs the catalog there when it is missing; a settings
     // file or catalog that cannot be read is moved aside first.
-    explicit TMainWindowModel(TUserPlaces places = TUserPlaces::FromProcess(),
-                              std::string libraryFolder = DefaultLibraryFolder());
+    explicit TMainWindowModel(TUserPlaces places = TUserPlaces::FromProcess());
     TMainWindowModel(const TMainWindowModel&) = delete;
     TMainWindowModel& operator=(const TMainWindowModel&) = delete;
 
-    // "LibAV" beside the program.
-    static std::string DefaultLibraryFolder();
     static const char* ThemeName(int index);
 
     TGlobalObject& Global() { return global_; }
@@ -48,7 +45,6 @@ public:
     TJobList& Jobs() { return jobs_; }
     TJobAdder& Adder() { return adder_; }
     TDestinationNames& Destinations() { return destinations_; }
-    const std::string& LibraryFolder() const { return libraryFolder_; }
     // What went wrong with the settings file and the catalog at start (moved aside, damaged
     // and replaced, not installed), for the window to show.
     const std::vector<std::string>& StartUpWarnings() const { return startUpWarnings_; }
@@ -89,7 +85,6 @@ private:
     // Filled while global_ is made.
     std::vector<std::string> startUpWarnings_;
     TGlobalObject global_;
-    std::string libraryFolder_;
     TSettings settings_;
     TFormatTable table_;
     TDeviceList devices_;

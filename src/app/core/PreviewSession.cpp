@@ -48,8 +48,8 @@ bool TPreviewSession::Hooking() const {
     return static_cast<bool>(events_.Hook) || static_cast<bool>(events_.Picture);
 }
 
-bool TPreviewSession::LoadLibraries(const std::string& folder) {
-    return player_.LibrariesLoaded() || player_.LoadLibraries(folder);
+bool TPreviewSession::LibrariesLoaded() const {
+    return player_.LibrariesLoaded();
 }
 
 bool TPreviewSession::Open(const std::string& file, IPictureSink* sink, bool startPaused) {

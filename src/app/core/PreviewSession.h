@@ -38,8 +38,8 @@ public:
     TPreviewSession(const TPreviewSession&) = delete;
     TPreviewSession& operator=(const TPreviewSession&) = delete;
 
-    // The player's libraries from folder ("" for the system's), when not loaded yet.
-    bool LoadLibraries(const std::string& folder);
+    // The program loads the player's libraries at start; without them nothing opens.
+    bool LibrariesLoaded() const;
     // Closes what is open and plays file into sink (paused at its first picture with
     // startPaused). False when it cannot be opened (LastErrorText says why).
     bool Open(const std::string& file, IPictureSink* sink, bool startPaused = false);

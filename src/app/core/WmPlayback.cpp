@@ -58,10 +58,6 @@ std::int64_t TWmPlayback::EstimateDuration(const std::string& file) {
     return probe.GetFileStreamInfo(container) && container.Duration > 0 ? container.Duration : -1;
 }
 
-bool TWmPlayback::LoadLibraries(const std::string& folder) {
-    return session_.LoadLibraries(folder);
-}
-
 bool TWmPlayback::Open(const std::string& file, IPictureSink* sink) {
     player_.SetScreenWidth(SurfaceWidth);
     player_.SetScreenHeight(SurfaceHeight);

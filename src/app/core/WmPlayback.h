@@ -38,8 +38,8 @@ public:
     // unknown. Needs the libraries.
     static std::int64_t EstimateDuration(const std::string& file);
 
-    // The player's libraries from folder ("" for the system's), when not loaded yet.
-    bool LoadLibraries(const std::string& folder);
+    // The program loads the player's libraries at start; without them nothing plays.
+    bool LibrariesLoaded() const { return player_.LibrariesLoaded(); }
     // Plays file into sink; the file-open event has rebuilt the model's list when it returns.
     // False when the file cannot be opened (LastErrorText says why).
     bool Open(const std::string& file, IPictureSink* sink);

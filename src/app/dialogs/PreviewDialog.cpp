@@ -22,10 +22,9 @@
 using dialogbuttons::Button;
 using dialogbuttons::ImageButton;
 
-TPreviewDialog::TPreviewDialog(TJobList& jobs, std::string libraryFolder, const char* name,
-                               const char* caption, bool pictures, QWidget* parent)
-    : QDialog(parent), jobs_(jobs), libraryFolder_(std::move(libraryFolder)),
-      session_(player_, SessionEvents(pictures)) {
+TPreviewDialog::TPreviewDialog(TJobList& jobs, const char* name, const char* caption, bool pictures,
+                               QWidget* parent)
+    : QDialog(parent), jobs_(jobs), session_(player_, SessionEvents(pictures)) {
     setObjectName(name);
     setWindowTitle(caption);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -120,8 +119,8 @@ int TPreviewDialog::SelectJob() {
     return row_;
 }
 
-bool TPreviewDialog::LoadLibraries() {
-    return session_.LoadLibraries(libraryFolder_);
+bool TPreviewDialog::LibrariesLoaded() const {
+    return session_.LibrariesLoaded();
 }
 
 void TPreviewDialog::ShowPlaying(bool playing) {

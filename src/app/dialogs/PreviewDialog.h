@@ -38,8 +38,8 @@ public:
 
 protected:
     // pictures: the session hands copies of the decoded pictures to PlayerPicture.
-    TPreviewDialog(TJobList& jobs, std::string libraryFolder, const char* name, const char* caption,
-                   bool pictures, QWidget* parent);
+    TPreviewDialog(TJobList& jobs, const char* name, const char* caption, bool pictures,
+                   QWidget* parent);
 
     // The shared controls, each group created where the dialog's focus chain wants it.
     // "trcPreview", "lblPTS", "lblLength".
@@ -58,7 +58,8 @@ protected:
 
     // The selected job, the first one selected when none is; -1 with an empty list.
     int SelectJob();
-    bool LoadLibraries();
+    // The program loads the libraries at start; without them nothing plays.
+    bool LibrariesLoaded() const;
     // Play enabled while not playing, Pause while playing.
     void ShowPlaying(bool playing);
     // The slider of a newly opened file: at its start, no band, a thumb when it has a length.
@@ -78,7 +79,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     TJobList& jobs_;
-    std::string libraryFolder_;
     TFFPlayer player_;
     TPreviewSession session_; // after the player it drives
     int row_ = -1;

@@ -50,11 +50,9 @@ QString Text(const std::string& text) {
 
 } // namespace
 
-TfrmCrop::TfrmCrop(TJobList& jobs, std::string libraryFolder, QWidget* parent)
-    : TPreviewDialog(jobs, std::move(libraryFolder), "frmCrop", trimcropmsg::CropCaption, true,
-                     parent) {
+TfrmCrop::TfrmCrop(TJobList& jobs, QWidget* parent)
+    : TPreviewDialog(jobs, "frmCrop", trimcropmsg::CropCaption, true, parent) {
     Build();
-    LoadLibraries();
 }
 
 TfrmCrop::~TfrmCrop() {
@@ -222,7 +220,7 @@ void TfrmCrop::FormShow() {
 }
 
 bool TfrmCrop::OpenFile() {
-    return LoadLibraries() && session_.Open(jobs_.Record(row_).SourceFile, pan1_);
+    return LibrariesLoaded() && session_.Open(jobs_.Record(row_).SourceFile, pan1_);
 }
 
 void TfrmCrop::PlayerFileOpened(std::int64_t duration, int&, int&) {

@@ -25,7 +25,7 @@ class TVideoWidget;
 class TfrmCrop final : public TPreviewDialog {
     Q_OBJECT
 public:
-    TfrmCrop(TJobList& jobs, std::string libraryFolder, QWidget* parent = nullptr);
+    explicit TfrmCrop(TJobList& jobs, QWidget* parent = nullptr);
     ~TfrmCrop() override;
 
     const TCropModel& Model() const { return model_; }

@@ -38,9 +38,8 @@ QString Text(const std::string& text) {
 
 } // namespace
 
-TfrmTrim::TfrmTrim(TJobList& jobs, std::string libraryFolder, QWidget* parent)
-    : TPreviewDialog(jobs, std::move(libraryFolder), "frmTrim", trimcropmsg::TrimCaption, false,
-                     parent) {
+TfrmTrim::TfrmTrim(TJobList& jobs, QWidget* parent)
+    : TPreviewDialog(jobs, "frmTrim", trimcropmsg::TrimCaption, false, parent) {
     Build();
 }
 
@@ -135,7 +134,7 @@ void TfrmTrim::FormShow() {
     model_.BeginOpen();
     imgbtnPlay_->setEnabled(false);
     imgbtnPause_->setEnabled(false);
-    if (SelectJob() < 0 || !LoadLibraries()) {
+    if (SelectJob() < 0 || !LibrariesLoaded()) {
         return;
     }
     const TlvFilesRecord& record = jobs_.Record(row_);

@@ -18,7 +18,7 @@ class TVideoWidget;
 class TfrmTrim final : public TPreviewDialog {
     Q_OBJECT
 public:
-    TfrmTrim(TJobList& jobs, std::string libraryFolder, QWidget* parent = nullptr);
+    explicit TfrmTrim(TJobList& jobs, QWidget* parent = nullptr);
     ~TfrmTrim() override;
 
     const TTrimModel& Model() const { return model_; }

@@ -50,8 +50,7 @@ void SetNumber(QLineEdit* box, int value) {
 
 } // namespace
 
-TfrmWaterMark::TfrmWaterMark(TJobList& jobs, std::string libraryFolder, QWidget* parent)
-    : QDialog(parent), jobs_(jobs), libraryFolder_(std::move(libraryFolder)) {
+TfrmWaterMark::TfrmWaterMark(TJobList& jobs, QWidget* parent) : QDialog(parent), jobs_(jobs) {
     setObjectName("frmWaterMark");
     setWindowTitle(wmmsg::Caption);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -190,6 +189,11 @@ void TfrmWaterMark::showEvent(QShowEvent* event) {
 }
 
 void TfrmWaterMark::FormShow() {
+    // Every showing starts over from the selected job's record.
+    closed_ = false;
+    jobRow_ = -1;
+    ui_.lblPTS->setText(wmmsg::NoTime);
+    ui_.lblLength->setText(wmmsg::DurationPrefix);
     ui_.suiPageControl1->setCurrentIndex(WatermarkPage);
     ShowTab(WatermarkPage);
     ui_.trcPreview->setEnabled(false);
@@ -205,11 +209,10 @@ void TfrmWaterMark::FormShow() {
     jobRow_ = jobs_.Selected();
     const TlvFilesRecord& job = jobs_.Record(jobRow_);
     setWindowTitle(QString::fromStdString(TWaterMarkModel::Caption(job.SourceFile)));
-    if (!playback_->LoadLibraries(libraryFolder_)) {
-        // Nothing to preview with: an empty editor that keeps the job's items.
+    if (!playback_->LibrariesLoaded()) {
+        // Nothing to preview with (the program said why at start): an empty editor that keeps
+        // the job's items.
         model_.Open(job, -1);
-        Shell().MessageBox(playback_->LastErrorText(), appmsg::WarningCaption, TMsgIcon::Warning,
-                           TMsgButtons::Ok);
         return;
     }
     model_.Open(job, TWmPlayback::EstimateDuration(job.SourceFile));
@@ -480,6 +483,7 @@ void TfrmWaterMark::done(int result) {
         HideEditor();
         ClosePlayback();
     }
+    shown_ = false;
     QDialog::done(result);
 }
 

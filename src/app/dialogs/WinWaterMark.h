@@ -20,7 +20,7 @@ class TWmPlayback;
 class TfrmWaterMark final : public QDialog {
     Q_OBJECT
 public:
-    TfrmWaterMark(TJobList& jobs, std::string libraryFolder, QWidget* parent = nullptr);
+    explicit TfrmWaterMark(TJobList& jobs, QWidget* parent = nullptr);
     ~TfrmWaterMark() override;
 
     TWaterMarkModel& Model() { return model_; }
@@ -73,7 +73,6 @@ private:
     QPointF NewItemCentre() const;
 
     TJobList& jobs_;
-    std::string libraryFolder_;
     TWaterMarkModel model_;
     TWaterMarkUi ui_;
     TVideoWidget* playerPanel_ = nullptr;   // owned by the dialog

@@ -37,7 +37,7 @@ struct JobAdderFixture : ::testing::Test {
     TJobList list;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell{shell};
-    TJobAdder adder{list, settings, std::string(VANTRE_DATA_DIR) + "/vantremp4format.ini", ""};
+    TJobAdder adder{list, settings, std::string(VANTRE_DATA_DIR) + "/vantremp4format.ini"};
     const Clips& clips = SharedClips();
 
     void SetUp() override {
@@ -143,7 +143,7 @@ TEST_F(JobAdderFixture, DestroyingTheAdderWhileItProbesWaitsForItsWorker) {
         std::filesystem::copy_file(clips.three, paths[i]);
     }
     {
-        TJobAdder early(list, settings, std::string(VANTRE_DATA_DIR) + "/vantremp4format.ini", "");
+        TJobAdder early(list, settings, std::string(VANTRE_DATA_DIR) + "/vantremp4format.ini");
         bool finished = false;
         ASSERT_TRUE(early.Start(paths, nullptr, [&](const TJobAddResult&) { finished = true; }));
     }

@@ -21,7 +21,7 @@ struct ModelFixture : ::testing::Test {
     TempDir home;
     testing_support::RecordingShell shell;
     TScopedShell scopedShell{shell};
-    TMainWindowModel model{TUserPlaces{home.Path(), ""}, ""};
+    TMainWindowModel model{TUserPlaces{home.Path(), ""}};
 };
 
 } // namespace

@@ -80,7 +80,8 @@ struct Session {
 
 TEST(PreviewSession, OpensPlaysSeeksBySliderPausesEndsAndReopens) {
     Session s;
-    ASSERT_TRUE(s.session.LoadLibraries(""));
+    testing_support::RequirePlayerLibraries();
+    ASSERT_TRUE(s.session.LibrariesLoaded());
     EXPECT_FALSE(s.session.IsOpen());
     EXPECT_TRUE(s.session.Paused());
 
@@ -152,7 +153,8 @@ TEST(PreviewSession, WithoutPictureEventsThePlayerIsNotHooked) {
     TPreviewSession::TEvents events;
     events.Ended = [&] { ++ended; };
     TPreviewSession session(player, events);
-    ASSERT_TRUE(session.LoadLibraries(""));
+    testing_support::RequirePlayerLibraries();
+    ASSERT_TRUE(session.LibrariesLoaded());
     ASSERT_TRUE(session.Open(SharedClip().path, &sink, true));
     EXPECT_TRUE(session.Paused());
     EXPECT_FALSE(player.Hook());

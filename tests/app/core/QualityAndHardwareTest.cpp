@@ -181,6 +181,8 @@ TEST_F(QualityAndHardware, PixelFormatKeepsTenBitsOnlyWhereTheFormatCan) {
 
 // Paths that do not exist and devices that are not render nodes offer nothing, and say why.
 TEST_F(QualityAndHardware, DetectionOnPathsWithoutARenderDevice) {
+    // As the programs load them at start.
+    testing_support::RequireEncoderLibraries();
     const std::string plainFile = dir.File("renderD128");
     std::ofstream(plainFile) << "not a device";
     TSystemDeviceOpener system;

@@ -62,7 +62,7 @@ TEST_F(SavedFileSafety, SnapshotReplacesALinkPlantedAtItsName) {
 TEST_F(SavedFileSafety, LinkAtTheSettingsFileIsMovedAsideAndNeverWrittenThrough) {
     WriteText(dir.File("precious.ini"), "[Settings]\nFormatCode=2302\n");
     fs::create_symlink(dir.File("precious.ini"), settingsFile);
-    TMainWindowModel model(places, dir.File("lib"));
+    TMainWindowModel model(places);
     ASSERT_EQ(model.StartUpWarnings().size(), 1u);
     EXPECT_EQ(model.StartUpWarnings()[0], "The file " + settingsFile +
                                               " cannot be read (not a regular file); it was "
@@ -82,7 +82,7 @@ TEST_F(SavedFileSafety, PipeAndOversizedSettingsAreMovedAsideAtStart) {
     // Direct reads do not wait for a writer either.
     EXPECT_EQ(TIniFile(settingsFile).ReadString("Settings", "OutPutDir", "none"), "none");
     {
-        TMainWindowModel model(places, dir.File("lib"));
+        TMainWindowModel model(places);
         ASSERT_EQ(model.StartUpWarnings().size(), 1u);
         EXPECT_NE(model.StartUpWarnings()[0].find("(not a regular file)"), std::string::npos);
         EXPECT_EQ(model.Settings().FormatCode(), TSettings::DefaultFormatCode);
@@ -96,7 +96,7 @@ TEST_F(SavedFileSafety, PipeAndOversizedSettingsAreMovedAsideAtStart) {
     WriteText(settingsFile, big);
     EXPECT_EQ(TIniFile(settingsFile).ReadInteger("Settings", "FormatCode", -1), -1);
     EXPECT_THROW(TIniFile(settingsFile).WriteInteger("Settings", "FormatCode", 1), EIniFileError);
-    TMainWindowModel model(places, dir.File("lib"));
+    TMainWindowModel model(places);
     ASSERT_EQ(model.StartUpWarnings().size(), 1u);
     EXPECT_EQ(model.StartUpWarnings()[0], "The file " + settingsFile +
                                               " cannot be read (larger than 1 MiB); it was "
@@ -108,7 +108,7 @@ TEST_F(SavedFileSafety, PipeAndOversizedSettingsAreMovedAsideAtStart) {
 
 TEST_F(SavedFileSafety, DamagedCatalogWarningReachesTheStartUpWarnings) {
     WriteText(catalogFile, "[catalog]\nVersion=2\n[formatInfo0]\nFormat=ipod\n");
-    TMainWindowModel model(places, dir.File("lib"));
+    TMainWindowModel model(places);
     ASSERT_EQ(model.StartUpWarnings().size(), 1u);
     EXPECT_EQ(
         model.StartUpWarnings()[0].rfind("The format catalog " + catalogFile + " is damaged (", 0),
@@ -139,7 +139,7 @@ TEST_F(SavedFileSafety, StartRemovesUnfinishedFilesOfDeadRunsInTheOutputFolder) 
     WriteText(out + "/b_(new).mp4.unfinished-elsewhere-" + std::to_string(dead), "partial");
     WriteText(out + "/mine.mp4", "");
 
-    TMainWindowModel model(places, dir.File("lib"));
+    TMainWindowModel model(places);
     EXPECT_EQ(model.StartUpOutputFolder(), out);
     EXPECT_FALSE(fs::exists(out + "/a_(new).mp4"));
     EXPECT_FALSE(fs::exists(out + "/a_(new).mp4" + deadTail));

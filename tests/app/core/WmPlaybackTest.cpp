@@ -73,7 +73,8 @@ TEST(WmPlaybackTest, TheEstimateIsTheVideoStreamsDurationInMicroseconds) {
     TWmPlayback::TEvents none;
     TWaterMarkModel model{{}};
     TWmPlayback playback(model, none);
-    ASSERT_TRUE(playback.LoadLibraries(""));
+    testing_support::RequirePlayerLibraries();
+    ASSERT_TRUE(playback.LibrariesLoaded());
     EXPECT_NEAR(TWmPlayback::EstimateDuration(SharedClip().path), 3000000, 100000);
     EXPECT_EQ(TWmPlayback::EstimateDuration(SharedClip().dir.File("missing.mkv")), -1);
     THeadlessPictureSink sink;
@@ -84,7 +85,8 @@ TEST(WmPlaybackTest, TheEstimateIsTheVideoStreamsDurationInMicroseconds) {
 
 TEST(WmPlaybackTest, PicturesPassTheHookAndLayersFollowTheirTime) {
     Playing p;
-    ASSERT_TRUE(p.playback.LoadLibraries(""));
+    testing_support::RequirePlayerLibraries();
+    ASSERT_TRUE(p.playback.LibrariesLoaded());
     p.model.Open(p.job, TWmPlayback::EstimateDuration(p.job.SourceFile));
     ASSERT_TRUE(p.playback.Open(p.job.SourceFile, &p.sink));
     // The file-open event came inside Open: the list is rebuilt with the file's sizes.
