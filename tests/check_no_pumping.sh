@@ -5,7 +5,7 @@
 # take their pictures.
 set -u
 root=${1:?project folder}
-scenes='/src/app/(Screenshots|BatchScreenshots|SettingsScreenshots|TrimCropScenes|WaterMarkScenes)\.cpp:'
+scenes='/tools/screenshots/[A-Za-z]+\.cpp:'
 found=$(grep -rnE '\bWaitPumping\b|CheckSynchronize[[:space:]]*\([^)[:space:]]|\bprocessEvents[[:space:]]*\(' \
             "$root/src" "$root/tools" --include='*.cpp' --include='*.h' | grep -vE "$scenes")
 files=$(find "$root/src" "$root/tools" -name '*.cpp' -o -name '*.h' | wc -l)

@@ -6,6 +6,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-tests="$build/bin/appcore_tests"
-[ -x "$tests" ] || { echo "build $tests first (cmake --build $build --target appcore_tests)"; exit 1; }
+tests="$build/bin/core_tests"
+[ -x "$tests" ] || { echo "build $tests first (cmake --build $build --target core_tests)"; exit 1; }
 exec "$tests" --gtest_brief=1 --gtest_filter='CatalogLint.*:CatalogOptions.*:Shards/CatalogConversions.*'

@@ -5,9 +5,9 @@
 //   render_bench [frames]     (runs on the offscreen platform unless QT_QPA_PLATFORM is set)
 #include "Bitmap24.h"
 #include "PictureEffects.h"
-#include "WatermarkRenderer.h"
-#include "WmImageCache.h"
-#include "WmText.h"
+#include "WaterMarkImageCache.h"
+#include "WaterMarkRenderer.h"
+#include "WaterMarkText.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     TWmRec text;
     text.Text = "Vantre watermark 2024";
     text.Font.Size = 26;
-    const QSize box = WmTextExtent(text.Text, text.Font);
+    const QSize box = WaterMarkTextExtent(text.Text, text.Font);
     text.TextLeft = text.TextTop = 20;
     text.TextWidth = box.width();
     text.TextHeight = box.height();
@@ -84,8 +84,8 @@ int main(int argc, char** argv) {
         const TBitmap24 source = Noise(width, height);
         TBitmap24 frame = source;
         const TBitmap24 overlay = LoadBitmapFile(logo);
-        TWmImageCache cache;
-        TWatermarkRenderer renderer;
+        TWaterMarkImageCache cache;
+        TWaterMarkRenderer renderer;
         TlvFilesRecord job;
         job.Brightness = 300;
         job.Contrast = 20;
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
         const double colours = Measure(frames, [&] { AdjustColors(frame, 300, 20, 255); });
         const double exposure = Measure(frames, [&] { AdjustExposure(frame, 60); });
         const double blend = Measure(frames, [&] { BlendBitmap(frame, overlay, 100, 100, 160); });
-        const double drawText = Measure(frames, [&] { DrawWmText(frame, text); });
+        const double drawText = Measure(frames, [&] { DrawWaterMarkText(frame, text); });
         const double read = Measure(frames, [&] { LoadBitmapFile(logo); });
         const double cached = Measure(frames, [&] { cache.Load(logo); });
         const double all = Measure(frames, [&] { renderer.Render(job, frame, 0); });

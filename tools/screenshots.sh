@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
-# Pictures of the program's windows for review. Starts vantre under xvfb-run with a fresh
-# settings folder and two sample clips given on its command line, and saves a PNG per scene
+# Pictures of the program's windows for review. Starts vantre-screenshots (the desktop
+# program with the screenshot scenes built in) under xvfb-run with a fresh settings folder
+# and two sample clips given on its command line, and saves a PNG per scene
 # (main window, device list open, pop-up and Edit menus, folder chooser, about, splash, the
 # main window playing a clip, the settings dialog with its format list open, file information,
 # the trim and crop dialogs, the watermark editor on both tabs, the preferences, the progress
 # window during a conversion in each theme, and the main window in each theme) into OUTDIR,
 # each window that may grow also enlarged (NAME-large.png); then the windows again in every
 # other theme into OUTDIR/theme-N (VANTRE_THEMES="1 3" limits them, "" leaves them out).
-# Usage: tools/screenshots.sh OUTDIR [PROGRAM]   (PROGRAM defaults to build/release/bin/vantre)
+# Usage: tools/screenshots.sh OUTDIR [PROGRAM]
+#   (PROGRAM defaults to build/release/bin/vantre-screenshots)
 set -euo pipefail
 [ $# -ge 1 ] || { echo "usage: $0 OUTDIR [PROGRAM]" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$1"
 out=$(cd "$1" && pwd)
-program=${2:-$root/build/release/bin/vantre}
+program=${2:-$root/build/release/bin/vantre-screenshots}
 [ -x "$program" ] || { echo "$program: build the program first" >&2; exit 2; }
 
 work=$(mktemp -d)

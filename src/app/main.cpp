@@ -1,6 +1,5 @@
 // Vantre: the desktop program.
 
-#include "BatchScreenshots.h"
 #include "Directory.h"
 #include "GlobalObject.h"
 #include "Glyphs.h"
@@ -13,15 +12,19 @@
 #include "QtMainThreadWaker.h"
 #include "QtPreviewWindow.h"
 #include "QtShellServices.h"
-#include "Screenshots.h"
-#include "SettingsScreenshots.h"
 #include "SignalWatcher.h"
-#include "TrimCropScenes.h"
 #include "VantreApp.h"
 #include "VantreApplication.h"
-#include "WaterMarkScenes.h"
 #include "WinCover.h"
 #include "WinMain.h"
+
+#ifdef VANTRE_SCREENSHOT_TOOL
+#include "BatchScreenshots.h"
+#include "Screenshots.h"
+#include "SettingsScreenshots.h"
+#include "TrimCropScenes.h"
+#include "WaterMarkScenes.h"
+#endif
 
 #include <QTimer>
 
@@ -35,6 +38,7 @@ std::vector<std::string> CommandLineFiles(int argc, char** argv) {
     return mediafiles::ExpandDropped(mediafiles::CommandLinePaths(argc, argv));
 }
 
+#ifdef VANTRE_SCREENSHOT_TOOL
 // VANTRE_SCREENSHOTS=folder saves pictures of the windows there and ends the program;
 // VANTRE_SCREENSHOT_SCENES=a,b limits them to the scenes named; VANTRE_SCREENSHOT_THEME=n
 // takes them in that theme.
@@ -55,6 +59,7 @@ void RunScreenshots(TfrmMain& window, const QString& folder) {
     window.close();
     QCoreApplication::exit(written > 0 ? 0 : 1);
 }
+#endif
 
 } // namespace
 
@@ -68,7 +73,9 @@ int main(int argc, char** argv) {
     auto shell = std::make_unique<TQtShellServices>();
     TQtShellServices& qtShell = *shell;
     SetPreviewWindowFactory(TQtPreviewWindow::Factory());
+#ifdef VANTRE_SCREENSHOT_TOOL
     RegisterWaterMarkScenes();
+#endif
 
     // One program owns the job list: a later start hands its files over and ends.
     const std::vector<std::string> files = CommandLineFiles(argc, argv);
@@ -115,7 +122,9 @@ int main(int argc, char** argv) {
         cover->WatchWindow(&window);
         window.show();
 
+#ifdef VANTRE_SCREENSHOT_TOOL
         const QString screenshots = qEnvironmentVariable("VANTRE_SCREENSHOTS");
+#endif
         std::string listenError;
         if (!channel.Listen(
                 [&window](std::vector<std::string> paths) { window.AddHandedFiles(paths); },
@@ -123,6 +132,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n",
                          Format(mainmsg::ListenFailed, listenError.c_str()).c_str());
         }
+#ifdef VANTRE_SCREENSHOT_TOOL
         if (!screenshots.isEmpty()) {
             QObject::connect(&window, &TfrmMain::addFinished, &window,
                              [&] { RunScreenshots(window, screenshots); });
@@ -130,6 +140,7 @@ int main(int argc, char** argv) {
                 QTimer::singleShot(0, &window, [&] { RunScreenshots(window, screenshots); });
             }
         }
+#endif
         if (!files.empty()) {
             window.AddFiles(files);
         }

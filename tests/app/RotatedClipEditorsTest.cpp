@@ -188,7 +188,7 @@ TEST_F(RotatedClipFixture, CropPlacedOnTheUprightPreviewCutsThatRegion) {
     }
 }
 
-TEST_F(RotatedClipFixture, WatermarkPlacedTopLeftOnTheUprightPreviewIsTopLeftInTheOutput) {
+TEST_F(RotatedClipFixture, WaterMarkPlacedTopLeftOnTheUprightPreviewIsTopLeftInTheOutput) {
     const std::string logo = home.File("logo.bmp");
     QImage picture(20, 10, QImage::Format_RGB32);
     picture.fill(qRgb(255, 0, 255));

@@ -9,10 +9,10 @@
 #include "VantreApp.h"
 #include "VideoWidget.h"
 #include "WaterMarkMessages.h"
+#include "WaterMarkPlayback.h"
+#include "WaterMarkText.h"
 #include "WinMain.h"
 #include "WinWaterMark.h"
-#include "WmPlayback.h"
-#include "WmText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -196,18 +196,18 @@ TEST_F(WaterMarkFixture, AddTextEditsInPlaceAndEveryStyleChangeRedrawsTheLayer) 
     QTest::keyClick(Ui().edt1, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(Ui().edt1, "Sun");
     EXPECT_EQ(ListTexts(), std::vector<QString>{"Sun"});
-    const TWmFont font = Model().Row(0).Font;
-    EXPECT_EQ(Ui().ImgView->LayerRect(id).size(), QSizeF(WmTextExtent("Sun", font)));
+    const TWaterMarkFont font = Model().Row(0).Font;
+    EXPECT_EQ(Ui().ImgView->LayerRect(id).size(), QSizeF(WaterMarkTextExtent("Sun", font)));
     QTest::keyClick(Ui().edt1, Qt::Key_Return);
     EXPECT_FALSE(Ui().edt1->isVisible());
 
     const QSizeF plain = Ui().ImgView->LayerRect(id).size();
     const QImage before = Model().Row(0).Layer.Picture;
     Ui().suiChkBold->click();
-    EXPECT_EQ(Model().Row(0).Font.Style, TWmFont::Bold);
+    EXPECT_EQ(Model().Row(0).Font.Style, TWaterMarkFont::Bold);
     EXPECT_NE(Model().Row(0).Layer.Picture, before);
     Ui().suiChkStrikeOut->click();
-    EXPECT_EQ(Model().Row(0).Font.Style, TWmFont::Bold | TWmFont::StrikeOut);
+    EXPECT_EQ(Model().Row(0).Font.Style, TWaterMarkFont::Bold | TWaterMarkFont::StrikeOut);
     Ui().suiFontSizeCmb->setCurrentText("40");
     EXPECT_EQ(Model().Row(0).Font.Size, 40);
     EXPECT_GT(Ui().ImgView->LayerRect(id).height(), plain.height());

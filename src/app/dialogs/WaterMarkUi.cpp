@@ -3,11 +3,11 @@
 #include "LayeredView.h"
 #include "RangeSlider.h"
 #include "SeekSlider.h"
+#include "WaterMarkColor.h"
+#include "WaterMarkColorList.h"
+#include "WaterMarkListDelegate.h"
 #include "WaterMarkMessages.h"
 #include "WaterMarkModel.h"
-#include "WmColor.h"
-#include "WmColorList.h"
-#include "WmListDelegate.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,7 +63,7 @@ QToolButton* Arrow(const char* name, Qt::ArrowType arrow) {
 
 QIcon Swatch(std::uint32_t value) {
     QPixmap pixmap(16, 12);
-    pixmap.fill(WmColor(value));
+    pixmap.fill(WaterMarkColor(value));
     QPainter painter(&pixmap);
     painter.setPen(Qt::black);
     painter.drawRect(0, 0, 15, 11);
@@ -72,7 +72,7 @@ QIcon Swatch(std::uint32_t value) {
 
 QComboBox* ColourBox(const char* name) {
     auto* box = Named(new QComboBox, name);
-    for (const TWmColorEntry& entry : WmColorList()) {
+    for (const TWaterMarkColorEntry& entry : WaterMarkColorList()) {
         box->addItem(Swatch(entry.Value), entry.Name, QVariant::fromValue(entry.Value));
     }
     box->setMaxVisibleItems(16);
@@ -116,7 +116,7 @@ void TWaterMarkUi::Build(QDialog& dialog, QWidget* playerPanel,
     top->addWidget(BuildList(dialog), 1);
 
     suiPageControl1 = Named(new QTabWidget, "suiPageControl1");
-    suiPageControl1->addTab(BuildWatermarkTab(fonts), wmmsg::WatermarkTab);
+    suiPageControl1->addTab(BuildWaterMarkTab(fonts), wmmsg::WaterMarkTab);
     suiPageControl1->addTab(BuildEffectTab(), wmmsg::EffectTab);
 
     btnHelp = Named(new QPushButton(wmmsg::Help), "btnHelp");
@@ -177,7 +177,7 @@ QWidget* TWaterMarkUi::BuildPreview(QDialog& dialog, QWidget* playerPanel) {
 QWidget* TWaterMarkUi::BuildList(QDialog& dialog) {
     auto* box = new QWidget(&dialog);
     lsbox = Named(new QListWidget, "lsbox");
-    lsbox->setItemDelegate(new TWmListDelegate(lsbox));
+    lsbox->setItemDelegate(new TWaterMarkListDelegate(lsbox));
     lsbox->setUniformItemSizes(true);
     lsbox->setSelectionMode(QAbstractItemView::SingleSelection);
     lsbox->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -209,7 +209,7 @@ QWidget* TWaterMarkUi::BuildList(QDialog& dialog) {
     return box;
 }
 
-QWidget* TWaterMarkUi::BuildWatermarkTab(const std::vector<std::string>& fonts) {
+QWidget* TWaterMarkUi::BuildWaterMarkTab(const std::vector<std::string>& fonts) {
     auto* page = new QWidget;
     trcTextHoriz = Slider("trcTextHoriz", 0, 100);
     edtTextHoriz = ValueBox("edtTextHoriz");

@@ -97,6 +97,6 @@ struct TWaterMarkUi {
 private:
     QWidget* BuildPreview(QDialog& dialog, QWidget* playerPanel);
     QWidget* BuildList(QDialog& dialog);
-    QWidget* BuildWatermarkTab(const std::vector<std::string>& fonts);
+    QWidget* BuildWaterMarkTab(const std::vector<std::string>& fonts);
     QWidget* BuildEffectTab();
 };

@@ -7,9 +7,9 @@
 #include "RangeSlider.h"
 #include "ShellServices.h"
 #include "VideoWidget.h"
+#include "WaterMarkListDelegate.h"
 #include "WaterMarkMessages.h"
-#include "WmListDelegate.h"
-#include "WmPlayback.h"
+#include "WaterMarkPlayback.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,7 +32,7 @@
 
 namespace {
 
-constexpr int WatermarkPage = 0;
+constexpr int WaterMarkPage = 0;
 constexpr int EditorLeft = 21;
 constexpr int EditorTop = 2;
 constexpr int EditorHeight = 20;
@@ -57,7 +57,7 @@ TfrmWaterMark::TfrmWaterMark(TJobList& jobs, QWidget* parent) : QDialog(parent),
     playerPanel_ = new TVideoWidget;
     ui_.Build(*this, playerPanel_, TWaterMarkModel::InstalledFonts());
     model_.SetOnChanged([this](unsigned changes) { Refresh(changes); });
-    TWmPlayback::TEvents events;
+    TWaterMarkPlayback::TEvents events;
     events.FileOpened = [this] { FileOpened(); };
     events.Position = [this](std::int64_t pts) { PositionChanged(pts); };
     events.Ended = [this] { PlaybackEnded(); };
@@ -66,7 +66,7 @@ TfrmWaterMark::TfrmWaterMark(TJobList& jobs, QWidget* parent) : QDialog(parent),
         QMetaObject::invokeMethod(
             this, [this] { model_.TakePreview(); }, Qt::QueuedConnection);
     };
-    playback_ = std::make_unique<TWmPlayback>(model_, std::move(events));
+    playback_ = std::make_unique<TWaterMarkPlayback>(model_, std::move(events));
     Connect();
 }
 
@@ -76,7 +76,7 @@ TfrmWaterMark::~TfrmWaterMark() {
 }
 
 void TfrmWaterMark::Connect() {
-    ConnectWatermarkTab();
+    ConnectWaterMarkTab();
     ConnectEffectTab();
     ConnectView();
     const std::pair<QPushButton*, void (TfrmWaterMark::*)()> buttons[] = {
@@ -114,7 +114,7 @@ void TfrmWaterMark::Connect() {
     ui_.trcPreview->installEventFilter(this);
 }
 
-void TfrmWaterMark::ConnectWatermarkTab() {
+void TfrmWaterMark::ConnectWaterMarkTab() {
     connect(ui_.trcTextHoriz, &QSlider::valueChanged, this,
             [this](int value) { model_.SetHorizontal(value); });
     connect(ui_.trcTextVert, &QSlider::valueChanged, this,
@@ -138,10 +138,10 @@ void TfrmWaterMark::ConnectWatermarkTab() {
     connect(ui_.suiColorBoxbackground, &QComboBox::currentIndexChanged, this,
             [this] { model_.SetBackColor(TWaterMarkUi::ColorOf(*ui_.suiColorBoxbackground)); });
     const std::pair<QCheckBox*, int> styles[] = {
-        {ui_.suiChkBold, TWmFont::Bold},
-        {ui_.suiChkItalic, TWmFont::Italic},
-        {ui_.suiChkUnderline, TWmFont::Underline},
-        {ui_.suiChkStrikeOut, TWmFont::StrikeOut},
+        {ui_.suiChkBold, TWaterMarkFont::Bold},
+        {ui_.suiChkItalic, TWaterMarkFont::Italic},
+        {ui_.suiChkUnderline, TWaterMarkFont::Underline},
+        {ui_.suiChkStrikeOut, TWaterMarkFont::StrikeOut},
     };
     for (const auto& [box, bit] : styles) {
         connect(box, &QCheckBox::toggled, this,
@@ -194,8 +194,8 @@ void TfrmWaterMark::FormShow() {
     jobRow_ = -1;
     ui_.lblPTS->setText(wmmsg::NoTime);
     ui_.lblLength->setText(wmmsg::DurationPrefix);
-    ui_.suiPageControl1->setCurrentIndex(WatermarkPage);
-    ShowTab(WatermarkPage);
+    ui_.suiPageControl1->setCurrentIndex(WaterMarkPage);
+    ShowTab(WaterMarkPage);
     ui_.trcPreview->setEnabled(false);
     ShowPlayButtons(false);
     ui_.btnPlay->setEnabled(false);
@@ -215,7 +215,7 @@ void TfrmWaterMark::FormShow() {
         model_.Open(job, -1);
         return;
     }
-    model_.Open(job, TWmPlayback::EstimateDuration(job.SourceFile));
+    model_.Open(job, TWaterMarkPlayback::EstimateDuration(job.SourceFile));
     OpenFile(job.SourceFile);
 }
 
@@ -330,7 +330,7 @@ void TfrmWaterMark::ShowRows() {
         QListWidgetItem* item = ui_.lsbox->item(row);
         const TWmItemRec& record = model_.Row(row);
         item->setText(QString::fromStdString(record.RowText()));
-        item->setData(TWmListDelegate::KindRole, record.Kind);
+        item->setData(TWaterMarkListDelegate::KindRole, record.Kind);
     }
 }
 
@@ -357,7 +357,7 @@ void TfrmWaterMark::ShowLayers() {
 }
 
 void TfrmWaterMark::ShowControls() {
-    const TWmControls& c = model_.Controls();
+    const TWaterMarkControls& c = model_.Controls();
     SetSlider(ui_.trcTextHoriz, c.HorizontalMax, c.Horizontal);
     SetNumber(ui_.edtTextHoriz, c.Horizontal);
     SetSlider(ui_.trcTextVert, c.VerticalMax, c.Vertical);
@@ -383,10 +383,10 @@ void TfrmWaterMark::ShowControls() {
         TWaterMarkUi::SelectColor(*ui_.suiColorBoxbackground, c.BackColor);
     }
     const std::pair<QCheckBox*, int> styles[] = {
-        {ui_.suiChkBold, TWmFont::Bold},
-        {ui_.suiChkItalic, TWmFont::Italic},
-        {ui_.suiChkUnderline, TWmFont::Underline},
-        {ui_.suiChkStrikeOut, TWmFont::StrikeOut},
+        {ui_.suiChkBold, TWaterMarkFont::Bold},
+        {ui_.suiChkItalic, TWaterMarkFont::Italic},
+        {ui_.suiChkUnderline, TWaterMarkFont::Underline},
+        {ui_.suiChkStrikeOut, TWaterMarkFont::StrikeOut},
     };
     for (const auto& [box, bit] : styles) {
         const QSignalBlocker blocker(box);
@@ -403,7 +403,7 @@ void TfrmWaterMark::ShowControls() {
 }
 
 void TfrmWaterMark::ShowAdjustments() {
-    const TWmAdjustments& a = model_.Controls().Adjustments;
+    const TWaterMarkAdjustments& a = model_.Controls().Adjustments;
     const std::tuple<QSlider*, QSpinBox*, int> rows[] = {
         {ui_.trcBrightness, ui_.spedtBrightness, a.Brightness},
         {ui_.trcContrast, ui_.spedtContrast, a.Contrast},
@@ -419,11 +419,11 @@ void TfrmWaterMark::ShowAdjustments() {
 }
 
 void TfrmWaterMark::ShowTab(int index) {
-    ui_.pnlPreview->setCurrentWidget(index == WatermarkPage ? static_cast<QWidget*>(ui_.ImgView)
+    ui_.pnlPreview->setCurrentWidget(index == WaterMarkPage ? static_cast<QWidget*>(ui_.ImgView)
                                                             : ui_.imgPreview);
     // Layers are picked and dragged on the "Watermark" tab only, also when the view shows a
     // re-rendered frame on the "Effect" tab.
-    ui_.ImgView->setEnabled(index == WatermarkPage);
+    ui_.ImgView->setEnabled(index == WaterMarkPage);
 }
 
 QPointF TfrmWaterMark::NewItemCentre() const {

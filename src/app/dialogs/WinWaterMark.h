@@ -11,7 +11,7 @@
 
 class TJobList;
 class TVideoWidget;
-class TWmPlayback;
+class TWaterMarkPlayback;
 
 // The watermark and effects editor of one job: the list of text and image items over a live
 // preview of the job's file, their places, times, fonts and colours, and the four picture
@@ -24,7 +24,7 @@ public:
     ~TfrmWaterMark() override;
 
     TWaterMarkModel& Model() { return model_; }
-    TWmPlayback& Playback() { return *playback_; }
+    TWaterMarkPlayback& Playback() { return *playback_; }
     const TWaterMarkUi& Ui() const { return ui_; }
     // The job-list row being edited; -1 before the editor is shown or with an empty list.
     int JobRow() const { return jobRow_; }
@@ -60,7 +60,7 @@ private:
     void PreviewPressed(QEvent* event);
     void PreviewReleased(QEvent* event);
     void Connect();
-    void ConnectWatermarkTab();
+    void ConnectWaterMarkTab();
     void ConnectEffectTab();
     void ConnectView();
     void Refresh(unsigned changes);
@@ -75,9 +75,9 @@ private:
     TJobList& jobs_;
     TWaterMarkModel model_;
     TWaterMarkUi ui_;
-    TVideoWidget* playerPanel_ = nullptr;   // owned by the dialog
-    std::unique_ptr<TWmPlayback> playback_; // before the panel it draws into is gone
-    bool dragging_ = false;                 // the position slider is held
+    TVideoWidget* playerPanel_ = nullptr;          // owned by the dialog
+    std::unique_ptr<TWaterMarkPlayback> playback_; // before the panel it draws into is gone
+    bool dragging_ = false;                        // the position slider is held
     int jobRow_ = -1;
     bool shown_ = false;
     bool closed_ = false;
