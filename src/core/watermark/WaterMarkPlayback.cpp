@@ -104,11 +104,6 @@ void TWaterMarkPlayback::Seek(std::int64_t position) {
 }
 
 void TWaterMarkPlayback::Close() {
-    player_.SetHook(false);
-    // A paused player is let go on first, so that stopping finds its threads running.
-    if (session_.IsOpen() && player_.Paused()) {
-        player_.Resume();
-    }
     session_.Close();
     model_.SetPaused(true);
     model_.ForgetLastFrame();
